@@ -1,0 +1,41 @@
+#ifndef RCLCPP__CLOCK_HPP_
+#define RCLCPP__CLOCK_HPP_
+
+#include <memory>
+
+#include "rcl/time.h"
+#include "rclcpp/duration.hpp"
+#include "rclcpp/macros.hpp"
+#include "rclcpp/time.hpp"
+
+namespace rclcpp {
+
+class Context;
+
+// A clock of one kind. ROS-time clocks follow the process time source: the
+// system clock unless a test or host has taken time over (see
+// rclcpp_testing/manual_clock.hpp), in which case every kind reads the driven time.
+class Clock {
+ public:
+  RCLCPP_SMART_PTR_DEFINITIONS(Clock)
+
+  explicit Clock(rcl_clock_type_t clock_type = RCL_SYSTEM_TIME);
+
+  Time now() const;
+
+  // Sleeps until the clock reads `until`; driven time wakes it as well.
+  // Returns false when the context shuts down first; throws
+  // std::runtime_error when `until` is of another clock kind.
+  bool sleep_until(Time until, std::shared_ptr<Context> context = nullptr);
+  bool sleep_for(Duration rel_time, std::shared_ptr<Context> context = nullptr);
+
+  bool ros_time_is_active();
+  rcl_clock_type_t get_clock_type() const noexcept;
+
+ private:
+  rcl_clock_type_t clock_type_;
+};
+
+}  // namespace rclcpp
+
+#endif  // RCLCPP__CLOCK_HPP_

@@ -1,0 +1,6 @@
+#ifndef RCLCPP__CONTEXTS__DEFAULT_CONTEXT_HPP_
+#define RCLCPP__CONTEXTS__DEFAULT_CONTEXT_HPP_
+
+#include "rclcpp/context.hpp"
+
+#endif  // RCLCPP__CONTEXTS__DEFAULT_CONTEXT_HPP_

@@ -1,0 +1,332 @@
+#ifndef RCLCPP_ACTION__SERVER_HPP_
+#define RCLCPP_ACTION__SERVER_HPP_
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <typeindex>
+#include <utility>
+#include <vector>
+
+#include "action_msgs/srv/cancel_goal.hpp"
+#include "rcl_action/action_server.h"
+#include "rclcpp/clock.hpp"
+#include "rclcpp/logger.hpp"
+#include "rclcpp/macros.hpp"
+#include "rclcpp/node_interfaces/node_base_interface.hpp"
+#include "rclcpp/node_interfaces/node_clock_interface.hpp"
+#include "rclcpp/node_interfaces/node_logging_interface.hpp"
+#include "rclcpp/time.hpp"
+#include "rclcpp_action/action_mailbox.hpp"
+#include "rclcpp_action/server_goal_handle.hpp"
+#include "rclcpp_action/types.hpp"
+
+namespace rclcpp_action {
+
+enum class GoalResponse : int8_t { REJECT = 1, ACCEPT_AND_EXECUTE = 2, ACCEPT_AND_DEFER = 3 };
+
+enum class CancelResponse : int8_t { REJECT = 1, ACCEPT = 2 };
+
+// The type-independent half of an action server: its name, clock, options and
+// its place in the process's registry.
+class ServerBase : public ActionMailbox {
+ public:
+  RCLCPP_SMART_PTR_ALIASES_ONLY(ServerBase)
+
+  ~ServerBase() override;
+
+  const std::string &get_action_name() const;
+  const rcl_action_server_options_t &get_options() const;
+
+ protected:
+  // Makes the server reachable by clients under its name; `self` is the
+  // server as its full type.
+  void register_endpoint(const std::shared_ptr<void> &self);
+
+  ServerBase(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base,
+             rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock,
+             rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging,
+             const std::string &name, std::type_index action_type,
+             const rcl_action_server_options_t &options);
+
+  // Posts `delivery` to every client of this action.
+  void for_each_client(const std::function<void(const std::shared_ptr<void> &)> &deliver) const;
+
+  rclcpp::Clock::SharedPtr clock_;
+  rclcpp::Logger logger_;
+  const rcl_action_server_options_t options_;
+
+ private:
+  const std::string action_name_;
+  const std::type_index action_type_;
+};
+
+// Serves goals of one action type: goal and cancel requests are handled on the
+// executor that spins the server's callback group; results and feedback go
+// out from whichever thread ends the goal or publishes. Results stay available
+// for `result_timeout` after their goal ends.
+template <typename ActionT>
+class Server : public ServerBase {
+ public:
+  RCLCPP_SMART_PTR_DEFINITIONS_NOT_COPYABLE(Server)
+
+  using GoalCallback =
+      std::function<GoalResponse(const GoalUUID &, std::shared_ptr<const typename ActionT::Goal>)>;
+  using CancelCallback = std::function<CancelResponse(std::shared_ptr<ServerGoalHandle<ActionT>>)>;
+  using AcceptedCallback = std::function<void(std::shared_ptr<ServerGoalHandle<ActionT>>)>;
+
+  using GoalResponseDelivery = std::function<void(bool accepted, const rclcpp::Time &stamp)>;
+  using ResultDelivery =
+      std::function<void(int8_t status, typename ActionT::Result::SharedPtr result)>;
+  using CancelDelivery =
+      std::function<void(action_msgs::srv::CancelGoal::Response::SharedPtr response)>;
+
+  Server(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base,
+         rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock,
+         rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging,
+         const std::string &name, const rcl_action_server_options_t &options,
+         GoalCallback handle_goal, CancelCallback handle_cancel, AcceptedCallback handle_accepted)
+      : ServerBase(node_base, node_clock, node_logging, name, std::type_index(typeid(ActionT)),
+                   options),
+        handle_goal_(std::move(handle_goal)),
+        handle_cancel_(std::move(handle_cancel)),
+        handle_accepted_(std::move(handle_accepted)) {}
+
+  ~Server() override = default;
+
+  // Machinery: makes the server reachable by clients; called once it is owned
+  // by a shared pointer and placed in its callback group.
+  void join_graph() { register_endpoint(std::static_pointer_cast<void>(weak_self_typed().lock())); }
+
+  // What clients call, from their own threads; handled on the server's executor.
+  void receive_goal_request(const GoalUUID &uuid,
+                            std::shared_ptr<const typename ActionT::Goal> goal,
+                            GoalResponseDelivery respond) {
+    auto weak_self = weak_self_typed();
+    post([weak_self, uuid, goal, respond]() {
+      if (auto self = weak_self.lock()) {
+        self->handle_goal_request(uuid, goal, respond);
+      }
+    });
+  }
+
+  void receive_result_request(const GoalUUID &uuid, ResultDelivery respond) {
+    auto weak_self = weak_self_typed();
+    post([weak_self, uuid, respond]() {
+      if (auto self = weak_self.lock()) {
+        self->handle_result_request(uuid, respond);
+      }
+    });
+  }
+
+  // A zero goal id with a zero stamp cancels every goal; a non-zero stamp
+  // adds every goal accepted at or before it.
+  void receive_cancel_request(const GoalUUID &uuid, const rclcpp::Time &stamp,
+                              CancelDelivery respond) {
+    auto weak_self = weak_self_typed();
+    post([weak_self, uuid, stamp, respond]() {
+      if (auto self = weak_self.lock()) {
+        self->handle_cancel_request(uuid, stamp, respond);
+      }
+    });
+  }
+
+ private:
+  using GoalHandle = ServerGoalHandle<ActionT>;
+
+  struct GoalRecord {
+    std::weak_ptr<GoalHandle> handle;
+    int8_t status = GoalStatus::STATUS_ACCEPTED;
+    rclcpp::Time accepted_at;
+    typename ActionT::Result::SharedPtr result;
+    int64_t ended_at_ns = -1;
+    std::vector<ResultDelivery> waiting;
+  };
+
+  std::weak_ptr<Server<ActionT>> weak_self_typed() {
+    return std::static_pointer_cast<Server<ActionT>>(shared_from_this());
+  }
+
+  void handle_goal_request(const GoalUUID &uuid,
+                           const std::shared_ptr<const typename ActionT::Goal> &goal,
+                           const GoalResponseDelivery &respond) {
+    expire_results();
+    bool duplicate = false;
+    {
+      std::lock_guard<std::mutex> lock(goals_mutex_);
+      duplicate = goals_.count(uuid) > 0;
+    }
+    const GoalResponse response = duplicate ? GoalResponse::REJECT : handle_goal_(uuid, goal);
+    const rclcpp::Time stamp = clock_->now();
+    if (response == GoalResponse::REJECT) {
+      respond(false, stamp);
+      return;
+    }
+    auto weak_self = weak_self_typed();
+    std::shared_ptr<GoalHandle> handle(new GoalHandle(
+        uuid, goal,
+        [weak_self](const GoalUUID &id, int8_t status, typename ActionT::Result::SharedPtr result) {
+          if (auto self = weak_self.lock()) {
+            self->on_terminal(id, status, result);
+          }
+        },
+        [weak_self](const GoalUUID &id, int8_t status) {
+          if (auto self = weak_self.lock()) {
+            self->on_status(id, status);
+          }
+        },
+        [weak_self](const GoalUUID &id, std::shared_ptr<typename ActionT::Feedback> feedback) {
+          if (auto self = weak_self.lock()) {
+            self->publish_feedback(id, feedback);
+          }
+        }));
+    {
+      std::lock_guard<std::mutex> lock(goals_mutex_);
+      GoalRecord &record = goals_[uuid];
+      record.handle = handle;
+      record.accepted_at = stamp;
+    }
+    respond(true, stamp);
+    on_status(uuid, GoalStatus::STATUS_ACCEPTED);
+    if (response == GoalResponse::ACCEPT_AND_EXECUTE) {
+      handle->execute();
+    }
+    handle_accepted_(handle);
+  }
+
+  void handle_result_request(const GoalUUID &uuid, const ResultDelivery &respond) {
+    expire_results();
+    std::unique_lock<std::mutex> lock(goals_mutex_);
+    auto it = goals_.find(uuid);
+    if (it == goals_.end()) {
+      lock.unlock();
+      respond(GoalStatus::STATUS_UNKNOWN, std::make_shared<typename ActionT::Result>());
+      return;
+    }
+    if (it->second.ended_at_ns < 0) {
+      it->second.waiting.push_back(respond);
+      return;
+    }
+    const int8_t status = it->second.status;
+    auto result = it->second.result;
+    lock.unlock();
+    respond(status, result);
+  }
+
+  void handle_cancel_request(const GoalUUID &uuid, const rclcpp::Time &stamp,
+                             const CancelDelivery &respond) {
+    expire_results();
+    using Response = action_msgs::srv::CancelGoal::Response;
+    auto response = std::make_shared<Response>();
+    const GoalUUID zero{};
+    const bool all = uuid == zero && stamp.nanoseconds() == 0;
+    std::vector<std::pair<GoalUUID, std::shared_ptr<GoalHandle>>> candidates;
+    bool known = false;
+    {
+      std::lock_guard<std::mutex> lock(goals_mutex_);
+      for (auto &entry : goals_) {
+        const GoalRecord &record = entry.second;
+        const bool named = entry.first == uuid;
+        known = known || named;
+        const bool before = stamp.nanoseconds() != 0 && record.accepted_at <= stamp;
+        if (!(all || named || before) || record.ended_at_ns >= 0) {
+          continue;
+        }
+        if (auto handle = record.handle.lock()) {
+          candidates.emplace_back(entry.first, handle);
+        }
+      }
+    }
+    for (const auto &candidate : candidates) {
+      if (handle_cancel_(candidate.second) != CancelResponse::ACCEPT) {
+        continue;
+      }
+      try {
+        candidate.second->cancel_goal();
+      } catch (const std::exception &) {
+        continue;  // the goal ended meanwhile
+      }
+      GoalInfo info;
+      convert(candidate.first, &info);
+      response->goals_canceling.push_back(info);
+    }
+    if (!response->goals_canceling.empty()) {
+      response->return_code = Response::ERROR_NONE;
+    } else if (!candidates.empty()) {
+      response->return_code = Response::ERROR_REJECTED;
+    } else if (uuid != zero && !known) {
+      response->return_code = Response::ERROR_UNKNOWN_GOAL_ID;
+    } else if (uuid != zero) {
+      response->return_code = Response::ERROR_GOAL_TERMINATED;
+    } else {
+      response->return_code = Response::ERROR_NONE;
+    }
+    respond(response);
+  }
+
+  void on_terminal(const GoalUUID &uuid, int8_t status,
+                   typename ActionT::Result::SharedPtr result) {
+    std::vector<ResultDelivery> waiting;
+    {
+      std::lock_guard<std::mutex> lock(goals_mutex_);
+      auto it = goals_.find(uuid);
+      if (it == goals_.end()) {
+        return;
+      }
+      it->second.status = status;
+      it->second.result = result;
+      it->second.ended_at_ns = clock_->now().nanoseconds();
+      waiting.swap(it->second.waiting);
+    }
+    on_status(uuid, status);
+    for (const auto &respond : waiting) {
+      respond(status, result);
+    }
+  }
+
+  void on_status(const GoalUUID &uuid, int8_t status) {
+    {
+      std::lock_guard<std::mutex> lock(goals_mutex_);
+      auto it = goals_.find(uuid);
+      if (it != goals_.end() && it->second.ended_at_ns < 0) {
+        it->second.status = status;
+      }
+    }
+    for_each_client([&uuid, status](const std::shared_ptr<void> &client) {
+      std::static_pointer_cast<ActionClientListener<ActionT>>(client)->post_status(uuid, status);
+    });
+  }
+
+  void publish_feedback(const GoalUUID &uuid,
+                        const std::shared_ptr<typename ActionT::Feedback> &feedback) {
+    // Every client gets the same copy, as if it had crossed a wire.
+    std::shared_ptr<const typename ActionT::Feedback> copy =
+        std::make_shared<typename ActionT::Feedback>(*feedback);
+    for_each_client([&uuid, &copy](const std::shared_ptr<void> &client) {
+      std::static_pointer_cast<ActionClientListener<ActionT>>(client)->post_feedback(uuid, copy);
+    });
+  }
+
+  // Forgets the goals that ended more than `result_timeout` ago.
+  void expire_results() {
+    const int64_t now = clock_->now().nanoseconds();
+    const int64_t timeout = options_.result_timeout.nanoseconds;
+    std::lock_guard<std::mutex> lock(goals_mutex_);
+    for (auto it = goals_.begin(); it != goals_.end();) {
+      const bool expired = it->second.ended_at_ns >= 0 && now - it->second.ended_at_ns > timeout;
+      it = expired ? goals_.erase(it) : std::next(it);
+    }
+  }
+
+  GoalCallback handle_goal_;
+  CancelCallback handle_cancel_;
+  AcceptedCallback handle_accepted_;
+  std::mutex goals_mutex_;
+  std::map<GoalUUID, GoalRecord> goals_;
+};
+
+}  // namespace rclcpp_action
+
+#endif  // RCLCPP_ACTION__SERVER_HPP_

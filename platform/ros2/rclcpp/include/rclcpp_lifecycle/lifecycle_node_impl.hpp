@@ -1,0 +1,6 @@
+#ifndef RCLCPP_LIFECYCLE__LIFECYCLE_NODE_IMPL_HPP_
+#define RCLCPP_LIFECYCLE__LIFECYCLE_NODE_IMPL_HPP_
+
+#include "rclcpp_lifecycle/lifecycle_node.hpp"
+
+#endif  // RCLCPP_LIFECYCLE__LIFECYCLE_NODE_IMPL_HPP_

@@ -1,0 +1,72 @@
+#include "rclcpp/context.hpp"
+
+#include "time_source.hpp"
+
+namespace rclcpp {
+
+Context::Context() = default;
+
+Context::~Context() = default;
+
+void Context::init(int /*argc*/, char const* const* /*argv*/, const InitOptions& init_options) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (valid_) {
+    throw ContextAlreadyInitialized();
+  }
+  valid_ = true;
+  init_options_ = init_options;
+  shutdown_reason_.clear();
+}
+
+void Context::init_if_needed() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!valid_) {
+    valid_ = true;
+    shutdown_reason_.clear();
+  }
+}
+
+bool Context::is_valid() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return valid_;
+}
+
+const InitOptions& Context::get_init_options() const { return init_options_; }
+
+std::string Context::shutdown_reason() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return shutdown_reason_;
+}
+
+bool Context::shutdown(const std::string& reason) {
+  std::vector<OnShutdownCallback> callbacks;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!valid_) {
+      return false;
+    }
+    valid_ = false;
+    shutdown_reason_ = reason;
+    callbacks = on_shutdown_callbacks_;
+  }
+  for (const auto& callback : callbacks) {
+    callback();
+  }
+  detail::TimeSource::instance().wake_all();
+  return true;
+}
+
+Context::OnShutdownCallback Context::on_shutdown(OnShutdownCallback callback) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  on_shutdown_callbacks_.push_back(callback);
+  return callback;
+}
+
+namespace contexts {
+Context::SharedPtr get_global_default_context() {
+  static Context::SharedPtr context = std::make_shared<Context>();
+  return context;
+}
+}  // namespace contexts
+
+}  // namespace rclcpp

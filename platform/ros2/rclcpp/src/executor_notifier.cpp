@@ -1,0 +1,71 @@
+#include "rclcpp/detail/executor_notifier.hpp"
+
+#include <algorithm>
+#include <vector>
+
+namespace rclcpp {
+namespace detail {
+
+uint64_t ExecutorNotifier::generation() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return generation_;
+}
+
+void ExecutorNotifier::notify() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++generation_;
+  }
+  cv_.notify_all();
+}
+
+bool ExecutorNotifier::wait(uint64_t seen, std::chrono::nanoseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto changed = [this, seen]() { return generation_ != seen; };
+  if (timeout < std::chrono::nanoseconds::zero()) {
+    cv_.wait(lock, changed);
+    return true;
+  }
+  return cv_.wait_for(lock, timeout, changed);
+}
+
+namespace {
+struct NotifierRegistry {
+  std::mutex mutex;
+  std::vector<std::weak_ptr<ExecutorNotifier>> notifiers;
+};
+
+NotifierRegistry& registry() {
+  static NotifierRegistry instance;
+  return instance;
+}
+}  // namespace
+
+void register_notifier(const std::weak_ptr<ExecutorNotifier>& notifier) {
+  auto& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  r.notifiers.erase(
+      std::remove_if(r.notifiers.begin(), r.notifiers.end(),
+                     [](const std::weak_ptr<ExecutorNotifier>& n) { return n.expired(); }),
+      r.notifiers.end());
+  r.notifiers.push_back(notifier);
+}
+
+void notify_all_executors() {
+  std::vector<std::shared_ptr<ExecutorNotifier>> alive;
+  {
+    auto& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (const auto& weak : r.notifiers) {
+      if (auto n = weak.lock()) {
+        alive.push_back(n);
+      }
+    }
+  }
+  for (const auto& n : alive) {
+    n->notify();
+  }
+}
+
+}  // namespace detail
+}  // namespace rclcpp

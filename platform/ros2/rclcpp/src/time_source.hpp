@@ -1,0 +1,53 @@
+#ifndef RCLCPP__SRC__TIME_SOURCE_HPP_
+#define RCLCPP__SRC__TIME_SOURCE_HPP_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "rcl/time.h"
+
+namespace rclcpp {
+namespace detail {
+
+// The process's source of time. Normally the system and steady clocks of the
+// machine; a test or host may take it over, and then every clock kind reads
+// the driven time, which moves only when told to.
+class TimeSource {
+ public:
+  static TimeSource& instance();
+
+  rcl_time_point_value_t now(rcl_clock_type_t clock_type) const;
+  bool is_driven() const;
+
+  // Freezes time at the current readings (system and ROS time at
+  // `system_start` when it is not negative). Throws when already driven.
+  void take_over(int64_t system_start);
+  void release();
+  // Moves driven time forward and wakes every executor and sleeper.
+  void advance(int64_t nanoseconds);
+
+  // Sleeps until the clock of `clock_type` reads `target`. Returns false as
+  // soon as `interrupted` holds; it is checked whenever `wake_all` runs.
+  bool sleep_until(rcl_clock_type_t clock_type, rcl_time_point_value_t target,
+                   const std::function<bool()>& interrupted);
+  // Wakes sleepers and executors: time moved, or the context shut down.
+  void wake_all();
+
+ private:
+  TimeSource() = default;
+
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  uint64_t wake_generation_ = 0;
+  bool driven_ = false;
+  int64_t driven_system_ns_ = 0;
+  int64_t driven_steady_ns_ = 0;
+};
+
+}  // namespace detail
+}  // namespace rclcpp
+
+#endif  // RCLCPP__SRC__TIME_SOURCE_HPP_

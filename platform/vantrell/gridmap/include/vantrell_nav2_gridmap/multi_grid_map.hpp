@@ -1,0 +1,101 @@
+#ifndef VANTRELL_NAV2_GRIDMAP__MULTI_GRID_MAP_HPP_
+#define VANTRELL_NAV2_GRIDMAP__MULTI_GRID_MAP_HPP_
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "geometry_msgs/msg/point.hpp"
+#include "nav2_costmap_2d/costmap_2d.hpp"
+#include "nav2_costmap_2d/costmap_2d_ros.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
+#include "vantrell_nav2_gridmap/grid_layers.hpp"
+#include "vantrell_nav2_gridmap/grid_map_params.hpp"
+#include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
+#include "vantrell_nav2_gridmap/obstacle_edit.hpp"
+
+namespace vantrell_nav2_gridmap {
+
+class StaticLayer;
+class ObstacleLayer;
+class GridLayersBuilder;
+
+namespace testing {
+struct MultiGridMapAccess;
+}  // namespace testing
+
+// The layers of one grid map: static map, obstacle layer, inflation,
+// clearance, danger and narrow passages. updateMap computes a new snapshot
+// (GridLayers) off to the side and swaps it in, and copies its costs into the
+// master costmap under the costmap's mutex, so readers never see half an
+// update. While a reader holds the costmap mutex, the snapshot stays put.
+//
+// Cell queries take the current snapshot on each call; a caller that reads
+// many cells and needs them consistent takes getLayers() once.
+class MultiGridMap {
+ public:
+  // Throws std::invalid_argument when the map cannot be used.
+  MultiGridMap(std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros,
+               const nav_msgs::msg::OccupancyGrid &map, const GridMapParams &params);
+  ~MultiGridMap();
+  MultiGridMap(const MultiGridMap &) = delete;
+  MultiGridMap &operator=(const MultiGridMap &) = delete;
+
+  // Applies pending obstacle edits, a new footprint or a new static map.
+  // Cheap when nothing changed. Safe from any number of threads.
+  bool updateMap();
+
+  // Level 0: the robot's centre cannot be there (inscribed, lethal or
+  // unknown). Level 1 and above: level 0, or nearer to an obstacle than the
+  // circumscribed radius. Off the map: true.
+  bool inDanger(unsigned int mx, unsigned int my, int level) const;
+  // Inflated cost; with `raw`, the cost before inflation. Off the map: 255.
+  unsigned char getCost(unsigned int mx, unsigned int my, bool raw) const;
+  // Metres to the nearest obstacle or unknown cell; 0 on one and off the map.
+  double getDistance(unsigned int mx, unsigned int my) const;
+  // Mode 0: a free cell in a passage no wider than narrow_passage_width
+  // (along x or y, closed by obstacles at both ends). Other modes, off the map: false.
+  bool inNarrowPassage(unsigned int mx, unsigned int my, int mode) const;
+  // ORs the cell's obstacle types into `types`. Off the map: nothing.
+  void getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitMap &types) const;
+
+  nav2_costmap_2d::Costmap2D *getCostmap() const;
+  std::shared_ptr<const GridLayers> getLayers() const;
+
+ private:
+  friend struct testing::MultiGridMapAccess;
+  friend class GridLayersPlugin;
+
+  void queueObstacleEdit(ObstacleEdit edit);
+  void replaceStaticMap(const nav_msgs::msg::OccupancyGrid &map);
+  // The next updateMap rebuilds even when no input changed.
+  void requestRebuild();
+  void install(std::shared_ptr<const GridLayers> layers, uint64_t version);
+
+  std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros_;
+  const GridMapParams params_;
+  std::unique_ptr<GridLayersBuilder> builder_;
+
+  // Inputs that other threads hand in.
+  std::mutex input_mutex_;
+  std::unique_ptr<StaticLayer> pending_static_;
+  bool rebuild_requested_{false};
+
+  // Build state, owned by whoever holds update_mutex_.
+  std::mutex update_mutex_;
+  std::unique_ptr<StaticLayer> static_layer_;
+  std::unique_ptr<ObstacleLayer> obstacle_layer_;
+  std::vector<geometry_msgs::msg::Point> built_footprint_;
+  std::shared_ptr<const GridLayers> latest_built_;
+  uint64_t built_version_{0};
+
+  // The published snapshot and the version it came from.
+  mutable std::mutex layers_mutex_;
+  std::shared_ptr<const GridLayers> layers_;
+  uint64_t installed_version_{0};
+};
+
+}  // namespace vantrell_nav2_gridmap
+
+#endif  // VANTRELL_NAV2_GRIDMAP__MULTI_GRID_MAP_HPP_

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs it, then builds and runs the threading
+# tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install_deps.sh
+
+jobs=$(nproc)
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp}
+
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_ASAN_UBSAN=ON \
+  -DBUILD_BENCHMARKS=OFF -DBUILD_TOOLS=ON
+cmake --build build/asan -j "$jobs"
+ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_TSAN=ON \
+  -DTHREADING_TESTS_ONLY=ON -DBUILD_BENCHMARKS=OFF -DBUILD_TOOLS=OFF
+cmake --build build/tsan -j "$jobs"
+ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threading

@@ -1,0 +1,633 @@
+// The search core on grids drawn in text, checked against a brute-force relaxation of the same
+// cost model.
+
+#include "vantrell_nav2_planner/astar2/grid_search.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "vantrell_nav2_planner/astar2/reference_corridor.hpp"
+#include "vantrell_nav2_planner/astar2/search_workspace.hpp"
+
+namespace {
+
+using vantrell_nav2_planner::astar2::GridCell;
+using vantrell_nav2_planner::astar2::GridSearch;
+using vantrell_nav2_planner::astar2::GridView;
+using vantrell_nav2_planner::astar2::isBlockedFailure;
+using vantrell_nav2_planner::astar2::ReferenceCorridor;
+using vantrell_nav2_planner::astar2::SearchOutcome;
+using vantrell_nav2_planner::astar2::SearchSettings;
+using vantrell_nav2_planner::astar2::SearchStatus;
+using vantrell_nav2_planner::astar2::SearchWorkspace;
+
+constexpr std::uint8_t kLethal = 254;
+constexpr std::uint8_t kUnknown = 255;
+
+// '.' free, '#' obstacle, 'o' inflation (in danger), 'c' costly but usable (150), '?' unknown,
+// 't' free but without turning room (danger bit 1),
+// 'S' start, 'G' goal (both free), 's' a start inside inflation. Row 0 is the first text line.
+struct DrawnGrid {
+  unsigned size_x{0};
+  unsigned size_y{0};
+  std::vector<std::uint8_t> cost;
+  std::vector<std::uint8_t> danger;
+  GridCell start;
+  GridCell goal;
+
+  explicit DrawnGrid(const std::vector<std::string>& rows) {
+    size_y = static_cast<unsigned>(rows.size());
+    size_x = static_cast<unsigned>(rows.front().size());
+    for (unsigned y = 0; y < size_y; ++y) {
+      for (unsigned x = 0; x < size_x; ++x) {
+        const char c = rows[y][x];
+        std::uint8_t value = 0;
+        std::uint8_t bits = 0;
+        if (c == '#') {
+          value = kLethal;
+          bits = 3;
+        } else if (c == 'o') {
+          value = 253;
+          bits = 1;
+        } else if (c == 'c') {
+          value = 150;
+        } else if (c == '?') {
+          value = kUnknown;
+          bits = 3;
+        } else if (c == 't') {
+          bits = 2;
+        } else if (c == 's') {
+          value = 253;
+          bits = 1;
+          start = GridCell{static_cast<int>(x), static_cast<int>(y)};
+        } else if (c == 'S') {
+          start = GridCell{static_cast<int>(x), static_cast<int>(y)};
+        } else if (c == 'G') {
+          goal = GridCell{static_cast<int>(x), static_cast<int>(y)};
+        }
+        cost.push_back(value);
+        danger.push_back(bits);
+      }
+    }
+  }
+
+  DrawnGrid(unsigned width, unsigned height)
+      : size_x(width), size_y(height), cost(width * height, 0), danger(width * height, 0) {}
+
+  GridView view() const { return GridView{size_x, size_y, cost.data(), danger.data()}; }
+  std::uint32_t index(int x, int y) const { return static_cast<std::uint32_t>(y) * size_x + x; }
+  GridCell cell(std::uint32_t index) const {
+    return GridCell{static_cast<int>(index % size_x), static_cast<int>(index / size_x)};
+  }
+};
+
+// The cost model written out independently of the engine.
+struct Model {
+  bool cost_aware{true};
+  bool keep_turning_room{false};
+
+  bool usable(const DrawnGrid& grid, int x, int y) const {
+    if (x < 0 || y < 0 || x >= static_cast<int>(grid.size_x) ||
+        y >= static_cast<int>(grid.size_y)) {
+      return false;
+    }
+    const std::uint32_t i = grid.index(x, y);
+    return (grid.danger[i] & 1U) == 0U && grid.cost[i] < kLethal;
+  }
+
+  double weight(const DrawnGrid& grid, int x, int y) const {
+    const std::uint32_t i = grid.index(x, y);
+    double counted = cost_aware ? grid.cost[i] : 0.0;
+    if (keep_turning_room && (grid.danger[i] & 2U) != 0U) {
+      counted += GridSearch::kTurningRoomCost;
+    }
+    return 1.0 + static_cast<double>(GridSearch::kCostWeight) * counted;
+  }
+
+  // Cost of one step, or a negative value when the step is not allowed.
+  double step(const DrawnGrid& grid, int x, int y, int dx, int dy) const {
+    if (!usable(grid, x + dx, y + dy)) {
+      return -1.0;
+    }
+    if (dx != 0 && dy != 0 && (!usable(grid, x + dx, y) || !usable(grid, x, y + dy))) {
+      return -1.0;
+    }
+    const double length = dx != 0 && dy != 0 ? std::sqrt(2.0) : 1.0;
+    return length * weight(grid, x + dx, y + dy);
+  }
+};
+
+// Bellman-Ford style relaxation until nothing changes: slow, obviously right.
+std::vector<double> bruteForceCosts(const DrawnGrid& grid, const Model& model, GridCell from) {
+  const double infinity = std::numeric_limits<double>::infinity();
+  std::vector<double> best(grid.cost.size(), infinity);
+  best[grid.index(from.x, from.y)] = 0.0;
+  bool changed = true;
+  while (changed) {
+    changed = false;
+    for (int y = 0; y < static_cast<int>(grid.size_y); ++y) {
+      for (int x = 0; x < static_cast<int>(grid.size_x); ++x) {
+        const double here = best[grid.index(x, y)];
+        if (here == infinity) {
+          continue;
+        }
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) {
+            if (dx == 0 && dy == 0) {
+              continue;
+            }
+            const double step = model.step(grid, x, y, dx, dy);
+            if (step < 0.0) {
+              continue;
+            }
+            double& there = best[grid.index(x + dx, y + dy)];
+            if (here + step < there - 1e-9) {
+              there = here + step;
+              changed = true;
+            }
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+// Walks the found path with the model: every step allowed, returns its summed cost.
+double walkedCost(const DrawnGrid& grid, const Model& model,
+                  const std::vector<std::uint32_t>& cells) {
+  double total = 0.0;
+  for (std::size_t i = 1; i < cells.size(); ++i) {
+    const GridCell a = grid.cell(cells[i - 1]);
+    const GridCell b = grid.cell(cells[i]);
+    const int dx = b.x - a.x;
+    const int dy = b.y - a.y;
+    EXPECT_LE(std::abs(dx), 1);
+    EXPECT_LE(std::abs(dy), 1);
+    EXPECT_FALSE(dx == 0 && dy == 0) << "repeated cell on the path";
+    const double step = model.step(grid, a.x, a.y, dx, dy);
+    EXPECT_GE(step, 0.0) << "forbidden step (" << a.x << "," << a.y << ") -> (" << b.x << "," << b.y
+                         << ")";
+    total += step;
+  }
+  return total;
+}
+
+SearchOutcome search(const DrawnGrid& grid, SearchWorkspace& workspace, GridCell start,
+                     GridCell goal, const SearchSettings& settings,
+                     std::vector<std::uint32_t>* cells = nullptr) {
+  const GridView view = grid.view();
+  GridSearch search(view, workspace);
+  const SearchOutcome outcome = search.run(start, goal, settings);
+  if (cells != nullptr) {
+    *cells = search.path();
+  }
+  return outcome;
+}
+
+TEST(GridSearchOptimality, MatchesBruteForceOnRandomGrids) {
+  std::mt19937 random(33);
+  int reachable = 0;
+  for (int trial = 0; trial < 40; ++trial) {
+    DrawnGrid grid(17 + trial % 7, 13 + trial % 5);
+    std::uniform_int_distribution<int> percent(0, 99);
+    std::uniform_int_distribution<int> cost(0, 252);
+    for (std::size_t i = 0; i < grid.cost.size(); ++i) {
+      const int roll = percent(random);
+      if (roll < 18) {
+        grid.cost[i] = kLethal;
+        grid.danger[i] = 1;
+      } else if (roll < 24) {
+        grid.cost[i] = 253;
+        grid.danger[i] = 1;
+      } else if (roll < 60) {
+        grid.cost[i] = static_cast<std::uint8_t>(cost(random));
+        grid.danger[i] = roll < 35 ? 2 : 0;
+      }
+    }
+    const GridCell start{0, 0};
+    const GridCell goal{static_cast<int>(grid.size_x) - 1, static_cast<int>(grid.size_y) - 1};
+    grid.cost[grid.index(start.x, start.y)] = 0;
+    grid.danger[grid.index(start.x, start.y)] = 0;
+    grid.cost[grid.index(goal.x, goal.y)] = 0;
+    grid.danger[grid.index(goal.x, goal.y)] = 0;
+
+    for (const int variant : {0, 1, 2}) {
+      Model model;
+      model.cost_aware = variant != 1;
+      model.keep_turning_room = variant == 2;
+      SearchSettings settings;
+      settings.cost_aware = model.cost_aware;
+      settings.keep_turning_room = model.keep_turning_room;
+      SearchWorkspace workspace;
+      std::vector<std::uint32_t> cells;
+      const SearchOutcome outcome = search(grid, workspace, start, goal, settings, &cells);
+      const double expected = bruteForceCosts(grid, model, start)[grid.index(goal.x, goal.y)];
+      if (std::isinf(expected)) {
+        EXPECT_EQ(outcome.status, SearchStatus::kNoRoute) << "trial " << trial;
+        EXPECT_TRUE(cells.empty());
+        continue;
+      }
+      ++reachable;
+      ASSERT_EQ(outcome.status, SearchStatus::kFound) << "trial " << trial;
+      EXPECT_NEAR(outcome.cost, expected, 1e-3 * expected) << "trial " << trial;
+      ASSERT_FALSE(cells.empty());
+      EXPECT_EQ(cells.front(), grid.index(start.x, start.y));
+      EXPECT_EQ(cells.back(), grid.index(goal.x, goal.y));
+      EXPECT_NEAR(walkedCost(grid, model, cells), expected, 1e-3 * expected);
+      EXPECT_TRUE(outcome.goal_reached);
+    }
+  }
+  // The draw must leave enough solvable grids for the comparison to mean something.
+  EXPECT_GT(reachable, 20);
+}
+
+TEST(GridSearchOptimality, ReusedWorkspaceGivesTheSameAnswersAcrossMapSizes) {
+  const DrawnGrid small({
+      "S..#....",
+      ".#.#.##.",
+      ".#...#.G",
+  });
+  DrawnGrid large(60, 40);
+  for (int y = 5; y < 40; ++y) {
+    large.cost[large.index(30, y)] = kLethal;
+    large.danger[large.index(30, y)] = 1;
+  }
+  SearchWorkspace shared;
+  SearchSettings settings;
+  const SearchOutcome small_first = search(small, shared, small.start, small.goal, settings);
+  const SearchOutcome large_first = search(large, shared, {0, 39}, {59, 39}, settings);
+  const SearchOutcome small_again = search(small, shared, small.start, small.goal, settings);
+  SearchWorkspace fresh;
+  const SearchOutcome large_fresh = search(large, fresh, {0, 39}, {59, 39}, settings);
+  const SearchOutcome large_again = search(large, shared, {0, 39}, {59, 39}, settings);
+
+  ASSERT_EQ(small_first.status, SearchStatus::kFound);
+  ASSERT_EQ(large_first.status, SearchStatus::kFound);
+  EXPECT_FLOAT_EQ(small_first.cost, small_again.cost);
+  EXPECT_FLOAT_EQ(large_first.cost, large_fresh.cost);
+  EXPECT_FLOAT_EQ(large_again.cost, large_fresh.cost);
+}
+
+TEST(GridSearchRules, NeverCutsABlockedCorner) {
+  // The only diagonal between S and G passes two obstacle corners.
+  const DrawnGrid grid({
+      "......",
+      "..S#..",
+      "..#G..",
+      "......",
+  });
+  SearchWorkspace workspace;
+  std::vector<std::uint32_t> cells;
+  const SearchOutcome outcome =
+      search(grid, workspace, grid.start, grid.goal, SearchSettings{}, &cells);
+  ASSERT_EQ(outcome.status, SearchStatus::kFound);
+  EXPECT_GT(cells.size(), 2U);
+  Model model;
+  walkedCost(grid, model, cells);
+}
+
+TEST(GridSearchRules, DangerCellsAreNeverEntered) {
+  // A ring of inflation whose only gap at (5,5) could be used by cutting a corner alone.
+  const DrawnGrid closed({
+      "S.......",
+      ".ooooo..",
+      ".o...o..",
+      ".o.G.o..",
+      ".o...o..",
+      ".oooo...",
+      "........",
+  });
+  SearchWorkspace workspace;
+  const SearchOutcome refused =
+      search(closed, workspace, closed.start, closed.goal, SearchSettings{});
+  EXPECT_EQ(refused.status, SearchStatus::kNoRoute);
+
+  // The same ring opened at (5,3).
+  const DrawnGrid open({
+      "S.......",
+      ".ooooo..",
+      ".o...o..",
+      ".o.G....",
+      ".o...o..",
+      ".oooo...",
+      "........",
+  });
+  std::vector<std::uint32_t> cells;
+  const SearchOutcome outcome =
+      search(open, workspace, open.start, open.goal, SearchSettings{}, &cells);
+  ASSERT_EQ(outcome.status, SearchStatus::kFound);
+  bool through_gap = false;
+  for (const std::uint32_t cell : cells) {
+    EXPECT_EQ(open.danger[cell] & 1U, 0U);
+    through_gap = through_gap || cell == open.index(5, 3);
+  }
+  EXPECT_TRUE(through_gap);
+}
+
+TEST(GridSearchRules, CostAwareStepsKeepOffCostlyCells) {
+  // A straight row of costly cells against a detour through free ones.
+  const DrawnGrid room({
+      "............",
+      "Sccccccccc.G",
+      "............",
+  });
+  SearchWorkspace workspace;
+  std::vector<std::uint32_t> aware;
+  std::vector<std::uint32_t> blind;
+  SearchSettings settings;
+  ASSERT_EQ(search(room, workspace, room.start, room.goal, settings, &aware).status,
+            SearchStatus::kFound);
+  settings.cost_aware = false;
+  const SearchOutcome shortest = search(room, workspace, room.start, room.goal, settings, &blind);
+  ASSERT_EQ(shortest.status, SearchStatus::kFound);
+
+  int costly_aware = 0;
+  for (const std::uint32_t cell : aware) {
+    costly_aware += room.cost[cell] > 0 ? 1 : 0;
+  }
+  EXPECT_EQ(costly_aware, 0);
+  // Without costs the straight row is the shortest way: 11 steps.
+  EXPECT_FLOAT_EQ(shortest.cost, 11.0F);
+  EXPECT_EQ(blind.size(), 12U);
+}
+
+TEST(GridSearchRules, UnknownCellsAreBlockedEvenWithoutDangerBits) {
+  DrawnGrid grid({
+      "S.?.G",
+      "..?..",
+      "#####",
+  });
+  for (auto& bits : grid.danger) {
+    bits = 0;
+  }
+  SearchWorkspace workspace;
+  const SearchOutcome outcome = search(grid, workspace, grid.start, grid.goal, SearchSettings{});
+  EXPECT_EQ(outcome.status, SearchStatus::kNoRoute);
+  EXPECT_TRUE(isBlockedFailure(outcome.status));
+}
+
+TEST(GridSearchRules, TurningRoomIsPreferredOnlyWhenAsked) {
+  // The straight row passes cells without turning room; the row above has room.
+  const DrawnGrid grid({
+      "............",
+      "Sttttttttt.G",
+      "############",
+  });
+  SearchWorkspace workspace;
+  std::vector<std::uint32_t> cells;
+  SearchSettings settings;
+  const SearchOutcome plain = search(grid, workspace, grid.start, grid.goal, settings, &cells);
+  ASSERT_EQ(plain.status, SearchStatus::kFound);
+  EXPECT_FLOAT_EQ(plain.cost, 11.0F);
+
+  settings.keep_turning_room = true;
+  const SearchOutcome roomy = search(grid, workspace, grid.start, grid.goal, settings, &cells);
+  ASSERT_EQ(roomy.status, SearchStatus::kFound);
+  for (const std::uint32_t cell : cells) {
+    EXPECT_EQ(grid.danger[cell] & 2U, 0U) << "cell " << cell;
+  }
+  Model model;
+  model.keep_turning_room = true;
+  EXPECT_NEAR(walkedCost(grid, model, cells), roomy.cost, 1e-4);
+}
+
+TEST(GridSearchRules, BudgetStopsTheSearchWithoutCallingItBlocked) {
+  DrawnGrid grid(50, 50);
+  SearchWorkspace workspace;
+  SearchSettings settings;
+  settings.max_expansions = 10;
+  const SearchOutcome limited = search(grid, workspace, {0, 0}, {49, 49}, settings);
+  EXPECT_EQ(limited.status, SearchStatus::kBudgetExhausted);
+  EXPECT_EQ(limited.expansions, 10U);
+  EXPECT_FALSE(isBlockedFailure(limited.status));
+  EXPECT_TRUE(search(grid, workspace, {0, 0}, {49, 49}, settings).status ==
+              SearchStatus::kBudgetExhausted);
+  settings.max_expansions = 0;
+  EXPECT_EQ(search(grid, workspace, {0, 0}, {49, 49}, settings).status, SearchStatus::kFound);
+}
+
+TEST(GridSearchGoal, BlockedGoalFailsWithoutTolerance) {
+  const DrawnGrid grid({
+      "S.....",
+      "...##.",
+      "...##.",
+  });
+  SearchWorkspace workspace;
+  std::vector<std::uint32_t> cells;
+  const SearchOutcome outcome =
+      search(grid, workspace, grid.start, {4, 2}, SearchSettings{}, &cells);
+  EXPECT_EQ(outcome.status, SearchStatus::kGoalBlocked);
+  EXPECT_TRUE(isBlockedFailure(outcome.status));
+  EXPECT_TRUE(cells.empty());
+}
+
+TEST(GridSearchGoal, BlockedGoalEndsOnTheNearestUsableCellWithinTolerance) {
+  const DrawnGrid grid({
+      "S.......",
+      "...####.",
+      "...####.",
+      "...####.",
+      "........",
+  });
+  SearchWorkspace workspace;
+  SearchSettings settings;
+  settings.goal_radius = 1.5;
+  std::vector<std::uint32_t> cells;
+  // (5,2) is two cells from every free cell: out of a 1.5 reach.
+  EXPECT_EQ(search(grid, workspace, grid.start, {5, 2}, settings).status,
+            SearchStatus::kGoalBlocked);
+  // (4,1) has (4,0) straight above it.
+  const SearchOutcome outcome = search(grid, workspace, grid.start, {4, 1}, settings, &cells);
+  ASSERT_EQ(outcome.status, SearchStatus::kFound);
+  EXPECT_FALSE(outcome.goal_reached);
+  EXPECT_EQ(cells.back(), grid.index(4, 0));
+}
+
+TEST(GridSearchGoal, UnreachableGoalEndsOnTheNearestReachableCell) {
+  // G sits free inside a closed box; the outside cells next to the box are the answer.
+  const DrawnGrid grid({
+      "S.........",
+      "..........",
+      "....###...",
+      "....#G#...",
+      "....###...",
+      "..........",
+  });
+  SearchWorkspace workspace;
+  SearchSettings settings;
+  EXPECT_EQ(search(grid, workspace, grid.start, grid.goal, settings).status,
+            SearchStatus::kNoRoute);
+  settings.goal_radius = 2.0;
+  std::vector<std::uint32_t> cells;
+  const SearchOutcome outcome = search(grid, workspace, grid.start, grid.goal, settings, &cells);
+  ASSERT_EQ(outcome.status, SearchStatus::kFound);
+  EXPECT_FALSE(outcome.goal_reached);
+  const GridCell end = grid.cell(cells.back());
+  const int dx = end.x - grid.goal.x;
+  const int dy = end.y - grid.goal.y;
+  EXPECT_EQ(dx * dx + dy * dy, 4) << end.x << "," << end.y;
+  // Of the four cells two away, (3,3) is the cheapest to reach from S.
+  EXPECT_EQ(end.x, 3);
+  EXPECT_EQ(end.y, 3);
+}
+
+TEST(GridSearchGoal, GoalBesideTheMapNeedsAToleranceReachingIn) {
+  DrawnGrid grid(10, 10);
+  SearchWorkspace workspace;
+  SearchSettings settings;
+  const SearchOutcome beside = search(grid, workspace, {0, 0}, {12, 5}, settings);
+  EXPECT_EQ(beside.status, SearchStatus::kGoalOffMap);
+  EXPECT_FALSE(isBlockedFailure(beside.status));
+  settings.goal_radius = 3.0;
+  std::vector<std::uint32_t> cells;
+  ASSERT_EQ(search(grid, workspace, {0, 0}, {12, 5}, settings, &cells).status,
+            SearchStatus::kFound);
+  EXPECT_EQ(cells.back(), grid.index(9, 5));
+}
+
+TEST(GridSearchStart, StartInsideInflationStepsOutWithinTheRange) {
+  // The way out is three cells to the right; every other way is longer or leaves the map.
+  const DrawnGrid grid({
+      "oooooo....",
+      "oooooo....",
+      "ooosoo...G",
+      "oooooo....",
+      "oooooo....",
+  });
+  SearchWorkspace workspace;
+  SearchSettings settings;
+  const SearchOutcome stuck = search(grid, workspace, grid.start, grid.goal, settings);
+  EXPECT_EQ(stuck.status, SearchStatus::kStartBlocked);
+  EXPECT_TRUE(isBlockedFailure(stuck.status));
+  settings.start_radius = 2.0;
+  EXPECT_EQ(search(grid, workspace, grid.start, grid.goal, settings).status,
+            SearchStatus::kStartBlocked);
+
+  settings.start_radius = 3.0;
+  std::vector<std::uint32_t> cells;
+  const SearchOutcome outcome = search(grid, workspace, grid.start, grid.goal, settings, &cells);
+  ASSERT_EQ(outcome.status, SearchStatus::kFound);
+  const std::vector<std::uint32_t> expected{grid.index(3, 2), grid.index(4, 2), grid.index(5, 2),
+                                            grid.index(6, 2), grid.index(7, 2), grid.index(8, 2),
+                                            grid.index(9, 2)};
+  EXPECT_EQ(cells, expected);
+  EXPECT_FLOAT_EQ(outcome.cost, 3.0F);  // the searched part, from (6,2)
+}
+
+TEST(GridSearchStart, StepOutNeverCrossesAnObstacle) {
+  // Free cells lie one cell away, but only past obstacles; the way out through the
+  // inflation on the right is longer than the range.
+  const DrawnGrid grid({
+      "#####....",
+      "#oso#....",
+      "#ooo#...G",
+      "#####....",
+  });
+  SearchWorkspace workspace;
+  SearchSettings settings;
+  settings.start_radius = 2.5;
+  EXPECT_EQ(search(grid, workspace, grid.start, grid.goal, settings).status,
+            SearchStatus::kStartBlocked);
+}
+
+TEST(GridSearchStart, StartBesideTheMapIsRefused) {
+  DrawnGrid grid(5, 5);
+  SearchWorkspace workspace;
+  SearchSettings settings;
+  settings.start_radius = 10.0;
+  const SearchOutcome outcome = search(grid, workspace, {-1, 2}, {3, 3}, settings);
+  EXPECT_EQ(outcome.status, SearchStatus::kStartOffMap);
+  EXPECT_FALSE(isBlockedFailure(outcome.status));
+}
+
+TEST(GridSearchStart, StartOnTheGoalGivesOneCell) {
+  DrawnGrid grid(5, 5);
+  SearchWorkspace workspace;
+  std::vector<std::uint32_t> cells;
+  const SearchOutcome outcome = search(grid, workspace, {2, 2}, {2, 2}, SearchSettings{}, &cells);
+  ASSERT_EQ(outcome.status, SearchStatus::kFound);
+  EXPECT_EQ(cells.size(), 1U);
+  EXPECT_TRUE(outcome.goal_reached);
+}
+
+// Two equally good ways around a block; the reference path decides.
+class GridSearchCorridor : public ::testing::Test {
+ protected:
+  GridSearchCorridor()
+      : grid_({
+            ".........",
+            ".........",
+            "S.#####.G",
+            ".........",
+            ".........",
+        }) {}
+
+  std::vector<std::uint32_t> searchAlong(int row, double band, double ramp, float penalty) {
+    const std::vector<GridCell> reference{{0, 2}, {1, row}, {7, row}, {8, 2}};
+    corridor_built_ = corridor_.build(grid_.view(), reference, band, ramp, penalty);
+    SearchSettings settings;
+    settings.corridor = &corridor_;
+    std::vector<std::uint32_t> cells;
+    EXPECT_EQ(search(grid_, workspace_, grid_.start, grid_.goal, settings, &cells).status,
+              SearchStatus::kFound);
+    return cells;
+  }
+
+  static int lowestRow(const DrawnGrid& grid, const std::vector<std::uint32_t>& cells) {
+    int row = 0;
+    for (const std::uint32_t cell : cells) {
+      row = std::max(row, grid.cell(cell).y);
+    }
+    return row;
+  }
+  static int highestRow(const DrawnGrid& grid, const std::vector<std::uint32_t>& cells) {
+    int row = 100;
+    for (const std::uint32_t cell : cells) {
+      row = std::min(row, grid.cell(cell).y);
+    }
+    return row;
+  }
+
+  DrawnGrid grid_;
+  SearchWorkspace workspace_;
+  ReferenceCorridor corridor_;
+  bool corridor_built_{false};
+};
+
+TEST_F(GridSearchCorridor, PathFollowsTheReferenceSide) {
+  const auto over = searchAlong(0, 0.0, 3.0, 200.0F);
+  EXPECT_TRUE(corridor_built_);
+  EXPECT_EQ(highestRow(grid_, over), 0);
+  EXPECT_LE(lowestRow(grid_, over), 2);
+  const auto under = searchAlong(4, 0.0, 3.0, 200.0F);
+  EXPECT_EQ(lowestRow(grid_, under), 4);
+  EXPECT_GE(highestRow(grid_, under), 2);
+}
+
+TEST_F(GridSearchCorridor, WideBandLeavesTheShortestWay) {
+  // With the whole grid inside the free band, the reference costs nothing anywhere and the
+  // shortest way hugs the block (rows 1 or 3) rather than the far reference row.
+  const auto cells = searchAlong(0, 10.0, 0.0, 200.0F);
+  EXPECT_GE(highestRow(grid_, cells), 1);
+}
+
+TEST_F(GridSearchCorridor, ReferenceBesideTheMapHasNoEffect) {
+  const std::vector<GridCell> reference{{-5, -5}, {-3, -8}};
+  EXPECT_FALSE(corridor_.build(grid_.view(), reference, 0.0, 1.0, 100.0F));
+  SearchSettings settings;
+  settings.corridor = &corridor_;
+  const SearchOutcome with = search(grid_, workspace_, grid_.start, grid_.goal, settings);
+  const SearchOutcome without =
+      search(grid_, workspace_, grid_.start, grid_.goal, SearchSettings{});
+  EXPECT_FLOAT_EQ(with.cost, without.cost);
+}
+
+}  // namespace
