@@ -1,0 +1,48 @@
+#include "vantrell_nav2_base_class/parameter_helpers.hpp"
+
+#include <cstdint>
+
+#include "rcl_interfaces/msg/parameter_descriptor.hpp"
+
+namespace {
+
+template <typename ReadT>
+ReadT declareIfMissingAndRead(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+                              const std::string& name,
+                              const rclcpp::ParameterValue& default_value) {
+  if (!node->has_parameter(name)) {
+    node->declare_parameter(name, default_value, rcl_interfaces::msg::ParameterDescriptor());
+  }
+  ReadT value{};
+  node->get_parameter(name, value);
+  return value;
+}
+
+}  // namespace
+
+double declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+                              const std::string& name, const double& default_value) {
+  return declareIfMissingAndRead<double>(node, name, rclcpp::ParameterValue(default_value));
+}
+
+bool declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+                            const std::string& name, const bool& default_value) {
+  return declareIfMissingAndRead<bool>(node, name, rclcpp::ParameterValue(default_value));
+}
+
+int declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+                           const std::string& name, const int& default_value) {
+  const auto value = declareIfMissingAndRead<std::int64_t>(
+      node, name, rclcpp::ParameterValue(static_cast<std::int64_t>(default_value)));
+  return static_cast<int>(value);
+}
+
+std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+                                   const std::string& name, const std::string& default_value) {
+  return declareIfMissingAndRead<std::string>(node, name, rclcpp::ParameterValue(default_value));
+}
+
+std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+                                   const std::string& name, const char* default_value) {
+  return declareAndGetParameter(node, name, std::string(default_value));
+}

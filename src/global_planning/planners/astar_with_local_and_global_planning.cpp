@@ -1,0 +1,51 @@
+#include "planning/global_planning/astar_with_local_and_global_planning.hpp"
+
+#include "logger/logger.hpp"
+
+namespace planning {
+
+AstarWithLocalAndGlobalPlanning::AstarWithLocalAndGlobalPlanning(
+    const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+    std::shared_ptr<GridMapROS> global_map)
+    : NavGlobalPlanning(node, std::move(global_map), nullptr) {}
+
+bool AstarWithLocalAndGlobalPlanning::makePlan(
+    const std::vector<geometry_msgs::msg::PoseStamped>& goals,
+    vantrell_nav2_protocol::msg::MultiPaths& paths) {
+  if (goals.empty()) {
+    LOG_WARN("AstarWithLocalAndGlobalPlanning received no goal pose");
+    return false;
+  }
+  if (!local_planner_ || !global_planner_) {
+    LOG_WARN("AstarWithLocalAndGlobalPlanning lacks its local or global grid search");
+    return false;
+  }
+  geometry_msgs::msg::PoseStamped robot_pose;
+  if (!getRobotPose(robot_pose)) {
+    return false;
+  }
+  const AstarOptions options =
+      makeSearchOptions(goal_flags_.forbid_fuzzy_goal ? 0.0 : fuzzy_range_);
+  const geometry_msgs::msg::PoseStamped& goal = goals.front();
+
+  const bool local_found = local_planner_->searchPaths(robot_pose, goal, options, paths);
+  if (local_found) {
+    // A local search that answers true without a path is final: the global map would not be
+    // asked for a goal the local map already settled.
+    if (!paths.paths.empty()) {
+      return true;
+    }
+  } else {
+    LOG_INFO("local planner failed, try global planner");
+    paths.paths.clear();
+    const bool global_found = global_planner_->searchPaths(robot_pose, goal, options, paths);
+    if (searchSucceeded(global_found, paths)) {
+      return true;
+    }
+  }
+  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
+  error_code_ = kGlobalPlanFailed;
+  return false;
+}
+
+}  // namespace planning

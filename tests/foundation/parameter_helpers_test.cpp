@@ -1,0 +1,80 @@
+#include "vantrell_nav2_base_class/parameter_helpers.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rclcpp/rclcpp.hpp"
+#include "rclcpp_lifecycle/lifecycle_node.hpp"
+
+namespace {
+
+std::shared_ptr<rclcpp_lifecycle::LifecycleNode> makeNode(
+    const std::vector<rclcpp::Parameter>& overrides = {}) {
+  rclcpp::NodeOptions options;
+  options.parameter_overrides(overrides);
+  return std::make_shared<rclcpp_lifecycle::LifecycleNode>("parameter_helpers_node", options);
+}
+
+TEST(DeclareAndGetParameter, DeclaresAMissingNameWithItsDefault) {
+  const auto node = makeNode();
+  EXPECT_DOUBLE_EQ(declareAndGetParameter(node, "fuzzy_range", 0.6), 0.6);
+  EXPECT_TRUE(node->has_parameter("fuzzy_range"));
+  EXPECT_DOUBLE_EQ(node->get_parameter("fuzzy_range").as_double(), 0.6);
+
+  EXPECT_TRUE(declareAndGetParameter(node, "use_obatacle_identify", true));
+  EXPECT_EQ(declareAndGetParameter(node, "safe_cost", 180), 180);
+  EXPECT_EQ(node->get_parameter("safe_cost").get_type(), rclcpp::ParameterType::PARAMETER_INTEGER);
+  EXPECT_EQ(declareAndGetParameter(node, "frame", std::string("map")), "map");
+}
+
+TEST(DeclareAndGetParameter, KeepsTheFirstDeclarationWhateverLaterDefaultsSay) {
+  const auto node = makeNode();
+  node->declare_parameter("result_timeout_seconds", 1.0);
+  EXPECT_DOUBLE_EQ(declareAndGetParameter(node, "result_timeout_seconds", 2.0), 1.0);
+
+  EXPECT_EQ(declareAndGetParameter(node, "retries", 3), 3);
+  EXPECT_EQ(declareAndGetParameter(node, "retries", 9), 3);
+
+  node->set_parameter(rclcpp::Parameter("retries", 5));
+  EXPECT_EQ(declareAndGetParameter(node, "retries", 9), 5);
+}
+
+TEST(DeclareAndGetParameter, AValueGivenFromOutsideWinsOverTheDefault) {
+  const auto node = makeNode(
+      {rclcpp::Parameter("check_area", 2.5), rclcpp::Parameter("max_count", 40),
+       rclcpp::Parameter("enabled", false), rclcpp::Parameter("name", std::string("lift"))});
+  EXPECT_DOUBLE_EQ(declareAndGetParameter(node, "check_area", 1.0), 2.5);
+  EXPECT_EQ(declareAndGetParameter(node, "max_count", 1), 40);
+  EXPECT_FALSE(declareAndGetParameter(node, "enabled", true));
+  EXPECT_EQ(declareAndGetParameter(node, "name", std::string("hall")), "lift");
+}
+
+TEST(DeclareAndGetParameter, AStringLiteralDefaultDeclaresAString) {
+  const auto node = makeNode();
+  EXPECT_EQ(declareAndGetParameter(node, "water_uptake_path_server.water_uptake_service_name",
+                                   "/vantrell_nav2_custom_planning/WaterUptakePath"),
+            "/vantrell_nav2_custom_planning/WaterUptakePath");
+  EXPECT_EQ(node->get_parameter("water_uptake_path_server.water_uptake_service_name").get_type(),
+            rclcpp::ParameterType::PARAMETER_STRING);
+}
+
+TEST(DeclareAndGetParameter, ANameDeclaredWithAnotherTypeThrowsToTheCaller) {
+  const auto node = makeNode();
+  node->declare_parameter("speed", 0.5);
+  EXPECT_THROW(declareAndGetParameter(node, "speed", 1), rclcpp::ParameterTypeException);
+  EXPECT_THROW(declareAndGetParameter(node, "speed", true), rclcpp::ParameterTypeException);
+  EXPECT_THROW(declareAndGetParameter(node, "speed", std::string("fast")),
+               rclcpp::ParameterTypeException);
+  // The earlier declaration is untouched.
+  EXPECT_DOUBLE_EQ(node->get_parameter("speed").as_double(), 0.5);
+}
+
+TEST(DeclareAndGetParameter, AnOutsideValueOfAnotherTypeIsRefusedAtDeclaration) {
+  const auto node = makeNode({rclcpp::Parameter("fuzzy_range", std::string("wide"))});
+  EXPECT_ANY_THROW(declareAndGetParameter(node, "fuzzy_range", 0.6));
+}
+
+}  // namespace
