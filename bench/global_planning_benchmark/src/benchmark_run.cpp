@@ -1,0 +1,217 @@
+#include "global_planning_benchmark/benchmark_run.hpp"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+#include "global_planning_benchmark/json_line.hpp"
+#include "global_planning_benchmark/path_metrics.hpp"
+#include "global_planning_benchmark/random_pairs.hpp"
+#include "global_planning_benchmark/spread.hpp"
+#include "nav2_map_server/map_io.hpp"
+
+namespace global_planning_benchmark {
+
+namespace {
+
+constexpr int kMsDecimals = 3;
+constexpr int kMetreDecimals = 3;
+constexpr int kCostDecimals = 2;
+
+void addPathFields(JsonLine& line, const std::string& prefix, const PathMetrics& metrics) {
+  line.integer(prefix + "_poses", static_cast<int64_t>(metrics.poses))
+      .number(prefix + "_length_m", metrics.length_m, kMetreDecimals)
+      .number(prefix + "_mean_cost", metrics.mean_cost, kCostDecimals)
+      .number(prefix + "_max_cost", metrics.max_cost, 0);
+}
+
+void addSpreadFields(JsonLine& line, const std::string& prefix, const Spread& spread) {
+  line.number(prefix + "_mean", spread.mean, kMsDecimals)
+      .number(prefix + "_median", spread.median, kMsDecimals)
+      .number(prefix + "_p95", spread.p95, kMsDecimals);
+}
+
+std::string offMapReason(const PlanningHost& host, const CellPair& pair) {
+  const auto layers = host.layers();
+  const std::string size = fmt::format("the {} x {} map", layers->size_x, layers->size_y);
+  if (!host.contains(pair.sx, pair.sy)) {
+    return fmt::format("start ({}, {}) lies off {}", pair.sx, pair.sy, size);
+  }
+  return fmt::format("goal ({}, {}) lies off {}", pair.gx, pair.gy, size);
+}
+
+}  // namespace
+
+BenchmarkRun::BenchmarkRun(BenchmarkOptions options, LineSink out, LineSink err)
+    : options_(std::move(options)), out_(std::move(out)), err_(std::move(err)) {}
+
+ExitStatus BenchmarkRun::run() {
+  nav_msgs::msg::OccupancyGrid map;
+  std::vector<CellPair> pairs;
+  if (!loadMap(map) || (!options_.pairs_file.empty() && !readPairs(pairs))) {
+    return kCouldNotRun;
+  }
+  std::unique_ptr<PlanningHost> host;
+  try {
+    host = std::make_unique<PlanningHost>(map, options_.gridMapParams());
+  } catch (const std::exception& e) {
+    err_("cannot set up the global planning node on " + options_.map_file + ": " + e.what());
+    return kCouldNotRun;
+  }
+  if (options_.random_pairs > 0 && !drawPairs(*host, pairs)) {
+    return kCouldNotRun;
+  }
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    if (!runPair(*host, i, pairs[i])) {
+      err_(fmt::format("pair {}: the global planning node gave no answer within {} s; stopped", i,
+                       PlanningHost::kActionPatience.count()));
+      writeSummary();
+      return kCouldNotRun;
+    }
+  }
+  writeSummary();
+  if (tally_.invalid > 0) {
+    err_(fmt::format("{} of {} pairs lay off the map and were reported as invalid", tally_.invalid,
+                     tally_.pairs));
+    return kInvalidPairs;
+  }
+  return kAllPairsRun;
+}
+
+bool BenchmarkRun::loadMap(nav_msgs::msg::OccupancyGrid& map) {
+  std::error_code error;
+  if (!std::filesystem::exists(options_.map_file, error)) {
+    err_("map file " + options_.map_file + " does not exist");
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(options_.map_file, error)) {
+    err_("map file " + options_.map_file + " is not a regular file");
+    return false;
+  }
+  try {
+    nav2_map_server::loadMapFromFile(nav2_map_server::loadMapYaml(options_.map_file), map);
+  } catch (const std::exception& e) {
+    err_(std::string("cannot load the map: ") + e.what());
+    return false;
+  }
+  return true;
+}
+
+bool BenchmarkRun::readPairs(std::vector<CellPair>& pairs) {
+  try {
+    pairs = readPairsFile(options_.pairs_file);
+  } catch (const PairsFileError& e) {
+    err_(std::string("bad pairs file: ") + e.what());
+    return false;
+  }
+  return true;
+}
+
+bool BenchmarkRun::drawPairs(const PlanningHost& host, std::vector<CellPair>& pairs) {
+  try {
+    pairs = drawRandomPairs(*host.layers(), options_.random_pairs, options_.seed);
+  } catch (const std::exception& e) {
+    err_("cannot draw " + std::to_string(options_.random_pairs) + " pairs on " + options_.map_file +
+         ": " + e.what());
+    return false;
+  }
+  if (options_.write_pairs_file.empty()) {
+    return true;
+  }
+  try {
+    const std::string comment = fmt::format(
+        "{} pairs drawn on {} with seed {}\ninflation radius {} m, cost scaling {}{}", pairs.size(),
+        mapName(), options_.seed, options_.inflation_radius, options_.cost_scaling_factor,
+        options_.inflate_unknown ? ", unknown cells inflated" : "");
+    writePairsFile(options_.write_pairs_file, pairs, comment);
+  } catch (const std::exception& e) {
+    err_(std::string("cannot save the drawn pairs: ") + e.what());
+    return false;
+  }
+  return true;
+}
+
+bool BenchmarkRun::runPair(PlanningHost& host, size_t index, const CellPair& pair) {
+  ++tally_.pairs;
+  if (!host.contains(pair.sx, pair.sy) || !host.contains(pair.gx, pair.gy)) {
+    reportInvalid(index, pair, offMapReason(host, pair));
+    return true;
+  }
+  const auto engine = host.planWithEngine(pair);
+  const auto action = host.planWithAction(pair, static_cast<int32_t>(index));
+  if (action.outcome == "timeout") {
+    return false;
+  }
+
+  const auto layers = host.layers();
+  const PathMetrics engine_path = measurePaths(engine.paths.paths, *layers);
+  const PathMetrics action_path = measurePaths(action.paths.paths, *layers);
+  tally_.engine_ms.push_back(engine.ms);
+  tally_.action_ms.push_back(action.ms);
+  if (engine.found) {
+    ++tally_.engine_found;
+    tally_.engine_length_m.push_back(engine_path.length_m);
+  }
+  if (action.found) {
+    ++tally_.action_found;
+    tally_.action_length_m.push_back(action_path.length_m);
+  }
+
+  const double straight_m =
+      std::hypot(static_cast<double>(pair.gx - pair.sx), static_cast<double>(pair.gy - pair.sy)) *
+      layers->resolution;
+  JsonLine line;
+  line.integer("pair", static_cast<int64_t>(index))
+      .cell("start", pair.sx, pair.sy)
+      .cell("goal", pair.gx, pair.gy)
+      .flag("valid", true)
+      .number("straight_m", straight_m, kMetreDecimals)
+      .flag("engine_found", engine.found)
+      .flag("action_found", action.found)
+      .text("result", action.outcome)
+      .integer("error_code", action.error_code);
+  addPathFields(line, "engine", engine_path);
+  addPathFields(line, "action", action_path);
+  line.integer("expanded_cells", static_cast<int64_t>(engine.expanded_cells))
+      .number("engine_ms", engine.ms, kMsDecimals)
+      .number("action_ms", action.ms, kMsDecimals);
+  out_(line.str());
+  return true;
+}
+
+void BenchmarkRun::reportInvalid(size_t index, const CellPair& pair, const std::string& why) {
+  ++tally_.invalid;
+  JsonLine line;
+  line.integer("pair", static_cast<int64_t>(index))
+      .cell("start", pair.sx, pair.sy)
+      .cell("goal", pair.gx, pair.gy)
+      .flag("valid", false)
+      .text("error", why);
+  out_(line.str());
+}
+
+void BenchmarkRun::writeSummary() {
+  JsonLine line;
+  line.flag("summary", true)
+      .text("map", mapName())
+      .integer("pairs", static_cast<int64_t>(tally_.pairs))
+      .integer("invalid", static_cast<int64_t>(tally_.invalid))
+      .integer("engine_found", static_cast<int64_t>(tally_.engine_found))
+      .integer("action_found", static_cast<int64_t>(tally_.action_found));
+  addSpreadFields(line, "engine_ms", spreadOf(tally_.engine_ms));
+  addSpreadFields(line, "action_ms", spreadOf(tally_.action_ms));
+  line.number("engine_length_m_mean", spreadOf(tally_.engine_length_m).mean, kMetreDecimals)
+      .number("action_length_m_mean", spreadOf(tally_.action_length_m).mean, kMetreDecimals);
+  out_(line.str());
+}
+
+std::string BenchmarkRun::mapName() const {
+  return std::filesystem::path(options_.map_file).stem().string();
+}
+
+}  // namespace global_planning_benchmark

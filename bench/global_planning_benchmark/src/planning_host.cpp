@@ -1,0 +1,186 @@
+#include "global_planning_benchmark/planning_host.hpp"
+
+#include <future>
+#include <stdexcept>
+#include <utility>
+
+#include "lifecycle_msgs/msg/state.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
+#include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
+
+namespace global_planning_benchmark {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The planner whose road is measured, and the values its option record carries beside the
+// node's "fuzzy_range".
+constexpr char kPlannerKey[] = "dijkstra";
+constexpr double kPathTolerance = 0.3;
+constexpr int32_t kSearchBudget = 400;
+
+double millisecondsSince(Clock::time_point began) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - began).count();
+}
+
+std::string outcomeOf(rclcpp_action::ResultCode code) {
+  switch (code) {
+    case rclcpp_action::ResultCode::SUCCEEDED:
+      return "succeeded";
+    case rclcpp_action::ResultCode::ABORTED:
+      return "aborted";
+    case rclcpp_action::ResultCode::CANCELED:
+      return "canceled";
+    default:
+      return "unknown";
+  }
+}
+
+}  // namespace
+
+PlanningHost::RclcppSession::RclcppSession() {
+  if (!rclcpp::ok()) {
+    rclcpp::init(0, nullptr);
+    started_ = true;
+  }
+}
+
+PlanningHost::RclcppSession::~RclcppSession() {
+  if (started_) {
+    rclcpp::shutdown();
+  }
+}
+
+PlanningHost::PlanningHost(const nav_msgs::msg::OccupancyGrid& map,
+                           const vantrell_nav2_gridmap::GridMapParams& params) {
+  global_map_ = std::make_shared<vantrell_nav2_gridmap::GridMapROS>("global", map, params);
+  local_map_ = std::make_shared<vantrell_nav2_gridmap::GridMapROS>("local", map, params);
+  global_map_->waitForCostmap();
+  local_map_->waitForCostmap();
+  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map_, local_map_);
+  bringUpNode();
+  engine_ = std::make_shared<vantrell_nav2_planner::astar2::AstarPlanner>("global", global_map_);
+  options_ = dijkstraOptions();
+}
+
+// The executor goes first, then the client, then the node, which joins its workers.
+PlanningHost::~PlanningHost() = default;
+
+void PlanningHost::bringUpNode() {
+  using lifecycle_msgs::msg::State;
+  if (node_->configure().id() != State::PRIMARY_STATE_INACTIVE) {
+    throw std::runtime_error("the global planning node failed to configure");
+  }
+  if (node_->activate().id() != State::PRIMARY_STATE_ACTIVE) {
+    throw std::runtime_error("the global planning node failed to activate");
+  }
+  task_manager_ = std::make_shared<rclcpp::Node>("global_planning_benchmark");
+  executor_.add_node(node_->get_node_base_interface());
+  executor_.add_node(task_manager_);
+  client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
+  if (!client_->wait_for_action_server(kActionPatience)) {
+    throw std::runtime_error("the \"global_planning\" action server did not appear");
+  }
+}
+
+vantrell_nav2_planner::astar2::AstarOptions PlanningHost::dijkstraOptions() const {
+  // The "dijkstra" planner's record for a goal that allows a fuzzy end.
+  const double fuzzy_range = node_->get_parameter("fuzzy_range").as_double();
+  vantrell_nav2_planner::astar2::AstarOptions options{};
+  options.byte_0 = true;
+  options.byte_2 = true;
+  options.fuzzy_range = fuzzy_range;
+  options.goal_fuzzy_range = fuzzy_range;
+  options.tolerance = kPathTolerance;
+  options.int_60 = kSearchBudget;
+  return options;
+}
+
+std::shared_ptr<const vantrell_nav2_gridmap::GridLayers> PlanningHost::layers() const {
+  return global_map_->getMultiGridMap()->getLayers();
+}
+
+bool PlanningHost::contains(int64_t x, int64_t y) const {
+  const auto current = layers();
+  return x >= 0 && y >= 0 && x < static_cast<int64_t>(current->size_x) &&
+         y < static_cast<int64_t>(current->size_y);
+}
+
+geometry_msgs::msg::PoseStamped PlanningHost::cellPose(int64_t x, int64_t y) const {
+  const auto current = layers();
+  geometry_msgs::msg::PoseStamped pose;
+  pose.header.frame_id = global_map_->getCostmapROS()->getGlobalFrameID();
+  pose.pose.position.x = current->origin_x + (static_cast<double>(x) + 0.5) * current->resolution;
+  pose.pose.position.y = current->origin_y + (static_cast<double>(y) + 0.5) * current->resolution;
+  pose.pose.orientation.w = 1.0;
+  return pose;
+}
+
+PlanningHost::EngineRun PlanningHost::planWithEngine(const CellPair& pair) {
+  const auto start = cellPose(pair.sx, pair.sy);
+  const auto goal = cellPose(pair.gx, pair.gy);
+  EngineRun run;
+  const auto began = Clock::now();
+  const bool ok = engine_->searchPaths(start, goal, options_, run.paths);
+  run.ms = millisecondsSince(began);
+  run.found = ok && !run.paths.paths.empty();
+  run.expanded_cells =
+      vantrell_nav2_planner::astar2::AstarPlannerProbe::lastCall(*engine_).expansions;
+  return run;
+}
+
+PlanningHost::ActionRun PlanningHost::planWithAction(const CellPair& pair, int32_t action_id) {
+  placeRobot(cellPose(pair.sx, pair.sy));
+  GlobalPlanning::Goal goal;
+  goal.current_planning_id = kPlannerKey;
+  goal.goal_poses.push_back(cellPose(pair.gx, pair.gy));
+  goal.action_id = action_id;
+
+  using GoalHandle = rclcpp_action::ClientGoalHandle<GlobalPlanning>;
+  auto answer = std::make_shared<std::promise<GoalHandle::WrappedResult>>();
+  const auto answered = answer->get_future().share();
+  rclcpp_action::Client<GlobalPlanning>::SendGoalOptions send_options;
+  send_options.result_callback = [answer](const GoalHandle::WrappedResult& wrapped) {
+    answer->set_value(wrapped);
+  };
+
+  ActionRun run;
+  const auto began = Clock::now();
+  const auto accepted = client_->async_send_goal(goal, send_options);
+  if (executor_.spin_until_future_complete(accepted, kActionPatience) !=
+      rclcpp::FutureReturnCode::SUCCESS) {
+    run.outcome = "timeout";
+    run.ms = millisecondsSince(began);
+    return run;
+  }
+  if (!accepted.get()) {
+    run.outcome = "rejected";
+    run.ms = millisecondsSince(began);
+    return run;
+  }
+  if (executor_.spin_until_future_complete(answered, kActionPatience) !=
+      rclcpp::FutureReturnCode::SUCCESS) {
+    run.outcome = "timeout";
+    run.ms = millisecondsSince(began);
+    return run;
+  }
+  run.ms = millisecondsSince(began);
+  const auto& wrapped = answered.get();
+  run.outcome = outcomeOf(wrapped.code);
+  if (wrapped.result) {
+    run.error_code = wrapped.result->error_code;
+    run.paths = wrapped.result->multi_paths;
+  }
+  run.found = wrapped.code == rclcpp_action::ResultCode::SUCCEEDED && !run.paths.paths.empty();
+  return run;
+}
+
+void PlanningHost::placeRobot(const geometry_msgs::msg::PoseStamped& pose) {
+  const double x = pose.pose.position.x;
+  const double y = pose.pose.position.y;
+  vantrell_nav2_gridmap::testing::placeRobot(*global_map_, x, y, 0.0);
+  vantrell_nav2_gridmap::testing::placeRobot(*local_map_, x, y, 0.0);
+}
+
+}  // namespace global_planning_benchmark

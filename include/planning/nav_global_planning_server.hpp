@@ -1,0 +1,180 @@
+#ifndef PLANNING__NAV_GLOBAL_PLANNING_SERVER_HPP_
+#define PLANNING__NAV_GLOBAL_PLANNING_SERVER_HPP_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "geometry_msgs/msg/point32.hpp"
+#include "geometry_msgs/msg/polygon.hpp"
+#include "geometry_msgs/msg/polygon_stamped.hpp"
+#include "geometry_msgs/msg/pose_stamped.hpp"
+#include "nav2_smoother/savitzky_golay_smoother.hpp"
+#include "planning/nav_global_planning.hpp"
+#include "planning/path_product.hpp"
+#include "rcl_action/action_server.h"
+#include "rclcpp/rclcpp.hpp"
+#include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "rclcpp_lifecycle/lifecycle_publisher.hpp"
+#include "vantrell_communicator/communicator_engine.hpp"
+#include "vantrell_nav2_base_class/publish_log_trace.hpp"
+#include "vantrell_nav2_base_class/vantrell_simple_action_server.hpp"
+#include "vantrell_nav2_common/base_robot.hpp"
+#include "vantrell_nav2_gridmap/grid_map_ros.hpp"
+#include "vantrell_nav2_protocol/action/force_global_path.hpp"
+#include "vantrell_nav2_protocol/action/fuzzy_lift_free.hpp"
+#include "vantrell_nav2_protocol/action/global_planning.hpp"
+#include "vantrell_nav2_protocol/action/lift_free.hpp"
+#include "vantrell_nav2_protocol/msg/multi_paths.hpp"
+
+namespace planning {
+
+/**
+ * The global planning node ("vantrell_nav2_global_planning").
+ *
+ * A hosting process constructs it with the global and the local grid map, then configures and
+ * activates it. It answers four actions, each on its own worker thread:
+ *  - "global_planning": a smoothed path set from the planner that the goal names;
+ *  - "is_global_free", "is_fuzzy_global_free": the lift-area checks;
+ *  - "force_global_path": a path made directly from the stored lift frame.
+ * The four workers share the planner table, the grid maps, the path toolbox, the communicator
+ * and the trace publisher; only the "global_planning" worker touches the result record, the goal
+ * poses and the failure counters.
+ *
+ * The node must be owned by a std::shared_ptr when it is configured: its planners and its
+ * smoother refer back to it weakly. Parameters are declared on every configure without looking
+ * whether they exist, so configuring the same object a second time fails.
+ */
+class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
+ public:
+  using CallbackReturn = rclcpp_lifecycle::node_interfaces::LifecycleNodeInterface::CallbackReturn;
+  using GridMapROS = vantrell_nav2_gridmap::GridMapROS;
+  using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
+  using LiftFree = vantrell_nav2_protocol::action::LiftFree;
+  using FuzzyLiftFree = vantrell_nav2_protocol::action::FuzzyLiftFree;
+  using ForceGlobalPath = vantrell_nav2_protocol::action::ForceGlobalPath;
+  using MultiPaths = vantrell_nav2_protocol::msg::MultiPaths;
+
+  /// Code of a failed global plan (also: unknown planner, no robot pose, unusable path set).
+  static constexpr int32_t kGlobalPlanFailed = 101100007;
+  /// Code of a path set that could not be smoothed.
+  static constexpr int32_t kSmoothFailed = 101100008;
+  /// Consecutive failed goals after which a diagnosis report is raised.
+  static constexpr int32_t kFailuresBeforeReport = 12;
+  /// Start target yaw meaning "the robot already faces its first stretch": 4 pi.
+  static constexpr double kNoStartTurn = 12.566370614359172;
+
+  /// Throws std::invalid_argument when a grid map is missing.
+  NavGlobalPlanningServer(std::shared_ptr<GridMapROS> global_gridmap,
+                          std::shared_ptr<GridMapROS> local_gridmap,
+                          const rclcpp::NodeOptions& options = rclcpp::NodeOptions());
+  ~NavGlobalPlanningServer() override;
+
+  NavGlobalPlanningServer(const NavGlobalPlanningServer&) = delete;
+  NavGlobalPlanningServer& operator=(const NavGlobalPlanningServer&) = delete;
+
+  CallbackReturn on_configure(const rclcpp_lifecycle::State& state) override;
+  CallbackReturn on_cleanup(const rclcpp_lifecycle::State& state) override;
+  CallbackReturn on_shutdown(const rclcpp_lifecycle::State& state) override;
+  CallbackReturn on_activate(const rclcpp_lifecycle::State& state) override;
+  CallbackReturn on_deactivate(const rclcpp_lifecycle::State& state) override;
+
+ protected:
+  using Planners = std::map<std::string, std::shared_ptr<NavGlobalPlanning>>;
+
+  // Execute callbacks, one per action, each run on its server's worker thread.
+  void computePlan();
+  void isGlobalFree();
+  void isFuzzyGlobalFree();
+  void getForceGlobalPath();
+
+  // Configuration steps, in the order on_configure runs them.
+  void declareLiftParameters();
+  void readFootprintExtents();
+  rcl_action_server_options_t declareActionServerOptions();
+  void createActionServers(const rcl_action_server_options_t& options);
+  void buildPlanners(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node);
+  /// Adds "lift" and "lift_out" to the table; lives beside the lift checks.
+  void addLiftPlanners(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node);
+  void injectPlannerCollaborators();
+
+  /**
+   * Scales the lift polygon (x, y pairs) to the lift car: the first and last pairs by
+   * (length / 2 - offset_x - 0.25, width / 2 - offset_x - 0.25), the others by (length / 2,
+   * width / 2). A trailing odd value is left as it is.
+   */
+  static void scaleLiftPolygon(std::vector<double>& polygon, double lift_length, double lift_width,
+                               double offset_x);
+
+  // Steps of computePlan.
+  void refreshGridMaps();
+  /// The planner under `key`, or null; never adds an entry.
+  std::shared_ptr<NavGlobalPlanning> findPlanner(const std::string& key) const;
+  /// Hands the goal and its flags to the planner and asks for the plan.
+  bool runPlanner(NavGlobalPlanning& planner,
+                  const std::shared_ptr<const GlobalPlanning::Goal>& goal, MultiPaths& paths);
+  /// The code a plan that cannot be used ends with.
+  static int32_t failureCode(const NavGlobalPlanning& planner, bool planned,
+                             const MultiPaths& paths);
+  void raiseLiftPlanEvent(int16_t goal_mode);
+  /// Smooths every path in place; false at the first path that fails.
+  bool smoothPaths(MultiPaths& paths);
+  /// Moves the path set into the result and fills the rest of it for a success.
+  void fillResult(const GlobalPlanning::Goal& goal, MultiPaths& paths, double start_yaw,
+                  double end_yaw);
+  /// A failed plan: logged, counted, and the goal ended with `error_code`.
+  void failGoal(const GlobalPlanning::Goal& goal, int32_t error_code);
+  /// Ends the goal with a result that carries no path set of an earlier goal.
+  void terminateGoal(const GlobalPlanning::Goal& goal, int32_t error_code);
+  void countFailure();
+  void countSuccess();
+
+  /// The goal zone as one polygon, z set to 0.
+  static geometry_msgs::msg::Polygon goalZonePolygon(
+      const std::vector<geometry_msgs::msg::Point32>& zone);
+  /**
+   * Start target yaw of a path for a robot heading `robot_yaw`: 0 unless the path has at least
+   * five poses and neither its first nor its last stretch of four steps is empty; then
+   * kNoStartTurn when the robot faces the first stretch within a quarter turn, else the
+   * heading of that stretch.
+   */
+  static double startTargetYaw(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
+                               double robot_yaw);
+
+  std::shared_ptr<nav2_util::VantrellSimpleActionServer<GlobalPlanning>> global_planning_server_;
+  std::shared_ptr<GlobalPlanning::Result> result_;
+  std::shared_ptr<nav2_util::VantrellSimpleActionServer<LiftFree>> lift_free_server_;
+  std::shared_ptr<nav2_util::VantrellSimpleActionServer<FuzzyLiftFree>> fuzzy_lift_free_server_;
+  std::shared_ptr<nav2_util::VantrellSimpleActionServer<ForceGlobalPath>> force_global_path_server_;
+  std::vector<geometry_msgs::msg::PoseStamped> goal_poses_;
+  std::shared_ptr<PathProduct> path_product_;
+  std::shared_ptr<vantrell_communicator::CommunicatorEngine> communicator_;
+  std::shared_ptr<GridMapROS> global_gridmap_;
+  std::shared_ptr<GridMapROS> local_gridmap_;
+  Planners planners_;
+  std::shared_ptr<nav2_smoother::SavitzkyGolaySmoother> smoother_;
+  std::shared_ptr<rclcpp_lifecycle::LifecyclePublisher<geometry_msgs::msg::PolygonStamped>>
+      check_area_pub_;
+  std::shared_ptr<rclcpp_lifecycle::LifecyclePublisher<geometry_msgs::msg::PolygonStamped>>
+      check_lift_area_pub_;
+  BaseRobot base_robot_;
+  std::shared_ptr<LogPublisher> trace_logger_;
+  int32_t result_service_qos_depth_{2};
+  int32_t result_timeout_seconds_{2};
+  std::vector<double> lift_polygon_;
+  geometry_msgs::msg::PolygonStamped lift_frame_;
+  double lift_length_{0.0};
+  double lift_width_{0.0};
+  double offset_x_{0.0};
+  double offset_y_{0.0};
+  double lift_waiting_area_{0.0};
+  std::vector<geometry_msgs::msg::Point32> lift_inner_frame_;
+  int32_t diagnosis_reported_{0};
+  int32_t failure_count_{0};
+};
+
+}  // namespace planning
+
+#endif  // PLANNING__NAV_GLOBAL_PLANNING_SERVER_HPP_

@@ -1,0 +1,214 @@
+#include "planning/nav_global_planning_server.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <stdexcept>
+#include <utility>
+
+#include "planning/global_planning/astar_planning.hpp"
+#include "planning/global_planning/astar_uptake_water_planning.hpp"
+#include "planning/global_planning/astar_with_local_and_global_planning.hpp"
+#include "planning/global_planning/global_astar_goal_zone_planning.hpp"
+#include "planning/global_planning/recommand_points_planning.hpp"
+#include "planning/global_planning/way_points_planning.hpp"
+#include "vantrell_nav2_planner/astar2/astar_planner.hpp"
+
+namespace planning {
+
+namespace {
+
+constexpr std::chrono::milliseconds kServerTimeout{500};
+// Room kept between the robot and the lift car's door posts at the polygon's first and last
+// corner, on top of the robot's own forward extent.
+constexpr double kLiftDoorMargin = 0.25;
+
+}  // namespace
+
+NavGlobalPlanningServer::NavGlobalPlanningServer(std::shared_ptr<GridMapROS> global_gridmap,
+                                                 std::shared_ptr<GridMapROS> local_gridmap,
+                                                 const rclcpp::NodeOptions& options)
+    : rclcpp_lifecycle::LifecycleNode("vantrell_nav2_global_planning", "", options, true),
+      global_gridmap_(std::move(global_gridmap)),
+      local_gridmap_(std::move(local_gridmap)) {
+  if (!global_gridmap_ || !local_gridmap_) {
+    throw std::invalid_argument(
+        "vantrell_nav2_global_planning needs both a global and a local grid map");
+  }
+}
+
+NavGlobalPlanningServer::~NavGlobalPlanningServer() {
+  // A goal may still be running on a worker. Each server joins its worker when it goes, so the
+  // servers go first, while everything their callbacks use is still there.
+  global_planning_server_.reset();
+  lift_free_server_.reset();
+  fuzzy_lift_free_server_.reset();
+  force_global_path_server_.reset();
+}
+
+NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_configure(
+    const rclcpp_lifecycle::State& /*state*/) {
+  result_ = std::make_shared<GlobalPlanning::Result>();
+  declareLiftParameters();
+  readFootprintExtents();
+  scaleLiftPolygon(lift_polygon_, lift_length_, lift_width_, offset_x_);
+  const rcl_action_server_options_t options = declareActionServerOptions();
+  createActionServers(options);
+
+  // The planners read both when they are built, without declaring them.
+  declare_parameter("safe_cost", 0);
+  declare_parameter("fuzzy_range", 1.0);
+
+  check_area_pub_ =
+      create_publisher<geometry_msgs::msg::PolygonStamped>("check_area", rclcpp::QoS(1));
+  check_lift_area_pub_ =
+      create_publisher<geometry_msgs::msg::PolygonStamped>("check_lift_area", rclcpp::QoS(1));
+  smoother_ = std::make_shared<nav2_smoother::SavitzkyGolaySmoother>();
+  communicator_ = vantrell_communicator::CommunicatorEngine::GetInstance();
+
+  const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> self = shared_from_this();
+  buildPlanners(self);
+  smoother_->configure(self, "simple_smoother", nullptr, nullptr, nullptr);
+  path_product_ = std::make_shared<PathProduct>();
+  trace_logger_ = std::make_shared<LogPublisher>(shared_from_this());
+  injectPlannerCollaborators();
+  return CallbackReturn::SUCCESS;
+}
+
+NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_activate(
+    const rclcpp_lifecycle::State& /*state*/) {
+  global_planning_server_->activate();
+  lift_free_server_->activate();
+  fuzzy_lift_free_server_->activate();
+  force_global_path_server_->activate();
+  return CallbackReturn::SUCCESS;
+}
+
+// The servers stay on and nothing is released: the task manager keeps sending goals through
+// lifecycle changes, and the node is torn down only as a whole.
+NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_deactivate(
+    const rclcpp_lifecycle::State& /*state*/) {
+  return CallbackReturn::SUCCESS;
+}
+
+NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_cleanup(
+    const rclcpp_lifecycle::State& /*state*/) {
+  return CallbackReturn::SUCCESS;
+}
+
+NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_shutdown(
+    const rclcpp_lifecycle::State& /*state*/) {
+  return CallbackReturn::SUCCESS;
+}
+
+void NavGlobalPlanningServer::declareLiftParameters() {
+  declare_parameter("lift_length", 1.6);
+  declare_parameter("lift_width", 1.5);
+  declare_parameter("offset_x", 0.35);
+  declare_parameter("offset_y", 0.3);
+  declare_parameter("lift_waiting_area", 2.0);
+  declare_parameter("lift_polygon", std::vector<double>());
+
+  lift_length_ = get_parameter("lift_length").as_double();
+  lift_width_ = get_parameter("lift_width").as_double();
+  offset_x_ = get_parameter("offset_x").as_double();
+  lift_waiting_area_ = get_parameter("lift_waiting_area").as_double();
+  offset_y_ = get_parameter("offset_y").as_double();
+  lift_polygon_ = get_parameter("lift_polygon").as_double_array();
+}
+
+// The robot's real extent wins over the configured offsets.
+void NavGlobalPlanningServer::readFootprintExtents() {
+  offset_x_ = 0.0;
+  offset_y_ = 0.0;
+  for (const auto& point : global_gridmap_->getCostmapROS()->getRobotFootprint()) {
+    offset_x_ = std::max(offset_x_, std::fabs(point.x));
+    offset_y_ = std::max(offset_y_, std::fabs(point.y));
+  }
+}
+
+void NavGlobalPlanningServer::scaleLiftPolygon(std::vector<double>& polygon, double lift_length,
+                                               double lift_width, double offset_x) {
+  const size_t pairs = polygon.size() / 2;
+  const double half_length = lift_length / 2.0;
+  const double half_width = lift_width / 2.0;
+  for (size_t i = 0; i < pairs; ++i) {
+    double& x = polygon[2 * i];
+    double& y = polygon[2 * i + 1];
+    if (i == 0 || i + 1 == pairs) {
+      x *= half_length - offset_x - kLiftDoorMargin;
+      y *= half_width - offset_x - kLiftDoorMargin;
+    } else {
+      x *= half_length;
+      y *= half_width;
+    }
+  }
+}
+
+rcl_action_server_options_t NavGlobalPlanningServer::declareActionServerOptions() {
+  declare_parameter("result_service_qos_depth", 2);
+  declare_parameter("result_timeout_seconds", 2);
+  result_service_qos_depth_ =
+      static_cast<int32_t>(get_parameter("result_service_qos_depth").as_int());
+  result_timeout_seconds_ = static_cast<int32_t>(get_parameter("result_timeout_seconds").as_int());
+
+  rcl_action_server_options_t options = rcl_action_server_get_default_options();
+  options.result_service_qos.depth = static_cast<size_t>(result_service_qos_depth_);
+  options.result_timeout.nanoseconds =
+      static_cast<rcl_duration_value_t>(static_cast<double>(result_timeout_seconds_) * 1e9);
+  return options;
+}
+
+void NavGlobalPlanningServer::createActionServers(const rcl_action_server_options_t& options) {
+  global_planning_server_ = std::make_unique<nav2_util::VantrellSimpleActionServer<GlobalPlanning>>(
+      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
+      get_node_waitables_interface(), "global_planning",
+      std::bind(&NavGlobalPlanningServer::computePlan, this), nullptr, kServerTimeout, false,
+      options);
+  lift_free_server_ = std::make_unique<nav2_util::VantrellSimpleActionServer<LiftFree>>(
+      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
+      get_node_waitables_interface(), "is_global_free",
+      std::bind(&NavGlobalPlanningServer::isGlobalFree, this), nullptr, kServerTimeout, false,
+      options);
+  fuzzy_lift_free_server_ = std::make_unique<nav2_util::VantrellSimpleActionServer<FuzzyLiftFree>>(
+      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
+      get_node_waitables_interface(), "is_fuzzy_global_free",
+      std::bind(&NavGlobalPlanningServer::isFuzzyGlobalFree, this), nullptr, kServerTimeout, false,
+      options);
+  force_global_path_server_ =
+      std::make_unique<nav2_util::VantrellSimpleActionServer<ForceGlobalPath>>(
+          get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
+          get_node_waitables_interface(), "force_global_path",
+          std::bind(&NavGlobalPlanningServer::getForceGlobalPath, this), nullptr, kServerTimeout,
+          false, options);
+}
+
+void NavGlobalPlanningServer::buildPlanners(
+    const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
+  planners_["dijkstra"] = std::make_shared<AstarPlanning>(node, global_gridmap_);
+  planners_["dijkstra_goalzone"] =
+      std::make_shared<GlobalAstarGoalZonePlanning>(node, global_gridmap_);
+  planners_["dijkstra_uptake_water"] =
+      std::make_shared<AstarUptakeWaterPlanning>(node, global_gridmap_);
+  planners_["wap_points"] = std::make_shared<WayPointsPlanning>(node, global_gridmap_);
+  addLiftPlanners(node);
+  planners_["astar_with_local_and_global_map"] =
+      std::make_shared<AstarWithLocalAndGlobalPlanning>(node, global_gridmap_);
+  planners_["recommand_points_planning"] =
+      std::make_shared<RecommandPointsPlanning>(node, global_gridmap_, local_gridmap_);
+}
+
+// Every planner shares the node's two engines and its trace publisher.
+void NavGlobalPlanningServer::injectPlannerCollaborators() {
+  using vantrell_nav2_planner::astar2::AstarPlanner;
+  const auto global_engine = std::make_shared<AstarPlanner>("global", global_gridmap_);
+  const auto local_engine = std::make_shared<AstarPlanner>("global_local", local_gridmap_);
+  for (const auto& entry : planners_) {
+    entry.second->setGlobalPlanner(global_engine);
+    entry.second->setLocalPlanner(local_engine);
+    entry.second->setTraceLogger(trace_logger_);
+  }
+}
+
+}  // namespace planning

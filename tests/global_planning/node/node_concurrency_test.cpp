@@ -1,0 +1,88 @@
+// The four action servers of the node run their goals at the same time, each on its own worker,
+// sharing the planners, the grid maps and the communicator.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "node_fixture.hpp"
+#include "vantrell_communicator/testing/communicator_probe.hpp"
+
+namespace node_test {
+namespace {
+
+using vantrell_communicator::testing::CommunicatorProbe;
+
+class NodeConcurrency : public NodeTest {
+ protected:
+  void SetUp() override {
+    NodeTest::SetUp();
+    startNode(test_support::drawOfficeFloor());
+    placeRobot("corridor_west");
+  }
+};
+
+TEST_F(NodeConcurrency, LiftActionsAreServedWhileAGlobalPlanIsUnderWay) {
+  auto planner = addScriptedPlanner("scripted");
+  planner->holdNextPlan();
+  auto held = task_manager_->send<GlobalPlanning>("global_planning",
+                                                  goalFor("scripted", {poseAt(3.0, 7.5)}));
+  ASSERT_TRUE(planner->waitUntilHeld());
+
+  // The global planning worker is busy; the other three answer regardless.
+  EXPECT_TRUE(task_manager_->call<LiftFree>("is_global_free", LiftFree::Goal()).succeeded());
+  EXPECT_TRUE(task_manager_->call<FuzzyLiftFree>("is_fuzzy_global_free", FuzzyLiftFree::Goal())
+                  .succeeded());
+  EXPECT_TRUE(task_manager_->call<ForceGlobalPath>("force_global_path", ForceGlobalPath::Goal())
+                  .succeeded());
+
+  planner->release();
+  EXPECT_TRUE(task_manager_->waitFor(held).succeeded());
+}
+
+TEST_F(NodeConcurrency, FourServersTakeGoalsAtOnceRoundAfterRound) {
+  const std::vector<std::string> offices{"office_1", "office_2", "office_3",
+                                         "office_4", "office_5", "office_6"};
+  std::set<std::string> identifiers;
+  for (const auto& office : offices) {
+    auto global = task_manager_->send<GlobalPlanning>("global_planning",
+                                                      goalFor("dijkstra", {poseAt(map_, office)}));
+    auto lift_free = task_manager_->send<LiftFree>("is_global_free", LiftFree::Goal());
+    auto fuzzy = task_manager_->send<FuzzyLiftFree>("is_fuzzy_global_free", FuzzyLiftFree::Goal());
+    auto force = task_manager_->send<ForceGlobalPath>("force_global_path", ForceGlobalPath::Goal());
+
+    const auto global_reply = task_manager_->waitFor(global);
+    ASSERT_TRUE(global_reply.succeeded()) << office;
+    identifiers.insert(global_reply.result->global_path_uuid);
+    EXPECT_TRUE(task_manager_->waitFor(lift_free).succeeded());
+    EXPECT_TRUE(task_manager_->waitFor(fuzzy).succeeded());
+    EXPECT_TRUE(task_manager_->waitFor(force).succeeded());
+  }
+  EXPECT_EQ(identifiers.size(), offices.size());
+  EXPECT_EQ(CommunicatorProbe::globalPaths().count(), offices.size());
+}
+
+TEST_F(NodeConcurrency, TwoTaskManagersPlanningFromTheirOwnThreads) {
+  // Goals arrive from two clients on two threads: one runs while the other waits in the
+  // pending slot, and each is planned in turn.
+  test_support::TaskManagerClient other("second_task_manager");
+  std::vector<test_support::ActionReply<GlobalPlanning>> replies(8);
+  auto run = [&](test_support::TaskManagerClient& client, size_t first) {
+    for (size_t i = first; i < first + 4; ++i) {
+      replies[i] = client.call<GlobalPlanning>(
+          "global_planning", goalFor("astar_with_local_and_global_map",
+                                     {poseAt(map_, i % 2 == 0 ? "office_1" : "office_6")}));
+    }
+  };
+  std::thread second([&] { run(other, 4); });
+  run(*task_manager_, 0);
+  second.join();
+
+  for (const auto& reply : replies) {
+    EXPECT_TRUE(reply.succeeded());
+  }
+}
+
+}  // namespace
+}  // namespace node_test

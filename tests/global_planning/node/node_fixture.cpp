@@ -1,0 +1,218 @@
+#include "node_fixture.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "logger/logger.hpp"
+#include "nav2_smoother/testing/smoother_faults.hpp"
+#include "vantrell_communicator/testing/communicator_probe.hpp"
+#include "vantrell_diagnosis/testing/diagnosis_probe.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
+
+namespace node_test {
+
+std::vector<std::string> ObservedNode::plannerKeys() const {
+  std::vector<std::string> keys;
+  for (const auto& entry : planners_) {
+    keys.push_back(entry.first);
+  }
+  return keys;
+}
+
+ScriptedPlanner::ScriptedPlanner(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
+                                 std::shared_ptr<GridMapROS> map)
+    : NavGlobalPlanning(node, std::move(map), nullptr) {}
+
+bool ScriptedPlanner::makePlan(const std::vector<PoseStamped>& goals,
+                               vantrell_nav2_protocol::msg::MultiPaths& paths) {
+  std::shared_ptr<Gate> gate;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    gate.swap(gate_);
+  }
+  if (gate) {
+    gate->entered.set_value();
+    gate->released.get_future().wait_for(test_support::kActionPatience);
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++calls_;
+  goals_seen_ = goals;
+  if (!script_.answer) {
+    error_code_ = script_.error_code;
+    return false;
+  }
+  // Straight paths along x at y = 1 + i, 0.05 m apart; the last holds last_path_poses.
+  for (int i = 0; i < script_.paths; ++i) {
+    vantrell_nav2_protocol::msg::Path path;
+    const int poses = i + 1 == script_.paths ? script_.last_path_poses : 20;
+    for (int k = 0; k < poses; ++k) {
+      path.nav_path.poses.push_back(poseAt(1.0 + 0.05 * k, 1.0 + i));
+    }
+    paths.paths.push_back(path);
+  }
+  return true;
+}
+
+void ScriptedPlanner::setScript(const Script& script) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  script_ = script;
+}
+
+void ScriptedPlanner::holdNextPlan() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  gate_ = std::make_shared<Gate>();
+  held_ = gate_;
+}
+
+bool ScriptedPlanner::waitUntilHeld() {
+  std::shared_ptr<Gate> held;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held = held_;
+  }
+  return held && held->entered.get_future().wait_for(test_support::kActionPatience) ==
+                     std::future_status::ready;
+}
+
+void ScriptedPlanner::release() {
+  std::shared_ptr<Gate> held;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held.swap(held_);
+  }
+  if (held) {
+    held->released.set_value();
+  }
+}
+
+int ScriptedPlanner::calls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
+}
+
+planning::GoalFlags ScriptedPlanner::flags() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return goal_flags_;
+}
+
+int16_t ScriptedPlanner::goalMode() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return goal_mode_;
+}
+
+std::vector<PoseStamped> ScriptedPlanner::goalsSeen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return goals_seen_;
+}
+
+PoseStamped poseAt(double x, double y, double yaw) {
+  PoseStamped pose;
+  pose.header.frame_id = "map";
+  pose.pose.position.x = x;
+  pose.pose.position.y = y;
+  pose.pose.orientation.z = std::sin(yaw / 2.0);
+  pose.pose.orientation.w = std::cos(yaw / 2.0);
+  return pose;
+}
+
+PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, double yaw) {
+  const cv::Point2d world = map.placeInWorld(place);
+  return poseAt(world.x, world.y, yaw);
+}
+
+double yawOf(const PoseStamped& pose) {
+  const auto& q = pose.pose.orientation;
+  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
+}
+
+std::vector<std::string> LogSink::texts() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return texts_;
+}
+
+size_t LogSink::count(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<size_t>(std::count_if(texts_.begin(), texts_.end(), [&](const auto& line) {
+    return line.find(text) != std::string::npos;
+  }));
+}
+
+void LogSink::clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  texts_.clear();
+}
+
+void LogSink::sink_it_(const spdlog::details::log_msg& msg) {
+  texts_.emplace_back(msg.payload.data(), msg.payload.size());
+}
+
+std::shared_ptr<LogSink> captureLog() {
+  static const std::shared_ptr<LogSink> sink = [] {
+    auto made = std::make_shared<LogSink>();
+    vantrell::Logger::Instance("spdlog").logger_->sinks().push_back(made);
+    return made;
+  }();
+  return sink;
+}
+
+void NodeTest::SetUp() {
+  log_ = captureLog();
+  log_->clear();
+  vantrell_communicator::testing::CommunicatorProbe::reset();
+  vantrell_diagnosis::testing::DiagnosisProbe::reset();
+  nav2_smoother::testing::SmootherFaults::reset();
+  task_manager_ = std::make_unique<test_support::TaskManagerClient>();
+}
+
+void NodeTest::TearDown() {
+  // The client's executor stops first, then the node joins its workers.
+  task_manager_.reset();
+  node_.reset();
+  nav2_smoother::testing::SmootherFaults::reset();
+}
+
+void NodeTest::buildNode(const test_support::DrawnMap& map, const rclcpp::NodeOptions& options) {
+  using vantrell_nav2_gridmap::testing::makeGridMap;
+  map_ = map;
+  global_map_ = makeGridMap("global", map.image, map.resolution, map.origin_x, map.origin_y);
+  local_map_ = makeGridMap("local", map.image, map.resolution, map.origin_x, map.origin_y);
+  node_ = std::make_shared<ObservedNode>(global_map_, local_map_, options);
+  task_manager_->spin(node_);
+}
+
+void NodeTest::bringUp() {
+  ASSERT_EQ(node_->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node_->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+}
+
+void NodeTest::placeRobot(double x, double y, double yaw) {
+  vantrell_nav2_gridmap::testing::placeRobot(*global_map_, x, y, yaw);
+  vantrell_nav2_gridmap::testing::placeRobot(*local_map_, x, y, yaw);
+}
+
+void NodeTest::placeRobot(const std::string& place, double yaw) {
+  const cv::Point2d world = map_.placeInWorld(place);
+  placeRobot(world.x, world.y, yaw);
+}
+
+GlobalPlanning::Goal NodeTest::goalFor(const std::string& planner,
+                                       const std::vector<PoseStamped>& poses) {
+  GlobalPlanning::Goal goal;
+  goal.current_planning_id = planner;
+  goal.goal_poses = poses;
+  return goal;
+}
+
+test_support::ActionReply<GlobalPlanning> NodeTest::plan(const GlobalPlanning::Goal& goal) {
+  return task_manager_->call<GlobalPlanning>("global_planning", goal);
+}
+
+std::shared_ptr<ScriptedPlanner> NodeTest::addScriptedPlanner(const std::string& key) {
+  auto planner = std::make_shared<ScriptedPlanner>(node_, global_map_);
+  node_->putPlanner(key, planner);
+  return planner;
+}
+
+}  // namespace node_test

@@ -1,0 +1,89 @@
+// The demo's command line.
+#include "demo_options.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace demo {
+namespace {
+
+// The message of the UsageError that `args` raise, or "" when they raise none.
+std::string usageErrorOf(const std::vector<std::string>& args) {
+  try {
+    parseOptions(args);
+  } catch (const UsageError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(DemoOptions, NothingGivenMeansTheTourOfTheBundledFloor) {
+  const DemoOptions options = parseOptions({});
+  EXPECT_EQ(options.scenario, "global");
+  EXPECT_TRUE(options.map_yaml.empty());
+  EXPECT_FALSE(options.start);
+  EXPECT_TRUE(options.goals.empty());
+  EXPECT_EQ(options.planner, "dijkstra");
+  EXPECT_EQ(options.output, "global_plans.png");
+  EXPECT_FALSE(options.help);
+}
+
+TEST(DemoOptions, GoalsAddLegsAndOtherOptionsTakeTheLastValue) {
+  const DemoOptions options =
+      parseOptions({"--output", "a.png", "--start", "1,2", "--goal", "3.5,4", "--goal",
+                    "-5,6.25,1.5", "--planner", "wap_points", "--output", "b.png"});
+  ASSERT_TRUE(options.start);
+  EXPECT_EQ(options.start->x, 1.0);
+  EXPECT_EQ(options.start->y, 2.0);
+  EXPECT_EQ(options.start->yaw, 0.0);
+  ASSERT_EQ(options.goals.size(), 2U);
+  EXPECT_EQ(options.goals[0].x, 3.5);
+  EXPECT_EQ(options.goals[1].x, -5.0);
+  EXPECT_EQ(options.goals[1].y, 6.25);
+  EXPECT_EQ(options.goals[1].yaw, 1.5);
+  EXPECT_EQ(options.planner, "wap_points");
+  EXPECT_EQ(options.output, "b.png");
+}
+
+TEST(DemoOptions, MalformedPositionsNameTheOptionAndTheText) {
+  for (const std::string text :
+       {"3", "a,b", "1,2,3,4", "1,,2", "nan,1", "1e999,2", "1,2,", "1x,2"}) {
+    const std::string message = usageErrorOf({"--goal", text});
+    EXPECT_NE(message.find("--goal 1"), std::string::npos) << text << ": " << message;
+  }
+  EXPECT_NE(usageErrorOf({"--start", "1;2"}).find("\"1;2\""), std::string::npos);
+}
+
+TEST(DemoOptions, MissingValuesAndUnknownArgumentsAreRefused) {
+  EXPECT_EQ(usageErrorOf({"--goal"}), "option --goal needs a value");
+  EXPECT_EQ(usageErrorOf({"--map", ""}), "option --map needs a value");
+  EXPECT_EQ(usageErrorOf({"--fast"}), "unknown argument \"--fast\"");
+  EXPECT_EQ(usageErrorOf({"3,4"}), "unknown argument \"3,4\"");
+}
+
+TEST(DemoOptions, OnlyTheScenariosThatExistCanBeChosen) {
+  EXPECT_EQ(usageErrorOf({"--scenario", "lift"}),
+            "there is no scenario \"lift\"; available: global");
+  EXPECT_EQ(parseOptions({"--scenario", "global"}).scenario, "global");
+}
+
+TEST(DemoOptions, AMapOfOnesOwnNeedsAStartAndAGoal) {
+  EXPECT_EQ(usageErrorOf({"--map", "floor.yaml"}),
+            "with --map, give --start and at least one --goal");
+  EXPECT_EQ(usageErrorOf({"--map", "floor.yaml", "--goal", "1,1"}),
+            "with --map, give --start and at least one --goal");
+  EXPECT_EQ(usageErrorOf({"--map", "floor.yaml", "--start", "1,1", "--goal", "2,2"}), "");
+}
+
+TEST(DemoOptions, HelpNeedsNothingElse) {
+  EXPECT_TRUE(parseOptions({"--help"}).help);
+  EXPECT_TRUE(parseOptions({"--map", "x.yaml", "-h"}).help);
+  const std::string text = usage("planning_demo");
+  EXPECT_NE(text.find("Usage: planning_demo"), std::string::npos);
+  EXPECT_NE(text.find("--goal X,Y[,YAW]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace demo

@@ -1,0 +1,86 @@
+#include "demo_map.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "nav2_map_server/map_io.hpp"
+#include "scenarios.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
+
+namespace demo {
+
+namespace {
+
+// Occupancy at or above this is a wall, as a map server reads its image.
+constexpr int8_t kOccupied = 65;
+
+std::string formatPosition(double x, double y) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "(%.2f, %.2f)", x, y);
+  return text;
+}
+
+std::string describe(const nav_msgs::msg::OccupancyGrid& grid, const std::string& name) {
+  char text[160];
+  std::snprintf(text, sizeof(text), "%s (%.1f m x %.1f m, %.2f m cells)", name.c_str(),
+                grid.info.width * grid.info.resolution, grid.info.height * grid.info.resolution,
+                grid.info.resolution);
+  return text;
+}
+
+}  // namespace
+
+DemoMap loadDemoMap(const std::string& map_yaml) {
+  DemoMap map;
+  if (map_yaml.empty()) {
+    const OfficeFloor floor = drawOfficeFloor();
+    map.grid = vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(floor.image,
+                                                                        OfficeFloor::kResolution);
+    map.places = floor.places;
+    map.description = describe(map.grid, "the bundled office floor");
+    return map;
+  }
+  try {
+    nav2_map_server::loadMapFromFile(nav2_map_server::loadMapYaml(map_yaml), map.grid);
+  } catch (const std::exception& error) {
+    throw InputError(std::string("cannot use the map: ") + error.what());
+  }
+  map.grid.header.frame_id = "map";
+  map.description = describe(map.grid, map_yaml);
+  return map;
+}
+
+Pose2 placeOnMap(const DemoMap& map, const std::string& name) {
+  for (const Place& place : map.places) {
+    if (place.name == name) {
+      return {place.x, place.y, 0.0};
+    }
+  }
+  throw InputError("the map has no place called \"" + name + "\"");
+}
+
+void checkPosition(const nav_msgs::msg::OccupancyGrid& grid, const Pose2& pose,
+                   const std::string& what) {
+  const auto& info = grid.info;
+  const double column = (pose.x - info.origin.position.x) / info.resolution;
+  const double row = (pose.y - info.origin.position.y) / info.resolution;
+  const std::string where = what + " " + formatPosition(pose.x, pose.y);
+  if (!(column >= 0.0 && row >= 0.0 && column < info.width && row < info.height)) {
+    const double x0 = info.origin.position.x;
+    const double y0 = info.origin.position.y;
+    throw InputError(
+        where + " lies off the map, which spans " + formatPosition(x0, y0) + " to " +
+        formatPosition(x0 + info.width * info.resolution, y0 + info.height * info.resolution));
+  }
+  const int8_t occupancy =
+      grid.data[static_cast<size_t>(row) * info.width + static_cast<size_t>(column)];
+  if (occupancy < 0) {
+    throw InputError(where + " lies in unmapped space");
+  }
+  if (occupancy >= kOccupied) {
+    throw InputError(where + " lies inside a wall or furniture");
+  }
+}
+
+}  // namespace demo

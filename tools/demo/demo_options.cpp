@@ -1,0 +1,124 @@
+#include "demo_options.hpp"
+
+#include <cmath>
+#include <sstream>
+
+#include "scenarios.hpp"
+
+namespace demo {
+
+namespace {
+
+// The value following option `name`, or a UsageError when there is none.
+const std::string& valueOf(const std::vector<std::string>& args, size_t& i,
+                           const std::string& name) {
+  if (i + 1 >= args.size() || args[i + 1].empty()) {
+    throw UsageError("option " + name + " needs a value");
+  }
+  return args[++i];
+}
+
+double parseNumber(const std::string& text, const std::string& what) {
+  size_t used = 0;
+  double value = 0.0;
+  try {
+    value = std::stod(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || !std::isfinite(value)) {
+    throw UsageError(what + ": \"" + text + "\" is not a number");
+  }
+  return value;
+}
+
+}  // namespace
+
+Pose2 parsePose(const std::string& text, const std::string& what) {
+  std::vector<std::string> fields;
+  std::stringstream stream(text);
+  std::string field;
+  while (std::getline(stream, field, ',')) {
+    fields.push_back(field);
+  }
+  if (!text.empty() && text.back() == ',') {
+    fields.emplace_back();
+  }
+  if (fields.size() < 2 || fields.size() > 3) {
+    throw UsageError(what + " must be X,Y or X,Y,YAW (metres, radians), not \"" + text + "\"");
+  }
+  Pose2 pose;
+  pose.x = parseNumber(fields[0], what + " x");
+  pose.y = parseNumber(fields[1], what + " y");
+  if (fields.size() == 3) {
+    pose.yaw = parseNumber(fields[2], what + " yaw");
+  }
+  return pose;
+}
+
+DemoOptions parseOptions(const std::vector<std::string>& args) {
+  DemoOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--scenario") {
+      options.scenario = valueOf(args, i, arg);
+    } else if (arg == "--map") {
+      options.map_yaml = valueOf(args, i, arg);
+    } else if (arg == "--start") {
+      options.start = parsePose(valueOf(args, i, arg), "--start");
+    } else if (arg == "--goal") {
+      options.goals.push_back(
+          parsePose(valueOf(args, i, arg), "--goal " + std::to_string(options.goals.size() + 1)));
+    } else if (arg == "--planner") {
+      options.planner = valueOf(args, i, arg);
+    } else if (arg == "--output") {
+      options.output = valueOf(args, i, arg);
+    } else {
+      throw UsageError("unknown argument \"" + arg + "\"");
+    }
+  }
+  if (options.help) {
+    return options;
+  }
+  if (!isScenario(options.scenario)) {
+    throw UsageError("there is no scenario \"" + options.scenario +
+                     "\"; available: " + scenarioNames());
+  }
+  if (!options.map_yaml.empty() && (!options.start || options.goals.empty())) {
+    throw UsageError("with --map, give --start and at least one --goal");
+  }
+  return options;
+}
+
+std::string usage(const std::string& program) {
+  std::ostringstream out;
+  out << "Usage: " << program << " [options]\n"
+      << "\n"
+      << "Hosts the global planning node on a map, plays the task manager and plans paths\n"
+      << "through the node's \"global_planning\" action. Prints, for each plan, the result code,\n"
+      << "the number of poses, the path length and the planning time, and writes a PNG of the\n"
+      << "map with the paths drawn.\n"
+      << "\n"
+      << "Without --map it uses the bundled office floor (30 m x 20 m) and, without --goal, tours\n"
+      << "it: reception, office A, meeting room, open-plan area, kitchen, office C, reception.\n"
+      << "\n"
+      << "Options:\n"
+      << "  --scenario NAME    what to demonstrate: " << scenarioNames() << " (default global)\n"
+      << "  --map FILE.yaml    a map in the map-server format (image, resolution, origin, ...);\n"
+      << "                     needs --start and --goal\n"
+      << "  --start X,Y[,YAW]  where the robot stands (metres, radians, map frame)\n"
+      << "  --goal X,Y[,YAW]   a goal; repeat for several legs, each from the end of the last\n"
+      << "  --planner NAME     planner for --goal legs (default dijkstra): dijkstra,\n"
+      << "                     astar_with_local_and_global_map, wap_points,\n"
+      << "                     dijkstra_uptake_water, recommand_points_planning\n"
+      << "  --output FILE.png  the picture (default global_plans.png)\n"
+      << "  -h, --help         this text\n"
+      << "\n"
+      << "The library's own log stays off unless SPDLOG_STDOUT=true and SPDLOG_LEVEL are set.\n"
+      << "Exit status: 0 every plan succeeded, 1 a plan failed, 2 bad input, 3 internal error.\n";
+  return out.str();
+}
+
+}  // namespace demo

@@ -1,0 +1,47 @@
+#ifndef DEMO__DEMO_OPTIONS_HPP_
+#define DEMO__DEMO_OPTIONS_HPP_
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace demo {
+
+// A position on the map (metres) and a heading (radians).
+struct Pose2 {
+  double x{0.0};
+  double y{0.0};
+  double yaw{0.0};
+};
+
+// What the command line asked for. Later options override earlier ones, except --goal, which
+// adds one leg each time.
+struct DemoOptions {
+  std::string scenario{"global"};
+  // Map-server YAML file; empty for the bundled office floor.
+  std::string map_yaml;
+  std::optional<Pose2> start;
+  std::vector<Pose2> goals;
+  std::string planner{"dijkstra"};
+  std::string output{"global_plans.png"};
+  bool help{false};
+};
+
+// A command line the demo cannot run; the text says what is wrong.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// `args` without the program name. Throws UsageError.
+DemoOptions parseOptions(const std::vector<std::string>& args);
+
+// "X,Y" or "X,Y,YAW" with finite numbers. Throws UsageError naming `what`.
+Pose2 parsePose(const std::string& text, const std::string& what);
+
+std::string usage(const std::string& program);
+
+}  // namespace demo
+
+#endif  // DEMO__DEMO_OPTIONS_HPP_

@@ -1,0 +1,162 @@
+#include "global_scenario.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "demo_host.hpp"
+#include "path_picture.hpp"
+#include "scenarios.hpp"
+
+namespace demo {
+
+namespace {
+
+constexpr std::chrono::seconds kPlanPatience{30};
+
+// The tour of the bundled floor: name of the place and the planner that takes the robot there.
+struct TourStop {
+  const char* place;
+  const char* planner;
+};
+constexpr TourStop kTour[] = {
+    {"office_a", "dijkstra"},
+    {"meeting_room", "dijkstra"},
+    {"open_plan", "astar_with_local_and_global_map"},
+    {"kitchen", "dijkstra"},
+    {"office_c", "dijkstra"},
+    {"reception", "dijkstra"},
+};
+constexpr const char* kTourStart = "reception";
+
+std::string position(const Pose2& pose) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "(%.2f, %.2f)", pose.x, pose.y);
+  return text;
+}
+
+geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
+  geometry_msgs::msg::PoseStamped stamped;
+  stamped.header.frame_id = "map";
+  stamped.pose.position.x = pose.x;
+  stamped.pose.position.y = pose.y;
+  stamped.pose.orientation.z = std::sin(pose.yaw / 2.0);
+  stamped.pose.orientation.w = std::cos(pose.yaw / 2.0);
+  return stamped;
+}
+
+Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose) {
+  const auto& q = pose.pose.orientation;
+  return {pose.pose.position.x, pose.pose.position.y,
+          std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z))};
+}
+
+const char* outcomeName(const PlanOutcome& outcome) {
+  if (!outcome.accepted) {
+    return "not accepted";
+  }
+  if (!outcome.answered) {
+    return "no answer";
+  }
+  switch (outcome.code) {
+    case rclcpp_action::ResultCode::SUCCEEDED:
+      return "succeeded";
+    case rclcpp_action::ResultCode::ABORTED:
+      return "aborted";
+    case rclcpp_action::ResultCode::CANCELED:
+      return "canceled";
+    default:
+      return "unknown";
+  }
+}
+
+void report(std::ostream& out, const PlanOutcome& outcome, DrawnLeg& drawn) {
+  size_t poses = 0;
+  double length = 0.0;
+  for (const auto& path : outcome.result.multi_paths.paths) {
+    std::vector<cv::Point2d> points;
+    for (const auto& pose : path.nav_path.poses) {
+      const cv::Point2d point(pose.pose.position.x, pose.pose.position.y);
+      if (!points.empty()) {
+        length += std::hypot(point.x - points.back().x, point.y - points.back().y);
+      }
+      points.push_back(point);
+    }
+    poses += points.size();
+    drawn.paths.push_back(points);
+  }
+  const size_t paths = outcome.result.multi_paths.paths.size();
+  char line[200];
+  std::snprintf(line, sizeof(line),
+                "       %s, code %d, %zu path%s, %zu poses, %.2f m, planning time %.1f ms\n",
+                outcomeName(outcome), outcome.result.error_code, paths, paths == 1 ? "" : "s",
+                poses, length, outcome.milliseconds);
+  out << line;
+}
+
+}  // namespace
+
+std::vector<Leg> plannedLegs(const DemoOptions& options, const DemoMap& map, Pose2& start) {
+  std::vector<Leg> legs;
+  if (options.goals.empty()) {
+    for (const TourStop& stop : kTour) {
+      legs.push_back({stop.place, placeOnMap(map, stop.place), stop.planner});
+    }
+  } else {
+    for (size_t i = 0; i < options.goals.size(); ++i) {
+      legs.push_back({"goal " + std::to_string(i + 1), options.goals[i], options.planner});
+    }
+  }
+  start = options.start ? *options.start : placeOnMap(map, kTourStart);
+  checkPosition(map.grid, start, "start");
+  for (const Leg& leg : legs) {
+    checkPosition(map.grid, leg.goal, leg.label);
+  }
+  return legs;
+}
+
+int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
+  const DemoMap map = loadDemoMap(options.map_yaml);
+  Pose2 robot;
+  const std::vector<Leg> legs = plannedLegs(options, map, robot);
+  std::string start_label = options.start ? "start" : kTourStart;
+
+  out << "Global planning on " << map.description << "\n";
+  DemoHost host(map.grid);
+  std::vector<DrawnLeg> drawn;
+  size_t succeeded = 0;
+  for (size_t i = 0; i < legs.size(); ++i) {
+    const Leg& leg = legs[i];
+    out << "leg " << i + 1 << ": " << start_label << " " << position(robot) << " -> " << leg.label
+        << " " << position(leg.goal) << " with " << leg.planner << "\n";
+    host.placeRobot(robot);
+    GlobalPlanning::Goal goal;
+    goal.current_planning_id = leg.planner;
+    goal.goal_poses = {toPose(leg.goal)};
+    goal.action_id = static_cast<int32_t>(i + 1);
+    const PlanOutcome outcome = host.plan(goal, kPlanPatience);
+
+    DrawnLeg picture_leg;
+    picture_leg.start = robot;
+    picture_leg.goal = leg.goal;
+    picture_leg.succeeded = outcome.succeeded();
+    report(out, outcome, picture_leg);
+    drawn.push_back(picture_leg);
+    // The robot drives the plan; a failed plan leaves it where it stood.
+    if (outcome.succeeded() && !outcome.result.multi_paths.paths.empty() &&
+        !outcome.result.multi_paths.paths.back().nav_path.poses.empty()) {
+      ++succeeded;
+      robot = toPose2(outcome.result.multi_paths.paths.back().nav_path.poses.back());
+      start_label = leg.label;
+    }
+  }
+  out << succeeded << " of " << legs.size() << " plans succeeded\n";
+
+  writePicture(options.output, drawPlans(map.grid, drawn));
+  std::error_code ignored;
+  const auto written = std::filesystem::absolute(options.output, ignored);
+  out << "picture written to " << (written.empty() ? options.output : written.string()) << "\n";
+  return succeeded == legs.size() ? kAllPlansSucceeded : kPlanFailed;
+}
+
+}  // namespace demo

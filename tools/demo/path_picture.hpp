@@ -1,0 +1,34 @@
+#ifndef DEMO__PATH_PICTURE_HPP_
+#define DEMO__PATH_PICTURE_HPP_
+
+#include <opencv2/core.hpp>
+#include <string>
+#include <vector>
+
+#include "demo_options.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
+
+namespace demo {
+
+// One planned leg as the picture shows it; positions in the map frame (metres).
+struct DrawnLeg {
+  Pose2 start;
+  Pose2 goal;
+  std::vector<std::vector<cv::Point2d>> paths;
+  bool succeeded{false};
+};
+
+/**
+ * The map with north up (free white, walls dark, unmapped grey), scaled so that it is about
+ * 1200 pixels wide at most four pixels per cell, and on it each leg: its paths in a colour of
+ * its own, its start as a green dot, its goal as a ring numbered with the leg (a red cross when
+ * the plan failed).
+ */
+cv::Mat drawPlans(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<DrawnLeg>& legs);
+
+// Writes a PNG, making missing directories. Throws InputError when it cannot.
+void writePicture(const std::string& file, const cv::Mat& picture);
+
+}  // namespace demo
+
+#endif  // DEMO__PATH_PICTURE_HPP_

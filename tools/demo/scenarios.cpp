@@ -1,0 +1,38 @@
+#include "scenarios.hpp"
+
+#include <map>
+
+#include "global_scenario.hpp"
+
+namespace demo {
+
+namespace {
+
+const std::map<std::string, Scenario>& registry() {
+  static const std::map<std::string, Scenario> scenarios{
+      {"global", runGlobalScenario},
+  };
+  return scenarios;
+}
+
+}  // namespace
+
+bool isScenario(const std::string& name) { return registry().count(name) > 0; }
+
+std::string scenarioNames() {
+  std::string names;
+  for (const auto& entry : registry()) {
+    names += (names.empty() ? "" : ", ") + entry.first;
+  }
+  return names;
+}
+
+const Scenario& scenario(const std::string& name) {
+  const auto found = registry().find(name);
+  if (found == registry().end()) {
+    throw UsageError("there is no scenario \"" + name + "\"; available: " + scenarioNames());
+  }
+  return found->second;
+}
+
+}  // namespace demo
