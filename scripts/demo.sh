@@ -11,5 +11,13 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DBUILD_BENCHMARKS=OFF -DBUILD_TOOLS=ON > /dev/null
 cmake --build build/release -j "$(nproc)" --target planning_demo
 
-# A later --output on the command line overrides this one.
-exec build/release/tools/demo/planning_demo --output build/release/global_plans.png "$@"
+# The picture is named after the scenario; a later --output on the command line overrides it.
+scenario=global
+previous=""
+for arg in "$@"; do
+  if [ "$previous" = "--scenario" ]; then
+    scenario=$arg
+  fi
+  previous=$arg
+done
+exec build/release/tools/demo/planning_demo --output "build/release/${scenario}_plans.png" "$@"

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ namespace planning {
  * The four workers share the planner table, the grid maps, the path toolbox, the communicator
  * and the trace publisher; only the "global_planning" worker touches the result record, the goal
  * poses and the failure counters.
+ * The stored lift frame passes from the "is_fuzzy_global_free" worker to the other two lift
+ * workers, always copied under lift_frame_mutex_.
  *
  * The node must be owned by a std::shared_ptr when it is configured: its planners and its
  * smoother refer back to it weakly. Parameters are declared on every configure without looking
@@ -131,6 +134,22 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   void countFailure();
   void countSuccess();
 
+  // Steps of the lift checks and the forced path.
+  /// A copy of the stored lift frame.
+  std::vector<geometry_msgs::msg::Point32> liftInnerFrame() const;
+  void storeLiftInnerFrame(const std::vector<geometry_msgs::msg::Point32>& frame);
+  /// Whether the robot footprint, placed at the robot pose, lies inside `lift`.
+  bool footprintInside(const geometry_msgs::msg::Polygon& lift) const;
+  /// lift_frame_ := the four corners of the waiting area given by "lift_polygon".
+  void resetLiftFrame();
+  /// Sets the waiting area out in front of the door and stores it as the lift frame.
+  void placeWaitingArea(geometry_msgs::msg::PoseStamped& door);
+  /// The lift, then the hall, then (shrunk for the robot when `resize`) the lift again.
+  void publishCheckAreas(const geometry_msgs::msg::Polygon& hall, bool resize, bool resize_flag);
+  void finishFuzzyCheck(const FuzzyLiftFree::Goal& goal,
+                        const std::shared_ptr<FuzzyLiftFree::Result>& result);
+  void raiseLiftBlockedEvent();
+
   /// The goal zone as one polygon, z set to 0.
   static geometry_msgs::msg::Polygon goalZonePolygon(
       const std::vector<geometry_msgs::msg::Point32>& zone);
@@ -171,6 +190,8 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   double offset_y_{0.0};
   double lift_waiting_area_{0.0};
   std::vector<geometry_msgs::msg::Point32> lift_inner_frame_;
+  // Guards lift_inner_frame_, which one lift worker writes while the other two read it.
+  mutable std::mutex lift_frame_mutex_;
   int32_t diagnosis_reported_{0};
   int32_t failure_count_{0};
 };

@@ -56,6 +56,31 @@ Pose2 parsePose(const std::string& text, const std::string& what) {
   return pose;
 }
 
+std::vector<MapPoint> parseZone(const std::string& text) {
+  std::vector<std::string> fields;
+  std::stringstream stream(text);
+  std::string field;
+  while (std::getline(stream, field, ',')) {
+    fields.push_back(field);
+  }
+  if (!text.empty() && text.back() == ',') {
+    fields.emplace_back();
+  }
+  if (fields.size() % 2 != 0) {
+    throw UsageError("--zone must be X1,Y1,X2,Y2,... (pairs of metres), not \"" + text + "\"");
+  }
+  std::vector<MapPoint> zone;
+  for (size_t i = 0; i < fields.size(); i += 2) {
+    const std::string corner = "--zone corner " + std::to_string(i / 2 + 1);
+    zone.push_back(
+        {parseNumber(fields[i], corner + " x"), parseNumber(fields[i + 1], corner + " y")});
+  }
+  if (zone.size() < 3) {
+    throw UsageError("--zone needs at least three corners, not " + std::to_string(zone.size()));
+  }
+  return zone;
+}
+
 DemoOptions parseOptions(const std::vector<std::string>& args) {
   DemoOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -71,6 +96,8 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--goal") {
       options.goals.push_back(
           parsePose(valueOf(args, i, arg), "--goal " + std::to_string(options.goals.size() + 1)));
+    } else if (arg == "--zone") {
+      options.zone = parseZone(valueOf(args, i, arg));
     } else if (arg == "--planner") {
       options.planner = valueOf(args, i, arg);
     } else if (arg == "--output") {
@@ -85,6 +112,26 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
   if (!isScenario(options.scenario)) {
     throw UsageError("there is no scenario \"" + options.scenario +
                      "\"; available: " + scenarioNames());
+  }
+  if (options.scenario == "lift") {
+    if (!options.map_yaml.empty() || options.start || !options.goals.empty() ||
+        !options.zone.empty()) {
+      throw UsageError("the lift scenario runs on its own drawn lift hall and takes only --output");
+    }
+    return options;
+  }
+  if (options.scenario == "water") {
+    if (!options.goals.empty()) {
+      throw UsageError("--goal belongs to the global scenario; the water scenario takes --zone");
+    }
+    // The bundled floor has a zone and a robot position of its own; another map has neither.
+    if (!options.map_yaml.empty() && (!options.start || options.zone.empty())) {
+      throw UsageError("with --map, the water scenario needs --start and --zone");
+    }
+    return options;
+  }
+  if (!options.zone.empty()) {
+    throw UsageError("--zone belongs to the water scenario (--scenario water)");
   }
   if (!options.map_yaml.empty() && (!options.start || options.goals.empty())) {
     throw UsageError("with --map, give --start and at least one --goal");
@@ -104,6 +151,14 @@ std::string usage(const std::string& program) {
       << "Without --map it uses the bundled office floor (30 m x 20 m) and, without --goal, tours\n"
       << "it: reception, office A, meeting room, open-plan area, kitchen, office C, reception.\n"
       << "\n"
+      << "The water scenario hosts the custom planning node instead, asks its water-uptake\n"
+      << "service for a path in a zone and prints the poses and the time taken; its picture shows\n"
+      << "the zone, the largest free rectangle the node found in it and the path.\n"
+      << "\n"
+      << "The lift scenario hosts the global planning node in a drawn lift hall with two cars\n"
+      << "and plays a lift ride: checks both cars (a wheelchair stands in one), plans into the\n"
+      << "free one, asks for the forced path, checks the way out and plans it backwards.\n"
+      << "\n"
       << "Options:\n"
       << "  --scenario NAME    what to demonstrate: " << scenarioNames() << " (default global)\n"
       << "  --map FILE.yaml    a map in the map-server format (image, resolution, origin, ...);\n"
@@ -113,6 +168,10 @@ std::string usage(const std::string& program) {
       << "  --planner NAME     planner for --goal legs (default dijkstra): dijkstra,\n"
       << "                     astar_with_local_and_global_map, wap_points,\n"
       << "                     dijkstra_uptake_water, recommand_points_planning\n"
+      << "  --zone X1,Y1,X2,Y2,X3,Y3[,...]\n"
+      << "                     water: the zone's corners (metres, at least three); default\n"
+      << "                     office B of the bundled floor; the robot stands at its door\n"
+      << "                     unless --start says otherwise; with --map give both\n"
       << "  --output FILE.png  the picture (default global_plans.png)\n"
       << "  -h, --help         this text\n"
       << "\n"

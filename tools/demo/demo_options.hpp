@@ -15,6 +15,12 @@ struct Pose2 {
   double yaw{0.0};
 };
 
+// A point of the map frame (metres).
+struct MapPoint {
+  double x{0.0};
+  double y{0.0};
+};
+
 // What the command line asked for. Later options override earlier ones, except --goal, which
 // adds one leg each time.
 struct DemoOptions {
@@ -23,6 +29,8 @@ struct DemoOptions {
   std::string map_yaml;
   std::optional<Pose2> start;
   std::vector<Pose2> goals;
+  // Corners of the water-uptake zone; empty for the water scenario's own.
+  std::vector<MapPoint> zone;
   std::string planner{"dijkstra"};
   std::string output{"global_plans.png"};
   bool help{false};
@@ -39,6 +47,9 @@ DemoOptions parseOptions(const std::vector<std::string>& args);
 
 // "X,Y" or "X,Y,YAW" with finite numbers. Throws UsageError naming `what`.
 Pose2 parsePose(const std::string& text, const std::string& what);
+
+// "X1,Y1,X2,Y2,X3,Y3[,...]": at least three corners, finite numbers. Throws UsageError.
+std::vector<MapPoint> parseZone(const std::string& text);
 
 std::string usage(const std::string& program);
 

@@ -3,6 +3,8 @@
 #include <map>
 
 #include "global_scenario.hpp"
+#include "lift_scenario.hpp"
+#include "water_scenario.hpp"
 
 namespace demo {
 
@@ -11,6 +13,8 @@ namespace {
 const std::map<std::string, Scenario>& registry() {
   static const std::map<std::string, Scenario> scenarios{
       {"global", runGlobalScenario},
+      {"lift", runLiftScenario},
+      {"water", runWaterScenario},
   };
   return scenarios;
 }

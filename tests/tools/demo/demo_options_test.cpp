@@ -64,9 +64,12 @@ TEST(DemoOptions, MissingValuesAndUnknownArgumentsAreRefused) {
 }
 
 TEST(DemoOptions, OnlyTheScenariosThatExistCanBeChosen) {
-  EXPECT_EQ(usageErrorOf({"--scenario", "lift"}),
-            "there is no scenario \"lift\"; available: global");
+  const std::string message = usageErrorOf({"--scenario", "tour"});
+  EXPECT_EQ(message.rfind("there is no scenario \"tour\"; available: ", 0), 0U) << message;
+  EXPECT_NE(message.find("global"), std::string::npos) << message;
+  EXPECT_NE(message.find("water"), std::string::npos) << message;
   EXPECT_EQ(parseOptions({"--scenario", "global"}).scenario, "global");
+  EXPECT_EQ(parseOptions({"--scenario", "water"}).scenario, "water");
 }
 
 TEST(DemoOptions, AMapOfOnesOwnNeedsAStartAndAGoal) {
@@ -77,12 +80,53 @@ TEST(DemoOptions, AMapOfOnesOwnNeedsAStartAndAGoal) {
   EXPECT_EQ(usageErrorOf({"--map", "floor.yaml", "--start", "1,1", "--goal", "2,2"}), "");
 }
 
+TEST(DemoOptions, ZoneIsAListOfAtLeastThreeCorners) {
+  const DemoOptions options = parseOptions(
+      {"--scenario", "water", "--zone", "1,2,3,4,5,6", "--zone", "-1,0,2.5,0,2.5,3,-1,3"});
+  ASSERT_EQ(options.zone.size(), 4U);
+  EXPECT_EQ(options.zone[0].x, -1.0);
+  EXPECT_EQ(options.zone[1].x, 2.5);
+  EXPECT_EQ(options.zone[2].y, 3.0);
+  EXPECT_EQ(options.zone[3].y, 3.0);
+
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--zone", "1,1,2,2"}),
+            "--zone needs at least three corners, not 2");
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--zone", "1,1,2,2,3"}),
+            "--zone must be X1,Y1,X2,Y2,... (pairs of metres), not \"1,1,2,2,3\"");
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--zone", "1,1,2,2,3,"}),
+            "--zone corner 3 y: \"\" is not a number");
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--zone", "1,1,2,inf,3,3"}),
+            "--zone corner 2 y: \"inf\" is not a number");
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--zone"}), "option --zone needs a value");
+}
+
+TEST(DemoOptions, ZoneBelongsToTheWaterScenarioAndGoalsDoNot) {
+  EXPECT_EQ(usageErrorOf({"--zone", "1,1,2,1,2,2"}),
+            "--zone belongs to the water scenario (--scenario water)");
+  EXPECT_EQ(usageErrorOf({"--zone", "1,1,2,1,2,2", "--scenario", "water"}), "");
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--goal", "3,3"}),
+            "--goal belongs to the global scenario; the water scenario takes --zone");
+}
+
+TEST(DemoOptions, WaterOnAMapOfOnesOwnNeedsAStartAndAZone) {
+  const std::string needs = "with --map, the water scenario needs --start and --zone";
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--map", "floor.yaml"}), needs);
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--map", "floor.yaml", "--start", "1,1"}), needs);
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--map", "floor.yaml", "--zone", "1,1,2,1,2,2"}),
+            needs);
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--map", "floor.yaml", "--start", "1,1", "--zone",
+                          "1,1,2,1,2,2"}),
+            "");
+}
+
 TEST(DemoOptions, HelpNeedsNothingElse) {
   EXPECT_TRUE(parseOptions({"--help"}).help);
   EXPECT_TRUE(parseOptions({"--map", "x.yaml", "-h"}).help);
   const std::string text = usage("planning_demo");
   EXPECT_NE(text.find("Usage: planning_demo"), std::string::npos);
   EXPECT_NE(text.find("--goal X,Y[,YAW]"), std::string::npos);
+  EXPECT_NE(text.find("--zone X1,Y1,X2,Y2,X3,Y3[,...]"), std::string::npos);
+  EXPECT_NE(text.find("water"), std::string::npos);
 }
 
 }  // namespace

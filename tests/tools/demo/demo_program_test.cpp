@@ -1,6 +1,7 @@
 // The demo program as a user runs it: exit status and messages.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -53,6 +54,32 @@ TEST(DemoProgram, BadInputGivesAClearMessageAndStatusTwo) {
   run = runDemo("--goal 95,3");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.output.find("off the map"), std::string::npos) << run.output;
+}
+
+TEST(DemoProgram, WaterScenarioPrintsThePathAndSucceeds) {
+  const std::string picture = "/tmp/planning_demo_water_" + std::to_string(getpid()) + ".png";
+  const DemoRun run = runDemo("--scenario water --output " + picture);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("answer: 5 poses in "), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("picture written to " + picture), std::string::npos) << run.output;
+  std::remove(picture.c_str());
+}
+
+TEST(DemoProgram, WaterScenarioRefusesBadZonesWithStatusTwo) {
+  DemoRun run = runDemo("--scenario water --zone 1,1,2,2");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.output.find("at least three corners"), std::string::npos) << run.output;
+
+  run = runDemo("--scenario water --zone 1,1,40,2,3,5 --output /tmp/planning_demo_never.png");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.output.find("zone corner 2 (40.00, 2.00) lies off the map"), std::string::npos)
+      << run.output;
+
+  run = runDemo(
+      "--scenario water --zone 21.2,14.3,25.8,14.3,25.8,15.7 --output "
+      "/tmp/planning_demo_never.png");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.output.find("holds no free cell"), std::string::npos) << run.output;
 }
 
 }  // namespace

@@ -51,4 +51,21 @@ GoalUUID ClientBase::generate_goal_id() {
   return uuid;
 }
 
+uint64_t ClientBase::keep_pending_request(std::shared_ptr<void> promise) {
+  std::lock_guard<std::mutex> lock(pending_requests_mutex_);
+  const uint64_t key = ++last_request_key_;
+  pending_requests_.emplace(key, std::move(promise));
+  return key;
+}
+
+void ClientBase::release_pending_request(uint64_t key) {
+  std::shared_ptr<void> released;  // let go outside the lock
+  std::lock_guard<std::mutex> lock(pending_requests_mutex_);
+  auto it = pending_requests_.find(key);
+  if (it != pending_requests_.end()) {
+    released = std::move(it->second);
+    pending_requests_.erase(it);
+  }
+}
+
 }  // namespace rclcpp_action

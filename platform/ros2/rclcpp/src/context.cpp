@@ -1,5 +1,6 @@
 #include "rclcpp/context.hpp"
 
+#include "rclcpp/detail/graph.hpp"
 #include "time_source.hpp"
 
 namespace rclcpp {
@@ -53,6 +54,8 @@ bool Context::shutdown(const std::string& reason) {
     callback();
   }
   detail::TimeSource::instance().wake_all();
+  // Waits for services and action servers end as well.
+  detail::Graph::instance().wake();
   return true;
 }
 

@@ -193,7 +193,8 @@ std::string NodeBaseInterface::resolve_topic_or_service_name(const std::string& 
   }
   std::string expanded = name;
   replace_all(expanded, "{node}", name_);
-  replace_all(expanded, "{ns}", namespace_ == "/" ? "" : namespace_.substr(1));
+  // "{ns}" is the absolute namespace, so "{ns}/x" names "/ns/x" (and "/x" at the root).
+  replace_all(expanded, "{ns}", namespace_ == "/" ? "" : namespace_);
   if (expanded[0] == '~') {
     if (expanded.size() > 1 && expanded[1] != '/') {
       fail(name, "'~' must be followed by a forward slash", 1);

@@ -63,10 +63,11 @@ bool ServiceBase::send_response_to_client(const rmw_request_id_t &header,
     client = it->second.lock();
     reply_to_.erase(it);
   }
-  if (!client) {
-    return false;
+  // A client that went away before the answer misses it, as it would on a
+  // network; the service is not to blame.
+  if (client) {
+    client->enqueue_response(header.sequence_number, std::move(response));
   }
-  client->enqueue_response(header.sequence_number, std::move(response));
   return true;
 }
 

@@ -40,7 +40,8 @@ class Context : public std::enable_shared_from_this<Context> {
   const InitOptions& get_init_options() const;
   std::string shutdown_reason() const;
   // Marks the context invalid, runs the on-shutdown callbacks and wakes every
-  // executor and sleeper. Returns false when it was not valid.
+  // executor, sleeper and waiter for a server. Returns false when it was not
+  // valid.
   virtual bool shutdown(const std::string& reason);
   OnShutdownCallback on_shutdown(OnShutdownCallback callback);
 

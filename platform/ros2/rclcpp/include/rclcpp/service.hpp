@@ -33,7 +33,7 @@ class Service : public ServiceBase {
 
   void send_response(rmw_request_id_t &req_id, typename ServiceT::Response &response) {
     if (!send_response_to_client(req_id, std::make_shared<typename ServiceT::Response>(response))) {
-      throw std::runtime_error("service response to an unknown or vanished request");
+      throw std::runtime_error("service response to an unknown or already answered request");
     }
   }
 

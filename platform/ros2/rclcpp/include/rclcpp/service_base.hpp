@@ -42,8 +42,8 @@ class ServiceBase : public detail::ExecutableEntity,
  protected:
   virtual void handle_request(std::shared_ptr<rmw_request_id_t> header,
                               std::shared_ptr<void> request) = 0;
-  // Hands the response to the client that sent the request; false when the
-  // request is unknown (answered already) or its client is gone.
+  // Hands the response to the client that sent the request, if it is still
+  // there; false when the request is unknown (answered already).
   bool send_response_to_client(const rmw_request_id_t &header, std::shared_ptr<void> response);
 
  private:

@@ -57,6 +57,11 @@ class ClientBase : public ActionMailbox {
   // The server of this action as its full type, or null.
   std::shared_ptr<void> find_server() const;
   GoalUUID generate_goal_id();
+  // Holds the promise of a goal or cancel request until its answer comes, so
+  // that a request lost on the way (no server, or one that went away) leaves
+  // its future waiting, as in ROS 2, instead of breaking it. Returns its key.
+  uint64_t keep_pending_request(std::shared_ptr<void> promise);
+  void release_pending_request(uint64_t key);
 
   rclcpp::Logger logger_;
 
@@ -66,6 +71,9 @@ class ClientBase : public ActionMailbox {
   rclcpp::Context::WeakPtr context_;
   std::mutex random_mutex_;
   std::mt19937_64 random_;
+  std::mutex pending_requests_mutex_;
+  uint64_t last_request_key_ = 0;
+  std::map<uint64_t, std::shared_ptr<void>> pending_requests_;
 };
 
 // Sends goals of one action type to its server. Goal responses, feedback and
@@ -114,12 +122,14 @@ class Client : public ClientBase, public ActionClientListener<ActionT> {
   }
 
   // The future holds the goal handle once the server accepted the goal, or
-  // null when it rejected it. A goal sent while no server exists is lost.
+  // null when it rejected it. A goal sent while no server exists is lost: its
+  // future stays waiting.
   std::shared_future<typename GoalHandle::SharedPtr> async_send_goal(
       const Goal& goal, const SendGoalOptions& options = SendGoalOptions()) {
     auto promise = std::make_shared<std::promise<typename GoalHandle::SharedPtr>>();
     auto future = promise->get_future().share();
     const GoalUUID uuid = generate_goal_id();
+    const uint64_t key = keep_pending_request(promise);
     auto server = std::static_pointer_cast<Server<ActionT>>(find_server());
     if (!server) {
       return future;
@@ -127,11 +137,12 @@ class Client : public ClientBase, public ActionClientListener<ActionT> {
     std::weak_ptr<Client<ActionT>> weak_self = typed_self();
     server->receive_goal_request(
         uuid, std::make_shared<const Goal>(goal),
-        [weak_self, uuid, promise, options](bool accepted, const rclcpp::Time& stamp) {
+        [weak_self, uuid, promise, options, key](bool accepted, const rclcpp::Time& stamp) {
           if (auto self = weak_self.lock()) {
-            self->post([weak_self, uuid, promise, options, accepted, stamp]() {
+            self->post([weak_self, uuid, promise, options, key, accepted, stamp]() {
               if (auto client = weak_self.lock()) {
                 client->handle_goal_response(uuid, accepted, stamp, *promise, options);
+                client->release_pending_request(key);
               }
             });
           }
@@ -291,6 +302,7 @@ class Client : public ClientBase, public ActionClientListener<ActionT> {
       const GoalUUID& uuid, const rclcpp::Time& stamp, CancelCallback cancel_callback) {
     auto promise = std::make_shared<std::promise<typename CancelResponse::SharedPtr>>();
     auto future = promise->get_future().share();
+    const uint64_t key = keep_pending_request(promise);
     auto server = std::static_pointer_cast<Server<ActionT>>(find_server());
     if (!server) {
       return future;
@@ -298,10 +310,13 @@ class Client : public ClientBase, public ActionClientListener<ActionT> {
     std::weak_ptr<Client<ActionT>> weak_self = typed_self();
     server->receive_cancel_request(
         uuid, stamp,
-        [weak_self, promise, cancel_callback](typename CancelResponse::SharedPtr response) {
+        [weak_self, promise, cancel_callback, key](typename CancelResponse::SharedPtr response) {
           if (auto self = weak_self.lock()) {
-            self->post([promise, cancel_callback, response]() {
+            self->post([weak_self, promise, cancel_callback, key, response]() {
               promise->set_value(response);
+              if (auto client = weak_self.lock()) {
+                client->release_pending_request(key);
+              }
               if (cancel_callback) {
                 cancel_callback(response);
               }

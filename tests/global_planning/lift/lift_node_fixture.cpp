@@ -1,0 +1,166 @@
+#include "lift_node_fixture.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include "vantrell_communicator/testing/communicator_probe.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
+
+namespace lift_node_test {
+
+using vantrell_communicator::testing::CommunicatorProbe;
+
+std::vector<std::string> LiftNode::plannerKeys() const {
+  std::vector<std::string> keys;
+  for (const auto& entry : planners_) {
+    keys.push_back(entry.first);
+  }
+  return keys;
+}
+
+CheckAreaTap::CheckAreaTap() : node_(std::make_shared<rclcpp::Node>("check_area_tap")) {
+  check_area_sub_ = node_->create_subscription<PolygonStamped>(
+      "check_area", rclcpp::QoS(64),
+      [this](PolygonStamped::ConstSharedPtr message) { check_area.push_back(*message); });
+  check_lift_area_sub_ = node_->create_subscription<PolygonStamped>(
+      "check_lift_area", rclcpp::QoS(64),
+      [this](PolygonStamped::ConstSharedPtr message) { check_lift_area.push_back(*message); });
+}
+
+void CheckAreaTap::drain() {
+  // One pass takes at most one message per subscription.
+  size_t seen = 0;
+  do {
+    seen = check_area.size() + check_lift_area.size();
+    rclcpp::spin_some(node_);
+  } while (check_area.size() + check_lift_area.size() > seen);
+}
+
+PoseStamped poseAt(double x, double y, double yaw) {
+  PoseStamped pose;
+  pose.header.frame_id = "map";
+  pose.pose.position.x = x;
+  pose.pose.position.y = y;
+  pose.pose.orientation.z = std::sin(yaw / 2.0);
+  pose.pose.orientation.w = std::cos(yaw / 2.0);
+  return pose;
+}
+
+geometry_msgs::msg::Point32 corner(double x, double y) {
+  geometry_msgs::msg::Point32 point;
+  point.x = static_cast<float>(x);
+  point.y = static_cast<float>(y);
+  return point;
+}
+
+Polygon carFrame() {
+  Polygon car;
+  car.points = {corner(3.0, 7.95), corner(3.0, 5.5), corner(5.0, 5.5), corner(5.0, 7.95)};
+  return car;
+}
+
+bool logged(foundation_test::CaptureSink& sink, const std::string& tail) {
+  for (const auto& text : sink.texts()) {
+    if (text.size() >= tail.size() &&
+        text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void LiftNodeTest::SetUp() {
+  log_ = foundation_test::captureLog();
+  log_->clear();
+  CommunicatorProbe::reset();
+  task_manager_ = std::make_unique<test_support::TaskManagerClient>();
+  tap_ = std::make_unique<CheckAreaTap>();
+}
+
+void LiftNodeTest::TearDown() {
+  // The client's executor stops first, then the node joins its workers.
+  task_manager_.reset();
+  node_.reset();
+  tap_.reset();
+}
+
+rclcpp::NodeOptions LiftNodeTest::liftOptions() {
+  rclcpp::NodeOptions options;
+  // Pairs 1 to 4 are the waiting area's corners, scaled by (lift_length / 2, lift_width / 2);
+  // the first and last pairs only pad the list.
+  options.append_parameter_override("lift_polygon",
+                                    std::vector<double>{0, 0, 1, 1, -1, 1, -1, -1, 1, -1, 0, 0});
+  return options;
+}
+
+void LiftNodeTest::startNode(const rclcpp::NodeOptions& options) {
+  using vantrell_nav2_gridmap::testing::makeGridMap;
+  global_map_ = makeGridMap("global", hall_.image, hall_.resolution);
+  local_map_ = makeGridMap("local", hall_.image, hall_.resolution);
+  node_ = std::make_shared<LiftNode>(global_map_, local_map_, options);
+  task_manager_->spin(node_);
+  ASSERT_EQ(node_->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node_->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+}
+
+void LiftNodeTest::placeRobot(double x, double y, double yaw) {
+  vantrell_nav2_gridmap::testing::placeRobot(*global_map_, x, y, yaw);
+  vantrell_nav2_gridmap::testing::placeRobot(*local_map_, x, y, yaw);
+}
+
+void LiftNodeTest::placeRobot(const std::string& place, double yaw) {
+  const cv::Point2d world = hall_.placeInWorld(place);
+  placeRobot(world.x, world.y, yaw);
+}
+
+PoseStamped LiftNodeTest::doorPose(double yaw) const {
+  const cv::Point2d door = hall_.placeInWorld("car_door");
+  return poseAt(door.x, door.y, yaw);
+}
+
+FuzzyLiftFree::Goal LiftNodeTest::liftGoal(const std::string& planner, const Polygon& frame,
+                                           bool resize) const {
+  FuzzyLiftFree::Goal goal;
+  goal.door_pose = doorPose(planner == "lift_out" ? M_PI / 2.0 : -M_PI / 2.0);
+  goal.lift_inner_frame = frame;
+  goal.planner_name = planner;
+  goal.resize_flag = resize;
+  return goal;
+}
+
+test_support::ActionReply<FuzzyLiftFree> LiftNodeTest::fuzzy(const FuzzyLiftFree::Goal& goal) {
+  auto reply = task_manager_->call<FuzzyLiftFree>("is_fuzzy_global_free", goal);
+  tap_->drain();
+  return reply;
+}
+
+test_support::ActionReply<LiftFree> LiftNodeTest::isFree(const PoseStamped& target) {
+  LiftFree::Goal goal;
+  goal.target_pose = target;
+  return task_manager_->call<LiftFree>("is_global_free", goal);
+}
+
+test_support::ActionReply<ForceGlobalPath> LiftNodeTest::force() {
+  return task_manager_->call<ForceGlobalPath>("force_global_path", ForceGlobalPath::Goal());
+}
+
+test_support::ActionReply<GlobalPlanning> LiftNodeTest::plan(const std::string& planner,
+                                                             int16_t mode,
+                                                             const PoseStamped& goal) {
+  GlobalPlanning::Goal request;
+  request.current_planning_id = planner;
+  request.goal_mode = mode;
+  request.goal_poses = {goal};
+  return task_manager_->call<GlobalPlanning>("global_planning", request);
+}
+
+std::vector<vantrell_protocol::msg::RobotEvent> LiftNodeTest::robotEvents() {
+  return CommunicatorProbe::robotEvents().kept();
+}
+
+std::vector<visualization_msgs::msg::Marker> LiftNodeTest::markers() {
+  return CommunicatorProbe::connectiveAreas().kept();
+}
+
+}  // namespace lift_node_test

@@ -1,0 +1,83 @@
+#include "lift_host.hpp"
+
+#include <stdexcept>
+#include <utility>
+
+#include "lifecycle_msgs/msg/state.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
+
+namespace demo {
+
+LiftHost::LiftHost(const nav_msgs::msg::OccupancyGrid& grid,
+                   const std::vector<double>& lift_polygon) {
+  using vantrell_nav2_gridmap::testing::makeGridMap;
+  global_map_ = makeGridMap("global", grid);
+  local_map_ = makeGridMap("local", grid);
+  rclcpp::NodeOptions options;
+  options.append_parameter_override("lift_polygon", lift_polygon);
+  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map_, local_map_, options);
+  task_manager_ = std::make_shared<rclcpp::Node>("demo_lift_task_manager");
+
+  tap_ = std::make_shared<rclcpp::Node>("demo_lift_check_areas");
+  check_area_sub_ = tap_->create_subscription<geometry_msgs::msg::PolygonStamped>(
+      "check_area", rclcpp::QoS(16),
+      [this](std::shared_ptr<const geometry_msgs::msg::PolygonStamped> message) {
+        check_areas_.push_back(*message);
+      });
+  check_lift_area_sub_ = tap_->create_subscription<geometry_msgs::msg::PolygonStamped>(
+      "check_lift_area", rclcpp::QoS(16),
+      [this](std::shared_ptr<const geometry_msgs::msg::PolygonStamped> message) {
+        check_lift_areas_.push_back(*message);
+      });
+
+  executor_.add_node(node_->get_node_base_interface());
+  executor_.add_node(task_manager_);
+  std::packaged_task<void()> spin([this] { executor_.spin(); });
+  spin_done_ = spin.get_future();
+  spinner_ = std::thread(std::move(spin));
+  if (node_->configure().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE ||
+      node_->activate().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE) {
+    stopSpinning();
+    throw std::runtime_error("the global planning node did not come up");
+  }
+}
+
+LiftHost::~LiftHost() { stopSpinning(); }
+
+void LiftHost::stopSpinning() {
+  // A cancel that comes before spin has begun is lost, so it is repeated until spin returns.
+  do {
+    executor_.cancel();
+  } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
+  spinner_.join();
+}
+
+void LiftHost::placeRobot(const Pose2& pose) {
+  vantrell_nav2_gridmap::testing::placeRobot(*global_map_, pose.x, pose.y, pose.yaw);
+  vantrell_nav2_gridmap::testing::placeRobot(*local_map_, pose.x, pose.y, pose.yaw);
+}
+
+void LiftHost::reportObstacle(const geometry_msgs::msg::Polygon& outline, uint32_t types) {
+  vantrell_nav2_gridmap::testing::markObstaclePolygon(*global_map_, outline, types);
+  vantrell_nav2_gridmap::testing::markObstaclePolygon(*local_map_, outline, types);
+}
+
+void LiftHost::drainTaps() {
+  // One pass takes at most one message per subscription.
+  size_t seen = 0;
+  do {
+    seen = check_areas_.size() + check_lift_areas_.size();
+    rclcpp::spin_some(tap_);
+  } while (check_areas_.size() + check_lift_areas_.size() > seen);
+}
+
+std::vector<geometry_msgs::msg::PolygonStamped> LiftHost::takeCheckAreas() {
+  return std::exchange(check_areas_, {});
+}
+
+std::vector<geometry_msgs::msg::PolygonStamped> LiftHost::takeCheckLiftAreas() {
+  return std::exchange(check_lift_areas_, {});
+}
+
+}  // namespace demo

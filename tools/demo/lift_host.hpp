@@ -1,0 +1,130 @@
+#ifndef DEMO__LIFT_HOST_HPP_
+#define DEMO__LIFT_HOST_HPP_
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "demo_options.hpp"
+#include "geometry_msgs/msg/polygon.hpp"
+#include "geometry_msgs/msg/polygon_stamped.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
+#include "planning/nav_global_planning_server.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "rclcpp_action/rclcpp_action.hpp"
+
+namespace demo {
+
+// How one goal of any action ended, as the task manager saw it.
+template <typename ActionT>
+struct ActionOutcome {
+  bool answered{false};
+  rclcpp_action::ResultCode code{rclcpp_action::ResultCode::UNKNOWN};
+  typename ActionT::Result result;
+  // From sending the goal to receiving its result.
+  double milliseconds{0.0};
+
+  bool succeeded() const { return answered && code == rclcpp_action::ResultCode::SUCCEEDED; }
+};
+
+/**
+ * Plays the hosting process and the task manager around the lift: hosts the global planning
+ * node on a map with the given "lift_polygon", spins it with a task-manager node on an executor
+ * thread, sends goals of all four of its actions, reports obstacles the robot's recognisers see
+ * (wheelchairs, hospital beds) and listens to the polygons the node publishes on "check_area"
+ * and "check_lift_area". rclcpp must be running.
+ */
+class LiftHost {
+ public:
+  // Throws std::runtime_error when the node or one of its actions does not come up.
+  LiftHost(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<double>& lift_polygon);
+  ~LiftHost();
+  LiftHost(const LiftHost&) = delete;
+  LiftHost& operator=(const LiftHost&) = delete;
+
+  void placeRobot(const Pose2& pose);
+  // An obstacle of the given type bits inside `outline` (map frame), seen from now on.
+  void reportObstacle(const geometry_msgs::msg::Polygon& outline, uint32_t types);
+
+  // Sends the goal and waits at most `patience` for its acceptance and its result.
+  template <typename ActionT>
+  ActionOutcome<ActionT> call(const std::string& action, const typename ActionT::Goal& goal,
+                              std::chrono::seconds patience);
+
+  // What "check_area" and "check_lift_area" carried since the last call, oldest first.
+  std::vector<geometry_msgs::msg::PolygonStamped> takeCheckAreas();
+  std::vector<geometry_msgs::msg::PolygonStamped> takeCheckLiftAreas();
+
+ private:
+  template <typename ActionT>
+  typename rclcpp_action::Client<ActionT>::SharedPtr client(const std::string& action);
+  void drainTaps();
+  void stopSpinning();
+
+  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> global_map_;
+  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map_;
+  std::shared_ptr<planning::NavGlobalPlanningServer> node_;
+  rclcpp::Node::SharedPtr task_manager_;
+  std::vector<std::pair<std::string, std::shared_ptr<void>>> clients_;
+  // Spun only on the calling thread, so that a goal's polygons are all in once its result is.
+  rclcpp::Node::SharedPtr tap_;
+  rclcpp::Subscription<geometry_msgs::msg::PolygonStamped>::SharedPtr check_area_sub_;
+  rclcpp::Subscription<geometry_msgs::msg::PolygonStamped>::SharedPtr check_lift_area_sub_;
+  std::vector<geometry_msgs::msg::PolygonStamped> check_areas_;
+  std::vector<geometry_msgs::msg::PolygonStamped> check_lift_areas_;
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::future<void> spin_done_;
+  std::thread spinner_;
+};
+
+template <typename ActionT>
+typename rclcpp_action::Client<ActionT>::SharedPtr LiftHost::client(const std::string& action) {
+  for (const auto& entry : clients_) {
+    if (entry.first == action) {
+      return std::static_pointer_cast<rclcpp_action::Client<ActionT>>(entry.second);
+    }
+  }
+  auto made = rclcpp_action::create_client<ActionT>(task_manager_, action);
+  clients_.emplace_back(action, made);
+  return made;
+}
+
+template <typename ActionT>
+ActionOutcome<ActionT> LiftHost::call(const std::string& action, const typename ActionT::Goal& goal,
+                                      std::chrono::seconds patience) {
+  using WrappedResult = typename rclcpp_action::ClientGoalHandle<ActionT>::WrappedResult;
+  ActionOutcome<ActionT> outcome;
+  auto action_client = client<ActionT>(action);
+  if (!action_client->wait_for_action_server(patience)) {
+    return outcome;
+  }
+  auto result_promise = std::make_shared<std::promise<WrappedResult>>();
+  auto result_future = result_promise->get_future();
+  typename rclcpp_action::Client<ActionT>::SendGoalOptions options;
+  options.result_callback = [result_promise](const WrappedResult& wrapped) {
+    result_promise->set_value(wrapped);
+  };
+  const auto sent_at = std::chrono::steady_clock::now();
+  auto handle = action_client->async_send_goal(goal, options);
+  if (handle.wait_for(patience) != std::future_status::ready || !handle.get() ||
+      result_future.wait_for(patience) != std::future_status::ready) {
+    return outcome;
+  }
+  const WrappedResult wrapped = result_future.get();
+  outcome.milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent_at).count();
+  outcome.answered = true;
+  outcome.code = wrapped.code;
+  if (wrapped.result) {
+    outcome.result = *wrapped.result;
+  }
+  drainTaps();
+  return outcome;
+}
+
+}  // namespace demo
+
+#endif  // DEMO__LIFT_HOST_HPP_
