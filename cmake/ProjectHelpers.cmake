@@ -33,7 +33,7 @@ function(vantrell_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
                                         Threads::Threads)
   add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 180)
   if(T_THREADING)
     set_tests_properties(${name} PROPERTIES LABELS threading)
   endif()

@@ -24,23 +24,6 @@ void setYawKeepingXY(geometry_msgs::msg::Quaternion& orientation, double yaw) {
   orientation.w = cos_half;
 }
 
-double quaternionYaw(const geometry_msgs::msg::Quaternion& q) {
-  const double sqx = q.x * q.x;
-  const double sqy = q.y * q.y;
-  const double sqz = q.z * q.z;
-  const double sqw = q.w * q.w;
-  // Normalised sine of the pitch; near +-1 the yaw and roll axes coincide and
-  // the yaw comes from x and y alone.
-  const double pitch_term = -2.0 * (q.x * q.z - q.w * q.y) / (sqx + sqy + sqz + sqw);
-  if (pitch_term <= -0.99999) {
-    return -2.0 * std::atan2(q.y, q.x);
-  }
-  if (pitch_term >= 0.99999) {
-    return 2.0 * std::atan2(q.y, q.x);
-  }
-  return std::atan2(2.0 * (q.x * q.y + q.w * q.z), sqw + sqx - sqy - sqz);
-}
-
 double planarDistance(const geometry_msgs::msg::PoseStamped& a,
                       const geometry_msgs::msg::PoseStamped& b) {
   return std::hypot(a.pose.position.x - b.pose.position.x, a.pose.position.y - b.pose.position.y);

@@ -22,10 +22,6 @@ geometry_msgs::msg::Quaternion yawToQuaternion(double yaw);
 // Writes z and w of the heading into `orientation`, keeping its x and y.
 void setYawKeepingXY(geometry_msgs::msg::Quaternion& orientation, double yaw);
 
-// Yaw of a quaternion with the pitch singularity handled (the branches at
-// +-0.99999 of the normalised pitch term), as tf2 reports it.
-double quaternionYaw(const geometry_msgs::msg::Quaternion& q);
-
 // Planar distance between the positions of two poses.
 double planarDistance(const geometry_msgs::msg::PoseStamped& a,
                       const geometry_msgs::msg::PoseStamped& b);

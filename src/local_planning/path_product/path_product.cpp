@@ -217,7 +217,7 @@ double PathProduct::getLocalGoalYaw(const nav_msgs::msg::Path& path, int index) 
   if (n > 4 && index >= 0 && index < n - 4) {
     return headingBetween(poses[index], poses[index + 1]);
   }
-  return path_geometry::quaternionYaw(poses.back().pose.orientation);
+  return base_robot_.quaternion2Yaw(poses.back().pose.orientation);
 }
 
 vantrell_nav2_protocol::msg::Path PathProduct::generateForceGlobalPath(
