@@ -191,22 +191,27 @@ TEST_F(NodePlan, GoalZoneComesBackFlatAndAnEmptyZoneAsOneEmptyPolygon) {
 }
 
 TEST_F(NodePlan, TraceLinesGoOutOnThePlanningDebugTopic) {
-  std::mutex mutex;
-  std::condition_variable arrived;
-  std::vector<std::string> lines;
+  // The executor may still be inside the callback when the test drops the subscription, so
+  // what the callback touches is shared with it rather than left on this stack.
+  struct Received {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<std::string> lines;
+  };
+  auto received = std::make_shared<Received>();
   auto subscription = task_manager_->node()->create_subscription<std_msgs::msg::String>(
-      "planning_debug", 100, [&](std_msgs::msg::String::ConstSharedPtr line) {
-        std::lock_guard<std::mutex> lock(mutex);
-        lines.push_back(line->data);
-        arrived.notify_all();
+      "planning_debug", 100, [received](std_msgs::msg::String::ConstSharedPtr line) {
+        std::lock_guard<std::mutex> lock(received->mutex);
+        received->lines.push_back(line->data);
+        received->arrived.notify_all();
       });
   ASSERT_TRUE(plan(goalFor("dijkstra", {poseAt(map_, "office_1")})).succeeded());
 
   const std::string wanted =
       " [DEBUG] ------>NavGlobalPlanningServer current_planning_id is dijkstra";
-  std::unique_lock<std::mutex> lock(mutex);
-  EXPECT_TRUE(arrived.wait_for(lock, test_support::kActionPatience, [&] {
-    for (const auto& line : lines) {
+  std::unique_lock<std::mutex> lock(received->mutex);
+  EXPECT_TRUE(received->arrived.wait_for(lock, test_support::kActionPatience, [&] {
+    for (const auto& line : received->lines) {
       if (line.size() == 19 + wanted.size() && line.compare(19, wanted.size(), wanted) == 0) {
         return true;
       }
