@@ -58,19 +58,7 @@ inline std::shared_ptr<GridMapROS> drawnGrid(
     const std::vector<std::string>& rows,
     const vantrell_nav2_gridmap::GridMapParams& params = squareRobot(0.01)) {
   namespace gm = vantrell_nav2_gridmap::testing;
-  cv::Mat drawn(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()), CV_8UC1,
-                cv::Scalar(gm::kDrawnFree));
-  for (size_t y = 0; y < rows.size(); ++y) {
-    for (size_t x = 0; x < rows[y].size(); ++x) {
-      uint8_t pixel = gm::kDrawnFree;
-      if (rows[y][x] == '#') {
-        pixel = gm::kDrawnOccupied;
-      } else if (rows[y][x] == '?') {
-        pixel = gm::kDrawnUnknown;
-      }
-      drawn.at<uint8_t>(static_cast<int>(y), static_cast<int>(x)) = pixel;
-    }
-  }
+  const cv::Mat drawn = gm::drawingFromRows(rows);
   auto map = gm::makeGridMap("global", drawn, kCell, kOrigin, kOrigin, params);
   map->getMultiGridMap()->updateMap();
   return map;

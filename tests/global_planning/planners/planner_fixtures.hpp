@@ -122,19 +122,7 @@ inline vantrell_nav2_gridmap::GridMapParams pointRobotParams() {
 // A map drawn row by row: rows[0] is cell row 0 (lowest y); '#' wall, '?' unknown, else free.
 inline std::shared_ptr<GridMapROS> drawnGrid(const std::vector<std::string>& rows,
                                              const std::string& name = "global") {
-  cv::Mat drawn(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()), CV_8UC1,
-                cv::Scalar(vantrell_nav2_gridmap::testing::kDrawnFree));
-  for (size_t y = 0; y < rows.size(); ++y) {
-    for (size_t x = 0; x < rows[y].size(); ++x) {
-      uint8_t pixel = vantrell_nav2_gridmap::testing::kDrawnFree;
-      if (rows[y][x] == '#') {
-        pixel = vantrell_nav2_gridmap::testing::kDrawnOccupied;
-      } else if (rows[y][x] == '?') {
-        pixel = vantrell_nav2_gridmap::testing::kDrawnUnknown;
-      }
-      drawn.at<uint8_t>(static_cast<int>(y), static_cast<int>(x)) = pixel;
-    }
-  }
+  const cv::Mat drawn = vantrell_nav2_gridmap::testing::drawingFromRows(rows);
   auto map = vantrell_nav2_gridmap::testing::makeGridMap(name, drawn, kCell, kOrigin, kOrigin,
                                                          pointRobotParams());
   map->getMultiGridMap()->updateMap();

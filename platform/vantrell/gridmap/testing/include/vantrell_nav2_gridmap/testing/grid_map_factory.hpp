@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "nav2_map_server/map_io.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
@@ -35,6 +36,30 @@ inline int8_t occupancyOfDrawnPixel(uint8_t pixel) {
     return 0;
   }
   return -1;
+}
+
+// A picture drawn as text, one string a row: rows[0] is cell row 0 (lowest y);
+// '#' is occupied, '?' unknown, anything else free. Rows may differ in length;
+// the picture is as wide as the first.
+inline cv::Mat drawingFromRows(const std::vector<std::string>& rows) {
+  if (rows.empty() || rows.front().empty()) {
+    throw std::invalid_argument("a drawn map needs at least one row and one column");
+  }
+  cv::Mat drawn(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()), CV_8UC1,
+                cv::Scalar(kDrawnFree));
+  for (int y = 0; y < drawn.rows; ++y) {
+    const std::string& row = rows[static_cast<size_t>(y)];
+    for (int x = 0; x < drawn.cols && x < static_cast<int>(row.size()); ++x) {
+      uint8_t pixel = kDrawnFree;
+      if (row[static_cast<size_t>(x)] == '#') {
+        pixel = kDrawnOccupied;
+      } else if (row[static_cast<size_t>(x)] == '?') {
+        pixel = kDrawnUnknown;
+      }
+      drawn.at<uint8_t>(y, x) = pixel;
+    }
+  }
+  return drawn;
 }
 
 inline nav_msgs::msg::OccupancyGrid occupancyGridFromDrawing(const cv::Mat& drawn,
