@@ -67,6 +67,36 @@ size_t nearestPose(const PoseStamped& robot, const std::vector<PoseStamped>& pos
   return nearest_index;
 }
 
+// Walks the path from its second pose, summing segment lengths, until `range`
+// is passed (false) or a pose's cell is `blocked` (true: `index` is the pose
+// before it, `distance` the length up to it). A pose off the map ends the walk
+// with true and leaves both untouched.
+template <typename Blocked>
+bool walkToFirstBlocked(const BaseRobot& base_robot, const std::vector<PoseStamped>& poses,
+                        const path_geometry::MapView& view, double range, int& index,
+                        double& distance, Blocked blocked) {
+  double walked = 0.0;
+  for (size_t i = 1; i < poses.size(); ++i) {
+    walked += base_robot.calDistance(poses[i], poses[i - 1]);
+    if (!(range >= walked)) {
+      return false;
+    }
+    unsigned int mx = 0;
+    unsigned int my = 0;
+    if (!view.toCell(poses[i], mx, my)) {
+      LOG_WARN("PathProduct::startLocalPlan worldToMap failed!!!");
+      return true;
+    }
+    if (blocked(mx, my)) {
+      distance = walked;
+      index = static_cast<int>(i) - 1;
+      LOG_DEBUG("There is obstacle in the front!!!");
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool PathProduct::getLocalPathFromGlobal(
@@ -193,26 +223,9 @@ bool PathProduct::startLocalPlan(const nav_msgs::msg::Path& path,
   if (!path_geometry::openMap(grid_map, "startLocalPlan", view)) {
     return false;
   }
-  double walked = 0.0;
-  for (size_t i = 1; i < poses.size(); ++i) {
-    walked += base_robot_.calDistance(poses[i], poses[i - 1]);
-    if (!(range >= walked)) {
-      return false;
-    }
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (!view.toCell(poses[i], mx, my)) {
-      LOG_WARN("PathProduct::startLocalPlan worldToMap failed!!!");
-      return true;
-    }
-    if (view.grid->inDanger(mx, my, 0)) {
-      distance = walked;
-      index = static_cast<int>(i) - 1;
-      LOG_DEBUG("There is obstacle in the front!!!");
-      return true;
-    }
-  }
-  return false;
+  return walkToFirstBlocked(
+      base_robot_, poses, view, range, index, distance,
+      [&view](unsigned int mx, unsigned int my) { return view.grid->inDanger(mx, my, 0); });
 }
 
 bool PathProduct::startLocalPlanWithMorphology(
@@ -240,26 +253,11 @@ bool PathProduct::startLocalPlanWithMorphology(
         obstacle_image.cols, obstacle_image.rows, size_x, size_y);
     return false;
   }
-  double walked = 0.0;
-  for (size_t i = 1; i < poses.size(); ++i) {
-    walked += base_robot_.calDistance(poses[i], poses[i - 1]);
-    if (!(range >= walked)) {
-      return false;
-    }
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (!view.toCell(poses[i], mx, my)) {
-      LOG_WARN("PathProduct::startLocalPlan worldToMap failed!!!");
-      return true;
-    }
-    if (obstacle_image.ptr<unsigned char>(static_cast<int>(my))[mx] == 0) {
-      distance = walked;
-      index = static_cast<int>(i) - 1;
-      LOG_DEBUG("There is obstacle in the front!!!");
-      return true;
-    }
-  }
-  return false;
+  return walkToFirstBlocked(base_robot_, poses, view, range, index, distance,
+                            [&obstacle_image](unsigned int mx, unsigned int my) {
+                              return obstacle_image.ptr<unsigned char>(static_cast<int>(my))[mx] ==
+                                     0;
+                            });
 }
 
 }  // namespace planning
