@@ -195,7 +195,8 @@ std::optional<nav_msgs::msg::Path> PathSmoother::smooth() const {
   }
   std::vector<Vec2> points = stretch->points;
   if (!descendOn(*stretch, points)) {
-    RCLCPP_ERROR(logger_, "Smoothing did not settle within %d steps", kMaxEvaluations);
+    RCLCPP_ERROR(logger_, "Smoothing did not settle within %d evaluations of its energy",
+                 kMaxEvaluations);
     return std::nullopt;
   }
   nav_msgs::msg::Path smoothed = assemble(*stretch, points);
