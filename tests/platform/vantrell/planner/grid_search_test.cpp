@@ -395,22 +395,7 @@ TEST(GridSearchOptimality, MatchesBruteForceOnRandomGrids) {
   std::mt19937 random(33);
   int reachable = 0;
   for (int trial = 0; trial < 40; ++trial) {
-    DrawnGrid grid(17 + trial % 7, 13 + trial % 5);
-    std::uniform_int_distribution<int> percent(0, 99);
-    std::uniform_int_distribution<int> cost(0, 252);
-    for (std::size_t i = 0; i < grid.cost.size(); ++i) {
-      const int roll = percent(random);
-      if (roll < 18) {
-        grid.cost[i] = kLethal;
-        grid.danger[i] = 1;
-      } else if (roll < 24) {
-        grid.cost[i] = 253;
-        grid.danger[i] = 1;
-      } else if (roll < 60) {
-        grid.cost[i] = static_cast<std::uint8_t>(cost(random));
-        grid.danger[i] = roll < 35 ? 2 : 0;
-      }
-    }
+    DrawnGrid grid = randomGrid(random, 17 + trial % 7, 13 + trial % 5);
     const GridCell start{0, 0};
     const GridCell goal{static_cast<int>(grid.size_x) - 1, static_cast<int>(grid.size_y) - 1};
     grid.cost[grid.index(start.x, start.y)] = 0;
