@@ -1,5 +1,7 @@
 // The zone-window images of both coverage planners, each built under the first grid
 // map's costmap mutex.
+#include <algorithm>
+#include <initializer_list>
 #include <mutex>
 #include <opencv2/imgproc.hpp>
 
@@ -16,58 +18,66 @@ using vantrell_nav2_gridmap::GridmapLocationCoverter;
 
 namespace {
 
-// A rectangle's image size; an inverted rectangle has no pixels.
-cv::Size pixelSize(const cv::Rect& rect) {
-  return cv::Size(std::max(rect.width, 0), std::max(rect.height, 0));
+// Re-creates each rectangle image only when its size differs, and blocks every pixel: a
+// pixel whose cell lies off the map stays blocked. Returns the rectangle's image size (an
+// inverted rectangle has none).
+cv::Size blockedRectImages(const cv::Rect& rect, std::initializer_list<cv::Mat*> images) {
+  const cv::Size size(std::max(rect.width, 0), std::max(rect.height, 0));
+  for (cv::Mat* image : images) {
+    ensureImage(*image, size, CV_8UC1);
+    image->setTo(0);
+  }
+  return size;
 }
 
-// Whether cell (x, y) lies on a costmap of the given size.
-bool onMap(int x, int y, unsigned int size_x, unsigned int size_y) {
-  return x >= 0 && y >= 0 && static_cast<unsigned int>(x) < size_x &&
-         static_cast<unsigned int>(y) < size_y;
+// Calls visit(row, column, cost, obstacle distance in metres) for every pixel of `rect`
+// whose cell lies on the grid map.
+template <typename Visit>
+void visitCellsOnMap(const cv::Rect& rect, const vantrell_nav2_gridmap::MultiGridMap& grid,
+                     Visit visit) {
+  const nav2_costmap_2d::Costmap2D* costmap = grid.getCostmap();
+  const int size_x = static_cast<int>(costmap->getSizeInCellsX());
+  const int size_y = static_cast<int>(costmap->getSizeInCellsY());
+  const cv::Rect cells =
+      cv::Rect(rect.tl(), cv::Size(std::max(rect.width, 0), std::max(rect.height, 0))) &
+      cv::Rect(0, 0, size_x, size_y);
+  const unsigned char* costs = costmap->getCharMap();
+  for (int y = cells.y; y < cells.y + cells.height; ++y) {
+    for (int x = cells.x; x < cells.x + cells.width; ++x) {
+      visit(y - rect.y, x - rect.x, costs[static_cast<size_t>(y) * size_x + x],
+            grid.getDistance(x, y));
+    }
+  }
 }
 
 }  // namespace
+
+std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t>
+CostmapImageConvert::refreshAndLockFirstMap() {
+  const auto grid = first_gridmap_->getMultiGridMap();
+  grid->updateMap();
+  return std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t>(*grid->getCostmap()->getMutex());
+}
 
 void CostmapImageConvert::updateStaticCoverageCostmapMat(const cv::Rect& rect, cv::Mat& clean_mat,
                                                          cv::Mat& clean_local_mat,
                                                          cv::Mat& open_mat, cv::Mat& local_open_mat,
                                                          cv::Mat& obstacle_free_mat,
                                                          const GridmapLocationCoverter& converter) {
+  const auto lock = refreshAndLockFirstMap();
   const auto grid = first_gridmap_->getMultiGridMap();
-  grid->updateMap();
-  nav2_costmap_2d::Costmap2D* costmap = grid->getCostmap();
-  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   const double clearance = robot_half_width_ + static_coverage_safe_offset_;
   updateLocalWindow(clearance, local_open_mat);
-  const cv::Size size = pixelSize(rect);
-  for (cv::Mat* image : {&clean_mat, &clean_local_mat, &obstacle_free_mat, &open_mat}) {
-    ensureImage(*image, size, CV_8UC1);
-  }
+  blockedRectImages(rect, {&clean_mat, &clean_local_mat, &obstacle_free_mat, &open_mat});
   traceCellCount(clean_mat);
-  const unsigned char* costs = costmap->getCharMap();
-  const unsigned int size_x = costmap->getSizeInCellsX();
-  const unsigned int size_y = costmap->getSizeInCellsY();
-  for (int row = 0; row < size.height; ++row) {
-    uint8_t* clean = clean_mat.ptr<uint8_t>(row);
-    uint8_t* clean_local = clean_local_mat.ptr<uint8_t>(row);
-    uint8_t* free = obstacle_free_mat.ptr<uint8_t>(row);
-    uint8_t* open = open_mat.ptr<uint8_t>(row);
-    const int y = rect.y + row;
-    for (int col = 0; col < size.width; ++col) {
-      const int x = rect.x + col;
-      if (!onMap(x, y, size_x, size_y)) {
-        clean[col] = clean_local[col] = free[col] = open[col] = 0;
-        continue;
-      }
-      const double d = grid->getDistance(x, y);
-      const bool cleanable = costs[static_cast<size_t>(y) * size_x + x] < clean_cost_;
-      clean[col] = clean_local[col] = cleanable && d > clearance ? 255 : 0;
-      free[col] = d > 0.0 ? 255 : 0;
-      open[col] = d > clearance ? 255 : 0;
-    }
-  }
-  openImage(open_mat, open_mat, kernelCells(morph_open_element_size_, costmap->getResolution()),
+  visitCellsOnMap(rect, *grid, [&](int row, int col, uint8_t cost, double d) {
+    const uint8_t clean = cost < clean_cost_ && d > clearance ? 255 : 0;
+    clean_mat.at<uint8_t>(row, col) = clean_local_mat.at<uint8_t>(row, col) = clean;
+    obstacle_free_mat.at<uint8_t>(row, col) = d > 0.0 ? 255 : 0;
+    open_mat.at<uint8_t>(row, col) = d > clearance ? 255 : 0;
+  });
+  openImage(open_mat, open_mat,
+            kernelCells(morph_open_element_size_, grid->getCostmap()->getResolution()),
             morph_open_iterations_);
   overlayLocalCells(rect, converter, [&](int row, int col, uint8_t cost) {
     clean_local_mat.at<uint8_t>(row, col) = cost < clean_cost_ ? 255 : 0;
@@ -79,40 +89,18 @@ void CostmapImageConvert::updateCoverageCostmapMat(const CleanZoneInfo& zone, co
                                                    cv::Mat& local_open_mat,
                                                    cv::Mat& obstacle_free_mat,
                                                    const GridmapLocationCoverter& converter) {
+  const auto lock = refreshAndLockFirstMap();
   const auto grid = first_gridmap_->getMultiGridMap();
-  grid->updateMap();
-  nav2_costmap_2d::Costmap2D* costmap = grid->getCostmap();
-  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   updateLocalWindow(planning_safe_distance_, local_open_mat);
-  const cv::Size size = pixelSize(rect);
-  for (cv::Mat* image : {&clean_mat, &inflation_mat, &obstacle_free_mat}) {
-    ensureImage(*image, size, CV_8UC1);
-  }
+  const cv::Size size = blockedRectImages(rect, {&clean_mat, &inflation_mat, &obstacle_free_mat});
   traceCellCount(clean_mat);
-  const unsigned char* costs = costmap->getCharMap();
-  const unsigned int size_x = costmap->getSizeInCellsX();
-  const unsigned int size_y = costmap->getSizeInCellsY();
-  for (int row = 0; row < size.height; ++row) {
-    uint8_t* clean = clean_mat.ptr<uint8_t>(row);
-    uint8_t* inflation = inflation_mat.ptr<uint8_t>(row);
-    uint8_t* free = obstacle_free_mat.ptr<uint8_t>(row);
-    const int y = rect.y + row;
-    for (int col = 0; col < size.width; ++col) {
-      const int x = rect.x + col;
-      if (!onMap(x, y, size_x, size_y)) {
-        clean[col] = inflation[col] = free[col] = 0;
-        continue;
-      }
-      const double d = grid->getDistance(x, y);
-      uint8_t cost = costs[static_cast<size_t>(y) * size_x + x];
-      if (cost == 255) {
-        cost = clean_cost_;
-      }
-      clean[col] = cost < clean_cost_ && d > safe_distance_ ? 255 : 0;
-      inflation[col] = cost < inflation_cost_ && d > safe_distance_ ? 255 : 0;
-      free[col] = d > 0.0 ? 255 : 0;
-    }
-  }
+  visitCellsOnMap(rect, *grid, [&](int row, int col, uint8_t cost, double d) {
+    // An unknown cell counts as just not cleanable.
+    const uint8_t counted = cost == 255 ? clean_cost_ : cost;
+    clean_mat.at<uint8_t>(row, col) = counted < clean_cost_ && d > safe_distance_ ? 255 : 0;
+    inflation_mat.at<uint8_t>(row, col) = counted < inflation_cost_ && d > safe_distance_ ? 255 : 0;
+    obstacle_free_mat.at<uint8_t>(row, col) = d > 0.0 ? 255 : 0;
+  });
   overlayLocalCells(rect, converter, [&](int row, int col, uint8_t cost) {
     clean_mat.at<uint8_t>(row, col) = cost < clean_cost_ ? 255 : 0;
     inflation_mat.at<uint8_t>(row, col) = cost < inflation_cost_ ? 255 : 0;

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <opencv2/core.hpp>
 
+#include "nav2_costmap_2d/costmap_2d.hpp"
 #include "planning/local_planning/contour/clean_zone_info.hpp"
 #include "planning/local_planning/contour/image_processing.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
@@ -87,6 +89,8 @@ class CostmapImageConvert {
   using LocalCellWriter = std::function<void(int, int, uint8_t)>;
 
   void readParameters(rclcpp_lifecycle::LifecycleNode& node);
+  // Refreshes the first map, then holds its costmap mutex for the caller's whole image work.
+  std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> refreshAndLockFirstMap();
   // The second map grown by a free border, 0 within `clearance` of an obstacle;
   // opened into `local_open_mat`, whose distance image follows.
   void updateLocalWindow(double clearance, cv::Mat& local_open_mat);
