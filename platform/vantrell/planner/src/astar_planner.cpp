@@ -183,6 +183,9 @@ bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start,
                               const geometry_msgs::msg::PoseStamped& goal,
                               const AstarOptions& options,
                               vantrell_nav2_protocol::msg::Path& path) {
+  if (const auto scripted = scriptedSearch(start, goal, options, path)) {
+    return *scripted;
+  }
   path = vantrell_nav2_protocol::msg::Path();
   path.tolerance = static_cast<float>(options.tolerance);
   const auto logger = rclcpp::get_logger(name_);
@@ -247,6 +250,9 @@ bool AstarPlanner::searchPaths(const geometry_msgs::msg::PoseStamped& start,
                                const geometry_msgs::msg::PoseStamped& goal,
                                const AstarOptions& options,
                                vantrell_nav2_protocol::msg::MultiPaths& paths) {
+  if (const auto scripted = scriptedSearch(start, goal, options, paths)) {
+    return *scripted;
+  }
   paths.paths.clear();
   vantrell_nav2_protocol::msg::Path path;
   if (!searchPath(start, goal, options, path)) {
