@@ -90,15 +90,27 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
 
   template <typename ActionT>
   using GoalFailure = std::function<void(const typename ActionT::Goal&)>;
+  template <typename ActionT>
+  using ServerMember =
+      std::shared_ptr<nav2_util::VantrellSimpleActionServer<ActionT>> NavGlobalPlanningServer::*;
+
   /**
    * Runs the execute callback `road` (named `road_name`) for the current goal of `server`. What
-   * the road throws (a bad_alloc, say) is one ERROR naming the exception, and `fail` ends the goal
-   * as this node's failure: left to the server, it would end with a default result, whose error
-   * code 0 reads as success.
+   * the road throws (a bad_alloc, say) is one ERROR naming the exception, and the goal ends as
+   * this node's failure, through `fail` or, without one, with a result that reports nothing
+   * found. Left to the server it would end with a default result, whose error code 0 reads as
+   * success.
    */
   template <typename ActionT>
   void runGoal(const char* road_name, nav2_util::VantrellSimpleActionServer<ActionT>& server,
                void (NavGlobalPlanningServer::*road)(), const GoalFailure<ActionT>& fail);
+  /// The server of `action_name`, whose goals run `road` through runGoal; `server` is the member
+  /// that will hold it.
+  template <typename ActionT>
+  std::unique_ptr<nav2_util::VantrellSimpleActionServer<ActionT>> makeServer(
+      const char* action_name, ServerMember<ActionT> server, const char* road_name,
+      void (NavGlobalPlanningServer::*road)(), GoalFailure<ActionT> fail,
+      const rcl_action_server_options_t& options);
 
   // Execute callbacks, one per action, each run on its server's worker thread.
   void computePlan();

@@ -176,68 +176,57 @@ void NavGlobalPlanningServer::runGoal(const char* road_name,
   }
   try {
     (this->*road)();
+    return;
   } catch (const std::exception& error) {
     LOG_ERROR_FROM(road_name, "{} failed: {}, error code is {}", road_name, error.what(),
                    kGlobalPlanFailed);
-    fail(*goal);
   } catch (...) {
     LOG_ERROR_FROM(road_name, "{} failed: unknown exception, error code is {}", road_name,
                    kGlobalPlanFailed);
+  }
+  if (fail) {
     fail(*goal);
+  } else {
+    server.terminate_current(std::make_shared<typename ActionT::Result>());
   }
 }
 
+template <typename ActionT>
+std::unique_ptr<nav2_util::VantrellSimpleActionServer<ActionT>> NavGlobalPlanningServer::makeServer(
+    const char* action_name, ServerMember<ActionT> server, const char* road_name,
+    void (NavGlobalPlanningServer::*road)(), GoalFailure<ActionT> fail,
+    const rcl_action_server_options_t& options) {
+  return std::make_unique<nav2_util::VantrellSimpleActionServer<ActionT>>(
+      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
+      get_node_waitables_interface(), action_name,
+      [this, server, road_name, road, fail] { runGoal(road_name, *(this->*server), road, fail); },
+      nullptr, kServerTimeout, false, options);
+}
+
 void NavGlobalPlanningServer::createActionServers(const rcl_action_server_options_t& options) {
-  using nav2_util::VantrellSimpleActionServer;
-  global_planning_server_ = std::make_unique<VantrellSimpleActionServer<GlobalPlanning>>(
-      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-      get_node_waitables_interface(), "global_planning",
-      [this] {
-        runGoal<GlobalPlanning>("computePlan", *global_planning_server_,
-                                &NavGlobalPlanningServer::computePlan,
-                                [this](const GlobalPlanning::Goal& goal) {
-                                  countFailure();
-                                  terminateGoal(goal, kGlobalPlanFailed);
-                                });
+  using Self = NavGlobalPlanningServer;
+  global_planning_server_ = makeServer<GlobalPlanning>(
+      "global_planning", &Self::global_planning_server_, "computePlan", &Self::computePlan,
+      [this](const GlobalPlanning::Goal& goal) {
+        countFailure();
+        terminateGoal(goal, kGlobalPlanFailed);
       },
-      nullptr, kServerTimeout, false, options);
-  lift_free_server_ = std::make_unique<VantrellSimpleActionServer<LiftFree>>(
-      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-      get_node_waitables_interface(), "is_global_free",
-      [this] {
-        runGoal<LiftFree>(
-            "isGlobalFree", *lift_free_server_, &NavGlobalPlanningServer::isGlobalFree,
-            [this](const LiftFree::Goal&) {
-              lift_free_server_->terminate_current(std::make_shared<LiftFree::Result>());
-            });
+      options);
+  lift_free_server_ = makeServer<LiftFree>("is_global_free", &Self::lift_free_server_,
+                                           "isGlobalFree", &Self::isGlobalFree, nullptr, options);
+  fuzzy_lift_free_server_ = makeServer<FuzzyLiftFree>(
+      "is_fuzzy_global_free", &Self::fuzzy_lift_free_server_, "isFuzzyGlobalFree",
+      &Self::isFuzzyGlobalFree,
+      [this](const FuzzyLiftFree::Goal& goal) {
+        auto result = std::make_shared<FuzzyLiftFree::Result>();
+        result->free_pose = goal.door_pose;
+        result->error_code = kGlobalPlanFailed;
+        fuzzy_lift_free_server_->terminate_current(result);
       },
-      nullptr, kServerTimeout, false, options);
-  fuzzy_lift_free_server_ = std::make_unique<VantrellSimpleActionServer<FuzzyLiftFree>>(
-      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-      get_node_waitables_interface(), "is_fuzzy_global_free",
-      [this] {
-        runGoal<FuzzyLiftFree>("isFuzzyGlobalFree", *fuzzy_lift_free_server_,
-                               &NavGlobalPlanningServer::isFuzzyGlobalFree,
-                               [this](const FuzzyLiftFree::Goal& goal) {
-                                 auto result = std::make_shared<FuzzyLiftFree::Result>();
-                                 result->free_pose = goal.door_pose;
-                                 result->error_code = kGlobalPlanFailed;
-                                 fuzzy_lift_free_server_->terminate_current(result);
-                               });
-      },
-      nullptr, kServerTimeout, false, options);
-  force_global_path_server_ = std::make_unique<VantrellSimpleActionServer<ForceGlobalPath>>(
-      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-      get_node_waitables_interface(), "force_global_path",
-      [this] {
-        runGoal<ForceGlobalPath>("getForceGlobalPath", *force_global_path_server_,
-                                 &NavGlobalPlanningServer::getForceGlobalPath,
-                                 [this](const ForceGlobalPath::Goal&) {
-                                   force_global_path_server_->terminate_current(
-                                       std::make_shared<ForceGlobalPath::Result>());
-                                 });
-      },
-      nullptr, kServerTimeout, false, options);
+      options);
+  force_global_path_server_ = makeServer<ForceGlobalPath>(
+      "force_global_path", &Self::force_global_path_server_, "getForceGlobalPath",
+      &Self::getForceGlobalPath, nullptr, options);
 }
 
 void NavGlobalPlanningServer::buildPlanners(
