@@ -80,7 +80,9 @@ WaterUptakePathServer::WaterUptakePathServer(
 // The service comes last, once everything a request uses exists: its own callback group may
 // serve a request on another executor thread at once. The callback holds the server weakly, so
 // that deactivate or cleanup can release it while a request waits; such a request gets an empty
-// answer, and one already running keeps the server until it has answered.
+// answer, and one already running keeps the server until it has answered. Whatever a request
+// throws (images of a huge costmap that cannot be allocated, say) is its failure, answered like
+// the others with an empty path, rather than an exception out of the host's executor.
 void WaterUptakePathServer::offerService() {
   const auto host = node_.lock();
   if (!host) {
@@ -92,8 +94,16 @@ void WaterUptakePathServer::offerService() {
       water_uptake_service_name_,
       [weak_self](std::shared_ptr<WaterUptakePath::Request> request,
                   std::shared_ptr<WaterUptakePath::Response> response) {
-        if (const auto self = weak_self.lock()) {
-          self->waterUptakePathCallback(std::move(request), std::move(response));
+        const auto self = weak_self.lock();
+        if (!self) {
+          return;
+        }
+        try {
+          self->waterUptakePathCallback(std::move(request), response);
+        } catch (const std::exception& error) {
+          LOG_ERROR_FROM("waterUptakePathCallback", "[WaterUptakePathServer] request failed: {}",
+                         error.what());
+          response->path.clear();
         }
       },
       rmw_qos_profile_services_default, callback_group_);

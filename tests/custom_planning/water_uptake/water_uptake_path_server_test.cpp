@@ -624,4 +624,17 @@ TEST_F(WaterUptakeServiceTest, ARequestRunningWhenTheServerIsReleasedStillAnswer
   EXPECT_TRUE(watch.expired());
 }
 
+// What a request throws is its failure: an empty answer and an ERROR naming it, never an
+// exception out of the executor. Here the zone image no longer matches the costmap's size.
+TEST_F(WaterUptakeServiceTest, ARequestThatThrowsIsAnsweredEmpty) {
+  startServer();
+  publishCostmap(Grid{100, 100});
+  placeRobot(0.5, 0.5);
+  const std::vector<Polygon> zones{square(1.0, 1.0, 4.0, 4.0)};
+  ASSERT_EQ(call(zones).size(), 5u);
+  probe_->zoneMap() = cv::Mat::zeros(3, 7, CV_8UC1);
+  EXPECT_TRUE(call(zones).empty());
+  EXPECT_EQ(logged("[ERROR] [WaterUptakePathServer] request failed: "), 1);
+}
+
 }  // namespace
