@@ -3,13 +3,11 @@
 
 #include <chrono>
 #include <cstdint>
-#include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "logger/logger.hpp"
-#include "rclcpp/exceptions.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 
@@ -18,19 +16,6 @@ namespace planning {
 namespace {
 
 constexpr std::chrono::milliseconds kServerTimeout{500};
-
-// A count the action server takes as an unsigned number or a duration: a negative value, or one
-// an int32 cannot hold, must fail configure rather than wrap into some other number.
-int32_t checkedCount(const std::string& name, int64_t value) {
-  constexpr int64_t kHighest = std::numeric_limits<int32_t>::max();
-  if (value < 0 || value > kHighest) {
-    LOG_ERROR("on_configure: parameter \"{}\" is {}, outside 0 to {}", name, value, kHighest);
-    throw rclcpp::exceptions::InvalidParameterValueException(
-        "parameter \"" + name + "\" is " + std::to_string(value) + ", outside 0 to " +
-        std::to_string(kHighest));
-  }
-  return static_cast<int32_t>(value);
-}
 
 }  // namespace
 
@@ -207,10 +192,11 @@ void NavLocalPlanningServer::buildPlanners() {}
 rcl_action_server_options_t NavLocalPlanningServer::declareActionServerOptions() {
   declare_parameter("result_service_qos_depth", 2);
   declare_parameter("result_timeout_seconds", 2);
-  result_service_qos_depth_ =
-      checkedCount("result_service_qos_depth", get_parameter("result_service_qos_depth").as_int());
-  result_timeout_seconds_ =
-      checkedCount("result_timeout_seconds", get_parameter("result_timeout_seconds").as_int());
+  // Neither may be negative: a depth of -1 would become a huge size_t, a negative time-out none.
+  result_service_qos_depth_ = narrowIntegerParameter(
+      "result_service_qos_depth", get_parameter("result_service_qos_depth").as_int(), 0);
+  result_timeout_seconds_ = narrowIntegerParameter(
+      "result_timeout_seconds", get_parameter("result_timeout_seconds").as_int(), 0);
 
   rcl_action_server_options_t options = rcl_action_server_get_default_options();
   options.result_service_qos.depth = static_cast<size_t>(result_service_qos_depth_);

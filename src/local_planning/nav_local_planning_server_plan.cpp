@@ -17,6 +17,9 @@ namespace planning {
 
 namespace {
 
+// The lines the steps of a goal write belong to the plan computation, whichever helper writes
+// them.
+constexpr char kComputePlan[] = "computePlan";
 // A goal speed at or below this is no speed: the configured caps hold.
 constexpr double kNoSpeedOverride = 0.0001;
 
@@ -103,7 +106,7 @@ void NavLocalPlanningServer::planGoal(const std::shared_ptr<const LocalPlanning:
                                                            path.move_backward, speed_limit_params_);
   planner->pathFuzzyPoint(path, control);
   if (path.nav_path.poses.empty()) {
-    LOG_ERROR("NavLocalPlanningServer::pathFuzzyPoint local path is empty");
+    LOG_ERROR_FROM(kComputePlan, "NavLocalPlanningServer::pathFuzzyPoint local path is empty");
     terminateGoal();
     return;
   }
@@ -167,17 +170,19 @@ bool NavLocalPlanningServer::runPlanner(NavLocalPlanning& planner,
 bool NavLocalPlanningServer::acceptPlannedPath(const NavLocalPlanning& planner, bool planned,
                                                const Path& path, bool need_replan) {
   if (!planned) {
-    LOG_ERROR("local planning failed,result is false! error code is {}", kLocalPlanFailed);
+    LOG_ERROR_FROM(kComputePlan, "local planning failed,result is false! error code is {}",
+                   kLocalPlanFailed);
     failGoal(need_replan);
     return false;
   }
   if (path.check_blocked && isPathBlocked(planner.getGlobalPaths())) {
-    LOG_ERROR("local planning failed, path blocked.");
+    LOG_ERROR_FROM(kComputePlan, "local planning failed, path blocked.");
     failGoal(true);
     return false;
   }
   if (path.nav_path.poses.empty()) {
-    LOG_ERROR("local planning failed, path is empty! error code is {}", kLocalPlanFailed);
+    LOG_ERROR_FROM(kComputePlan, "local planning failed, path is empty! error code is {}",
+                   kLocalPlanFailed);
     failGoal(need_replan);
     return false;
   }
@@ -193,7 +198,8 @@ void NavLocalPlanningServer::checkOscillation(const std::string& global_path_uui
   } else if (same_global_path && oscillation_) {
     oscillation_ = false;
     path.move_backward = true;
-    LOG_INFO("NavLocalPlanningServer::computePlan oscillation, force move backward");
+    LOG_INFO_FROM(kComputePlan,
+                  "NavLocalPlanningServer::computePlan oscillation, force move backward");
   } else {
     oscillation_ = false;
     last_global_path_uuid_ = global_path_uuid;
@@ -205,7 +211,7 @@ bool NavLocalPlanningServer::smoothPath(NavLocalPlanning& planner, Path& path) {
   const bool smoothed = planner.pathSmooter(path.nav_path);
   const int64_t milliseconds = smoothing.wholeMilliseconds();
   if (!smoothed || path.nav_path.poses.empty()) {
-    LOG_ERROR("smooth failed, error code is {}", kSmoothFailed);
+    LOG_ERROR_FROM(kComputePlan, "smooth failed, error code is {}", kSmoothFailed);
     terminateGoal();
     return false;
   }
@@ -271,7 +277,8 @@ void NavLocalPlanningServer::terminateGoal() {
 
 void NavLocalPlanningServer::countFailure() {
   ++failure_count_;
-  LOG_INFO("----------LocalPlanning retry times is {}----------", failure_count_);
+  LOG_INFO_FROM(kComputePlan, "----------LocalPlanning retry times is {}----------",
+                failure_count_);
   if (failure_count_ >= kFailuresBeforeReport) {
     Diagnosis::getInstance().DataStatusReport(LOCAL_PLANNING_FAILURE, 1);
     diagnosis_reported_ = 1;

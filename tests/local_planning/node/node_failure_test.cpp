@@ -84,6 +84,13 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
               *c.error == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.error});
     EXPECT_EQ(node_->failureCount(), c.counted);
     EXPECT_EQ(countLogged("INFO", retryLine(1)), c.counted);
+    // The node's lines belong to the plan computation, whichever step writes them.
+    for (const auto& record : foundation_test::captureLog()->records()) {
+      if (record.level >= spdlog::level::info && record.file.find("server") != std::string::npos) {
+        EXPECT_TRUE(record.function == "computePlan" || record.function == "isPathBlocked")
+            << record.function << ": " << record.text;
+      }
+    }
   }
   EXPECT_EQ(node_->tableSize(), 1U);
   EXPECT_TRUE(DiagnosisProbe::reports().empty());

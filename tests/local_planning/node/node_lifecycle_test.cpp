@@ -160,9 +160,11 @@ TEST_F(NodeLifecycle, ParametersThatCannotBeUsedFailConfigureNamingThem) {
       {rclcpp::Parameter("start_front_dis", std::string("far")), ""},
       {rclcpp::Parameter("point_nav_max_speed", true), ""},
       {rclcpp::Parameter("result_service_qos_depth", -1),
-       "on_configure: parameter \"result_service_qos_depth\" is -1" + range},
+       "parameter \"result_service_qos_depth\" is -1" + range},
       {rclcpp::Parameter("result_timeout_seconds", static_cast<int64_t>(1) << 40),
-       "on_configure: parameter \"result_timeout_seconds\" is 1099511627776" + range}};
+       "parameter \"result_timeout_seconds\" is 1099511627776" + range},
+      {rclcpp::Parameter("need_milk_limit_time", static_cast<int64_t>(1) << 40),
+       "parameter \"need_milk_limit_time\" is 1099511627776, outside -2147483648 to 2147483647"}};
   for (const auto& [bad, error] : cases) {
     SCOPED_TRACE(bad.get_name());
     foundation_test::captureLog()->clear();
