@@ -111,7 +111,7 @@ class NavLocalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   void declareNodeParameters();
   void readSpeedParameters();
   /// The planner table. Runs after the node's own parameters exist and before any other
-  /// collaborator does.
+  /// collaborator does. Virtual so that tests can add planners of their own to the table.
   virtual void buildPlanners();
   rcl_action_server_options_t declareActionServerOptions();
   void injectPlannerCollaborators();
