@@ -6,7 +6,6 @@
 
 #include "nav2_map_server/map_io.hpp"
 #include "scenarios.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 
 namespace demo {
 
@@ -31,12 +30,40 @@ std::string describe(const nav_msgs::msg::OccupancyGrid& grid, const std::string
 
 }  // namespace
 
+nav_msgs::msg::OccupancyGrid occupancyGridOf(const cv::Mat& drawing, double resolution) {
+  CV_Assert(drawing.type() == CV_8UC1);
+  nav_msgs::msg::OccupancyGrid grid;
+  grid.header.frame_id = "map";
+  grid.info.resolution = static_cast<float>(resolution);
+  grid.info.width = static_cast<uint32_t>(drawing.cols);
+  grid.info.height = static_cast<uint32_t>(drawing.rows);
+  grid.info.origin.orientation.w = 1.0;
+  grid.data.reserve(drawing.total());
+  for (int row = 0; row < drawing.rows; ++row) {
+    const uint8_t* pixels = drawing.ptr<uint8_t>(row);
+    for (int column = 0; column < drawing.cols; ++column) {
+      // A map file's thresholds: occupied above 0.65 darkness, free below 0.196.
+      const double darkness = (255.0 - pixels[column]) / 255.0;
+      grid.data.push_back(darkness > 0.65 ? 100 : darkness < 0.196 ? 0 : -1);
+    }
+  }
+  return grid;
+}
+
+std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> makeGridMap(
+    const std::string& name, const nav_msgs::msg::OccupancyGrid& grid) {
+  try {
+    return std::make_shared<vantrell_nav2_gridmap::GridMapROS>(name, grid);
+  } catch (const std::exception& error) {
+    throw InputError(std::string("cannot use the map: ") + error.what());
+  }
+}
+
 DemoMap loadDemoMap(const std::string& map_yaml) {
   DemoMap map;
   if (map_yaml.empty()) {
     const OfficeFloor floor = drawOfficeFloor();
-    map.grid = vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(floor.image,
-                                                                        OfficeFloor::kResolution);
+    map.grid = occupancyGridOf(floor.image, OfficeFloor::kResolution);
     map.places = floor.places;
     map.description = describe(map.grid, "the bundled office floor");
     return map;

@@ -9,12 +9,11 @@
 #include <utility>
 
 #include "lifecycle_msgs/msg/state.hpp"
+#include "localisation.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
-#include "nav2_costmap_2d/testing/costmap_message.hpp"
 #include "path_picture.hpp"
 #include "scenarios.hpp"
-#include "tf2_testing/transforms.hpp"
 
 namespace demo {
 
@@ -175,6 +174,25 @@ void reportPath(std::ostream& out, const UptakeAnswer& answer) {
   }
 }
 
+// What a costmap node publishes of its master costmap, read through the costmap's getters.
+nav2_msgs::msg::Costmap costmapMessage(nav2_costmap_2d::Costmap2D& costmap,
+                                       const std::string& frame) {
+  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap.getMutex());
+  nav2_msgs::msg::Costmap message;
+  message.header.frame_id = frame;
+  message.metadata.layer = "master";
+  message.metadata.resolution = static_cast<float>(costmap.getResolution());
+  message.metadata.size_x = costmap.getSizeInCellsX();
+  message.metadata.size_y = costmap.getSizeInCellsY();
+  message.metadata.origin.position.x = costmap.getOriginX();
+  message.metadata.origin.position.y = costmap.getOriginY();
+  message.metadata.origin.orientation.w = 1.0;
+  const unsigned char* cells = costmap.getCharMap();
+  message.data.assign(
+      cells, cells + static_cast<size_t>(message.metadata.size_x) * message.metadata.size_y);
+  return message;
+}
+
 // Why an answer holds no path, told by what the node published while serving it.
 std::string whyNoPath(const UptakeAnswer& answer) {
   if (!answer.rectangle) {
@@ -236,8 +254,7 @@ WaterUptakeHost::~WaterUptakeHost() {
 }
 
 void WaterUptakeHost::placeRobot(const Pose2& pose) {
-  broadcaster_->sendTransform(
-      tf2_testing::makeTransform("map", "base_footprint", pose.x, pose.y, pose.yaw));
+  broadcaster_->sendTransform(robotTransform("map", "base_footprint", pose, host_->now()));
 }
 
 UptakeAnswer WaterUptakeHost::request(const geometry_msgs::msg::Polygon& zone,
@@ -273,7 +290,7 @@ nav2_msgs::msg::Costmap costmapOf(const nav_msgs::msg::OccupancyGrid& grid) {
                                            : nav2_costmap_2d::FREE_SPACE);
     }
   }
-  return nav2_costmap_2d::testing::toCostmapMessage(costmap, "map");
+  return costmapMessage(costmap, grid.header.frame_id);
 }
 
 geometry_msgs::msg::Polygon plannedZone(const DemoOptions& options, const DemoMap& map) {

@@ -328,15 +328,21 @@ TEST_F(AstarPlannerTest, BudgetCountsInTenThousandsOfCells) {
   auto options = globalOptions();
   vantrell_nav2_protocol::msg::Path path;
 
+  EXPECT_EQ(engine->lastSearchStatistics().expanded_cells, 0U);
   options.int_60 = 1;
   EXPECT_FALSE(engine->searchPath(start, goal, options, path));
   EXPECT_FALSE(path.check_blocked);
-  EXPECT_EQ(AstarPlannerProbe::lastCall(*engine).expansions, 10000U);
+  EXPECT_EQ(engine->lastSearchStatistics().expanded_cells, 10000U);
 
   options.int_60 = 0;
   EXPECT_FALSE(engine->searchPath(start, goal, options, path));
   EXPECT_TRUE(path.check_blocked);
-  EXPECT_GT(AstarPlannerProbe::lastCall(*engine).expansions, 20000U);
+  EXPECT_GT(engine->lastSearchStatistics().expanded_cells, 20000U);
+  EXPECT_FALSE(engine->lastSearchStatistics().found);
+
+  ASSERT_TRUE(engine->searchPath(start, poseAt(1.05, 0.55), options, path));
+  EXPECT_TRUE(engine->lastSearchStatistics().found);
+  EXPECT_GE(engine->lastSearchStatistics().expanded_cells, 5U);
 }
 
 TEST_F(AstarPlannerTest, ReferencePathPullsTheRouteToItsSide) {
