@@ -66,6 +66,7 @@ ExitStatus BenchmarkRun::run() {
   if (options_.random_pairs > 0 && !drawPairs(*host, pairs)) {
     return kCouldNotRun;
   }
+  yardstick_ = std::make_unique<EngineYardstick>(host->layers());
   for (size_t i = 0; i < pairs.size(); ++i) {
     if (!runPair(*host, i, pairs[i])) {
       err_(fmt::format("pair {}: the global planning node gave no answer within {} s; stopped", i,
@@ -180,6 +181,8 @@ bool BenchmarkRun::runPair(PlanningHost& host, size_t index, const CellPair& pai
   line.integer("expanded_cells", static_cast<int64_t>(engine.expanded_cells))
       .number("engine_ms", engine.ms, kMsDecimals)
       .number("action_ms", action.ms, kMsDecimals);
+  yardstick_->measure(
+      pair, EngineFigures{engine.found, &engine.paths, engine.expanded_cells, engine.ms}, line);
   out_(line.str());
   return true;
 }
@@ -207,6 +210,9 @@ void BenchmarkRun::writeSummary() {
   addSpreadFields(line, "action_ms", spreadOf(tally_.action_ms));
   line.number("engine_length_m_mean", spreadOf(tally_.engine_length_m).mean, kMetreDecimals)
       .number("action_length_m_mean", spreadOf(tally_.action_length_m).mean, kMetreDecimals);
+  if (yardstick_) {
+    yardstick_->summarise(line);
+  }
   out_(line.str());
 }
 

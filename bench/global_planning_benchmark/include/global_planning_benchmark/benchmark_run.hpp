@@ -2,10 +2,12 @@
 #define GLOBAL_PLANNING_BENCHMARK__BENCHMARK_RUN_HPP_
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "global_planning_benchmark/command_line.hpp"
+#include "global_planning_benchmark/engine_yardstick.hpp"
 #include "global_planning_benchmark/pairs_file.hpp"
 #include "global_planning_benchmark/planning_host.hpp"
 
@@ -60,6 +62,7 @@ class BenchmarkRun {
   LineSink out_;
   LineSink err_;
   Tally tally_;
+  std::unique_ptr<EngineYardstick> yardstick_;
 };
 
 }  // namespace global_planning_benchmark

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace vantrell_nav2_gridmap {
@@ -13,59 +14,75 @@ constexpr int32_t kNone = std::numeric_limits<int32_t>::max();
 // small enough that sums of it stay finite.
 constexpr double kFarSquared = 1e30;
 
+// The output buffer holds whole column distances between the two passes.
+int32_t loadColumn(const float* cell) {
+  int32_t d;
+  std::memcpy(&d, cell, sizeof(d));
+  return d;
+}
+
+void storeColumn(float* cell, int32_t d) { std::memcpy(cell, &d, sizeof(d)); }
+
 }  // namespace
 
-void DistanceTransform::compute(const std::vector<uint8_t>& is_source, unsigned int cols,
-                                unsigned int rows, float far, float* out) {
+void DistanceTransform::compute(const uint8_t* cells, const SourceValues& sources,
+                                unsigned int cols, unsigned int rows, float far, float* out) {
   const size_t count = static_cast<size_t>(cols) * rows;
-  if (std::find(is_source.begin(), is_source.begin() + count, 1) == is_source.begin() + count) {
+  if (!columnPass(cells, sources, cols, rows, out)) {
     std::fill(out, out + count, far);
     return;
   }
-  // Pass 1, down and up each column, walked row by row to stay in cache:
-  // distance to the nearest source in the same column.
-  column_distance_.assign(count, kNone);
+  // Pass 2 along each row: the lower envelope of parabolas rooted at every
+  // cell with height its squared column distance. The row's column distances
+  // are read out before the row is overwritten with the result.
+  row_f_.resize(cols);
+  hull_at_.resize(cols);
+  hull_from_.resize(cols + 1);
+  for (unsigned int y = 0; y < rows; ++y) {
+    float* row = out + static_cast<size_t>(y) * cols;
+    for (unsigned int x = 0; x < cols; ++x) {
+      const int32_t d = loadColumn(row + x);
+      row_f_[x] = d == kNone ? kFarSquared : static_cast<double>(d) * d;
+    }
+    rowPass(row_f_.data(), cols, row);
+    for (unsigned int x = 0; x < cols; ++x) {
+      row[x] = std::min(row[x], far);
+    }
+  }
+}
+
+bool DistanceTransform::columnPass(const uint8_t* cells, const SourceValues& sources,
+                                   unsigned int cols, unsigned int rows, float* out) {
+  // Down and up each column, walked row by row to stay in cache.
   std::vector<int32_t> last(cols, kNone);
+  bool any = false;
   for (unsigned int y = 0; y < rows; ++y) {
     const size_t row = static_cast<size_t>(y) * cols;
     for (unsigned int x = 0; x < cols; ++x) {
-      if (is_source[row + x]) {
+      if (sources[cells[row + x]]) {
         last[x] = static_cast<int32_t>(y);
+        any = true;
       }
-      if (last[x] != kNone) {
-        column_distance_[row + x] = static_cast<int32_t>(y) - last[x];
-      }
+      storeColumn(out + row + x, last[x] == kNone ? kNone : static_cast<int32_t>(y) - last[x]);
     }
+  }
+  if (!any) {
+    return false;
   }
   std::fill(last.begin(), last.end(), kNone);
   for (unsigned int y = rows; y-- > 0;) {
     const size_t row = static_cast<size_t>(y) * cols;
     for (unsigned int x = 0; x < cols; ++x) {
-      if (is_source[row + x]) {
+      if (sources[cells[row + x]]) {
         last[x] = static_cast<int32_t>(y);
       }
       if (last[x] != kNone) {
-        column_distance_[row + x] =
-            std::min(column_distance_[row + x], last[x] - static_cast<int32_t>(y));
+        const int32_t up = last[x] - static_cast<int32_t>(y);
+        storeColumn(out + row + x, std::min(loadColumn(out + row + x), up));
       }
     }
   }
-  // Pass 2 along each row: the lower envelope of parabolas rooted at every
-  // cell with height its squared column distance.
-  row_f_.resize(cols);
-  hull_at_.resize(cols);
-  hull_from_.resize(cols + 1);
-  for (unsigned int y = 0; y < rows; ++y) {
-    const size_t row = static_cast<size_t>(y) * cols;
-    for (unsigned int x = 0; x < cols; ++x) {
-      const int32_t d = column_distance_[row + x];
-      row_f_[x] = d == kNone ? kFarSquared : static_cast<double>(d) * d;
-    }
-    rowPass(row_f_.data(), cols, out + row);
-  }
-  for (size_t i = 0; i < count; ++i) {
-    out[i] = std::min(out[i], far);
-  }
+  return true;
 }
 
 void DistanceTransform::rowPass(const double* f, unsigned int n, float* out) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 #include "distance_transform.hpp"
 #include "inflation_layer.hpp"
@@ -15,15 +16,12 @@ using nav2_costmap_2d::NO_INFORMATION;
 
 namespace {
 
-// Distance (cells) from every cell to the nearest cell for which is_source
-// holds, written into `out`. Without any source every cell gets `far`.
-template <typename Pred>
-void distanceToSources(const GridLayers& layers, Pred is_source, float* out, float far) {
-  std::vector<uint8_t> sources(layers.raw_cost.size());
-  for (size_t i = 0; i < sources.size(); ++i) {
-    sources[i] = is_source(i) ? 1 : 0;
+DistanceTransform::SourceValues sourceValues(std::initializer_list<uint8_t> values) {
+  DistanceTransform::SourceValues sources{};
+  for (const uint8_t value : values) {
+    sources[value] = true;
   }
-  DistanceTransform().compute(sources, layers.size_x, layers.size_y, far, out);
+  return sources;
 }
 
 }  // namespace
@@ -47,45 +45,37 @@ std::shared_ptr<GridLayers> GridLayersBuilder::build(const StaticLayer& static_l
   computeCostAndDistance(*layers);
   computeDanger(*layers);
   computeNarrow(*layers);
-  layers->obstacle_type = obstacles.types();
+  layers->obstacles = obstacles.cells();
   return layers;
 }
 
 void GridLayersBuilder::computeRawCost(const StaticLayer& static_layer,
                                        const ObstacleLayer& obstacles, GridLayers& layers) const {
   layers.raw_cost = static_layer.costs();
-  const auto& blocking = obstacles.blocking();
+  const auto& words = *obstacles.cells();
   for (size_t i = 0; i < layers.raw_cost.size(); ++i) {
-    if (blocking[i] != 0) {
+    if ((words[i] & GridLayers::OBSTACLE_BLOCKING) != 0) {
       layers.raw_cost[i] = LETHAL_OBSTACLE;
     }
   }
 }
 
 void GridLayersBuilder::computeCostAndDistance(GridLayers& layers) const {
+  static const auto lethal = sourceValues({LETHAL_OBSTACLE});
+  static const auto lethal_or_unknown = sourceValues({LETHAL_OBSTACLE, NO_INFORMATION});
   const size_t count = layers.raw_cost.size();
   const uint8_t* raw = layers.raw_cost.data();
   // No obstacle on the map: nothing is farther away than the map's diagonal.
   const auto far = static_cast<float>(std::hypot(layers.size_x, layers.size_y));
   const bool has_unknown = std::find(raw, raw + count, NO_INFORMATION) != raw + count;
 
+  // Inflation grows from lethal cells only; clearance counts unknown space as
+  // well, as the robot must not count on room it has never seen. One buffer
+  // serves both in turn, so that no second grid of distances is ever held.
+  DistanceTransform transform;
   layers.distance.resize(count);
-  std::vector<float> lethal_distance;
-  const float* inflation_source = layers.distance.data();
-  if (has_unknown) {
-    // Inflation grows from lethal cells only; clearance counts unknown
-    // space as well, as the robot must not count on room it has never seen.
-    lethal_distance.resize(count);
-    distanceToSources(
-        layers, [raw](size_t i) { return raw[i] == LETHAL_OBSTACLE; }, lethal_distance.data(), far);
-    inflation_source = lethal_distance.data();
-    distanceToSources(
-        layers, [raw](size_t i) { return raw[i] == LETHAL_OBSTACLE || raw[i] == NO_INFORMATION; },
-        layers.distance.data(), far);
-  } else {
-    distanceToSources(
-        layers, [raw](size_t i) { return raw[i] == LETHAL_OBSTACLE; }, layers.distance.data(), far);
-  }
+  float* distance = layers.distance.data();
+  transform.compute(raw, lethal, layers.size_x, layers.size_y, far, distance);
 
   // Inflating farther than the map reaches would only grow the cost table.
   const double reach = far * layers.resolution;
@@ -93,8 +83,11 @@ void GridLayersBuilder::computeCostAndDistance(GridLayers& layers) const {
                                  std::min(params_.inflation_radius, reach),
                                  params_.cost_scaling_factor, params_.inflate_unknown);
   layers.cost.resize(count);
-  inflation.apply(raw, inflation_source, layers.cost.data(), count);
+  inflation.apply(raw, distance, layers.cost.data(), count);
 
+  if (has_unknown) {
+    transform.compute(raw, lethal_or_unknown, layers.size_x, layers.size_y, far, distance);
+  }
   const auto resolution = static_cast<float>(layers.resolution);
   for (auto& d : layers.distance) {
     d = std::min(d, far) * resolution;

@@ -168,7 +168,7 @@ void MultiGridMap::getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitM
   if (!layers.contains(mx, my)) {
     return;
   }
-  types.set(layers.obstacle_type[layers.index(mx, my)]);
+  types.set(layers.obstacleTypes(layers.index(mx, my)));
 }
 
 nav2_costmap_2d::Costmap2D* MultiGridMap::getCostmap() const { return costmap_ros_->getCostmap(); }

@@ -2,11 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
+#include <stdexcept>
 #include <utility>
+
+#include "vantrell_nav2_gridmap/grid_layers.hpp"
 
 namespace vantrell_nav2_gridmap {
 
 void ObstacleLayer::queue(ObstacleEdit edit) {
+  const uint32_t unheld = edit.types & ~uint32_t{GridLayers::OBSTACLE_TYPE_BITS};
+  if (edit.action == ObstacleEdit::Action::MARK && unheld != 0) {
+    std::ostringstream message;
+    message << "obstacle type bits 0x" << std::hex << unheld
+            << " are beyond the obstacle layer, which holds types up to 0x"
+            << (GridLayers::OBSTACLE_TYPE_BITS + 1) / 2;
+    throw std::invalid_argument(message.str());
+  }
   std::lock_guard<std::mutex> lock(queue_mutex_);
   pending_.push_back(std::move(edit));
 }
@@ -17,9 +29,17 @@ bool ObstacleLayer::applyPending(const StaticLayer& geometry) {
     std::lock_guard<std::mutex> lock(queue_mutex_);
     edits.swap(pending_);
   }
+  if (edits.empty()) {
+    return false;
+  }
+  // The published snapshot reads the current words: edits go to a copy.
+  auto next = std::make_shared<Cells>(*cells_);
   bool changed = false;
   for (const auto& edit : edits) {
-    changed = apply(edit, geometry) || changed;
+    changed = apply(edit, geometry, *next) || changed;
+  }
+  if (changed) {
+    cells_ = std::move(next);
   }
   return changed;
 }
@@ -31,44 +51,42 @@ void ObstacleLayer::resize(unsigned int size_x, unsigned int size_y) {
   }
   size_x_ = size_x;
   size_y_ = size_y;
-  blocking_.assign(static_cast<size_t>(size_x) * size_y, 0);
-  types_.assign(static_cast<size_t>(size_x) * size_y, 0);
+  cells_ = std::make_shared<const Cells>(static_cast<size_t>(size_x) * size_y, 0);
 }
 
-bool ObstacleLayer::apply(const ObstacleEdit& edit, const StaticLayer& geometry) {
+bool ObstacleLayer::apply(const ObstacleEdit& edit, const StaticLayer& geometry,
+                          Cells& cells) const {
   if (edit.action == ObstacleEdit::Action::CLEAR_ALL) {
     const bool had_any =
-        std::any_of(blocking_.begin(), blocking_.end(), [](uint8_t b) { return b != 0; }) ||
-        std::any_of(types_.begin(), types_.end(), [](uint32_t t) { return t != 0; });
-    std::fill(blocking_.begin(), blocking_.end(), 0);
-    std::fill(types_.begin(), types_.end(), 0);
+        std::any_of(cells.begin(), cells.end(), [](uint16_t word) { return word != 0; });
+    std::fill(cells.begin(), cells.end(), 0);
     return had_any;
   }
   bool changed = false;
   for (const auto& cell : edit.cells) {
-    changed = applyToCell(edit, cell.x, cell.y) || changed;
+    changed = applyToCell(edit, cell.x, cell.y, cells) || changed;
   }
-  return applyToPolygon(edit, geometry) || changed;
+  return applyToPolygon(edit, geometry, cells) || changed;
 }
 
-bool ObstacleLayer::applyToCell(const ObstacleEdit& edit, unsigned int mx, unsigned int my) {
+bool ObstacleLayer::applyToCell(const ObstacleEdit& edit, unsigned int mx, unsigned int my,
+                                Cells& cells) const {
   if (mx >= size_x_ || my >= size_y_) {
     return false;
   }
-  const size_t i = static_cast<size_t>(my) * size_x_ + mx;
-  const uint8_t old_blocking = blocking_[i];
-  const uint32_t old_types = types_[i];
+  uint16_t& word = cells[static_cast<size_t>(my) * size_x_ + mx];
+  const uint16_t old = word;
   if (edit.action == ObstacleEdit::Action::CLEAR) {
-    blocking_[i] = 0;
-    types_[i] = 0;
+    word = 0;
   } else {
-    blocking_[i] = (old_blocking != 0 || edit.blocking) ? 1 : 0;
-    types_[i] = old_types | edit.types;
+    word = static_cast<uint16_t>(old | edit.types |
+                                 (edit.blocking ? GridLayers::OBSTACLE_BLOCKING : 0));
   }
-  return blocking_[i] != old_blocking || types_[i] != old_types;
+  return word != old;
 }
 
-bool ObstacleLayer::applyToPolygon(const ObstacleEdit& edit, const StaticLayer& geometry) {
+bool ObstacleLayer::applyToPolygon(const ObstacleEdit& edit, const StaticLayer& geometry,
+                                   Cells& cells) const {
   const auto& poly = edit.polygon;
   if (poly.size() < 3 || size_y_ == 0) {
     return false;
@@ -109,7 +127,7 @@ bool ObstacleLayer::applyToPolygon(const ObstacleEdit& edit, const StaticLayer& 
       const double lo = std::max(from, 0.0);
       const double hi = std::min(to, static_cast<double>(size_x_));
       for (double mx = lo; mx < hi; mx += 1.0) {
-        changed = applyToCell(edit, static_cast<unsigned int>(mx), my) || changed;
+        changed = applyToCell(edit, static_cast<unsigned int>(mx), my, cells) || changed;
       }
     }
   }

@@ -2,6 +2,7 @@
 #define VANTRELL_NAV2_GRIDMAP__OBSTACLE_LAYER_HPP_
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -13,9 +14,14 @@ namespace vantrell_nav2_gridmap {
 // Obstacles and obstacle types put on the map by the host (what sensors and
 // recognisers report). Edits wait in a queue until the next map update
 // applies them, so that a snapshot never shows half an edit.
+//
+// One 16-bit word per cell: the type bits and GridLayers::OBSTACLE_BLOCKING.
+// The snapshots share the words; an edit writes a copy.
 class ObstacleLayer {
  public:
-  // Any thread.
+  using Cells = std::vector<uint16_t>;
+
+  // Any thread. Throws std::invalid_argument for type bits the layer cannot hold.
   void queue(ObstacleEdit edit);
 
   // Update thread only. True when a cell changed.
@@ -23,21 +29,19 @@ class ObstacleLayer {
   // Update thread only: a new geometry drops every obstacle and pending edit.
   void resize(unsigned int size_x, unsigned int size_y);
 
-  const std::vector<uint8_t>& blocking() const { return blocking_; }
-  const std::vector<uint32_t>& types() const { return types_; }
+  std::shared_ptr<const Cells> cells() const { return cells_; }
 
  private:
-  bool apply(const ObstacleEdit& edit, const StaticLayer& geometry);
-  bool applyToCell(const ObstacleEdit& edit, unsigned int mx, unsigned int my);
-  bool applyToPolygon(const ObstacleEdit& edit, const StaticLayer& geometry);
+  bool apply(const ObstacleEdit& edit, const StaticLayer& geometry, Cells& cells) const;
+  bool applyToCell(const ObstacleEdit& edit, unsigned int mx, unsigned int my, Cells& cells) const;
+  bool applyToPolygon(const ObstacleEdit& edit, const StaticLayer& geometry, Cells& cells) const;
 
   std::mutex queue_mutex_;
   std::vector<ObstacleEdit> pending_;
 
   unsigned int size_x_{0};
   unsigned int size_y_{0};
-  std::vector<uint8_t> blocking_;
-  std::vector<uint32_t> types_;
+  std::shared_ptr<const Cells> cells_;
 };
 
 }  // namespace vantrell_nav2_gridmap

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "nav2_costmap_2d/cost_values.hpp"
+#include "vantrell_nav2_gridmap/grid_map_memory.hpp"
 
 namespace vantrell_nav2_gridmap {
 
@@ -47,6 +48,9 @@ void checkGrid(const nav_msgs::msg::OccupancyGrid& grid) {
 StaticLayer StaticLayer::fromOccupancyGrid(const nav_msgs::msg::OccupancyGrid& grid,
                                            const GridMapParams& params) {
   checkGrid(grid);
+  // Before the first cell is allocated: a map too large for this machine is
+  // refused now, not half built.
+  GridMapMemory::admit(grid.info.width, grid.info.height);
   if (params.lethal_threshold <= 0) {
     throw std::invalid_argument("lethal_threshold must be positive");
   }

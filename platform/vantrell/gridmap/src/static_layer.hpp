@@ -17,7 +17,8 @@ class StaticLayer {
   // Occupancy -1 becomes NO_INFORMATION (FREE_SPACE without
   // track_unknown), values at or above the lethal threshold LETHAL_OBSTACLE,
   // the rest FREE_SPACE or, without trinary_costmap, a proportional cost.
-  // Throws std::invalid_argument on a grid that cannot be a map.
+  // Throws std::invalid_argument on a grid that cannot be a map, or whose
+  // grid map would not fit in the memory available (GridMapMemory).
   static StaticLayer fromOccupancyGrid(const nav_msgs::msg::OccupancyGrid& grid,
                                        const GridMapParams& params);
 

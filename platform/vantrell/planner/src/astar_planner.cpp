@@ -179,10 +179,14 @@ AstarPlanner::AstarPlanner(std::string name, std::shared_ptr<vantrell_nav2_gridm
   }
 }
 
-bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start,
-                              const geometry_msgs::msg::PoseStamped& goal,
+bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start_pose,
+                              const geometry_msgs::msg::PoseStamped& goal_pose,
                               const AstarOptions& options,
                               vantrell_nav2_protocol::msg::Path& path) {
+  // The ends may be poses of the path about to be reset (a caller planning again along its
+  // last path): keep them before the reset.
+  const geometry_msgs::msg::PoseStamped start = start_pose;
+  const geometry_msgs::msg::PoseStamped goal = goal_pose;
   path = vantrell_nav2_protocol::msg::Path();
   path.tolerance = static_cast<float>(options.tolerance);
   const auto logger = rclcpp::get_logger(name_);

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "nav2_costmap_2d/cost_values.hpp"
 
@@ -13,8 +14,12 @@ namespace astar2 {
 
 namespace {
 
-constexpr float kDiagonal = 1.41421356F;
-constexpr float kOctileSaving = kDiagonal - 2.0F;
+constexpr double kSqrt2 = 1.4142135623730951;
+// Costs stay within what a cell's state holds and priorities below this; a search that would
+// pass either starts again in coarser units (only paths of a million cell lengths or more get
+// there, such as long detours through a reference corridor's full penalty).
+constexpr std::uint64_t kCostLimit = SearchWorkspace::kMaxCost;
+constexpr std::uint64_t kKeyLimit = 0xFFFF0000ULL;
 
 // Directions 0-3 are the four sides, 4-7 the diagonals; a diagonal needs both sides it passes.
 constexpr int kDx[8] = {1, -1, 0, 0, 1, -1, 1, -1};
@@ -22,38 +27,104 @@ constexpr int kDy[8] = {0, 0, 1, -1, 1, 1, -1, -1};
 constexpr int kSideX[8] = {0, 0, 0, 0, 0, 1, 0, 1};  // side direction along x of a diagonal
 constexpr int kSideY[8] = {0, 0, 0, 0, 2, 2, 3, 3};  // side direction along y of a diagonal
 
-// Lower priority first; on equal priority the deeper node first, which settles ties along one
-// line instead of widening a front of equal cost.
-// Priority and cost so far folded into one integer, lower first: the bits of a non-negative
-// float order as the float does, and the complement of the cost puts the deeper of two equal
-// priorities first. One integer comparison keeps the heap's sift loops free of hard-to-predict
-// branches.
-inline std::uint64_t orderKey(const AstarNode& node) {
-  std::uint32_t priority = 0;
-  std::uint32_t cost = 0;
-  std::memcpy(&priority, &node.priority, sizeof(priority));
-  std::memcpy(&cost, &node.cost, sizeof(cost));
-  return (static_cast<std::uint64_t>(priority) << 32) | static_cast<std::uint32_t>(~cost);
-}
-
-// A function object, not a function, so that the heap operations inline it.
-struct LaterThan {
-  bool operator()(const AstarNode& a, const AstarNode& b) const {
-    return orderKey(a) > orderKey(b);
-  }
-};
-constexpr LaterThan laterThan{};
-
-float octile(const GridCell& from, const GridCell& to) {
-  const float dx = static_cast<float>(std::abs(from.x - to.x));
-  const float dy = static_cast<float>(std::abs(from.y - to.y));
-  return dx + dy + kOctileSaving * std::min(dx, dy);
-}
-
 std::int64_t squaredDistance(const GridCell& a, const GridCell& b) {
   const std::int64_t dx = static_cast<std::int64_t>(a.x) - b.x;
   const std::int64_t dy = static_cast<std::int64_t>(a.y) - b.y;
   return dx * dx + dy * dy;
+}
+
+// What the inner loop of a search reads, in one record the compiler can keep in registers
+// once everything is inlined (members of the search itself it would reload after every store
+// into the states).
+struct Frame {
+  std::uint32_t* states;
+  std::vector<std::uint32_t>* touched;
+  BucketQueue* queue;
+  const std::uint8_t* cost;
+  const std::uint8_t* danger;
+  const std::uint32_t* straight;
+  const std::uint32_t* diagonal;
+  const ReferenceCorridor* corridor;
+  float corridor_scale[2];  ///< units per penalty point of a side and of a diagonal step
+  std::uint32_t width;
+  std::uint32_t last_x;
+  std::uint32_t last_y;
+  std::int64_t goal_x;
+  std::int64_t goal_y;
+  std::uint64_t unit;
+  std::uint64_t diagonal_extra;  ///< a diagonal's units beyond a side's
+  bool overflow;
+
+  /// Octile distance to the goal from a cell dx, dy away from it.
+  std::uint64_t octile(std::int64_t dx, std::int64_t dy) const {
+    const auto ax = static_cast<std::uint64_t>(dx < 0 ? -dx : dx);
+    const auto ay = static_cast<std::uint64_t>(dy < 0 ? -dy : dy);
+    return ax > ay ? ax * unit + ay * diagonal_extra : ay * unit + ax * diagonal_extra;
+  }
+  std::uint64_t estimate(std::uint32_t index) const {
+    return octile(static_cast<std::int64_t>(index % width) - goal_x,
+                  static_cast<std::int64_t>(index / width) - goal_y);
+  }
+};
+
+// Opens the neighbour `next` of a cell reached at `so_far`, `step` units away in direction
+// `d`, when that is the cheapest way to it yet. A seen cell keeps its cost unless this one is
+// lower (an unseen cell's state reads as a cost above any); a settled cell's cost is already
+// the lowest, as the heuristic is consistent.
+template <bool kCorridor>
+inline void relax(Frame& frame, std::uint32_t d, std::uint32_t next, std::uint64_t step,
+                  std::uint64_t so_far, std::int64_t dx, std::int64_t dy) {
+  if (kCorridor) {
+    step += static_cast<std::uint64_t>(
+        frame.corridor->penalty(next) * frame.corridor_scale[d >> 2] + 0.5F);
+  }
+  std::uint32_t& there = frame.states[next];
+  const std::uint64_t reached = so_far + step;
+  if ((there >> SearchWorkspace::kCostShift) <= reached) {
+    return;
+  }
+  const std::uint64_t key = reached + frame.octile(dx + kDx[d], dy + kDy[d]);
+  if (key > kKeyLimit) {
+    frame.overflow = true;
+    return;
+  }
+  if (there == SearchWorkspace::kUnseen) {
+    frame.touched->push_back(next);
+  }
+  there = static_cast<std::uint32_t>(reached) << SearchWorkspace::kCostShift | d;
+  frame.queue->push(static_cast<std::uint32_t>(key), next);
+}
+
+// Relaxes the usable neighbours of a cell reached at `so_far`: sides first, as a diagonal may
+// only be taken past two usable sides.
+template <bool kCorridor>
+inline void relaxNeighbours(Frame& frame, std::uint32_t index, std::uint64_t so_far) {
+  const std::uint32_t width = frame.width;
+  const std::uint32_t y = index / width;
+  const std::uint32_t x = index - y * width;
+  const std::int64_t dx = static_cast<std::int64_t>(x) - frame.goal_x;
+  const std::int64_t dy = static_cast<std::int64_t>(y) - frame.goal_y;
+  const auto step = [&frame](const std::uint32_t* table, std::uint32_t cell) {
+    return table[StepTable::cellClass(frame.cost[cell], frame.danger[cell])];
+  };
+  const std::uint32_t right = x < frame.last_x ? step(frame.straight, index + 1) : 0U;
+  const std::uint32_t left = x > 0 ? step(frame.straight, index - 1) : 0U;
+  const std::uint32_t up = y < frame.last_y ? step(frame.straight, index + width) : 0U;
+  const std::uint32_t down = y > 0 ? step(frame.straight, index - width) : 0U;
+  if (right != 0U) relax<kCorridor>(frame, 0, index + 1, right, so_far, dx, dy);
+  if (left != 0U) relax<kCorridor>(frame, 1, index - 1, left, so_far, dx, dy);
+  if (up != 0U) relax<kCorridor>(frame, 2, index + width, up, so_far, dx, dy);
+  if (down != 0U) relax<kCorridor>(frame, 3, index - width, down, so_far, dx, dy);
+  const auto corner = [&](std::uint32_t d, std::uint32_t next) {
+    const std::uint32_t diagonal = step(frame.diagonal, next);
+    if (diagonal != 0U) {
+      relax<kCorridor>(frame, d, next, diagonal, so_far, dx, dy);
+    }
+  };
+  if (right != 0U && up != 0U) corner(4, index + width + 1);
+  if (left != 0U && up != 0U) corner(5, index + width - 1);
+  if (right != 0U && down != 0U) corner(6, index - width + 1);
+  if (left != 0U && down != 0U) corner(7, index - width - 1);
 }
 
 }  // namespace
@@ -82,9 +153,9 @@ SearchOutcome GridSearch::run(const GridCell& start, const GridCell& goal,
     return outcome;
   }
   workspace_.prepare(view_.cells());
-  prepareWeights(settings);
   corridor_ = settings.corridor;
   max_expansions_ = settings.max_expansions;
+  useUnit(settings, StepTable::kFineUnit);
 
   std::uint32_t first = view_.index(start);
   if (!usable(first) && !stepOut(start, settings.start_radius, first)) {
@@ -96,30 +167,36 @@ SearchOutcome GridSearch::run(const GridCell& start, const GridCell& goal,
   if (outcome.status != SearchStatus::kFound) {
     return outcome;
   }
-  if (astar(first, target, outcome)) {
-    tracePath(target);
+  first_ = first;
+  if (astar(first, target, settings, outcome)) {
+    outcome.cost = tracePath(target);
   } else if (outcome.status == SearchStatus::kNoRoute &&
              nearestReached(goal, settings.goal_radius, target)) {
     outcome.status = SearchStatus::kFound;
-    tracePath(target);
+    outcome.cost = tracePath(target);
   } else {
     return outcome;
   }
-  outcome.cost = workspace_.costSoFar(target);
   outcome.goal_reached = view_.contains(goal) && target == view_.index(goal);
   return outcome;
 }
 
-void GridSearch::prepareWeights(const SearchSettings& settings) {
-  const float tight = settings.keep_turning_room ? kCostWeight * kTurningRoomCost : 0.0F;
-  for (int cost = 0; cost < 256; ++cost) {
-    const bool passable = cost < nav2_costmap_2d::LETHAL_OBSTACLE;
-    const float counted = settings.cost_aware ? static_cast<float>(cost) : 0.0F;
-    weight_[cost] = passable ? 1.0F + kCostWeight * counted : 0.0F;
-    tight_weight_[cost] = passable ? weight_[cost] + tight : 0.0F;
-    crossable_[cost] =
-        cost != nav2_costmap_2d::LETHAL_OBSTACLE && cost != nav2_costmap_2d::NO_INFORMATION;
+void GridSearch::useUnit(const SearchSettings& settings, std::uint32_t unit) {
+  if (unit == StepTable::kFineUnit) {
+    steps_ = &StepTable::fine(settings.cost_aware, settings.keep_turning_room);
+  } else {
+    coarse_steps_.emplace(settings.cost_aware, settings.keep_turning_room, unit);
+    steps_ = &*coarse_steps_;
   }
+  unit_ = unit;
+  diagonal_unit_ = steps_->diagonalUnit();
+  corridor_straight_ = kCostWeight * static_cast<float>(unit);
+  corridor_diagonal_ = static_cast<float>(kCostWeight * kSqrt2 * unit);
+}
+
+double GridSearch::weight(std::uint32_t index) const {
+  const double base = steps_->weight(classOf(index));
+  return corridor_ == nullptr ? base : base + kCostWeight * corridor_->penalty(index);
 }
 
 bool GridSearch::stepOut(const GridCell& start, double radius, std::uint32_t& first) {
@@ -129,48 +206,44 @@ bool GridSearch::stepOut(const GridCell& start, double radius, std::uint32_t& fi
     return false;
   }
   const double radius_squared = std::min(radius * radius, 1e18);
-  workspace_.beginRound();
-  auto& heap = workspace_.heap();
+  workspace_.beginRound(diagonal_unit_);
+  auto& queue = workspace_.queue();
   const std::uint32_t origin = view_.index(start);
-  workspace_.open(origin, 0.0F, SearchWorkspace::kNoParent);
-  heap.push_back(AstarNode{0.0F, start.x, start.y, 0.0F});
+  workspace_.open(origin, 0U, 0U);
+  queue.push(0U, origin);
   bool found = false;
-  while (!heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end(), laterThan);
-    const AstarNode node = heap.back();
-    heap.pop_back();
-    const GridCell cell{node.x, node.y};
-    const std::uint32_t index = view_.index(cell);
-    if (workspace_.closed(index)) {
+  while (!queue.empty()) {
+    const std::uint32_t index = queue.pop();
+    if (workspace_.settled(index)) {
       continue;
     }
-    workspace_.close(index);
+    workspace_.settle(index);
     if (usable(index)) {
       first = index;
       found = true;
       break;
     }
-    for (int d = 0; d < 8; ++d) {
+    const GridCell cell = view_.cell(index);
+    const std::uint32_t length = workspace_.costSoFar(index);
+    for (std::uint32_t d = 0; d < 8; ++d) {
       const GridCell next{cell.x + kDx[d], cell.y + kDy[d]};
       if (!view_.contains(next) ||
           static_cast<double>(squaredDistance(next, start)) > radius_squared) {
         continue;
       }
       const std::uint32_t next_index = view_.index(next);
-      if (!crossable(next_index) || workspace_.closed(next_index)) {
+      if (!crossable(next_index)) {
         continue;
       }
       if (d >= 4 && (!crossable(static_cast<std::uint32_t>(index + offset_[kSideX[d]])) ||
                      !crossable(static_cast<std::uint32_t>(index + offset_[kSideY[d]])))) {
         continue;
       }
-      const float cost = node.cost + (d < 4 ? 1.0F : kDiagonal);
-      if (workspace_.costSoFar(next_index) <= cost) {
-        continue;
+      const std::uint32_t cost = length + (d < 4 ? unit_ : diagonal_unit_);
+      if (!workspace_.seen(next_index) || workspace_.costSoFar(next_index) > cost) {
+        workspace_.open(next_index, cost, d);
+        queue.push(cost, next_index);
       }
-      workspace_.open(next_index, cost, static_cast<std::uint8_t>(d));
-      heap.push_back(AstarNode{cost, next.x, next.y, cost});
-      std::push_heap(heap.begin(), heap.end(), laterThan);
     }
   }
   if (!found) {
@@ -226,69 +299,88 @@ SearchStatus GridSearch::pickTarget(const GridCell& goal, double radius,
   return on_map || touches_map ? SearchStatus::kGoalBlocked : SearchStatus::kGoalOffMap;
 }
 
-bool GridSearch::astar(std::uint32_t first, std::uint32_t target, SearchOutcome& outcome) {
-  workspace_.beginRound();
-  auto& heap = workspace_.heap();
-  const GridCell goal_cell = view_.cell(target);
-  workspace_.open(first, 0.0F, SearchWorkspace::kNoParent);
-  const GridCell first_cell = view_.cell(first);
-  heap.push_back(AstarNode{octile(first_cell, goal_cell), first_cell.x, first_cell.y, 0.0F});
-  const int last_x = static_cast<int>(view_.size_x) - 1;
-  const int last_y = static_cast<int>(view_.size_y) - 1;
-  while (!heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end(), laterThan);
-    const AstarNode node = heap.back();
-    heap.pop_back();
-    const std::uint32_t index =
-        static_cast<std::uint32_t>(node.y) * view_.size_x + static_cast<std::uint32_t>(node.x);
-    if (workspace_.closed(index)) {
-      continue;
-    }
-    if (max_expansions_ != 0U && outcome.expansions >= max_expansions_) {
-      outcome.status = SearchStatus::kBudgetExhausted;
-      return false;
-    }
-    workspace_.close(index);
-    ++outcome.expansions;
-    if (index == target) {
-      outcome.status = SearchStatus::kFound;
-      return true;
-    }
-    // Sides first: a diagonal may only be taken past two usable sides.
-    bool side_usable[4];
-    side_usable[0] = node.x < last_x && usable(index + 1U);
-    side_usable[1] = node.x > 0 && usable(index - 1U);
-    side_usable[2] = node.y < last_y && usable(index + view_.size_x);
-    side_usable[3] = node.y > 0 && usable(index - view_.size_x);
-    for (int d = 0; d < 8; ++d) {
-      if (d < 4 ? !side_usable[d] : !(side_usable[kSideX[d]] && side_usable[kSideY[d]])) {
-        continue;
+bool GridSearch::astar(std::uint32_t first, std::uint32_t target, const SearchSettings& settings,
+                       SearchOutcome& outcome) {
+  const GridCell goal = view_.cell(target);
+  goal_x_ = static_cast<std::uint32_t>(goal.x);
+  goal_y_ = static_cast<std::uint32_t>(goal.y);
+  for (std::uint32_t unit = StepTable::kFineUnit;; unit /= 4) {
+    useUnit(settings, unit);
+    overflow_ = false;
+    const bool found = corridor_ != nullptr ? expand<true>(first, target, outcome)
+                                            : expand<false>(first, target, outcome);
+    if (!overflow_ || unit == 1U) {
+      if (overflow_) {
+        // Even whole cell lengths overflow: the search cannot be completed.
+        outcome.status = SearchStatus::kBudgetExhausted;
       }
-      const std::uint32_t next = static_cast<std::uint32_t>(index + offset_[d]);
-      if (d >= 4 && !usable(next)) {
-        continue;
-      }
-      if (workspace_.closed(next)) {
-        continue;
-      }
-      const float cost = node.cost + (d < 4 ? 1.0F : kDiagonal) * weight(next);
-      if (workspace_.costSoFar(next) <= cost) {
-        continue;
-      }
-      push(next, GridCell{node.x + kDx[d], node.y + kDy[d]}, cost, static_cast<std::uint8_t>(d),
-           goal_cell);
+      return found && !overflow_;
     }
   }
-  outcome.status = SearchStatus::kNoRoute;
-  return false;
 }
 
-void GridSearch::push(std::uint32_t index, const GridCell& cell, float cost_so_far,
-                      std::uint8_t parent, const GridCell& target) {
-  workspace_.open(index, cost_so_far, parent);
-  auto& heap = workspace_.heap();
-  heap.push_back(AstarNode{cost_so_far + octile(cell, target), cell.x, cell.y, cost_so_far});
-  std::push_heap(heap.begin(), heap.end(), laterThan);
+template <bool kCorridor>
+bool GridSearch::expand(std::uint32_t first, std::uint32_t target, SearchOutcome& outcome) {
+  const double corridor_step =
+      kCorridor ? static_cast<double>(corridor_diagonal_) * corridor_->fullPenalty() : 0.0;
+  const std::uint32_t largest_step =
+      steps_->largestDiagonal() + static_cast<std::uint32_t>(std::min(corridor_step, 1e9));
+  workspace_.beginRound(largest_step + diagonal_unit_);
+  Frame frame{workspace_.states(),
+              &workspace_.touched(),
+              &workspace_.queue(),
+              view_.cost,
+              view_.danger,
+              steps_->straight(),
+              steps_->diagonal(),
+              corridor_,
+              {corridor_straight_, corridor_diagonal_},
+              view_.size_x,
+              view_.size_x - 1U,
+              view_.size_y - 1U,
+              goal_x_,
+              goal_y_,
+              unit_,
+              diagonal_unit_ - unit_,
+              false};
+  const std::size_t budget = max_expansions_ != 0U ? max_expansions_ : SIZE_MAX;
+  std::size_t expansions = outcome.expansions;
+  BucketQueue& queue = workspace_.queue();
+  workspace_.open(first, 0U, 0U);
+  queue.push(static_cast<std::uint32_t>(std::min(frame.estimate(first), kKeyLimit)), first);
+
+  bool found = false;
+  outcome.status = SearchStatus::kNoRoute;
+  while (!queue.empty()) {
+    const std::uint32_t index = queue.pop();
+    std::uint32_t& here = frame.states[index];
+    if ((here & SearchWorkspace::kSettled) != 0U) {
+      continue;  // reached again more cheaply and settled since
+    }
+    if (expansions >= budget) {
+      outcome.status = SearchStatus::kBudgetExhausted;
+      break;
+    }
+    here |= SearchWorkspace::kSettled;
+    ++expansions;
+    if (index == target) {
+      outcome.status = SearchStatus::kFound;
+      found = true;
+      break;
+    }
+    const std::uint64_t so_far = here >> SearchWorkspace::kCostShift;
+    if (so_far + largest_step > kCostLimit) {
+      frame.overflow = true;  // a step from here might not fit in a state
+      break;
+    }
+    relaxNeighbours<kCorridor>(frame, index, so_far);
+    if (frame.overflow) {
+      break;
+    }
+  }
+  outcome.expansions = expansions;
+  overflow_ = frame.overflow;
+  return found;
 }
 
 bool GridSearch::nearestReached(const GridCell& goal, double radius, std::uint32_t& end) const {
@@ -304,16 +396,16 @@ bool GridSearch::nearestReached(const GridCell& goal, double radius, std::uint32
   const std::int64_t min_x = std::max<std::int64_t>(0, goal.x - span);
   const std::int64_t max_x = std::min<std::int64_t>(view_.size_x - 1LL, goal.x + span);
   std::int64_t best = std::numeric_limits<std::int64_t>::max();
-  float best_cost = 0.0F;
+  std::uint32_t best_cost = 0;
   for (std::int64_t y = min_y; y <= max_y; ++y) {
     for (std::int64_t x = min_x; x <= max_x; ++x) {
       const GridCell cell{static_cast<int>(x), static_cast<int>(y)};
       const std::int64_t distance = squaredDistance(cell, goal);
       const std::uint32_t index = view_.index(cell);
-      if (static_cast<double>(distance) > radius_squared || !workspace_.closed(index)) {
+      if (static_cast<double>(distance) > radius_squared || !workspace_.settled(index)) {
         continue;
       }
-      const float cost = workspace_.costSoFar(index);
+      const std::uint32_t cost = workspace_.costSoFar(index);
       if (distance < best || (distance == best && cost < best_cost)) {
         best = distance;
         best_cost = cost;
@@ -324,15 +416,17 @@ bool GridSearch::nearestReached(const GridCell& goal, double radius, std::uint32
   return best != std::numeric_limits<std::int64_t>::max();
 }
 
-void GridSearch::tracePath(std::uint32_t end) {
+double GridSearch::tracePath(std::uint32_t end) {
   auto& cells = workspace_.path();
   cells.clear();
+  double cost = 0.0;
   for (std::uint32_t index = end;;) {
     cells.push_back(index);
-    const std::uint8_t parent = workspace_.parent(index);
-    if (parent == SearchWorkspace::kNoParent) {
+    if (index == first_) {
       break;
     }
+    const std::uint8_t parent = workspace_.parent(index);
+    cost += (parent < 4 ? 1.0 : kSqrt2) * weight(index);
     index = static_cast<std::uint32_t>(index - offset_[parent]);
   }
   // The step-out cells lead; its last cell is where the search began.
@@ -341,6 +435,7 @@ void GridSearch::tracePath(std::uint32_t end) {
     cells.insert(cells.end(), step_out.rbegin() + 1, step_out.rend());
   }
   std::reverse(cells.begin(), cells.end());
+  return cost;
 }
 
 }  // namespace astar2

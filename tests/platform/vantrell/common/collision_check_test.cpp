@@ -260,4 +260,23 @@ TEST_F(SpinCollisionTest, TurningAnglesTowardsAPath) {
   EXPECT_GT(max_angle, M_PI / 2);
 }
 
+TEST(SpinCollision, BesideAWallOnlyTheTurnsThatSwingACornerOverItHit) {
+  // A wall whose face runs along y = 2.85 m; the robot's left side at 2.75 m.
+  auto map = DrawnMap(100, 100, 0.05).fill(0, 57, 99, 60).build(rectangle());
+  Collision::SpinCollision spin(std::make_shared<Collision::CollisionCheck>(map));
+  const double deg = M_PI / 180.0;
+  struct Case {
+    double y;
+    double min_deg;
+    double max_deg;
+    bool free;
+  };
+  for (const Case& c : {Case{2.5, -10, 10, true}, Case{2.5, 0, 45, false}, Case{2.5, -45, 0, false},
+                        Case{2.5, -180, 180, false}, Case{2.0, -180, 180, true}}) {
+    SCOPED_TRACE(testing::Message() << "y " << c.y << " from " << c.min_deg << " to " << c.max_deg);
+    EXPECT_EQ(spin.isCollisionFree(pose2d(2.5, c.y, 0.0), c.min_deg * deg, c.max_deg * deg),
+              c.free);
+  }
+}
+
 }  // namespace

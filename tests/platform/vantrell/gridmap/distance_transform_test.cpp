@@ -10,6 +10,12 @@ namespace {
 
 using vantrell_nav2_gridmap::DistanceTransform;
 
+const DistanceTransform::SourceValues kOneIsSource = [] {
+  DistanceTransform::SourceValues values{};
+  values[1] = true;
+  return values;
+}();
+
 // Sources at random with the given density; compared with OpenCV's precise
 // Euclidean transform, which measures to the nearest zero pixel.
 void expectMatchesOpenCv(int cols, int rows, double density, unsigned int seed) {
@@ -27,7 +33,7 @@ void expectMatchesOpenCv(int cols, int rows, double density, unsigned int seed) 
     }
   }
   std::vector<float> ours(sources.size());
-  DistanceTransform().compute(sources, cols, rows, 1e6f, ours.data());
+  DistanceTransform().compute(sources.data(), kOneIsSource, cols, rows, 1e6f, ours.data());
   if (!any) {
     for (float d : ours) {
       ASSERT_EQ(d, 1e6f);
@@ -62,7 +68,7 @@ TEST(DistanceTransform, SingleSourceGivesExactDistancesAndFarIsACap) {
   std::vector<uint8_t> sources(10 * 10, 0);
   sources[0] = 1;
   std::vector<float> out(sources.size());
-  DistanceTransform().compute(sources, 10, 10, 5.0f, out.data());
+  DistanceTransform().compute(sources.data(), kOneIsSource, 10, 10, 5.0f, out.data());
   EXPECT_FLOAT_EQ(out[0], 0.0f);
   EXPECT_FLOAT_EQ(out[3 * 10 + 4], 5.0f);
   EXPECT_FLOAT_EQ(out[2 * 10 + 2], std::sqrt(8.0f));

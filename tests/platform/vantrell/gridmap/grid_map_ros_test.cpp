@@ -82,7 +82,8 @@ TEST(GridMapROS, RefreshThroughTheCostmapReachesTheLayers) {
   const auto after = map->getMultiGridMap()->getLayers();
   EXPECT_NE(after, before);
   EXPECT_EQ(after->cost, before->cost);
-  EXPECT_EQ(after->obstacle_type, before->obstacle_type);
+  // Unchanged obstacles are shared by both snapshots, not copied.
+  EXPECT_EQ(after->obstacles, before->obstacles);
 }
 
 TEST(GridMapROS, RobotIsPlacedAndRemovedByTheHost) {

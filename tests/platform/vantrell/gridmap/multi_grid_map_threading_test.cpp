@@ -76,9 +76,9 @@ bool snapshotIsWhole(const GridLayers& layers) {
   for (unsigned int y = 5; y < 25; ++y) {
     if (layers.cost[layers.index(on, y)] != LETHAL_OBSTACLE ||
         layers.distance[layers.index(on, y)] != 0.0f ||
-        layers.obstacle_type[layers.index(on, y)] != ObsTypeBitMap::WHEELCHAIR ||
+        layers.obstacleTypes(layers.index(on, y)) != ObsTypeBitMap::WHEELCHAIR ||
         layers.cost[layers.index(off, y)] == LETHAL_OBSTACLE ||
-        layers.obstacle_type[layers.index(off, y)] != 0 ||
+        layers.obstacleTypes(layers.index(off, y)) != 0 ||
         (layers.danger[layers.index(on + 2, y)] & GridLayers::DANGER_LEVEL_0) == 0) {
       return false;
     }
@@ -171,7 +171,7 @@ TEST_F(ConcurrentUpdates, EditsFromManyThreadsAreAllApplied) {
   const auto layers = grid->getLayers();
   for (unsigned int y = 2; y < 2 + kThreads; ++y) {
     for (unsigned int x = 12; x < 28; ++x) {
-      EXPECT_EQ(layers->obstacle_type[layers->index(x, y)], ObsTypeBitMap::MILK) << x << "," << y;
+      EXPECT_EQ(layers->obstacleTypes(layers->index(x, y)), ObsTypeBitMap::MILK) << x << "," << y;
     }
   }
   auto* costmap = grid->getCostmap();

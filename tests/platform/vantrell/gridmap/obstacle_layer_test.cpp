@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 #include "geometry_msgs/msg/polygon.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
@@ -133,6 +134,52 @@ TEST_F(ObstacleLayer, ClearingRemovesObstaclesAndTypes) {
   grid_->updateMap();
   EXPECT_EQ(typesAt(31, 30), 0u);
   EXPECT_EQ(grid_->getCost(31, 30, false), FREE_SPACE);
+}
+
+TEST_F(ObstacleLayer, EveryTypeBitTheLayerHoldsIsKeptAndOthersAreRefused) {
+  const uint32_t all_types = ObsTypeBitMap::DYNAMIC_OBSTACLE | ObsTypeBitMap::MILK |
+                             ObsTypeBitMap::CARPET | ObsTypeBitMap::ESCALATOR_ENTRANCE |
+                             ObsTypeBitMap::FLOOR_LAMP | ObsTypeBitMap::WHEELCHAIR |
+                             ObsTypeBitMap::HOSPITAL_BED;
+  hooks::markObstacleCells(*map_, {{12, 12}}, all_types, false);
+  hooks::markObstacleCells(*map_, {{13, 12}}, 0x7fff);
+  try {
+    hooks::markObstacleCells(*map_, {{14, 12}}, 0x18000 | ObsTypeBitMap::MILK);
+    ADD_FAILURE() << "types beyond the layer were taken";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(),
+                 "obstacle type bits 0x18000 are beyond the obstacle layer, which holds types up "
+                 "to 0x4000");
+  }
+  // Clearing takes no types, whatever the edit carries.
+  vantrell_nav2_gridmap::ObstacleEdit clear;
+  clear.action = vantrell_nav2_gridmap::ObstacleEdit::Action::CLEAR;
+  clear.cells = {{15, 12}};
+  clear.types = 0xffffffffu;
+  EXPECT_NO_THROW(hooks::MultiGridMapAccess::queue(*grid_, clear));
+  grid_->updateMap();
+  EXPECT_EQ(typesAt(12, 12), all_types);
+  EXPECT_EQ(grid_->getCost(12, 12, true), FREE_SPACE);
+  EXPECT_EQ(typesAt(13, 12), 0x7fffu);
+  EXPECT_EQ(grid_->getCost(13, 12, true), LETHAL_OBSTACLE);
+  EXPECT_EQ(typesAt(14, 12), 0u);
+  EXPECT_EQ(grid_->getCost(14, 12, true), FREE_SPACE);
+}
+
+TEST_F(ObstacleLayer, AnEditLeavesSnapshotsTakenBeforeItAlone) {
+  hooks::markObstacleCells(*map_, {{25, 25}}, ObsTypeBitMap::CARPET, false);
+  grid_->updateMap();
+  const auto before = grid_->getLayers();
+  hooks::markObstacleCells(*map_, {{25, 25}, {26, 25}}, ObsTypeBitMap::WHEELCHAIR);
+  hooks::clearObstacleCells(*map_, {{27, 25}});
+  grid_->updateMap();
+  const auto after = grid_->getLayers();
+  EXPECT_EQ(before->obstacleTypes(before->index(25, 25)), ObsTypeBitMap::CARPET);
+  EXPECT_EQ(before->obstacleTypes(before->index(26, 25)), 0u);
+  EXPECT_EQ(before->raw_cost[before->index(26, 25)], FREE_SPACE);
+  EXPECT_EQ(after->obstacleTypes(after->index(25, 25)),
+            ObsTypeBitMap::CARPET | ObsTypeBitMap::WHEELCHAIR);
+  EXPECT_EQ(after->raw_cost[after->index(26, 25)], LETHAL_OBSTACLE);
 }
 
 TEST_F(ObstacleLayer, CellsOffTheMapAreIgnored) {

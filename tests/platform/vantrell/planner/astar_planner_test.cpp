@@ -448,6 +448,25 @@ TEST_F(AstarPlannerTest, SearchReadsTheMapAsTheLastUpdateLeftIt) {
   map_->getMultiGridMap()->updateMap();
   ASSERT_TRUE(engine->searchPath(start, goal, globalOptions(), path));
   EXPECT_GE(crossesColumnAt(path), 9U);
+
+  // The wall taken away again: nothing of the searches round it may linger.
+  vantrell_nav2_gridmap::testing::clearObstacleCells(*map_, wall);
+  map_->getMultiGridMap()->updateMap();
+  ASSERT_TRUE(engine->searchPath(start, goal, globalOptions(), path));
+  EXPECT_EQ(crossesColumnAt(path), 5U);
+}
+
+TEST_F(AstarPlannerTest, PlansAgainBetweenPosesOfThePathItFills) {
+  // A caller may plan again along its last path, handing in poses of the path being refilled.
+  auto engine = engineOn(room());
+  vantrell_nav2_protocol::msg::Path path;
+  ASSERT_TRUE(engine->searchPath(poseAt(0.45, 0.35), poseAt(2.45, 0.85), globalOptions(), path));
+  const auto first = path.nav_path.poses.front();
+  const auto last = path.nav_path.poses.back();
+  ASSERT_TRUE(engine->searchPath(path.nav_path.poses.front(), path.nav_path.poses.back(),
+                                 globalOptions(), path));
+  EXPECT_EQ(path.nav_path.poses.front().pose.position, first.pose.position);
+  EXPECT_EQ(path.nav_path.poses.back().pose.position, last.pose.position);
 }
 
 TEST_F(AstarPlannerTest, ProbeReadsBackTheLastCall) {

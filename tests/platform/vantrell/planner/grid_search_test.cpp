@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -88,10 +89,32 @@ struct DrawnGrid {
   }
 };
 
+// Obstacles, inflation, costly cells and cells without turning room strewn at random.
+DrawnGrid randomGrid(std::mt19937& random, unsigned width, unsigned height) {
+  DrawnGrid grid(width, height);
+  std::uniform_int_distribution<int> percent(0, 99);
+  std::uniform_int_distribution<int> cost(0, 252);
+  for (std::size_t i = 0; i < grid.cost.size(); ++i) {
+    const int roll = percent(random);
+    if (roll < 18) {
+      grid.cost[i] = roll < 3 ? kUnknown : kLethal;
+      grid.danger[i] = 3;
+    } else if (roll < 24) {
+      grid.cost[i] = 253;
+      grid.danger[i] = 1;
+    } else if (roll < 60) {
+      grid.cost[i] = static_cast<std::uint8_t>(cost(random));
+      grid.danger[i] = roll < 35 ? 2 : 0;
+    }
+  }
+  return grid;
+}
+
 // The cost model written out independently of the engine.
 struct Model {
   bool cost_aware{true};
   bool keep_turning_room{false};
+  const ReferenceCorridor* corridor{nullptr};
 
   bool usable(const DrawnGrid& grid, int x, int y) const {
     if (x < 0 || y < 0 || x >= static_cast<int>(grid.size_x) ||
@@ -107,6 +130,9 @@ struct Model {
     double counted = cost_aware ? grid.cost[i] : 0.0;
     if (keep_turning_room && (grid.danger[i] & 2U) != 0U) {
       counted += GridSearch::kTurningRoomCost;
+    }
+    if (corridor != nullptr) {
+      counted += corridor->penalty(i);
     }
     return 1.0 + static_cast<double>(GridSearch::kCostWeight) * counted;
   }
@@ -192,26 +218,184 @@ SearchOutcome search(const DrawnGrid& grid, SearchWorkspace& workspace, GridCell
   return outcome;
 }
 
+// What the engine promises of every path it finds: a cost within 1 % of the optimum.
+constexpr double kCostBound = 1.01;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// Shortest way out of an unusable start: by step length over cells that are neither lethal nor
+// unknown (diagonals past two such sides), within `radius` of the start, to a usable cell.
+std::vector<double> bruteStepOut(const DrawnGrid& grid, const Model& model, GridCell start,
+                                 double radius) {
+  std::vector<double> best(grid.cost.size(), kInfinity);
+  best[grid.index(start.x, start.y)] = 0.0;
+  const auto crossable = [&](int x, int y) {
+    const int dx = x - start.x;
+    const int dy = y - start.y;
+    return x >= 0 && y >= 0 && x < static_cast<int>(grid.size_x) &&
+           y < static_cast<int>(grid.size_y) && grid.cost[grid.index(x, y)] < kLethal &&
+           dx * dx + dy * dy <= radius * radius;
+  };
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int y = 0; y < static_cast<int>(grid.size_y); ++y) {
+      for (int x = 0; x < static_cast<int>(grid.size_x); ++x) {
+        const double here = best[grid.index(x, y)];
+        if (here == kInfinity || (model.usable(grid, x, y) && here > 0.0)) {
+          continue;  // a usable cell ends the way out
+        }
+        for (int d = 0; d < 9; ++d) {
+          const int dx = d % 3 - 1;
+          const int dy = d / 3 - 1;
+          if ((dx == 0 && dy == 0) || !crossable(x + dx, y + dy) ||
+              (dx != 0 && dy != 0 && (!crossable(x + dx, y) || !crossable(x, y + dy)))) {
+            continue;
+          }
+          double& there = best[grid.index(x + dx, y + dy)];
+          const double length = here + (dx != 0 && dy != 0 ? std::sqrt(2.0) : 1.0);
+          if (length < there - 1e-9) {
+            there = length;
+            changed = true;
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+// The nearest usable cell to the goal within the radius (the goal itself when usable), the
+// first in row-major order among equally near ones.
+bool bruteTarget(const DrawnGrid& grid, const Model& model, GridCell goal, double radius,
+                 GridCell& target) {
+  if (model.usable(grid, goal.x, goal.y)) {
+    target = goal;
+    return true;
+  }
+  long best = std::numeric_limits<long>::max();
+  for (int y = 0; y < static_cast<int>(grid.size_y); ++y) {
+    for (int x = 0; x < static_cast<int>(grid.size_x); ++x) {
+      const long d2 = static_cast<long>(x - goal.x) * (x - goal.x) +
+                      static_cast<long>(y - goal.y) * (y - goal.y);
+      if (radius > 0.0 && d2 <= radius * radius && d2 < best && model.usable(grid, x, y)) {
+        best = d2;
+        target = GridCell{x, y};
+      }
+    }
+  }
+  return best != std::numeric_limits<long>::max();
+}
+
+// Checks one search against brute force: the start steps out no farther than it must, the path
+// ends where it must and its searched part costs at most kCostBound times the optimum.
+void expectWithinBound(const DrawnGrid& grid, const Model& model, GridCell start, GridCell goal,
+                       const SearchSettings& settings, const SearchOutcome& outcome,
+                       const std::vector<std::uint32_t>& cells) {
+  std::vector<GridCell> firsts{start};
+  if (!model.usable(grid, start.x, start.y)) {
+    const auto out = bruteStepOut(grid, model, start, settings.start_radius);
+    double shortest = kInfinity;
+    for (std::uint32_t i = 0; i < out.size(); ++i) {
+      const GridCell cell = grid.cell(i);
+      shortest = model.usable(grid, cell.x, cell.y) ? std::min(shortest, out[i]) : shortest;
+    }
+    if (settings.start_radius <= 0.0 || std::isinf(shortest)) {
+      EXPECT_EQ(outcome.status, SearchStatus::kStartBlocked);
+      return;
+    }
+    firsts.clear();
+    for (std::uint32_t i = 0; i < out.size(); ++i) {
+      const GridCell cell = grid.cell(i);
+      if (model.usable(grid, cell.x, cell.y) && out[i] < shortest + 1e-6) {
+        firsts.push_back(cell);
+      }
+    }
+  }
+  GridCell target;
+  if (!bruteTarget(grid, model, goal, settings.goal_radius, target)) {
+    EXPECT_TRUE(outcome.status == SearchStatus::kGoalBlocked ||
+                outcome.status == SearchStatus::kGoalOffMap);
+    return;
+  }
+  if (outcome.status != SearchStatus::kFound) {
+    // Only when some nearest way out leads nowhere: no route, and no cell near the goal.
+    ASSERT_EQ(outcome.status, SearchStatus::kNoRoute);
+    for (const GridCell& first : firsts) {
+      const auto costs = bruteForceCosts(grid, model, first);
+      bool near_goal = false;
+      for (std::uint32_t i = 0; i < costs.size(); ++i) {
+        const GridCell cell = grid.cell(i);
+        const double d2 = static_cast<double>(cell.x - goal.x) * (cell.x - goal.x) +
+                          static_cast<double>(cell.y - goal.y) * (cell.y - goal.y);
+        near_goal = near_goal ||
+                    (!std::isinf(costs[i]) && d2 <= settings.goal_radius * settings.goal_radius);
+      }
+      if (std::isinf(costs[grid.index(target.x, target.y)]) && !near_goal) {
+        return;
+      }
+    }
+    ADD_FAILURE() << "a route exists from every nearest way out";
+    return;
+  }
+  // The searched part starts on the first usable cell of the path.
+  std::size_t begin = 0;
+  while (begin < cells.size() &&
+         !model.usable(grid, grid.cell(cells[begin]).x, grid.cell(cells[begin]).y)) {
+    ++begin;
+  }
+  ASSERT_LT(begin, cells.size());
+  const GridCell first = grid.cell(cells[begin]);
+  bool nearest_way_out = false;
+  for (const GridCell& candidate : firsts) {
+    nearest_way_out = nearest_way_out || (candidate.x == first.x && candidate.y == first.y);
+  }
+  EXPECT_TRUE(nearest_way_out) << "started searching at " << first.x << "," << first.y;
+  const std::vector<std::uint32_t> searched(cells.begin() + static_cast<long>(begin), cells.end());
+  EXPECT_NEAR(walkedCost(grid, model, searched), outcome.cost, 1e-6 * (1.0 + outcome.cost));
+
+  const auto costs = bruteForceCosts(grid, model, first);
+  double optimum = costs[grid.index(target.x, target.y)];
+  const GridCell end = grid.cell(cells.back());
+  if (std::isinf(optimum)) {
+    // The reachable cell nearest to the goal within its tolerance, the cheapest of equals.
+    long nearest = std::numeric_limits<long>::max();
+    for (std::uint32_t i = 0; i < costs.size(); ++i) {
+      const GridCell cell = grid.cell(i);
+      const long d2 = static_cast<long>(cell.x - goal.x) * (cell.x - goal.x) +
+                      static_cast<long>(cell.y - goal.y) * (cell.y - goal.y);
+      if (!std::isinf(costs[i]) && d2 <= settings.goal_radius * settings.goal_radius &&
+          (d2 < nearest || (d2 == nearest && costs[i] < optimum))) {
+        nearest = d2;
+        optimum = costs[i];
+      }
+    }
+    ASSERT_FALSE(std::isinf(optimum));
+    EXPECT_EQ(static_cast<long>(end.x - goal.x) * (end.x - goal.x) +
+                  static_cast<long>(end.y - goal.y) * (end.y - goal.y),
+              nearest);
+  } else {
+    EXPECT_TRUE(end.x == target.x && end.y == target.y);
+  }
+  EXPECT_GE(outcome.cost, optimum * (1.0 - 1e-6));  // float weights against double ones
+  EXPECT_LE(outcome.cost, optimum * kCostBound);
+}
+
+// A reference polyline of two to four random cells, with a random band, ramp and penalty.
+bool randomCorridor(std::mt19937& random, const DrawnGrid& grid, ReferenceCorridor& corridor) {
+  std::uniform_int_distribution<int> column(0, static_cast<int>(grid.size_x) - 1);
+  std::uniform_int_distribution<int> row(0, static_cast<int>(grid.size_y) - 1);
+  std::vector<GridCell> points(2 + random() % 3);
+  for (auto& point : points) {
+    point = GridCell{column(random), row(random)};
+  }
+  const float penalties[] = {20.0F, 100.0F, 250.0F};
+  return corridor.build(grid.view(), points, random() % 4, random() % 7, penalties[random() % 3]);
+}
+
 TEST(GridSearchOptimality, MatchesBruteForceOnRandomGrids) {
   std::mt19937 random(33);
   int reachable = 0;
   for (int trial = 0; trial < 40; ++trial) {
-    DrawnGrid grid(17 + trial % 7, 13 + trial % 5);
-    std::uniform_int_distribution<int> percent(0, 99);
-    std::uniform_int_distribution<int> cost(0, 252);
-    for (std::size_t i = 0; i < grid.cost.size(); ++i) {
-      const int roll = percent(random);
-      if (roll < 18) {
-        grid.cost[i] = kLethal;
-        grid.danger[i] = 1;
-      } else if (roll < 24) {
-        grid.cost[i] = 253;
-        grid.danger[i] = 1;
-      } else if (roll < 60) {
-        grid.cost[i] = static_cast<std::uint8_t>(cost(random));
-        grid.danger[i] = roll < 35 ? 2 : 0;
-      }
-    }
+    DrawnGrid grid = randomGrid(random, 17 + trial % 7, 13 + trial % 5);
     const GridCell start{0, 0};
     const GridCell goal{static_cast<int>(grid.size_x) - 1, static_cast<int>(grid.size_y) - 1};
     grid.cost[grid.index(start.x, start.y)] = 0;
@@ -556,6 +740,103 @@ TEST(GridSearchStart, StartOnTheGoalGivesOneCell) {
   ASSERT_EQ(outcome.status, SearchStatus::kFound);
   EXPECT_EQ(cells.size(), 1U);
   EXPECT_TRUE(outcome.goal_reached);
+}
+
+TEST(GridSearchOptimality, EveryOptionStaysWithinTheBoundOfBruteForce) {
+  std::mt19937 random(2024);
+  int found = 0;
+  for (int trial = 0; trial < 150; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const DrawnGrid grid = randomGrid(random, 9 + random() % 20, 7 + random() % 14);
+    std::uniform_int_distribution<int> column(-1, static_cast<int>(grid.size_x));
+    std::uniform_int_distribution<int> row(0, static_cast<int>(grid.size_y) - 1);
+    const GridCell start{std::clamp(column(random), 0, static_cast<int>(grid.size_x) - 1),
+                         row(random)};
+    const GridCell goal{column(random), row(random)};  // sometimes beside the map
+    ReferenceCorridor corridor;
+    Model model;
+    model.cost_aware = random() % 4 != 0;
+    model.keep_turning_room = random() % 2 == 0;
+    model.corridor =
+        random() % 3 == 0 && randomCorridor(random, grid, corridor) ? &corridor : nullptr;
+    SearchSettings settings;
+    settings.cost_aware = model.cost_aware;
+    settings.keep_turning_room = model.keep_turning_room;
+    settings.corridor = model.corridor;
+    settings.start_radius = random() % 2 == 0 ? 0.0 : 2.5;
+    settings.goal_radius = random() % 2 == 0 ? 0.0 : 2.0;
+    SearchWorkspace workspace;
+    std::vector<std::uint32_t> cells;
+    const SearchOutcome outcome = search(grid, workspace, start, goal, settings, &cells);
+    expectWithinBound(grid, model, start, goal, settings, outcome, cells);
+    found += outcome.status == SearchStatus::kFound ? 1 : 0;
+  }
+  // The draw must leave enough paths for the comparison to mean something.
+  EXPECT_GT(found, 50);
+}
+
+TEST(GridSearchOptimality, AReusedWorkspaceCarriesNothingOverFromEarlierMapsOrSearches) {
+  // One workspace follows a map that changes between searches, through searches cut short by
+  // their budget, step-outs and corridors; each answer must be a fresh workspace's answer.
+  std::mt19937 random(5);
+  SearchWorkspace reused;
+  DrawnGrid grid = randomGrid(random, 24, 18);
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    if (round % 15 == 14) {
+      grid = randomGrid(random, 12 + random() % 30, 10 + random() % 20);  // another size
+    }
+    for (int edit = 0; edit < 12; ++edit) {
+      const std::uint32_t i = random() % static_cast<std::uint32_t>(grid.cost.size());
+      const bool block = random() % 2 == 0;
+      grid.cost[i] = block ? kLethal : 0;
+      grid.danger[i] = block ? 3 : 0;
+    }
+    std::uniform_int_distribution<int> column(0, static_cast<int>(grid.size_x) - 1);
+    std::uniform_int_distribution<int> row(0, static_cast<int>(grid.size_y) - 1);
+    const GridCell start{column(random), row(random)};
+    const GridCell goal{column(random), row(random)};
+    ReferenceCorridor corridor;
+    SearchSettings settings;
+    settings.keep_turning_room = random() % 2 == 0;
+    settings.start_radius = 2.0;
+    settings.goal_radius = random() % 2 == 0 ? 0.0 : 3.0;
+    settings.max_expansions = random() % 3 == 0 ? 1 + random() % 40 : 0;
+    settings.corridor =
+        random() % 3 == 0 && randomCorridor(random, grid, corridor) ? &corridor : nullptr;
+    std::vector<std::uint32_t> again;
+    std::vector<std::uint32_t> fresh_cells;
+    const SearchOutcome outcome = search(grid, reused, start, goal, settings, &again);
+    SearchWorkspace fresh;
+    const SearchOutcome expected = search(grid, fresh, start, goal, settings, &fresh_cells);
+    EXPECT_EQ(outcome.status, expected.status);
+    EXPECT_EQ(outcome.expansions, expected.expansions);
+    EXPECT_EQ(again, fresh_cells);
+    EXPECT_DOUBLE_EQ(outcome.cost, expected.cost);
+  }
+}
+
+TEST(GridSearchOptimality, CostsBeyondTheFineUnitsStillFindTheCheapestRoute) {
+  // Everything off a short reference pays a penalty so high that the path's cost overflows
+  // the fine units: the search starts again in coarser ones and still finds the route.
+  DrawnGrid grid(120, 9);
+  for (int x = 10; x < 110; ++x) {
+    grid.cost[grid.index(x, 4)] = kLethal;  // a wall down the middle, open at both ends
+    grid.danger[grid.index(x, 4)] = 3;
+  }
+  ReferenceCorridor corridor;
+  ASSERT_TRUE(corridor.build(grid.view(), {{0, 0}, {3, 0}}, 0.0, 0.0, 1e6F));
+  SearchSettings settings;
+  settings.corridor = &corridor;
+  Model model;
+  model.corridor = &corridor;
+  SearchWorkspace workspace;
+  std::vector<std::uint32_t> cells;
+  const GridCell start{0, 2};
+  const GridCell goal{119, 6};
+  const SearchOutcome outcome = search(grid, workspace, start, goal, settings, &cells);
+  expectWithinBound(grid, model, start, goal, settings, outcome, cells);
+  EXPECT_EQ(outcome.status, SearchStatus::kFound);
 }
 
 // Two equally good ways around a block; the reference path decides.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vantrell_nav2_gridmap {
@@ -15,6 +16,8 @@ struct GridLayers {
   static constexpr uint8_t DANGER_LEVEL_0 = 0x1;
   static constexpr uint8_t DANGER_LEVEL_1 = 0x2;
   static constexpr uint8_t NARROW_MODE_0 = 0x1;
+  static constexpr uint16_t OBSTACLE_TYPE_BITS = 0x7fff;
+  static constexpr uint16_t OBSTACLE_BLOCKING = 0x8000;
 
   unsigned int size_x{0};
   unsigned int size_y{0};
@@ -35,8 +38,12 @@ struct GridLayers {
   // radius (the robot cannot be sure to turn on the spot there).
   std::vector<uint8_t> danger;
   // Metres to the nearest obstacle or unknown cell, cell centre to cell centre; 0 on one.
+  // The distance in cells is exact; single precision is what getDistance has always given.
   std::vector<float> distance;
-  std::vector<uint32_t> obstacle_type;
+  // The obstacle layer as the host left it: per cell the obstacle-type bits
+  // (ObsTypeBitMap values, OBSTACLE_TYPE_BITS) and OBSTACLE_BLOCKING. Shared
+  // with the obstacle layer, and with later snapshots, until an edit changes it.
+  std::shared_ptr<const std::vector<uint16_t>> obstacles;
   // NARROW_MODE_0: a free cell whose free run along x or along y, wall to
   // wall, is no wider than the narrow passage width.
   std::vector<uint8_t> narrow;
@@ -45,6 +52,10 @@ struct GridLayers {
     return static_cast<size_t>(my) * size_x + mx;
   }
   bool contains(unsigned int mx, unsigned int my) const { return mx < size_x && my < size_y; }
+  // The obstacle-type bits of cell i; none where no obstacle layer was built.
+  uint32_t obstacleTypes(size_t i) const {
+    return obstacles ? (*obstacles)[i] & OBSTACLE_TYPE_BITS : 0u;
+  }
 };
 
 }  // namespace vantrell_nav2_gridmap

@@ -16,7 +16,8 @@ namespace vantrell_nav2_gridmap {
 // to use once constructed.
 class GridMapROS {
  public:
-  // Throws std::invalid_argument when the map cannot be used.
+  // Throws std::invalid_argument when the map cannot be used, or when its
+  // layers would not fit in the memory available (GridMapMemory::admit).
   GridMapROS(const std::string& name, const nav_msgs::msg::OccupancyGrid& map,
              const GridMapParams& params = GridMapParams());
 

@@ -35,7 +35,8 @@ struct MultiGridMapAccess;
 // many cells and needs them consistent takes getLayers() once.
 class MultiGridMap {
  public:
-  // Throws std::invalid_argument when the map cannot be used.
+  // Throws std::invalid_argument when the map cannot be used, or when its
+  // layers would not fit in the memory available (GridMapMemory::admit).
   MultiGridMap(std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros,
                const nav_msgs::msg::OccupancyGrid &map, const GridMapParams &params);
   ~MultiGridMap();

@@ -28,6 +28,8 @@ class ReferenceCorridor {
   float penalty(std::uint32_t index) const {
     return stamp_[index] == mark_ ? penalty_[index] : full_penalty_;
   }
+  /// The largest penalty of any cell.
+  float fullPenalty() const { return full_penalty_; }
 
  private:
   void prepare(std::size_t cells);

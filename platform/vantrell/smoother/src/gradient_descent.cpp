@@ -1,0 +1,82 @@
+#include "gradient_descent.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vantrell_nav2_smoother {
+namespace {
+
+// Below this share of the first step size no move can lower the energy any
+// more than rounding does.
+constexpr double kSmallestStepShare = 1e-6;
+
+double largestForce(const std::vector<Vec2>& gradient) {
+  double largest = 0.0;
+  for (const auto& g : gradient) {
+    largest = std::max(largest, g.norm());
+  }
+  return largest;
+}
+
+// a + b * scale, into `out`.
+void combine(const std::vector<Vec2>& a, const std::vector<Vec2>& b, double scale,
+             std::vector<Vec2>& out) {
+  out.resize(a.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    out[i] = a[i] + b[i] * scale;
+  }
+}
+
+}  // namespace
+
+bool descend(const SmoothingEnergy& energy, std::vector<Vec2>& points, double force_tolerance,
+             int max_evaluations) {
+  const double first_step = 1.0 / energy.curvatureBound();
+  double step = first_step;
+  std::vector<Vec2> gradient;
+  double value = energy.evaluate(points, gradient);
+  int evaluations = 1;
+  // Accelerated descent: each step looks ahead along the last move, with a
+  // weight that grows while steps keep lowering the energy, and starts over
+  // from a plain step when one does not.
+  int run = 0;
+  std::vector<Vec2> velocity(points.size());
+  std::vector<Vec2> ahead, ahead_gradient, trial, trial_gradient;
+  while (evaluations < max_evaluations) {
+    if (!std::isfinite(value)) {
+      return false;
+    }
+    if (largestForce(gradient) <= force_tolerance) {
+      return true;
+    }
+    const double look_ahead = static_cast<double>(run) / (run + 3.0);
+    if (run > 0) {
+      combine(points, velocity, look_ahead, ahead);
+      energy.evaluate(ahead, ahead_gradient);
+      ++evaluations;
+    } else {
+      ahead = points;
+      ahead_gradient = gradient;
+    }
+    combine(ahead, ahead_gradient, -step, trial);
+    const double trial_value = energy.evaluate(trial, trial_gradient);
+    ++evaluations;
+    if (trial_value <= value) {
+      combine(trial, points, -1.0, velocity);
+      points.swap(trial);
+      gradient.swap(trial_gradient);
+      value = trial_value;
+      ++run;
+    } else if (run > 0) {
+      run = 0;
+    } else {
+      step *= 0.5;
+      if (step < first_step * kSmallestStepShare) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace vantrell_nav2_smoother
