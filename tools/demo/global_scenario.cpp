@@ -29,11 +29,7 @@ constexpr TourStop kTour[] = {
 };
 constexpr const char* kTourStart = "reception";
 
-std::string position(const Pose2& pose) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "(%.2f, %.2f)", pose.x, pose.y);
-  return text;
-}
+std::string position(const Pose2& pose) { return formatPosition(pose.x, pose.y); }
 
 geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
   geometry_msgs::msg::PoseStamped stamped;
@@ -116,6 +112,7 @@ std::vector<Leg> plannedLegs(const DemoOptions& options, const DemoMap& map, Pos
 }
 
 int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
+  checkPictureFile(options.output);
   const DemoMap map = loadDemoMap(options.map_yaml);
   Pose2 robot;
   const std::vector<Leg> legs = plannedLegs(options, map, robot);

@@ -232,6 +232,7 @@ LiftHall drawLiftHall() {
 }
 
 int runLiftScenario(const DemoOptions& options, std::ostream& out) {
+  checkPictureFile(options.output);
   const LiftHall drawn = drawLiftHall();
   const nav_msgs::msg::OccupancyGrid grid = occupancyGridOf(drawn.image, LiftHall::kResolution);
   out << "Lift ride in a drawn lift hall (10.0 m x 8.0 m, 0.05 m cells): two cars, a wheelchair "
