@@ -13,9 +13,21 @@
 namespace nav2_costmap_2d {
 namespace testing {
 
+// Forgets every transform: getRobotPose() returns false once its tolerance has passed.
+inline void clearRobotPose(Costmap2DROS& costmap) { costmap.getTfBuffer()->clear(); }
+
 // The robot stands at this pose of the global frame until told otherwise (held as a static
-// transform, so it holds at every time).
+// transform, so it holds at every time). A pose that is not finite, which tf refuses, leaves the
+// robot with no pose at all.
 inline void setRobotPose(Costmap2DROS& costmap, const geometry_msgs::msg::PoseStamped& pose) {
+  const auto& p = pose.pose.position;
+  const auto& q = pose.pose.orientation;
+  for (const double value : {p.x, p.y, p.z, q.x, q.y, q.z, q.w}) {
+    if (!std::isfinite(value)) {
+      clearRobotPose(costmap);
+      return;
+    }
+  }
   geometry_msgs::msg::TransformStamped transform;
   transform.header.frame_id = costmap.getGlobalFrameID();
   transform.child_frame_id = costmap.getBaseFrameID();
@@ -34,9 +46,6 @@ inline void setRobotPose(Costmap2DROS& costmap, double x, double y, double yaw) 
   pose.pose.orientation.w = std::cos(yaw / 2.0);
   setRobotPose(costmap, pose);
 }
-
-// Forgets every transform: getRobotPose() returns false once its tolerance has passed.
-inline void clearRobotPose(Costmap2DROS& costmap) { costmap.getTfBuffer()->clear(); }
 
 }  // namespace testing
 }  // namespace nav2_costmap_2d
