@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "planning_sim/node_host.hpp"
 #include "vantrell_diagnosis/testing/diagnosis_probe.hpp"
 
 namespace local_node_test {
@@ -130,8 +131,9 @@ void LocalNodeTest::buildNode(const rclcpp::NodeOptions& options) {
     point.x = std::copysign(0.1, point.x);
     point.y = std::copysign(0.1, point.y);
   }
-  maps_ = hooks::makeLocalNodeMaps(hooks::occupancyGridFromDrawing(floor.image, 0.1, -1.05, -1.05),
-                                   cv::Rect(0, 0, 36, 40), params);
+  maps_ = planning_sim::makeLocalNodeMaps(
+      hooks::occupancyGridFromDrawing(floor.image, 0.1, -1.05, -1.05), cv::Rect(0, 0, 36, 40),
+      params);
   placeRobot(0.4, 1.0);
   node_ = std::make_shared<ObservedNode>(maps_.global, maps_.local, maps_.zone, options);
   std::vector<std::string>* journal = &node_->journal;
@@ -147,10 +149,7 @@ void LocalNodeTest::buildNode(const rclcpp::NodeOptions& options) {
   task_manager_->spin(node_);
 }
 
-void LocalNodeTest::bringUp() {
-  ASSERT_EQ(node_->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
-  ASSERT_EQ(node_->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
-}
+void LocalNodeTest::bringUp() { ASSERT_NO_THROW(planning_sim::bringUp(*node_)); }
 
 LocalPlanning::Goal LocalNodeTest::goalFor(const std::string& key) {
   LocalPlanning::Goal goal;

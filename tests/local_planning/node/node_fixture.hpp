@@ -11,6 +11,7 @@
 
 #include "local_planning/base/local_fixtures.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
+#include "planning_sim/host_maps.hpp"
 #include "support/task_manager_client.hpp"
 
 namespace local_node_test {
@@ -143,7 +144,11 @@ class LocalNodeTest : public ::testing::Test {
     buildNode();
     bringUp();
   }
-  void placeRobot(double x, double y) { hooks::placeRobot(maps_, x, y, 0.0); }
+  void placeRobot(double x, double y) {
+    for (const auto& map : maps_.list()) {
+      hooks::placeRobot(*map, x, y, 0.0);
+    }
+  }
 
   // A goal for the planner `key` on the global path set "uuid-1" of one straight path.
   static LocalPlanning::Goal goalFor(const std::string& key = "scripted");
@@ -153,7 +158,7 @@ class LocalNodeTest : public ::testing::Test {
   Reply plan() { return plan(goalFor()); }
   ScriptedPlanner& planner(const std::string& key = "scripted") { return *node_->planner(key); }
 
-  hooks::LocalNodeMaps maps_;
+  planning_sim::LocalNodeMaps maps_;
   std::shared_ptr<ObservedNode> node_;
   std::unique_ptr<test_support::TaskManagerClient> task_manager_;
   rclcpp::node_interfaces::OnSetParametersCallbackHandle::SharedPtr parameter_watch_;
