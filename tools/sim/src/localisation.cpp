@@ -59,6 +59,13 @@ void Localisation::placeRobot(const geometry_msgs::msg::Pose2D& pose) {
 
 void Localisation::placeRobot(const geometry_msgs::msg::Pose2D& pose, const rclcpp::Time& stamp) {
   broadcast(pose, stamp);
+  waitUntilHeard();
+}
+
+void Localisation::waitUntilHeard() const {
+  if (!last_stamp_) {
+    throw std::logic_error("the robot has not been placed yet");
+  }
   for (const auto& map : maps_) {
     // The costmap takes the newest transform it has; this one is newest once it has it.
     if (!map->getCostmapROS()->getTfBuffer()->canTransform(map_frame_, base_frame_, *last_stamp_,

@@ -41,6 +41,9 @@ class Localisation {
   void placeRobot(const geometry_msgs::msg::Pose2D& pose, const rclcpp::Time& stamp);
   // Broadcasts without waiting, as each step of a moving robot does.
   void broadcast(const geometry_msgs::msg::Pose2D& pose, const rclcpp::Time& stamp);
+  // Waits until every costmap has heard the last broadcast. Throws std::logic_error before the
+  // first broadcast, std::runtime_error as placeRobot does.
+  void waitUntilHeard() const;
 
   const std::string& mapFrame() const { return map_frame_; }
   const std::string& baseFrame() const { return base_frame_; }

@@ -1,0 +1,34 @@
+#include "planning_sim/local_planning_sim.hpp"
+
+namespace planning_sim {
+
+namespace {
+
+LocalNodeMaps mapsOf(const nav_msgs::msg::OccupancyGrid& floor,
+                     const LocalPlanningSimOptions& options) {
+  return options.local_window ? makeLocalNodeMaps(floor, *options.local_window, options.map_params)
+                              : makeLocalNodeMaps(floor, options.map_params);
+}
+
+}  // namespace
+
+LocalPlanningSim::LocalPlanningSim(const nav_msgs::msg::OccupancyGrid& floor,
+                                   LocalPlanningSimOptions options)
+    : maps_(mapsOf(floor, options)),
+      clock_(options.start),
+      world_(floor, {maps_.local}),
+      robot_(clock_, world_, maps_.list(), options.robot),
+      task_centre_([this]() { return robot_.track(); }),
+      trip_(robot_, options.trip) {
+  host_.spin(task_centre_.node());
+  host_.spin(trip_.node());
+}
+
+void LocalPlanningSim::adopt(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
+  node_ = node;
+  host_.spin(node_);
+  clock_.attach(node_->get_clock());
+  bringUp(*node_);
+}
+
+}  // namespace planning_sim
