@@ -9,6 +9,9 @@
 // missing grid map or costmap.
 double getFootprintMaxY(vantrell_nav2_gridmap::GridMapROS* grid_map);
 
+// The same over x: how far the footprint reaches ahead of the robot's centre.
+double getFootprintMaxX(vantrell_nav2_gridmap::GridMapROS* grid_map);
+
 namespace planning {
 
 // `start` moved by `distance` along `angle` (radians, counter-clockwise from x);
