@@ -66,17 +66,26 @@ bool StaticCoveragePlanning::judgePointRotation(nav_msgs::msg::Path& path) {
   }
   LOG_ERROR("robot need back, cur_obs_dis {}, del_theta {}, and in narrow path", obstacle_distance,
             turn);
-  if (jump_index_ < 0 || static_cast<std::size_t>(jump_index_) >= poses.size()) {
-    return true;
+  const int free_index = freePlaceIndex(path);
+  if (free_index >= 0 && cut_path_) {
+    LOG_WARN("StaticCoveragePlanning::judgePointRotation cut the nav_path, free index is {}",
+             free_index);
+    poses.resize(static_cast<std::size_t>(free_index));
   }
-  int free_index = -1;
-  for (std::size_t i = static_cast<std::size_t>(jump_index_); i < poses.size() && free_index < 0;
-       ++i) {
+  return true;
+}
+
+int StaticCoveragePlanning::freePlaceIndex(const nav_msgs::msg::Path& path) const {
+  const auto& poses = path.poses;
+  if (jump_index_ < 0 || static_cast<std::size_t>(jump_index_) >= poses.size()) {
+    return -1;
+  }
+  for (std::size_t i = static_cast<std::size_t>(jump_index_); i < poses.size(); ++i) {
     const auto& position = poses[i].pose.position;
     const double heading = base_robot_.quaternion2Yaw(poses[i].pose.orientation);
     const double left_x = -std::sin(heading);
     const double left_y = std::cos(heading);
-    for (double r = 0.0; r <= margin_dis_ && free_index < 0; r += kFreePlaceProbeStep) {
+    for (double r = 0.0; r <= margin_dis_; r += kFreePlaceProbeStep) {
       int marked = -1;
       for (const double side : {0.0, 1.0, -1.0}) {
         double distance = 0.0;
@@ -92,16 +101,11 @@ bool StaticCoveragePlanning::judgePointRotation(nav_msgs::msg::Path& path) {
       }
       // A mark at the start index itself does not end the search.
       if (marked > jump_index_) {
-        free_index = marked;
+        return marked;
       }
     }
   }
-  if (free_index >= 0 && cut_path_) {
-    LOG_WARN("StaticCoveragePlanning::judgePointRotation cut the nav_path, free index is {}",
-             free_index);
-    poses.resize(static_cast<std::size_t>(free_index));
-  }
-  return true;
+  return -1;
 }
 
 bool StaticCoveragePlanning::isNarrowPath(const nav_msgs::msg::Path& path) {

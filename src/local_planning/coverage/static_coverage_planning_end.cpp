@@ -32,7 +32,8 @@ void StaticCoveragePlanning::calculateCleaningEfficiency(Path& path,
   if (path.path_type == kRowFollow || path.path_type == kEdgeFollow) {
     need_remove_invalid_path_ = true;
   }
-  if (n > 1) {
+  // Without the robot pose (-1) nothing is known about the rest of the task: it goes on.
+  if (n > 1 || n < 0) {
     return;
   }
   // The last path of a zone is done, but zones of the task are still to be planned: the next

@@ -39,34 +39,16 @@ struct StaticCoveragePlanningTestAccess {
   static cv::Point robotWindowCell(const P& p) { return p.robot_window_cell_; }
   static P::CellLists& edges(P& p) { return p.edge_contours_; }
   static P::CellLists& regions(P& p) { return p.uncleaned_contours_; }
-  static cv::Mat& validImage(P& p) { return p.valid_mat_; }
-  static cv::Rect& window(P& p) { return p.current_zone_rect_; }
   static void setWindowOrigin(P& p, uint32_t x, uint32_t y) {
     p.bbox_origin_x_ = x;
     p.bbox_origin_y_ = y;
   }
   static bool& taskFinished(P& p) { return p.is_task_finished_; }
-  static bool& removeInvalidPaths(P& p) { return p.need_remove_invalid_path_; }
-  static int32_t& coverageWidth(P& p) { return p.goal_coverage_width_; }
-  static P::TimePoint& taskStart(P& p) { return p.task_start_time_; }
   static const cv::Mat& coveredMask(const P& p) { return p.covered_mask_; }
   static NavLocalPlanning::MultiPaths& cache(P& p) { return *p.global_paths_; }
-  static double& distanceToBorder(P& p) { return p.distance_to_border_; }
   static bool& stopDynamicObstacle(P& p) { return p.stop_dynamic_obstacle_; }
   static bool& cutPath(P& p) { return p.cut_path_; }
-  static double footprintRadius(const P& p) { return p.footprint_radius_; }
   static const NavLocalPlanning::PoseStamped& robotPose(const P& p) { return p.robot_pose_; }
-  static std::string uuid(const P& p) { return p.global_path_uuid_; }
-  // The parameter values as the planner holds them.
-  static double real(const P& p, const std::string& name) {
-    if (name == "stop_obstacle_distance") return p.stop_obstacle_distance_;
-    if (name == "smooth_window_size") return p.smooth_window_size_;
-    if (name == "dynamic_obstacle_checkout_range") return p.dynamic_obstacle_checkout_range_;
-    if (name == "wait_dyn_obstacle_time") return p.wait_dyn_obstacle_time_;
-    if (name == "plnning_offset_distance") return p.plnning_offset_distance_;
-    if (name == "publish_morph_local_costmap_mat") return p.publish_morph_local_costmap_mat_;
-    return std::nan("");
-  }
 };
 
 }  // namespace planning
@@ -207,31 +189,15 @@ class SimulatedRobot {
   const gm::LocalNodeMaps& maps() const { return maps_; }
 
  private:
+  // The robot keeps off obstacles by more than the radius: only cleanable cells are marked.
   void sweep(const PoseStamped& where) {
-    if (clean_radius_ <= 0.0) {
-      return;
-    }
     nav2_costmap_2d::Costmap2D& costmap = *maps_.zone->getMultiGridMap()->getCostmap();
     std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap.getMutex());
-    const int r = static_cast<int>(std::ceil(clean_radius_ / kCell));
-    unsigned int cx = 0;
-    unsigned int cy = 0;
-    if (!costmap.worldToMap(where.pose.position.x, where.pose.position.y, cx, cy)) {
-      return;
-    }
-    for (int dy = -r; dy <= r; ++dy) {
-      for (int dx = -r; dx <= r; ++dx) {
-        const int x = static_cast<int>(cx) + dx;
-        const int y = static_cast<int>(cy) + dy;
-        if (x < 0 || y < 0 || x >= static_cast<int>(costmap.getSizeInCellsX()) ||
-            y >= static_cast<int>(costmap.getSizeInCellsY()) ||
-            std::hypot(dx, dy) * kCell > clean_radius_) {
-          continue;
-        }
-        unsigned char& cost = costmap.getCharMap()[costmap.getIndex(x, y)];
-        cost = std::max<unsigned char>(cost, 253);
-      }
-    }
+    cv::Mat costs(static_cast<int>(costmap.getSizeInCellsY()),
+                  static_cast<int>(costmap.getSizeInCellsX()), CV_8UC1, costmap.getCharMap());
+    const cv::Point cell(static_cast<int>(std::floor(where.pose.position.x / kCell + 0.5)),
+                         static_cast<int>(std::floor(where.pose.position.y / kCell + 0.5)));
+    cv::circle(costs, cell, static_cast<int>(clean_radius_ / kCell), cv::Scalar(253), cv::FILLED);
   }
 
   gm::LocalNodeMaps maps_;
@@ -240,8 +206,9 @@ class SimulatedRobot {
   std::vector<PoseStamped> track_;
 };
 
-// The task centre: answers "/get_coverage_point" with what `covered` returns, spun together with
-// the planner's node (whose executor serves the planner's client) on a thread of its own.
+// The task centre: answers "/get_coverage_point" with what `covered` returns. Given the planner's
+// node, it spins both (the node's executor serves the planner's client) on a thread of its own;
+// otherwise whoever spins the planner's node spins node() too.
 class TaskCentre {
  public:
   TaskCentre(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& planner_node,
@@ -256,14 +223,17 @@ class TaskCentre {
           response->covered_poses = covered_();
           response->success = true;
         });
-    executor_.add_node(planner_node->get_node_base_interface());
-    executor_.add_node(node_);
-    spinning_.emplace(executor_);
+    if (planner_node) {
+      executor_.add_node(planner_node->get_node_base_interface());
+      executor_.add_node(node_);
+      spinning_.emplace(executor_);
+    }
   }
   ~TaskCentre() { spinning_.reset(); }
   TaskCentre(const TaskCentre&) = delete;
   TaskCentre& operator=(const TaskCentre&) = delete;
 
+  rclcpp::Node::SharedPtr node() const { return node_; }
   int requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;

@@ -35,19 +35,6 @@ class SmoothingFixture : public PlannerFixture {
   }
 };
 
-TEST_F(SmoothingFixture, CornerIndexIsWhereThePathFirstRunsPastTheDistance) {
-  build(room(80, 60));
-  const auto steps = smoothing();
-  const NavPath quarters = line(0.5, 1.0, 2.0, 1.0, 0.25);
-  EXPECT_EQ(steps.cornerIndex(quarters, 0.5), 3U);
-  EXPECT_EQ(steps.cornerIndex(quarters, 0.4), 2U);
-  EXPECT_EQ(steps.cornerIndex(quarters, 10.0), 6U);
-  EXPECT_EQ(steps.cornerIndex(line(0.5, 1.0, 0.5, 1.0), 0.5), 1U);
-  NavPath single;
-  single.poses.push_back(pose(1.0, 1.0));
-  EXPECT_EQ(steps.cornerIndex(single, 0.5), 0U);
-}
-
 TEST_F(SmoothingFixture, CutsAnInsideCornerBehindTheRobotOrTightNearObstacles) {
   cv::Mat floor = room(80, 60);
   build(floor);
@@ -74,16 +61,6 @@ TEST_F(SmoothingFixture, CutsAnInsideCornerBehindTheRobotOrTightNearObstacles) {
   const NavPath original = blocked;
   EXPECT_FALSE(smoothing().cutInsideCorner(blocked, true, 0.8, pose(2.0, 1.0, 0.0)));
   EXPECT_EQ(blocked, original);
-
-  // The search tries shorter distances until one cuts, and stops there.
-  std::vector<double> tried;
-  NavPath any = polyline({{2.0, 1.0}, {2.5, 1.0}});
-  CoverageSmoothing::searchInsideCorner(any, false, 0.8, [&tried](NavPath&, bool, double d) {
-    tried.push_back(d);
-    return tried.size() == 3;
-  });
-  ASSERT_EQ(tried.size(), 3U);
-  EXPECT_NEAR(tried[2], 0.7, 1e-12);
 }
 
 TEST_F(SmoothingFixture, StraightensDetoursThatBulgeLeftOrBarelyRight) {

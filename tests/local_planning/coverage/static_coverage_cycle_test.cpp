@@ -42,7 +42,7 @@ class CycleFixture : public PlannerFixture {
   }
 };
 
-TEST_F(CycleFixture, DropsOnlyRowsThatComeNearNoOutline) {
+TEST_F(CycleFixture, RemovesOnlyRowsThatComeNearNoOutlineOfTheZone) {
   build(twoRooms());
   placeRobot(1.0, 1.0);
   planner_->updateGoal(coverageGoal("rows", {zoneBox(0.0, 0.0, 5.95, 2.95)}));
@@ -108,41 +108,6 @@ TEST_F(CycleFixture, PlansWithoutABorderBandAndFailsWithoutTheRobotPose) {
   EXPECT_FALSE(cycle(out, state));
 }
 
-TEST_F(CycleFixture, ApproachesARowThenFollowsIt) {
-  build(room(80, 40));
-  placeRobot(0.5, 1.0);
-  planner_->updateRobotPose();
-  // A row far off: a grid search leads to its first free pose.
-  Piece far = piece(line(2.0, 1.0, 3.5, 1.0), Kind::kRowApproach);
-  MultiPaths set;
-  set.paths = {far, far};
-  planner_->updateGlobalPaths(set);
-  NavPath local;
-  ControlState state;
-  ASSERT_TRUE(planner_->planLocalPathFromGlobal(far, local, state));
-  EXPECT_EQ(far.path_type, Kind::kRowApproach);
-  ASSERT_GT(local.poses.size(), 10U);
-  EXPECT_NEAR(local.poses.back().pose.position.x, 2.0, 0.1);
-  EXPECT_FALSE(state.finished);
-
-  // Within reach of its first free pose: followed in the same call, from a pose 0.3 m ahead.
-  Piece near = piece(line(0.55, 1.0, 2.5, 1.0), Kind::kRowApproach);
-  set.paths = {near, near};
-  planner_->updateGlobalPaths(set);
-  ASSERT_TRUE(planner_->planLocalPathFromGlobal(near, local, state));
-  EXPECT_EQ(Access::cache(*planner_).paths[0].path_type, Kind::kRowFollow);
-  EXPECT_NEAR(Access::cache(*planner_).paths[0].nav_path.poses.front().pose.position.x, 0.8, 1e-6);
-  EXPECT_NEAR(local.poses.back().pose.position.x, 2.5, 1e-6);
-
-  // An entry pose within 0.1 m is taken as it is, without a search.
-  Piece end = piece(line(0.45, 1.0, 0.55, 1.0, 0.1), Kind::kRowFollow);
-  set.paths = {end, end, end};
-  planner_->updateGlobalPaths(set);
-  ASSERT_TRUE(planner_->planLocalPathFromGlobal(end, local, state));
-  ASSERT_EQ(local.poses.size(), 1U);
-  EXPECT_DOUBLE_EQ(local.poses[0].pose.position.x, 0.55);
-}
-
 TEST_F(CycleFixture, FollowClearsBlockedPosesNearTheRobotAndBridgesGaps) {
   cv::Mat floor = room(100, 40);
   wall(floor, 35, 0, 36, 21);   // Blocks the row 0.75 m ahead of the robot.
@@ -183,27 +148,6 @@ TEST_F(CycleFixture, FollowClearsBlockedPosesNearTheRobotAndBridgesGaps) {
   NavPath leaving = line(4.5, 1.0, 5.5, 1.0);
   planner_->cutLocalPathOutofBound(leaving);
   EXPECT_LT(leaving.poses.back().pose.position.x, 4.98);
-}
-
-TEST_F(CycleFixture, AnUnreachableRowEndsTheTask) {
-  cv::Mat floor = room(80, 40);
-  wall(floor, 40, 10, 60, 30);
-  cv::rectangle(floor, cv::Point(44, 14), cv::Point(56, 26), cv::Scalar(test_support::kFree),
-                cv::FILLED);
-  build(floor);
-  placeRobot(0.5, 1.0);
-  planner_->updateRobotPose();
-  Piece inside = piece(line(2.3, 1.0, 2.7, 1.0), Kind::kRowApproach);
-  MultiPaths set;
-  set.paths = {inside, inside};
-  planner_->updateGlobalPaths(set);
-  NavPath local;
-  ControlState state;
-  state.finished = 0;
-  ASSERT_TRUE(planner_->planLocalPathFromGlobal(inside, local, state));
-  EXPECT_TRUE(state.finished);
-  EXPECT_TRUE(Access::cache(*planner_).paths.empty());
-  ASSERT_EQ(local.poses.size(), 1U);
 }
 
 TEST_F(CycleFixture, StopsForADynamicObstacleOnItsPathThenGoesAround) {
@@ -252,22 +196,6 @@ TEST_F(CycleFixture, StopsForADynamicObstacleOnItsPathThenGoesAround) {
   EXPECT_EQ(state.wait_state, 0);
   ASSERT_EQ(out.nav_path.poses.size(), 1U);
   EXPECT_DOUBLE_EQ(out.nav_path.poses[0].pose.position.x, 0.5);
-}
-
-TEST_F(CycleFixture, CountsPosesCloseToObstacles) {
-  build(room(80, 40));
-  const NavPath along_wall = line(0.5, 0.2, 2.0, 0.2);
-  const NavPath open = line(1.0, 1.0, 2.5, 1.0);
-  EXPECT_FALSE(planner_->hasObstacle(maps_.local, along_wall, 0, 1, 0.5));
-  EXPECT_TRUE(planner_->hasObstacle(maps_.local, open, 5, 0, 0.1));
-  EXPECT_TRUE(planner_->hasObstacle(maps_.local, along_wall, 5, 3, 0.5));
-  EXPECT_FALSE(planner_->hasObstacle(maps_.local, open, 20, 3, 0.5));
-  // Off the map counts as blocked.
-  EXPECT_TRUE(planner_->hasObstacle(maps_.local, line(-1.0, 1.0, 0.0, 1.0), 3, 3, 0.01));
-  EXPECT_EQ(countLogged("[StaticCoveragePlanning] pathSmooter::worldToMap1 failed !!!!!!!"), 1);
-  // Once the running minimum has fallen, every later pose counts.
-  NavPath passing = line(1.0, 0.2, 1.0, 1.8);
-  EXPECT_TRUE(planner_->hasObstacle(maps_.zone, passing, 10, 10, 0.5));
 }
 
 }  // namespace

@@ -57,28 +57,15 @@ TEST(ParallelRows, SpanTheFarthestCrossingsOfAConcaveRegion) {
   const Cells u{{10, 10}, {60, 10}, {60, 40}, {50, 40}, {50, 20}, {20, 20}, {20, 40}, {10, 40}};
   const auto rows = generateParallelPaths({u}, kAlongX, 7.0, cv::Size(100, 100));
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.front()[0].y, 37);
-  EXPECT_EQ(std::abs(rows.front()[1].x - rows.front()[0].x), 50);
+  EXPECT_EQ(rows.front(), (Cells{{60, 37}, {10, 37}}));
+  Cells corners{{0, 0}, {5, 0}, {0, 5}, {5, 5}, {1, 1}};
+  EXPECT_TRUE(findFarthestPoints(corners));
+  EXPECT_EQ(corners, (Cells{{0, 0}, {5, 5}}));
 
   // No zone polygon gives the edge ((0, 0), (0, 0)): no line crosses anything.
   EXPECT_TRUE(
       generateParallelPaths({u}, planning::findLongestEdge({}), 7.0, cv::Size(100, 100)).empty());
   EXPECT_TRUE(generateParallelPaths({u}, kAlongX, 0.0, cv::Size(100, 100)).empty());
-}
-
-TEST(ParallelRows, FarthestPairAndLongestEdge) {
-  Cells one{{1, 1}};
-  EXPECT_FALSE(findFarthestPoints(one));
-  EXPECT_TRUE(one.empty());
-  Cells many{{0, 0}, {5, 0}, {0, 5}, {5, 5}, {1, 1}};
-  EXPECT_TRUE(findFarthestPoints(many));
-  EXPECT_EQ(many, (Cells{{0, 0}, {5, 5}}));
-
-  planning::CleanZoneInfo zone;
-  zone.points = {{0, 0}, {3, 0}, {3, 8}, {0, 8}};
-  const auto edge = planning::findLongestEdge({zone});
-  EXPECT_EQ(edge[0], cv::Point(3, 0));
-  EXPECT_EQ(edge[1], cv::Point(3, 8));
 }
 
 TEST_F(PlannerFixture, ChainsRowsBackAndForthFromTheRobot) {
@@ -100,11 +87,7 @@ TEST_F(PlannerFixture, ChainsRowsBackAndForthFromTheRobot) {
     EXPECT_EQ(row.path_type, StaticCoveragePlanning::kRowApproach);
     EXPECT_NEAR(row.nav_path.poses.front().pose.position.x, starts[i - 1], 1e-9);
     EXPECT_NEAR(row.nav_path.poses.back().pose.position.x, 2.75 - starts[i - 1], 1e-9);
-    for (std::size_t k = 1; k < row.nav_path.poses.size(); ++k) {
-      const auto& a = row.nav_path.poses[k - 1].pose.position;
-      const auto& b = row.nav_path.poses[k].pose.position;
-      EXPECT_LE(std::hypot(b.x - a.x, b.y - a.y), 0.05);
-    }
+    EXPECT_GE(row.nav_path.poses.size(), 46U);
     // The path before it ends facing the row's start.
     const auto& before = paths.paths[i - 1].nav_path.poses.back();
     const double yaw = 2.0 * std::atan2(before.pose.orientation.z, before.pose.orientation.w);
@@ -126,7 +109,7 @@ TEST_F(PlannerFixture, StraightSegmentOfCoincidingEndsIsTheStartAlone) {
   EXPECT_DOUBLE_EQ(point.poses[0].pose.position.x, 0.5);
 }
 
-TEST_F(PlannerFixture, EdgePathsStartNearestTheRobotAndRowsFollowThem) {
+TEST_F(PlannerFixture, EdgePathsStartNearestTheRobot) {
   build(room(60, 40));
   placeRobot(1.5, 0.3);
   planner_->updateRobotPose();
@@ -182,7 +165,11 @@ cv::Mat corridor() {
 }
 
 TEST_F(PlannerFixture, BacksOutOfANarrowPlaceInsteadOfTurning) {
-  build(corridor());
+  cv::Mat floor = corridor();
+  // The corridor opens into a hall west of x = 1.5 m.
+  cv::rectangle(floor, cv::Point(1, 1), cv::Point(29, 38), cv::Scalar(test_support::kFree),
+                cv::FILLED);
+  build(floor);
   // Facing east while the path runs west, half-way along the corridor.
   placeRobot(3.0, 1.0, 0.0);
   planner_->updateRobotPose();
@@ -190,38 +177,20 @@ TEST_F(PlannerFixture, BacksOutOfANarrowPlaceInsteadOfTurning) {
   EXPECT_TRUE(planner_->judgePointRotation(west));
   EXPECT_EQ(countLogged("robot need back"), 1);
   EXPECT_EQ(west.poses.size(), 51U);
-
-  // With cut_path the path ends where there is room to turn: nowhere in this corridor.
+  // With cut_path the path ends where the hall gives room to turn.
   Access::cutPath(*planner_) = true;
-  NavPath again = line(3.0, 1.0, 0.5, 1.0);
-  EXPECT_TRUE(planner_->judgePointRotation(again));
-  EXPECT_EQ(again.poses.size(), 51U);
+  west = line(3.0, 1.0, 0.5, 1.0);
+  EXPECT_TRUE(planner_->judgePointRotation(west));
+  EXPECT_LT(west.poses.size(), 51U);
+  EXPECT_GT(west.poses.size(), 30U);
 
-  // Three poses are never a back-out case and keep their headings.
+  // Three poses are never a back-out case and keep their headings; nor is a path ahead.
   NavPath short_path = line(3.0, 1.0, 2.9, 1.0);
   const auto before = short_path;
   EXPECT_FALSE(planner_->judgePointRotation(short_path));
   EXPECT_EQ(short_path, before);
-
-  // Facing along the path: no need to back out.
   NavPath east = line(3.0, 1.0, 5.0, 1.0);
   EXPECT_FALSE(planner_->judgePointRotation(east));
-}
-
-TEST_F(PlannerFixture, CutsTheBackOutAtTheFirstPlaceWithRoom) {
-  cv::Mat floor = corridor();
-  // The corridor opens into a hall west of x = 1.5 m.
-  cv::rectangle(floor, cv::Point(1, 1), cv::Point(29, 38), cv::Scalar(test_support::kFree),
-                cv::FILLED);
-  build(floor);
-  placeRobot(3.0, 1.0, 0.0);
-  planner_->updateRobotPose();
-  Access::cutPath(*planner_) = true;
-  NavPath west = line(3.0, 1.0, 0.5, 1.0);
-  EXPECT_TRUE(planner_->judgePointRotation(west));
-  EXPECT_EQ(countLogged("StaticCoveragePlanning::judgePointRotation cut the nav_path"), 1);
-  ASSERT_LT(west.poses.size(), 51U);
-  EXPECT_GT(west.poses.size(), 20U);
 }
 
 }  // namespace

@@ -2,22 +2,25 @@
 // the local planning node runs it, and a task centre that serves the covered points from
 // another thread.
 #include <limits>
-#include <tuple>
 
 #include "local_planning/coverage/coverage_fixtures.hpp"
+#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/local_planning/nav_local_planning_server.hpp"
+#include "support/task_manager_client.hpp"
 
 namespace static_coverage_test {
 namespace {
 
 using Kind = StaticCoveragePlanning;
+using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
 
 struct TaskRun {
   int cycles{0};
   int failures{0};
   int smooth_failures{0};
   bool finished{false};
-  // The kind of the path followed in each cycle, repeats folded.
-  std::vector<int32_t> kinds;
+  // What the robot followed, cycle by cycle, repeats folded: 'E' edge paths, 'R' rows.
+  std::string stages;
 };
 
 // updateGoal, makePlan and pathSmooter per cycle, the robot moving 5 cm along each local path,
@@ -46,9 +49,11 @@ TaskRun runTask(StaticCoveragePlanning& planner, const std::shared_ptr<const Goa
       return run;
     }
     const auto& cache = Access::cache(planner).paths;
-    const int32_t kind = cache.empty() ? 0 : cache.front().path_type;
-    if (kind != 0 && (run.kinds.empty() || run.kinds.back() != kind)) {
-      run.kinds.push_back(kind);
+    const char stage = cache.empty()                                         ? run.stages.back()
+                       : cache.front().path_type >= Kind::kFirstEdgeApproach ? 'E'
+                                                                             : 'R';
+    if (run.stages.empty() || run.stages.back() != stage) {
+      run.stages.push_back(stage);
     }
     robot.drive(out.nav_path, 0.05);
   }
@@ -97,9 +102,7 @@ TEST_F(PlannerFixture, CleansARoomWithFurnitureEndToEnd) {
   EXPECT_EQ(run.failures, 0);
   EXPECT_EQ(run.smooth_failures, 0);
   // Round the room first, then the rows across it, round the table.
-  ASSERT_GE(run.kinds.size(), 2U);
-  EXPECT_EQ(run.kinds.front(), Kind::kEdgeFollow);
-  EXPECT_EQ(run.kinds.back(), Kind::kRowFollow);
+  EXPECT_EQ(run.stages, "ER");
   EXPECT_GT(closestApproach(maps_, robot.track()), 0.2);
   const double share = coveredShare(floor, robot.track(), 0.25, cv::Rect(0, 0, 100, 80));
   std::cout << "covered share of the room: " << share << std::endl;
@@ -122,14 +125,7 @@ TEST_F(PlannerFixture, CleansTwoZonesOneAfterTheOther) {
   const TaskRun run = runTask(*planner_, goal, robot);
   ASSERT_TRUE(run.finished);
   // Each zone: edge paths first, then rows.
-  std::string stages;
-  for (const int32_t kind : run.kinds) {
-    const char stage = kind >= Kind::kFirstEdgeApproach ? 'E' : 'R';
-    if (stages.empty() || stages.back() != stage) {
-      stages.push_back(stage);
-    }
-  }
-  EXPECT_EQ(stages, "ERER");
+  EXPECT_EQ(run.stages, "ERER");
   EXPECT_GT(coveredShare(floor, robot.track(), 0.25, cv::Rect(0, 0, 59, 80)), 0.8);
   EXPECT_GT(coveredShare(floor, robot.track(), 0.25, cv::Rect(61, 0, 59, 80)), 0.8);
   EXPECT_EQ(centre.requests(), 1);
@@ -169,36 +165,6 @@ class EndOfTaskFixture : public PlannerFixture {
   std::chrono::system_clock::time_point now_{std::chrono::hours(1000)};
   std::vector<PoseStamped> covered_;
 };
-
-TEST_F(EndOfTaskFixture, TellsWhetherTheCurrentPathIsDone) {
-  startTask("paths");
-  MultiPaths set;
-  Piece followed;
-  followed.path_type = Kind::kRowFollow;
-  followed.nav_path = line(1.0, 0.25, 1.15, 0.25);
-  set.paths = {followed, followed};
-  planner_->updateGlobalPaths(set);
-  for (const auto& [poses, kind, finished, invalid] :
-       {std::tuple{4U, Kind::kRowFollow, false, false},
-        {2U, Kind::kRowApproach, true, false},
-        {2U, Kind::kEdgeFollow, true, true}}) {
-    SCOPED_TRACE(testing::Message() << poses << " poses, kind " << kind);
-    auto& front = Access::cache(*planner_).paths.front();
-    front.path_type = kind;
-    front.nav_path.poses.resize(poses, front.nav_path.poses.front());
-    front.nav_path.poses.back() = pose(1.5, 0.25);
-    Access::removeInvalidPaths(*planner_) = false;
-    Piece path;
-    NavPath local;
-    ControlState state;
-    planner_->calculateCleaningEfficiency(path, local, state);
-    EXPECT_EQ(state.finished, finished);
-    EXPECT_EQ(Access::removeInvalidPaths(*planner_), invalid);
-    // Two paths are cached: the task goes on.
-    EXPECT_TRUE(local.poses.empty());
-    EXPECT_FALSE(Access::taskFinished(*planner_));
-  }
-}
 
 TEST_F(EndOfTaskFixture, ComputesTheCleanedAreaAndEfficiencyOncePerTask) {
   TaskCentre centre(node_, [this]() {
@@ -241,6 +207,15 @@ TEST_F(EndOfTaskFixture, ComputesTheCleanedAreaAndEfficiencyOncePerTask) {
 
 TEST_F(EndOfTaskFixture, GivesUpOnAMissingSlowOrEmptyAnswerWithoutRetrying) {
   startTask("nobody");
+  // A done path while the robot pose is lost does not end the task.
+  MultiPaths set;
+  set.paths.resize(2);
+  planner_->updateGlobalPaths(set);
+  gm::removeRobotPose(*maps_.local);
+  endOfTask();
+  EXPECT_FALSE(Access::taskFinished(*planner_));
+  EXPECT_EQ(Access::cache(*planner_).paths.size(), 2U);
+  planner_->updateGlobalPaths(MultiPaths());
   endOfTask();
   EXPECT_EQ(countLogged("get_coverage_points server not exist"), 1);
 
@@ -262,6 +237,37 @@ TEST_F(EndOfTaskFixture, GivesUpOnAMissingSlowOrEmptyAnswerWithoutRetrying) {
   EXPECT_EQ(empty.requests(), 1);
   EXPECT_EQ(countLogged("covered_points is empty."), 1);
   EXPECT_DOUBLE_EQ(planner_->getCleanedArea(), 0.0);
+}
+
+TEST(StaticCoverageThroughTheNode, CleansARoomGoalAfterGoal) {
+  Probe::reset();
+  if (!rclcpp::ok()) {
+    rclcpp::init(0, nullptr);
+  }
+  auto maps = floorMaps(room(60, 50));
+  SimulatedRobot robot(maps, 0.6, 0.6, 0.0, 0.25);
+  auto task_manager = std::make_unique<test_support::TaskManagerClient>();
+  auto node =
+      std::make_shared<planning::NavLocalPlanningServer>(maps.global, maps.local, maps.zone);
+  TaskCentre centre(nullptr, [&robot]() { return robot.track(); });
+  task_manager->spin(node);
+  task_manager->spin(centre.node());
+  ASSERT_EQ(node->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+  auto goal = *coverageGoal("through-node", {zoneBox(0.1, 0.1, 2.85, 2.35)});
+  goal.current_planning_id = planning::local_keys::kStaticCoverage;
+  float cleaned = 0.0F;
+  for (int goals = 0; goals < 3000 && cleaned == 0.0F; ++goals) {
+    const auto reply = task_manager->call<LocalPlanning>("local_planning", goal);
+    ASSERT_TRUE(reply.succeeded());
+    cleaned = reply.result->cleaned_area;
+    robot.drive(reply.result->local_path.nav_path, 0.05);
+  }
+  EXPECT_GT(cleaned, 3.0F);
+  EXPECT_EQ(centre.requests(), 1);
+  EXPECT_GT(Probe::localPaths().count(), 100U);
+  task_manager.reset();
+  node.reset();
 }
 
 }  // namespace

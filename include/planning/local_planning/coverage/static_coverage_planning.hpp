@@ -193,6 +193,8 @@ class StaticCoveragePlanning final : public NavLocalPlanning {
   // The edge path at the front of the cache, reached at its end, makes way for the next path.
   bool leaveReachedEdgePath(Path& g);
 
+  // The first pose from "jump_index" on with room to turn, on it or beside it; -1 for none.
+  int freePlaceIndex(const nav_msgs::msg::Path& path) const;
   // Where planLocalPathFromGlobal goes on after a step.
   enum class Step { kFollow, kClose, kDone, kFailed };
   Step approach(Path& global, nav_msgs::msg::Path& local, ControlState& state, double reach);
