@@ -321,12 +321,7 @@ void StaticCoveragePlanning::setContour(std::shared_ptr<CellLists>& zones) {
     return;
   }
   for (const auto& polygon : *zones) {
-    CleanZoneInfo zone;
-    zone.rect = cv::boundingRect(polygon);
-    for (const auto& point : polygon) {
-      zone.points.emplace_back(point.x - zone.rect.x, point.y - zone.rect.y);
-    }
-    zone_infos_.push_back(std::move(zone));
+    zone_infos_.push_back(makeCleanZoneInfo(polygon));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <opencv2/imgproc.hpp>
+#include <optional>
 
 #include "../path_product/path_geometry.hpp"
 #include "logger/logger.hpp"
@@ -52,6 +53,15 @@ bool StaticCoveragePlanning::zoneDistance(const PoseStamped& pose, double& dista
   }
   distance = grid->getDistance(mx, my);
   return true;
+}
+
+std::optional<bool> StaticCoveragePlanning::poseIsFree(const PoseStamped& pose, double clearance,
+                                                       double& distance) const {
+  if (!zoneDistance(pose, distance)) {
+    LOG_ERROR("StaticCoveragePlanning::makePlan worldToMap failed");
+    return std::nullopt;
+  }
+  return distance > clearance;
 }
 
 bool StaticCoveragePlanning::search(const PoseStamped& start, const PoseStamped& goal,
@@ -106,11 +116,11 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::approach(Path& global,
   const double clearance = freeClearance(global.path_type);
   for (std::size_t i = 0; i < poses.size(); ++i) {
     double distance = 0.0;
-    if (!zoneDistance(poses[i], distance)) {
-      LOG_ERROR("StaticCoveragePlanning::makePlan worldToMap failed");
+    const auto free = poseIsFree(poses[i], clearance, distance);
+    if (!free) {
       return Step::kFailed;
     }
-    if (!(distance > clearance)) {
+    if (!*free) {
       continue;
     }
     if (distance > footprint_max_x_ && global.path_type == kRowApproach) {
@@ -158,11 +168,11 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::followPath(Path& global,
   for (std::size_t i = passed; i < poses.size() && !found_entry; ++i) {
     const double d = planarDistance(robot_pose_, poses[i]);
     double distance = 0.0;
-    if (!zoneDistance(poses[i], distance)) {
-      LOG_ERROR("StaticCoveragePlanning::makePlan worldToMap failed");
+    const auto free = poseIsFree(poses[i], clearance, distance);
+    if (!free) {
       return Step::kFailed;
     }
-    if (!(distance > clearance)) {
+    if (!*free) {
       continue;
     }
     const bool last = i + 1 == poses.size();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "foundation/log_capture.hpp"
+#include "local_planning/contour/contour_fixtures.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 #include "platform/ros2/rclcpp/spin_thread.hpp"
 #include "rclcpp/rclcpp.hpp"
@@ -65,6 +66,7 @@ using NavPath = nav_msgs::msg::Path;
 using Piece = vantrell_nav2_protocol::msg::Path;
 using PoseStamped = geometry_msgs::msg::PoseStamped;
 using Probe = vantrell_communicator::testing::CommunicatorProbe;
+using contour_test::makeNode;
 using planning::StaticCoveragePlanning;
 
 // Cell size of every drawn floor here; cell (i, j) is centred on (0.05 i, 0.05 j).
@@ -116,16 +118,6 @@ inline std::shared_ptr<const Goal> coverageGoal(const std::string& uuid,
   goal->path_overlap_distance = 3;
   goal->coverage_width = coverage_width;
   return goal;
-}
-
-inline std::shared_ptr<rclcpp_lifecycle::LifecycleNode> makeNode(
-    const std::string& name, const std::vector<rclcpp::Parameter>& overrides = {}) {
-  if (!rclcpp::ok()) {
-    rclcpp::init(0, nullptr);
-  }
-  rclcpp::NodeOptions options;
-  options.parameter_overrides(overrides);
-  return std::make_shared<rclcpp_lifecycle::LifecycleNode>(name, options);
 }
 
 // The three maps of a floor: a 0.6 m x 0.5 m robot with the default inflation; the local map

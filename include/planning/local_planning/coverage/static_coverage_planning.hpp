@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <opencv2/core.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,9 @@ class StaticCoveragePlanning final : public NavLocalPlanning {
   bool dropAllPathsAndFinish(Path& global, nav_msgs::msg::Path& local, ControlState& state);
   // Obstacle distance of the pose on the zone map into `distance`; false off the map.
   bool zoneDistance(const PoseStamped& pose, double& distance) const;
+  // Whether the pose keeps `clearance` off obstacles (its distance into `distance`); nothing
+  // (ERROR) when it lies off the zone map.
+  std::optional<bool> poseIsFree(const PoseStamped& pose, double clearance, double& distance) const;
   // The clearance above which a pose of a path of this kind is free.
   double freeClearance(int32_t kind) const;
   // A grid search from `start` to `goal`, local engine first, then (when allowed) the global
