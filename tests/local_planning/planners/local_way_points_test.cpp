@@ -19,6 +19,7 @@ namespace {
 
 using planning::LocalWayPoints;
 using vantrell_nav2_planner::astar2::AstarPlanner;
+using EngineProbe = vantrell_nav2_planner::astar2::AstarPlannerProbe;
 namespace keys = planning::local_keys;
 
 // `count` poses `step` apart along x from (x0, y), at exact multiples of the step.
@@ -38,7 +39,8 @@ class LocalWayPointsTest : public LocalTest {
     planner_ = std::make_shared<LocalWayPoints>(node_, maps_.global, maps_.local, maps_.zone);
     local_engine_ = std::make_shared<AstarPlanner>("local", maps_.local);
     planner_->setLocalPlanner(local_engine_);
-    planner_->setGlobalPlanner(std::make_shared<AstarPlanner>("local_global", maps_.global));
+    global_engine_ = std::make_shared<AstarPlanner>("local_global", maps_.global);
+    planner_->setGlobalPlanner(global_engine_);
     planner_->setTraceLogger(trace_);
   }
 
@@ -63,6 +65,16 @@ class LocalWayPointsTest : public LocalTest {
     return planner_->makePlan(out_, state_, replan_);
   }
 
+  // Cells of the local map only: an obstacle the global map has not seen.
+  void blockLocally(unsigned x, unsigned y0, unsigned y1) {
+    hooks::Cells cells;
+    for (unsigned y = y0; y <= y1; ++y) cells.push_back({x, y});
+    hooks::markObstacleCells(*maps_.local, cells);
+    maps_.local->getMultiGridMap()->updateMap();
+  }
+
+  static size_t calls(const AstarPlanner& engine) { return EngineProbe::lastCall(engine).calls; }
+
   static std::string lastCutType() {
     const auto lines = logged("DEBUG");
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
@@ -76,6 +88,7 @@ class LocalWayPointsTest : public LocalTest {
   hooks::LocalNodeMaps maps_ = makeMaps({{4.0, 1.5, 4.2, 2.5}});
   std::shared_ptr<LocalWayPoints> planner_;
   std::shared_ptr<AstarPlanner> local_engine_;
+  std::shared_ptr<AstarPlanner> global_engine_;
   Piece out_;
   ControlState state_;
   bool replan_ = false;
@@ -112,12 +125,7 @@ TEST_F(LocalWayPointsTest, ChoosesTheStrategyEachCycle) {
                {1.0, true, keys::kAvoidObstacle}};
   for (const auto& step : steps) {
     SCOPED_TRACE(step.cut_type);
-    if (step.wall) {
-      hooks::Cells cells;
-      for (unsigned y = 1; y < 39; ++y) cells.push_back({30, y});
-      hooks::markObstacleCells(*maps_.local, cells);
-      maps_.local->getMultiGridMap()->updateMap();
-    }
+    if (step.wall) blockLocally(30, 1, 38);
     ASSERT_TRUE(cycle(step.robot_x));
     EXPECT_EQ(lastCutType(), step.cut_type);
     EXPECT_FALSE(out_.nav_path.poses.empty());
@@ -125,7 +133,22 @@ TEST_F(LocalWayPointsTest, ChoosesTheStrategyEachCycle) {
     const auto& cached = planner_->getGlobalPaths().paths.front().nav_path.poses;
     EXPECT_LT(std::abs(cached.front().pose.position.x - step.robot_x), 0.11);
   }
-  EXPECT_GT(vantrell_nav2_planner::astar2::AstarPlannerProbe::lastCall(*local_engine_).calls, 1u);
+  EXPECT_GT(calls(*local_engine_), 1u);
+}
+
+// A failed detour waits three cycles before the global map is tried; a strategy that makes a
+// path starts that count again.
+TEST_F(LocalWayPointsTest, KeepsTheRetryCountersAcrossCyclesUntilAPathIsMade) {
+  EngineProbe::script(*local_engine_,
+                      [](const auto&, const auto&, const auto&, auto&) { return false; });
+  blockLocally(30, 18, 22);
+  give({straight(0.0, 1.0, 0.1, 41)});
+  const std::vector<size_t> global_calls = {0, 0, 0, 1, 1};
+  for (size_t i = 0; i < global_calls.size(); ++i) {
+    ASSERT_TRUE(cycle(1.0));
+    EXPECT_EQ(lastCutType(), keys::kAvoidObstacle) << "cycle " << i;
+    EXPECT_EQ(calls(*global_engine_), global_calls[i]) << "cycle " << i;
+  }
 }
 
 TEST_F(LocalWayPointsTest, CutsTheControllersStretch) {
@@ -177,7 +200,6 @@ TEST_F(LocalWayPointsTest, FinishesWhenTheStretchHasFourteenPosesOrFewer) {
 }
 
 TEST_F(LocalWayPointsTest, PublishesCoveredPointsPastFiveAndRestartsThemPerAction) {
-  using Probe = vantrell_communicator::testing::CommunicatorProbe;
   give({straight(0.0, 1.0, 0.1, 41)}, "set", 7, 3);
   const std::vector<size_t> published_after = {0, 0, 1};
   for (size_t i = 0; i < published_after.size(); ++i) {
