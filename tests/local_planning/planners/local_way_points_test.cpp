@@ -57,8 +57,8 @@ class LocalWayPointsTest : public LocalTest {
   }
 
   // One cycle with the node's start values; the working path holds an old stretch.
-  bool cycle(double robot_x, double robot_y = 1.0) {
-    hooks::placeRobot(maps_, robot_x, robot_y, 0.0);
+  bool cycle(double robot_x) {
+    hooks::placeRobot(maps_, robot_x, 1.0, 0.0);
     out_.nav_path = straight(9.0, 9.0, 0.1, 3);
     state_ = ControlState();
     replan_ = false;
@@ -229,13 +229,6 @@ TEST_F(LocalWayPointsTest, FailsOrFinishesCyclesWithoutAUsablePiece) {
 
   give({NavPath()}, "empty piece");
   EXPECT_FALSE(cycle(0.0));
-  EXPECT_TRUE(replan_);
-
-  // Every pose lies near the bottom wall: the piece is used up, and stays so.
-  give({straight(0.0, -0.75, 0.25, 5)}, "along a wall");
-  EXPECT_TRUE(cycle(0.0, -0.75));
-  EXPECT_TRUE(out_.nav_path.poses.empty());
-  EXPECT_FALSE(cycle(0.0, -0.75));
   EXPECT_TRUE(replan_);
 
   give({straight(0.0, 1.0, 0.1, 41)}, "no robot");
