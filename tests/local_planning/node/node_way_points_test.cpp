@@ -18,11 +18,11 @@ class NodeWayPoints : public LocalNodeTest {
   }
 };
 
-// The path runs east along y = 1 from x = 0 to 4 in poses 0.2 m apart; the task is done once
-// no more than 14 of them are left ahead of the robot.
+// The path runs east along y = 1 from x = 0 to 4 in poses 0.2 m apart: 15 poses are left ahead
+// of the robot at x = 1.2, 14 at x = 1.4, where the task is done.
 TEST_F(NodeWayPoints, FollowsThePathGoalByGoalUntilItsEndIsNear) {
   const auto goal = goalFor(kLocalWayPoints);
-  for (const auto& [x, finished] : {std::pair{0.6, false}, {1.2, false}, {2.0, true}}) {
+  for (const auto& [x, finished] : {std::pair{0.6, false}, {1.2, false}, {1.4, true}}) {
     SCOPED_TRACE(x);
     placeRobot(x, 1.0);
     const Reply reply = plan(goal);

@@ -1,6 +1,6 @@
 // The waypoint planner as the local node drives it (updateGoal, makePlan), on drawn maps with the
-// real grid search: the strategy per cycle, the controller's stretch, the finished rule, the
-// covered points and the cycles that must fail.
+// real grid search: the strategy per cycle, the retry counters, the controller's stretch, the
+// covered points and the cycles that must fail. The finished rule is pinned through the node.
 #include "planning/local_planning/local_way_points.hpp"
 
 #include <gtest/gtest.h>
@@ -94,20 +94,9 @@ class LocalWayPointsTest : public LocalTest {
   bool replan_ = false;
 };
 
-TEST_F(LocalWayPointsTest, ReadsTheNodesParametersAndSmoothsItsStretch) {
-  node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("declared_first");
-  node_->declare_parameter("path_to_dwb_dis", 1.0);
-  auto planner = std::make_shared<LocalWayPoints>(node_, maps_.global, maps_.local, maps_.zone);
-  // The dynamic coverage planner builds its own on the same node.
+// The dynamic coverage planner builds its own on the node's parameters.
+TEST_F(LocalWayPointsTest, BuildsBesideAnotherOnTheSameNode) {
   EXPECT_NO_THROW(LocalWayPoints(node_, maps_.global, maps_.local, maps_.zone));
-  Piece local;
-  local.nav_path = straight(0.0, 1.0, 0.25, 21);
-  auto robot = pose(0.0, 1.0);
-  planner->cutPathToDwb(local, out_, robot);
-  EXPECT_EQ(out_.nav_path.poses.size(), 4u);
-  // A stretch the smoother cannot take would fail every goal.
-  hooks::placeRobot(maps_, 0.0, 1.0, 0.0);
-  EXPECT_TRUE(planner->pathSmooter(out_.nav_path));
 }
 
 // A robot that stalls at the start gets a fresh start after two cycles; once it advances the
@@ -187,15 +176,6 @@ TEST_F(LocalWayPointsTest, CutsTheControllersStretch) {
       EXPECT_EQ(out.nav_path.header.frame_id, "map");
       EXPECT_DOUBLE_EQ(out.nav_path.poses.back().pose.position.x, c.out_last_x);
     }
-  }
-}
-
-TEST_F(LocalWayPointsTest, FinishesWhenTheStretchHasFourteenPosesOrFewer) {
-  for (const int poses : {14, 15, 51}) {
-    SCOPED_TRACE(poses);
-    give({straight(0.0, 1.0, 0.1, poses)}, "set-" + std::to_string(poses));
-    ASSERT_TRUE(cycle(0.0));
-    EXPECT_EQ(state_.finished, poses <= 14);
   }
 }
 
