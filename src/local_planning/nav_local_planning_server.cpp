@@ -10,6 +10,7 @@
 #include "logger/logger.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 #include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/local_planning/local_way_points.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 
@@ -190,6 +191,7 @@ void NavLocalPlanningServer::readSpeedParameters() {
 // which declares them only when missing, comes after it. The planners get their engines and the
 // trace publisher only once all exist: their constructors must not need them.
 void NavLocalPlanningServer::buildPlanners() {
+  addPlanner<LocalWayPoints>(local_keys::kLocalWayPoints);
   addPlanner<StaticCoveragePlanning>(local_keys::kStaticCoverage);
 }
 
