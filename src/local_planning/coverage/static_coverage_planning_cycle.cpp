@@ -11,16 +11,12 @@ namespace {
 
 // A robot this close to the end of a followed edge path has driven it.
 constexpr double kEdgePathReachedDistance = 0.2;
-// A followed path with no more poses than this is done.
-constexpr std::size_t kDonePathPoses = 2;
 // Rows longer than this are examined without their first and last poses...
 constexpr std::size_t kLongRowPoses = 30;
 // ...this many at each end, near the rows before and after them.
 constexpr std::size_t kRowEndSkip = 8;
 // A row pose within this many cells outside the area still to clean keeps its row.
 constexpr double kRowKeepCells = -3.0;
-// OpenCV draws no thicker line.
-constexpr int kMaxLineThickness = 32767;
 
 }  // namespace
 

@@ -13,11 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A followed path with no more poses than this is done.
-constexpr std::size_t kDonePathPoses = 2;
-// OpenCV draws no thicker line.
-constexpr int kMaxLineThickness = 32767;
-
 }  // namespace
 
 void StaticCoveragePlanning::calculateCleaningEfficiency(Path& path,

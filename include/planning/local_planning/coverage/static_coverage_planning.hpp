@@ -3,6 +3,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -56,6 +57,10 @@ class StaticCoveragePlanning final : public NavLocalPlanning {
   static constexpr int32_t kRowFollow = 2;
   static constexpr int32_t kFirstEdgeApproach = 3;
   static constexpr int32_t kEdgeFollow = 4;
+  /// A followed path with no more poses than this is done.
+  static constexpr std::size_t kDonePathPoses = 2;
+  /// OpenCV draws no thicker line.
+  static constexpr int kMaxLineThickness = 32767;
 
   /**
    * Declares its names on the node where they are missing, so that earlier declarers' defaults
