@@ -29,54 +29,16 @@ TEST_F(PointToPoint, GridSearchApproachesTheGoalStraightOrBackwardWhereTheRulesA
     Shape shape;
   };
   const cv::Vec4d on_the_line{0.8, 1.3, 1.0, 1.5};
+  // clang-format off
   const std::vector<Case> cases{
-      {"goal within reach",
-       keys::kDijkstra,
-       0.3,
-       0.0,
-       0.4,
-       1.25,
-       0.0,
-       {},
-       0,
-       0,
-       Shape::kLineToGoal},
+      {"goal within reach", keys::kDijkstra, 0.3, 0.0, 0.4, 1.25, 0.0, {}, 0, 0, Shape::kLineToGoal},
       {"clear line", keys::kDijkstra, 0.1, 0.0, 1.4, 1.8, 1.0, {}, 0, 0, Shape::kLineToGoal},
-      {"blocked line",
-       keys::kDijkstra,
-       0.1,
-       0.0,
-       1.4,
-       1.8,
-       1.0,
-       {on_the_line},
-       0,
-       0,
-       Shape::kForward},
+      {"blocked line", keys::kDijkstra, 0.1, 0.0, 1.4, 1.8, 1.0, {on_the_line}, 0, 0, Shape::kForward},
       {"backward mode", keys::kDijkstra, 0.1, 0.0, 4.0, 0.0, 0.0, {}, 1, 502, Shape::kBackward},
-      {"backward not allowed",
-       keys::kDijkstra,
-       0.1,
-       0.0,
-       4.0,
-       0.0,
-       0.0,
-       {},
-       0,
-       502,
-       Shape::kForward},
+      {"backward not allowed", keys::kDijkstra, 0.1, 0.0, 4.0, 0.0, 0.0, {}, 0, 502, Shape::kForward},
       {"robot facing away", keys::kDijkstra, 0.1, M_PI, 4.0, 0.0, 0.0, {}, 1, 0, Shape::kBackward},
-      {"goal zone backward",
-       keys::kDijkstraGoalZone,
-       0.1,
-       0.0,
-       4.0,
-       0.0,
-       0.0,
-       {},
-       1,
-       502,
-       Shape::kBackward}};
+      {"goal zone backward", keys::kDijkstraGoalZone, 0.1, 0.0, 4.0, 0.0, 0.0, {}, 1, 502, Shape::kBackward}};
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     rclcpp::NodeOptions options;
@@ -109,6 +71,24 @@ TEST_F(PointToPoint, GridSearchApproachesTheGoalStraightOrBackwardWhereTheRulesA
       EXPECT_NEAR(std::cos(middle_yaw - (c.shape == Shape::kBackward ? M_PI : 0.0)), 1.0, 0.05);
     }
   }
+}
+
+// Near the goal the path is turned round when the robot can turn at the goal only that way.
+TEST_F(PointToPoint, GridSearchEndsHeadedForTheTurnTheRobotCanMakeAtTheGoal) {
+  // A pocket round the goal at (1.2, 1.0), 0.3 m wide: a robot 0.24 m square fits, but cannot
+  // turn there.
+  startInRoom({{0.9, 0.8, 1.6, 0.8}, {0.9, 1.2, 1.6, 1.2}}, 0.12);
+  auto goal = goalAlong(keys::kDijkstra, "pocket", {line(0.4, 1.0, 1.2, 1.0, 9)});
+  goal.use_goal_pose = true;
+  goal.goal_pose = pose(1.2, 1.0, M_PI);
+  goal.fuzzy_distance = 0.5F;
+  goal.goal_flags = {0, 1, 0};
+  const Reply reply = plan(goal);
+  ASSERT_TRUE(reply.succeeded());
+  const auto& poses = reply.result->local_path.nav_path.poses;
+  ASSERT_GE(poses.size(), 3U);
+  EXPECT_FALSE(reply.result->local_path.move_backward);
+  EXPECT_NEAR(std::cos(yawOf(poses[poses.size() / 2]) - M_PI), 1.0, 0.05);
 }
 
 // The pose vanishes while the engine searches: the planner plans with it, slot 14 runs without.
