@@ -41,7 +41,7 @@ TEST_F(PointToPoint, EachPlannerSearchesFromTheRobotWithItsOwnOptionsAndMarksIts
     // the first goal's local path back as the search's reference.
     ASSERT_EQ(Probe::cleanCoverageTriggers().count(), triggers + 1);
     EXPECT_EQ(Probe::cleanCoverageTriggers().kept().back(),
-              (vantrell_communicator::CleanCoverageTrigger{false, 0, 0}));
+              vantrell_protocol::msg::CleanCoverageTrigger());
     const Reply second = plan(goal);
     ASSERT_TRUE(second.succeeded());
     EXPECT_EQ(Probe::cleanCoverageTriggers().count(), triggers + 1);
@@ -163,7 +163,6 @@ TEST_F(PointToPoint, ASmoothingFailureEndsTheGoalWithTheSmoothersLineFromThePlan
   }
 }
 
-
 geometry_msgs::msg::Polygon zone(const std::vector<std::pair<double, double>>& corners) {
   geometry_msgs::msg::Polygon polygon;
   for (const auto& [x, y] : corners) {
@@ -212,7 +211,6 @@ TEST_F(PointToPoint, GoalZoneEndsOnlyWithTheRobotStrictlyInsideTheFirstZone) {
     }
   }
 }
-
 
 TEST_F(PointToPoint, LiftEntryDrivesForwardToThePoseBeforeTheEndOfTheFreeStretch) {
   // The drawn lift hall (0.05 m cells) with a bed across the back of the car, and the default
