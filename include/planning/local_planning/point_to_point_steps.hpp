@@ -59,11 +59,15 @@ bool smoothFromRobot(PathSmoother& smoother, const vantrell_nav2_gridmap::GridMa
                      const vantrell_communicator::CommunicatorEngine& communicator, bool tune,
                      nav_msgs::msg::Path& path);
 
+/// Search options that keep turning room, with a 0.5 m start-side tolerance, the given goal-side
+/// tolerance and path tolerance, a budget of 400 and no reference path.
+vantrell_nav2_planner::astar2::AstarOptions plainSearchOptions(double goal_fuzzy_range,
+                                                               double tolerance);
+
 /**
- * The search options of the grid-search planners: cost-aware steps that keep turning room,
- * 0.5 m start-side tolerance, the piece's `tolerance`, a budget of 400 and `previous` (the local
- * path handed in) as the reference to keep close to. `reference` is the caller's and must
- * outlive the search.
+ * The search options of the grid-search planners: plain options with cost-aware steps and
+ * `previous` (the local path handed in) as the reference to keep close to. `reference` is the
+ * caller's and must outlive the search.
  */
 vantrell_nav2_planner::astar2::AstarOptions referencedSearchOptions(
     double tolerance, double goal_fuzzy_range, const nav_msgs::msg::Path& previous,

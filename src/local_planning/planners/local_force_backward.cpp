@@ -7,13 +7,6 @@
 
 namespace planning {
 
-namespace {
-
-constexpr double kStartFuzzyRange = 0.5;
-constexpr int32_t kSearchBudget = 400;
-
-}  // namespace
-
 LocalForceBackward::LocalForceBackward(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                                        std::shared_ptr<GridMapROS> global_map,
                                        std::shared_ptr<GridMapROS> local_map,
@@ -49,13 +42,10 @@ bool LocalForceBackward::makePlan(Path& out, ControlState& state, bool& need_rep
   return true;
 }
 
+// The goal cell itself, whatever the goal's flags say.
 vantrell_nav2_planner::astar2::AstarOptions LocalForceBackward::setForceBackwardAstarOptions(
     const Path& /*piece*/) const {
-  vantrell_nav2_planner::astar2::AstarOptions options{};
-  options.byte_2 = true;
-  options.fuzzy_range = kStartFuzzyRange;
-  options.int_60 = kSearchBudget;
-  return options;
+  return point_to_point::plainSearchOptions(0.0, 0.0);
 }
 
 bool LocalForceBackward::pathSmooter(nav_msgs::msg::Path& path) {

@@ -11,10 +11,8 @@ namespace planning {
 
 namespace {
 
-constexpr double kStartFuzzyRange = 0.5;
-constexpr double kGoalFuzzyRange = 0.1;
-constexpr double kTolerance = 0.1;
-constexpr int32_t kSearchBudget = 400;
+// The robot stops within this of its goal in the car.
+constexpr double kGoalTolerance = 0.1;
 // A goal this close is taken whichever side of the robot it lies on.
 constexpr double kGoalAtHand = 0.2;
 
@@ -110,13 +108,7 @@ bool LocalForceEnterLift::getNearestFreePose(const nav_msgs::msg::Path& path,
 
 vantrell_nav2_planner::astar2::AstarOptions LocalForceEnterLift::setForceEnterLiftAstarOptions()
     const {
-  vantrell_nav2_planner::astar2::AstarOptions options{};
-  options.byte_2 = true;
-  options.fuzzy_range = kStartFuzzyRange;
-  options.goal_fuzzy_range = kGoalFuzzyRange;
-  options.tolerance = kTolerance;
-  options.int_60 = kSearchBudget;
-  return options;
+  return point_to_point::plainSearchOptions(kGoalTolerance, kGoalTolerance);
 }
 
 bool LocalForceEnterLift::pathSmooter(nav_msgs::msg::Path& path) {

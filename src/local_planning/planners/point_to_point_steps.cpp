@@ -21,9 +21,11 @@ constexpr double kPredictionWeight = 0.5;
 constexpr double kCutLength = 100.0;
 constexpr double kResampleStep = 0.1;
 
-// Search options of the grid-search planners.
+// Search options of all four planners: the start may step out of inflation up to this far, and
+// the budget lets a search sweep a whole floor.
 constexpr double kStartFuzzyRange = 0.5;
 constexpr int32_t kSearchBudget = 400;
+// The grid-search planners keep close to their previous local path.
 constexpr double kReferenceCost = 100.0;
 constexpr double kReferenceDistance = 2.0;
 constexpr double kReferenceRange = 0.0001;
@@ -89,6 +91,17 @@ bool smoothFromRobot(PathSmoother& smoother, const vantrell_nav2_gridmap::GridMa
   return smoother.getSmoothedNavPath(path);
 }
 
+vantrell_nav2_planner::astar2::AstarOptions plainSearchOptions(double goal_fuzzy_range,
+                                                               double tolerance) {
+  vantrell_nav2_planner::astar2::AstarOptions options{};
+  options.byte_2 = true;
+  options.fuzzy_range = kStartFuzzyRange;
+  options.goal_fuzzy_range = goal_fuzzy_range;
+  options.tolerance = tolerance;
+  options.int_60 = kSearchBudget;
+  return options;
+}
+
 vantrell_nav2_planner::astar2::AstarOptions referencedSearchOptions(
     double tolerance, double goal_fuzzy_range, const nav_msgs::msg::Path& previous,
     vantrell_nav2_planner::astar2::AstarReferencePath& reference) {
@@ -96,13 +109,8 @@ vantrell_nav2_planner::astar2::AstarOptions referencedSearchOptions(
   reference.path_cost = kReferenceCost;
   reference.distance = kReferenceDistance;
   reference.range = kReferenceRange;
-  vantrell_nav2_planner::astar2::AstarOptions options{};
+  auto options = plainSearchOptions(goal_fuzzy_range, tolerance);
   options.byte_0 = true;
-  options.byte_2 = true;
-  options.fuzzy_range = kStartFuzzyRange;
-  options.goal_fuzzy_range = goal_fuzzy_range;
-  options.tolerance = tolerance;
-  options.int_60 = kSearchBudget;
   options.use_reference_path = true;
   options.reference_path = &reference;
   return options;
