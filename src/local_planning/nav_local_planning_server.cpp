@@ -13,6 +13,7 @@
 #include "planning/local_planning/local_force_backward.hpp"
 #include "planning/local_planning/local_force_enter_lift.hpp"
 #include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/local_planning/local_way_points.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 
@@ -197,6 +198,7 @@ void NavLocalPlanningServer::buildPlanners() {
   addPlanner<LocalForceEnterLift>(local_keys::kLiftIn);
   addPlanner<LocalForceBackward>(local_keys::kForceBackward);
   addPlanner<LocalAstarGoalZone>(local_keys::kDijkstraGoalZone);
+  addPlanner<LocalWayPoints>(local_keys::kLocalWayPoints);
 }
 
 rcl_action_server_options_t NavLocalPlanningServer::declareActionServerOptions() {

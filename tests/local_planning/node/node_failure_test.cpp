@@ -37,6 +37,7 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
     const char* error;
     int counted;
   };
+  const size_t table = node_->tableSize();
   const char* kPlanFailed = "local planning failed,result is false! error code is 101100006";
   const char* kSmoothFailed = "smooth failed, error code is 101100008";
   const std::vector<Case> cases{
@@ -66,7 +67,6 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
        false, "", 0},
       {"planner throws", [](Script& s, auto&) { s.throws = true; }, false,
        "computePlan failed: scripted planner broke down, error code is 101100006", 1}};
-  const size_t table_size = node_->tableSize();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     planner().script = Script();
@@ -93,7 +93,7 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
       }
     }
   }
-  EXPECT_EQ(node_->tableSize(), table_size);
+  EXPECT_EQ(node_->tableSize(), table);
   EXPECT_TRUE(DiagnosisProbe::reports().empty());
 }
 
