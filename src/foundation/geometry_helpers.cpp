@@ -10,39 +10,34 @@
 
 namespace {
 
-// The largest value of one coordinate over the footprint points, searched from 0.0.
-template <typename Coordinate>
-double footprintMax(vantrell_nav2_gridmap::GridMapROS* grid_map, const char* operation,
-                    Coordinate coordinate) {
+double footprintMax(const vantrell_nav2_gridmap::GridMapROS* grid_map,
+                    double geometry_msgs::msg::Point::*axis, const char* caller) {
   if (grid_map == nullptr) {
-    throw std::invalid_argument(std::string(operation) + ": no grid map given");
+    throw std::invalid_argument(std::string(caller) + ": no grid map given");
   }
   const auto costmap_ros = grid_map->getCostmapROS();
   if (!costmap_ros) {
-    throw std::invalid_argument(std::string(operation) + ": the grid map has no costmap");
+    throw std::invalid_argument(std::string(caller) + ": the grid map has no costmap");
   }
   const std::vector<geometry_msgs::msg::Point> footprint = costmap_ros->getRobotFootprint();
-  double max_value = 0.0;
+  double max = 0.0;
   for (const auto& point : footprint) {
     // Written so that a NaN coordinate never replaces the result.
-    const double value = coordinate(point);
-    if (value > max_value) {
-      max_value = value;
+    if (point.*axis > max) {
+      max = point.*axis;
     }
   }
-  return max_value;
+  return max;
 }
 
 }  // namespace
 
-double getFootprintMaxY(vantrell_nav2_gridmap::GridMapROS* grid_map) {
-  return footprintMax(grid_map, "getFootprintMaxY",
-                      [](const geometry_msgs::msg::Point& point) { return point.y; });
+double getFootprintMaxY(const vantrell_nav2_gridmap::GridMapROS* grid_map) {
+  return footprintMax(grid_map, &geometry_msgs::msg::Point::y, "getFootprintMaxY");
 }
 
-double getFootprintMaxX(vantrell_nav2_gridmap::GridMapROS* grid_map) {
-  return footprintMax(grid_map, "getFootprintMaxX",
-                      [](const geometry_msgs::msg::Point& point) { return point.x; });
+double getFootprintMaxX(const vantrell_nav2_gridmap::GridMapROS* grid_map) {
+  return footprintMax(grid_map, &geometry_msgs::msg::Point::x, "getFootprintMaxX");
 }
 
 namespace planning {

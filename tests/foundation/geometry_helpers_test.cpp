@@ -70,7 +70,7 @@ TEST_F(FootprintMaxY, IsTheLargestLateralExtent) {
 
   setFootprint({corner(0.5, 0.1), corner(0.0, 0.4), corner(-0.5, 0.2)});
   EXPECT_DOUBLE_EQ(getFootprintMaxY(map_.get()), 0.4);
-  // Its twin over x: how far the footprint reaches ahead.
+  // The forward reach reads the other axis of the same corners.
   EXPECT_DOUBLE_EQ(getFootprintMaxX(map_.get()), 0.5);
 }
 
