@@ -41,3 +41,25 @@ function(vantrell_add_test name)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
   endif()
 endfunction()
+
+# vantrell_map_source_paths(<directory>)
+# A compiler cache that shares results between checkouts (ccache with base_dir) hands the compiler
+# source paths relative to the directory it compiles in, which the absolute prefix map does not
+# match. Every target built under <directory> therefore also maps that relative path of the
+# project root to "./".
+function(vantrell_map_source_paths directory)
+  get_property(targets DIRECTORY ${directory} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|STATIC_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
+      get_target_property(binary_dir ${target} BINARY_DIR)
+      file(RELATIVE_PATH root ${binary_dir} ${PROJECT_SOURCE_DIR})
+      string(REGEX REPLACE "/+$" "" root "${root}")
+      target_compile_options(${target} PRIVATE -fmacro-prefix-map=${root}/=./)
+    endif()
+  endforeach()
+  get_property(subdirectories DIRECTORY ${directory} PROPERTY SUBDIRECTORIES)
+  foreach(subdirectory IN LISTS subdirectories)
+    vantrell_map_source_paths(${subdirectory})
+  endforeach()
+endfunction()

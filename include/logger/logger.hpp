@@ -21,11 +21,14 @@ class Logger {
   static Logger &Instance(const std::string &name);
 
   explicit Logger(const std::string &name);
+  // Releases logger_ at process exit, while other threads may still be logging.
   ~Logger();
 
   Logger(const Logger &) = delete;
   Logger &operator=(const Logger &) = delete;
 
+  // Written by the constructor and, at exit, by the destructor; records reach it with
+  // std::atomic_load, so a thread still logging at exit never sees it half released.
   std::shared_ptr<spdlog::logger> logger_;
   // Advanced from every logging thread, hence atomic; wraps from 255 to 0.
   std::atomic<std::uint8_t> count_{0};
@@ -54,14 +57,21 @@ void writeLogRecord(const spdlog::source_loc &location, std::int32_t level, cons
 }  // namespace detail
 }  // namespace vantrell
 
-#define VANTRELL_LOG_RECORD(level_number, tag, ...)                                             \
-  ::vantrell::detail::writeLogRecord(::spdlog::source_loc{__FILE__, __LINE__, SPDLOG_FUNCTION}, \
-                                     level_number, tag,                                         \
+#define VANTRELL_LOG_RECORD(function, level_number, tag, ...)                            \
+  ::vantrell::detail::writeLogRecord(::spdlog::source_loc{__FILE__, __LINE__, function}, \
+                                     level_number, tag,                                  \
                                      ::vantrell::detail::formatLogText(__VA_ARGS__))
 
-#define LOG_DEBUG(...) VANTRELL_LOG_RECORD(1, "DEBUG", __VA_ARGS__)
-#define LOG_INFO(...) VANTRELL_LOG_RECORD(2, "INFO", __VA_ARGS__)
-#define LOG_WARN(...) VANTRELL_LOG_RECORD(3, "WARN", __VA_ARGS__)
-#define LOG_ERROR(...) VANTRELL_LOG_RECORD(4, "ERROR", __VA_ARGS__)
+#define LOG_DEBUG(...) VANTRELL_LOG_RECORD(SPDLOG_FUNCTION, 1, "DEBUG", __VA_ARGS__)
+#define LOG_INFO(...) VANTRELL_LOG_RECORD(SPDLOG_FUNCTION, 2, "INFO", __VA_ARGS__)
+#define LOG_WARN(...) VANTRELL_LOG_RECORD(SPDLOG_FUNCTION, 3, "WARN", __VA_ARGS__)
+#define LOG_ERROR(...) VANTRELL_LOG_RECORD(SPDLOG_FUNCTION, 4, "ERROR", __VA_ARGS__)
+
+// For a helper that writes a line on behalf of the operation calling it: the record names
+// `function` (a string that outlives the call, such as a literal), not the helper.
+#define LOG_DEBUG_FROM(function, ...) VANTRELL_LOG_RECORD(function, 1, "DEBUG", __VA_ARGS__)
+#define LOG_INFO_FROM(function, ...) VANTRELL_LOG_RECORD(function, 2, "INFO", __VA_ARGS__)
+#define LOG_WARN_FROM(function, ...) VANTRELL_LOG_RECORD(function, 3, "WARN", __VA_ARGS__)
+#define LOG_ERROR_FROM(function, ...) VANTRELL_LOG_RECORD(function, 4, "ERROR", __VA_ARGS__)
 
 #endif  // LOGGER__LOGGER_HPP_

@@ -86,7 +86,9 @@ class NavGlobalPlanning {
   void convertToPath(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
                      nav_msgs::msg::Path& path) const;
 
-  /// The lift hall in front of `lift`, as seen from the two poses (defined with the lift checks).
+  /// The lift hall in front of `lift`, as seen from the two poses (defined with the lift checks);
+  /// empty, with the remembered distance unchanged, for a lift of fewer than 4 points or a pose
+  /// that is not finite.
   geometry_msgs::msg::Polygon getLiftHallFrame(const geometry_msgs::msg::Polygon& lift,
                                                const geometry_msgs::msg::PoseStamped& first,
                                                const geometry_msgs::msg::PoseStamped& second);

@@ -2,6 +2,7 @@
 #define PLANNING__NAV_GLOBAL_PLANNING_SERVER_HPP_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -87,6 +88,30 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
  protected:
   using Planners = std::map<std::string, std::shared_ptr<NavGlobalPlanning>>;
 
+  template <typename ActionT>
+  using GoalFailure = std::function<void(const typename ActionT::Goal&)>;
+  template <typename ActionT>
+  using ServerMember =
+      std::shared_ptr<nav2_util::VantrellSimpleActionServer<ActionT>> NavGlobalPlanningServer::*;
+
+  /**
+   * Runs the execute callback `road` (named `road_name`) for the current goal of `server`. What
+   * the road throws (a bad_alloc, say) is one ERROR naming the exception, and the goal ends as
+   * this node's failure, through `fail` or, without one, with a result that reports nothing
+   * found. Left to the server it would end with a default result, whose error code 0 reads as
+   * success.
+   */
+  template <typename ActionT>
+  void runGoal(const char* road_name, nav2_util::VantrellSimpleActionServer<ActionT>& server,
+               void (NavGlobalPlanningServer::*road)(), const GoalFailure<ActionT>& fail);
+  /// The server of `action_name`, whose goals run `road` through runGoal; `server` is the member
+  /// that will hold it.
+  template <typename ActionT>
+  std::unique_ptr<nav2_util::VantrellSimpleActionServer<ActionT>> makeServer(
+      const char* action_name, ServerMember<ActionT> server, const char* road_name,
+      void (NavGlobalPlanningServer::*road)(), GoalFailure<ActionT> fail,
+      const rcl_action_server_options_t& options);
+
   // Execute callbacks, one per action, each run on its server's worker thread.
   void computePlan();
   void isGlobalFree();
@@ -138,9 +163,16 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   /// A copy of the stored lift frame.
   std::vector<geometry_msgs::msg::Point32> liftInnerFrame() const;
   void storeLiftInnerFrame(const std::vector<geometry_msgs::msg::Point32>& frame);
-  /// Whether the robot footprint, placed at the robot pose, lies inside `lift`.
-  bool footprintInside(const geometry_msgs::msg::Polygon& lift) const;
-  /// lift_frame_ := the four corners of the waiting area given by "lift_polygon".
+  /// The robot pose from the global costmap; false when there is none or it is not finite.
+  bool readRobotPose(geometry_msgs::msg::PoseStamped& robot_pose) const;
+  /// Whether the robot footprint, placed at `robot`, lies inside `lift`.
+  bool footprintInside(const geometry_msgs::msg::Polygon& lift,
+                       const geometry_msgs::msg::PoseStamped& robot) const;
+  /// Builds lift_frame_ for a FuzzyLiftFree goal (moving `door` to the waiting area on the way
+  /// out); false, with an ERROR or an emergency in `result`, when there is nothing to search.
+  bool prepareLiftFrame(const FuzzyLiftFree::Goal& goal, geometry_msgs::msg::PoseStamped& door,
+                        FuzzyLiftFree::Result& result);
+  /// lift_frame_ := the four corners of the waiting area, as far as "lift_polygon" gives them.
   void resetLiftFrame();
   /// Sets the waiting area out in front of the door and stores it as the lift frame.
   void placeWaitingArea(geometry_msgs::msg::PoseStamped& door);

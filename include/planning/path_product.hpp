@@ -30,6 +30,10 @@ namespace planning {
  */
 class PathProduct {
  public:
+  /// The most poses fillPath lets a path reach: 100 km at the waypoint planner's 0.1 m spacing,
+  /// far beyond any floor. A gap that would need more is refused instead of allocated.
+  static constexpr size_t kMaxFilledPoses = 1000000;
+
   PathProduct();
 
   /**
@@ -45,7 +49,8 @@ class PathProduct {
    * Appends the poses of `in` to `out.poses`, with poses inserted every `step`
    * metres along each segment (heading along the segment, header of the
    * segment's end pose). Repeated poses are dropped. False, `out` untouched,
-   * for an input without poses or a step that is not positive.
+   * for an input without poses, a step that is not positive, or inserted poses
+   * that would take `out` beyond kMaxFilledPoses.
    */
   bool fillPath(const nav_msgs::msg::Path& in, double step, nav_msgs::msg::Path& out) const;
 
@@ -53,8 +58,8 @@ class PathProduct {
    * Replaces `out` by `in` with poses closer than `min_gap` to the previous
    * kept pose dropped (never the last one) and gaps longer than `max_gap`
    * split into equal segments; every pose is then headed along the path. False,
-   * `out` untouched, for fewer than two input poses or a `max_gap` that is not
-   * positive.
+   * `out` untouched, for fewer than two input poses, a `max_gap` that is not
+   * positive, or a result that would hold more than kMaxFilledPoses.
    */
   bool fillPath(const std::vector<geometry_msgs::msg::PoseStamped>& in, double min_gap,
                 double max_gap, std::vector<geometry_msgs::msg::PoseStamped>& out) const;

@@ -1,6 +1,8 @@
 #ifndef VANTRELL_NAV2_BASE_CLASS__PARAMETER_HELPERS_HPP_
 #define VANTRELL_NAV2_BASE_CLASS__PARAMETER_HELPERS_HPP_
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -16,6 +18,7 @@ double declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleN
 bool declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                             const std::string& name, const bool& default_value);
 
+// Integer parameters are 64-bit; a value an int cannot hold fails as narrowIntegerParameter says.
 int declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                            const std::string& name, const int& default_value);
 
@@ -25,5 +28,12 @@ std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::Lifec
 // Without this one a string literal default would convert to bool, not to std::string.
 std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                                    const std::string& name, const char* default_value);
+
+// `value` of the integer parameter `name` as an int. A value outside [lowest, highest] must not be
+// wrapped into some other number: it is logged as an ERROR naming the parameter and thrown as
+// rclcpp::exceptions::InvalidParameterValueException, which fails the configure that reads it.
+int narrowIntegerParameter(const std::string& name, std::int64_t value,
+                           int lowest = std::numeric_limits<int>::min(),
+                           int highest = std::numeric_limits<int>::max());
 
 #endif  // VANTRELL_NAV2_BASE_CLASS__PARAMETER_HELPERS_HPP_

@@ -47,9 +47,6 @@ class VantrellSimpleActionServer {
         server_timeout_(server_timeout),
         thread_pool_(1),
         spin_thread_(spin_thread) {
-    using std::placeholders::_1;
-    using std::placeholders::_2;
-
     if (spin_thread_) {
       callback_group_ = node_base_interface_->create_callback_group(
           rclcpp::CallbackGroupType::MutuallyExclusive, false);
@@ -63,10 +60,25 @@ class VantrellSimpleActionServer {
     action_server_ = rclcpp_action::create_server<ActionT>(
         node_base_interface_, node_clock_interface_, node_logging_interface_,
         node_waitables_interface_, action_name_,
-        std::bind(&VantrellSimpleActionServer::handle_goal, this, _1, _2),
-        std::bind(&VantrellSimpleActionServer::handle_cancel, this, _1),
-        std::bind(&VantrellSimpleActionServer::handle_accepted, this, _1), options,
-        callback_group_);
+        [this, gate = gate_](const rclcpp_action::GoalUUID &uuid,
+                             std::shared_ptr<const typename ActionT::Goal> goal) {
+          std::lock_guard<std::mutex> lock(gate->mutex);
+          return gate->open ? handle_goal(uuid, goal) : rclcpp_action::GoalResponse::REJECT;
+        },
+        [this, gate = gate_](const std::shared_ptr<GoalHandle> handle) {
+          std::lock_guard<std::mutex> lock(gate->mutex);
+          return gate->open ? handle_cancel(handle) : rclcpp_action::CancelResponse::REJECT;
+        },
+        [this, gate = gate_](const std::shared_ptr<GoalHandle> handle) {
+          std::lock_guard<std::mutex> lock(gate->mutex);
+          if (gate->open) {
+            handle_accepted(handle);
+          } else if (handle->is_active()) {
+            // Accepted just before the server began to go: ended, never handed to the worker.
+            handle->abort(std::make_shared<typename ActionT::Result>());
+          }
+        },
+        options, callback_group_);
 
     if (spin_thread_) {
       executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
@@ -77,8 +89,16 @@ class VantrellSimpleActionServer {
 
   // A goal still running keeps its callback until it returns: the members the
   // worker uses are declared before the pool, so the pool joins the worker
-  // before they go. Goals still waiting are ended rather than run.
+  // before they go. Goals still waiting are ended rather than run. The action
+  // server outlives the worker, so the running goal's result still reaches its
+  // client, but from the first line on it takes no goal for this server.
   ~VantrellSimpleActionServer() {
+    {
+      // Waits for a goal callback the executor is running now; later ones refuse without
+      // touching this server.
+      std::lock_guard<std::mutex> gate_lock(gate_->mutex);
+      gate_->open = false;
+    }
     std::lock_guard<std::recursive_mutex> lock(update_mutex_);
     server_active_ = false;
     stop_execution_ = true;
@@ -322,6 +342,14 @@ class VantrellSimpleActionServer {
   std::shared_ptr<GoalHandle> current_handle_;
   std::shared_ptr<GoalHandle> pending_handle_;
 
+  // What the goal callbacks given to the action server hold: the executor may run
+  // one while this server is being destroyed, and an accepted goal must then not
+  // be handed to a worker that is stopping.
+  struct CallbackGate {
+    std::mutex mutex;
+    bool open{true};
+  };
+  std::shared_ptr<CallbackGate> gate_{std::make_shared<CallbackGate>()};
   typename rclcpp_action::Server<ActionT>::SharedPtr action_server_;
 
   // Declared after everything the worker touches, so it is destroyed (and its

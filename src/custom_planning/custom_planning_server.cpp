@@ -15,8 +15,8 @@ CustomPlanningServer::~CustomPlanningServer() {
 
 CustomPlanningServer::CallbackReturn CustomPlanningServer::on_configure(
     const rclcpp_lifecycle::State& /*state*/) {
-  water_uptake_path_server_ = std::make_shared<WaterUptakePathServer>(shared_from_this());
-  path_monitor_ = std::make_shared<PathMonitor>(shared_from_this());
+  water_uptake_path_server_ = WaterUptakePathServer::create(shared_from_this());
+  path_monitor_ = PathMonitor::create(shared_from_this());
   return CallbackReturn::SUCCESS;
 }
 

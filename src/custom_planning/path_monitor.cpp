@@ -60,7 +60,15 @@ int atLeastOne(const std::string &name, int value) {
 
 }  // namespace
 
-PathMonitor::PathMonitor(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node)
+std::shared_ptr<PathMonitor> PathMonitor::create(
+    const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node) {
+  auto monitor = std::make_shared<PathMonitor>(ConstructionKey(), node);
+  monitor->startListening(node.lock());
+  return monitor;
+}
+
+PathMonitor::PathMonitor(ConstructionKey /*key*/,
+                         const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node)
     : param_prefix_("path_monitor_server."), node_weak_(node) {
   robot_pose_.pose.orientation.w = 1.0;
   const auto host = node_weak_.lock();
@@ -68,25 +76,41 @@ PathMonitor::PathMonitor(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &n
     throw std::invalid_argument("PathMonitor needs a living node");
   }
   clock_ = host->get_clock();
-
-  local_path_sub_ = host->create_subscription<nav_msgs::msg::Path>(
-      kLocalPathTopic, rclcpp::QoS(1),
-      [this](std::shared_ptr<nav_msgs::msg::Path> msg) { local_path_callback(std::move(msg)); });
-  cmd_vel_sub_ = host->create_subscription<geometry_msgs::msg::Twist>(
-      kCmdVelTopic, rclcpp::QoS(1),
-      [this](std::shared_ptr<geometry_msgs::msg::Twist> msg) { cmd_vel_callback(std::move(msg)); });
-  monitor_timer_ = host->create_wall_timer(std::chrono::seconds(1), [this]() { timer_callback(); });
-
-  communicator_ = vantrell_communicator::CommunicatorEngine::GetInstance();
-
-  tf_buffer_ = std::make_shared<tf2_ros::Buffer>(clock_, tf2::durationFromSec(10.0));
-  tf_listener_ = std::make_shared<tf2_ros::TransformListener>(*tf_buffer_);
-
   last_trigger_time_ = now();
   last_cmd_vel_time_ = last_trigger_time_;
   last_pose_time_ = last_trigger_time_;
-
   declareParameters(host);
+
+  communicator_ = vantrell_communicator::CommunicatorEngine::GetInstance();
+  tf_buffer_ = std::make_shared<tf2_ros::Buffer>(clock_, tf2::durationFromSec(10.0));
+  tf_listener_ = std::make_shared<tf2_ros::TransformListener>(*tf_buffer_);
+}
+
+// Last: a host may configure the node from another thread than the one spinning it, and a message
+// or tick arriving from now on finds the times, parameters, tf and communicator set. A callback
+// holds the monitor for its run only, so a monitor replaced meanwhile goes once it has returned.
+void PathMonitor::startListening(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node) {
+  if (!node) {
+    throw std::invalid_argument("PathMonitor needs a living node");
+  }
+  const std::weak_ptr<PathMonitor> weak_self = weak_from_this();
+  local_path_sub_ = node->create_subscription<nav_msgs::msg::Path>(
+      kLocalPathTopic, rclcpp::QoS(1), [weak_self](std::shared_ptr<nav_msgs::msg::Path> msg) {
+        if (const auto self = weak_self.lock()) {
+          self->local_path_callback(std::move(msg));
+        }
+      });
+  cmd_vel_sub_ = node->create_subscription<geometry_msgs::msg::Twist>(
+      kCmdVelTopic, rclcpp::QoS(1), [weak_self](std::shared_ptr<geometry_msgs::msg::Twist> msg) {
+        if (const auto self = weak_self.lock()) {
+          self->cmd_vel_callback(std::move(msg));
+        }
+      });
+  monitor_timer_ = node->create_wall_timer(std::chrono::seconds(1), [weak_self]() {
+    if (const auto self = weak_self.lock()) {
+      self->timer_callback();
+    }
+  });
 }
 
 void PathMonitor::declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node) {
@@ -461,13 +485,17 @@ void PathMonitor::pub_trigger_msg(std::string style) {
   if (!node) {
     return;
   }
-  // The timer belongs to this monitor and dies with it, so it holds no owning
-  // reference back: that would keep the monitor (and its node) alive forever.
+  // The timer belongs to this monitor and dies with it, so it holds the monitor
+  // weakly: a strong reference back would keep the monitor (and its node) alive
+  // forever.
+  const std::weak_ptr<PathMonitor> weak_self = weak_from_this();
   trigger_timer_ =
-      node->create_wall_timer(std::chrono::minutes(trigger_delay_time_), [this, style]() {
-        requestRecording(style);
-        LOG_INFO("Communicator called after 1-minute delay.");
-        trigger_timer_->cancel();
+      node->create_wall_timer(std::chrono::minutes(trigger_delay_time_), [weak_self, style]() {
+        if (const auto self = weak_self.lock()) {
+          self->requestRecording(style);
+          LOG_INFO("Communicator called after 1-minute delay.");
+          self->trigger_timer_->cancel();
+        }
       });
 }
 

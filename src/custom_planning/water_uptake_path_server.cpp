@@ -23,6 +23,8 @@ constexpr char kMapFrame[] = "map";
 constexpr char kRobotFrame[] = "base_footprint";
 constexpr double kRobotPoseTimeout = 1.0;
 constexpr int kZoneErodeIterations = 8;
+// The parameter lines are the constructor's, whichever helper writes them.
+constexpr char kConstructor[] = "WaterUptakePathServer";
 
 geometry_msgs::msg::PoseStamped cornerPose(double x, double y) {
   geometry_msgs::msg::PoseStamped pose;
@@ -44,21 +46,21 @@ std_msgs::msg::ColorRGBA colour(float r, float g, float b) {
 
 }  // namespace
 
+std::shared_ptr<WaterUptakePathServer> WaterUptakePathServer::create(
+    const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
+  auto server = std::make_shared<WaterUptakePathServer>(ConstructionKey(), node);
+  server->offerService();
+  return server;
+}
+
 WaterUptakePathServer::WaterUptakePathServer(
-    const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node)
+    ConstructionKey /*key*/, const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node)
     : param_prefix_("water_uptake_path_server."), node_(node) {
   const auto host = node_.lock();
   if (!host) {
     throw std::invalid_argument("WaterUptakePathServer needs a living node");
   }
   declareParameters(host);
-
-  callback_group_ = host->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, true);
-  water_uptake_service_ = host->create_service<WaterUptakePath>(
-      water_uptake_service_name_,
-      std::bind(&WaterUptakePathServer::waterUptakePathCallback, this, std::placeholders::_1,
-                std::placeholders::_2),
-      rmw_qos_profile_services_default, callback_group_);
 
   costmap_sub_ = std::make_shared<nav2_costmap_2d::CostmapSubscriber>(node_, topic_name_);
 
@@ -73,6 +75,38 @@ WaterUptakePathServer::WaterUptakePathServer(
       "vantrell_nav2_custom_planning/zone", rclcpp::QoS(1));
   water_points_pub_ = host->create_publisher<visualization_msgs::msg::Marker>(
       "vantrell_nav2_custom_planning/water_points", rclcpp::QoS(10));
+}
+
+// The service comes last, once everything a request uses exists: its own callback group may
+// serve a request on another executor thread at once. The callback holds the server weakly, so
+// that deactivate or cleanup can release it while a request waits; such a request gets an empty
+// answer, and one already running keeps the server until it has answered. Whatever a request
+// throws (images of a huge costmap that cannot be allocated, say) is its failure, answered like
+// the others with an empty path, rather than an exception out of the host's executor.
+void WaterUptakePathServer::offerService() {
+  const auto host = node_.lock();
+  if (!host) {
+    throw std::invalid_argument("WaterUptakePathServer needs a living node");
+  }
+  callback_group_ = host->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, true);
+  const std::weak_ptr<WaterUptakePathServer> weak_self = weak_from_this();
+  water_uptake_service_ = host->create_service<WaterUptakePath>(
+      water_uptake_service_name_,
+      [weak_self](std::shared_ptr<WaterUptakePath::Request> request,
+                  std::shared_ptr<WaterUptakePath::Response> response) {
+        const auto self = weak_self.lock();
+        if (!self) {
+          return;
+        }
+        try {
+          self->waterUptakePathCallback(std::move(request), response);
+        } catch (const std::exception& error) {
+          LOG_ERROR_FROM("waterUptakePathCallback", "[WaterUptakePathServer] request failed: {}",
+                         error.what());
+          response->path.clear();
+        }
+      },
+      rmw_qos_profile_services_default, callback_group_);
 }
 
 void WaterUptakePathServer::declareParameters(
@@ -90,20 +124,20 @@ void WaterUptakePathServer::declareParameters(
   topic_name_ =
       declareAndGetParameter(node, name("topic_name"), std::string("/global_costmap/costmap_raw"));
 
-  LOG_INFO(" task_finish_path_len_ is :{}", task_finish_path_len_);
-  LOG_INFO(" water_uptake_forward_dis_ is :{}", water_uptake_forward_dis_);
-  LOG_INFO(" water_uptake_backward_dis_ is :{}", water_uptake_backward_dis_);
-  LOG_INFO(" cur_uptake_pos_offest_ is :{}", cur_uptake_pos_offest_);
-  LOG_INFO(" temp_forward_dis_ is :{}", temp_forward_dis_);
-  LOG_INFO(" costmap_erode_radius_ is :{}", costmap_erode_radius_);
-  LOG_INFO(" repeat_move_dis_ is :{}", repeat_move_dis_);
-  LOG_INFO(" min_repeat_move_dis_ is :{}", min_repeat_move_dis_);
-  LOG_INFO(" visualize_debug_ is :{}", visualize_debug_);
+  LOG_INFO_FROM(kConstructor, " task_finish_path_len_ is :{}", task_finish_path_len_);
+  LOG_INFO_FROM(kConstructor, " water_uptake_forward_dis_ is :{}", water_uptake_forward_dis_);
+  LOG_INFO_FROM(kConstructor, " water_uptake_backward_dis_ is :{}", water_uptake_backward_dis_);
+  LOG_INFO_FROM(kConstructor, " cur_uptake_pos_offest_ is :{}", cur_uptake_pos_offest_);
+  LOG_INFO_FROM(kConstructor, " temp_forward_dis_ is :{}", temp_forward_dis_);
+  LOG_INFO_FROM(kConstructor, " costmap_erode_radius_ is :{}", costmap_erode_radius_);
+  LOG_INFO_FROM(kConstructor, " repeat_move_dis_ is :{}", repeat_move_dis_);
+  LOG_INFO_FROM(kConstructor, " min_repeat_move_dis_ is :{}", min_repeat_move_dis_);
+  LOG_INFO_FROM(kConstructor, " visualize_debug_ is :{}", visualize_debug_);
 
   water_uptake_service_name_ =
       declareAndGetParameter(node, name("water_uptake_service_name"),
                              std::string("/vantrell_nav2_custom_planning/WaterUptakePath"));
-  LOG_INFO(" water_uptake_service_name_ is :{}", water_uptake_service_name_);
+  LOG_INFO_FROM(kConstructor, " water_uptake_service_name_ is :{}", water_uptake_service_name_);
 }
 
 void WaterUptakePathServer::waterUptakePathCallback(

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "journal_sink.hpp"
@@ -90,14 +91,16 @@ Logger::Logger(const std::string& name) {
   logger_->set_pattern("%v", spdlog::pattern_time_type::local);
 }
 
-Logger::~Logger() { logger_.reset(); }
+// Swapped out atomically: a record on another thread either still gets the logger (and keeps it
+// alive until it has written) or finds none.
+Logger::~Logger() { std::atomic_store(&logger_, std::shared_ptr<spdlog::logger>()); }
 
 namespace detail {
 
 void writeLogRecord(const spdlog::source_loc& location, std::int32_t level, const char* tag,
                     const std::string& text) {
   Logger& instance = Logger::Instance("spdlog");
-  const std::shared_ptr<spdlog::logger> logger = instance.logger_;
+  const std::shared_ptr<spdlog::logger> logger = std::atomic_load(&instance.logger_);
   std::uint8_t count = instance.count_.load();
   if (instance.level_ <= level) {
     count = ++instance.count_;

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "logger/logger.hpp"
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
+#include "rclcpp/exceptions.hpp"
 
 namespace {
 
@@ -34,7 +36,7 @@ int declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode
                            const std::string& name, const int& default_value) {
   const auto value = declareIfMissingAndRead<std::int64_t>(
       node, name, rclcpp::ParameterValue(static_cast<std::int64_t>(default_value)));
-  return static_cast<int>(value);
+  return narrowIntegerParameter(name, value);
 }
 
 std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
@@ -45,4 +47,14 @@ std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::Lifec
 std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                                    const std::string& name, const char* default_value) {
   return declareAndGetParameter(node, name, std::string(default_value));
+}
+
+int narrowIntegerParameter(const std::string& name, std::int64_t value, int lowest, int highest) {
+  if (value < lowest || value > highest) {
+    LOG_ERROR("parameter \"{}\" is {}, outside {} to {}", name, value, lowest, highest);
+    throw rclcpp::exceptions::InvalidParameterValueException(
+        "parameter \"" + name + "\" is " + std::to_string(value) + ", outside " +
+        std::to_string(lowest) + " to " + std::to_string(highest));
+  }
+  return static_cast<int>(value);
 }

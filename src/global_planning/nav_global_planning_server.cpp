@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <functional>
 #include <stdexcept>
 #include <utility>
 
+#include "logger/logger.hpp"
 #include "planning/global_planning/astar_planning.hpp"
 #include "planning/global_planning/astar_uptake_water_planning.hpp"
 #include "planning/global_planning/astar_with_local_and_global_planning.hpp"
 #include "planning/global_planning/global_astar_goal_zone_planning.hpp"
 #include "planning/global_planning/recommand_points_planning.hpp"
 #include "planning/global_planning/way_points_planning.hpp"
+#include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 
 namespace planning {
@@ -149,9 +152,11 @@ void NavGlobalPlanningServer::scaleLiftPolygon(std::vector<double>& polygon, dou
 rcl_action_server_options_t NavGlobalPlanningServer::declareActionServerOptions() {
   declare_parameter("result_service_qos_depth", 2);
   declare_parameter("result_timeout_seconds", 2);
-  result_service_qos_depth_ =
-      static_cast<int32_t>(get_parameter("result_service_qos_depth").as_int());
-  result_timeout_seconds_ = static_cast<int32_t>(get_parameter("result_timeout_seconds").as_int());
+  // Neither may be negative: a depth of -1 would become a huge size_t, a negative time-out none.
+  result_service_qos_depth_ = narrowIntegerParameter(
+      "result_service_qos_depth", get_parameter("result_service_qos_depth").as_int(), 0);
+  result_timeout_seconds_ = narrowIntegerParameter(
+      "result_timeout_seconds", get_parameter("result_timeout_seconds").as_int(), 0);
 
   rcl_action_server_options_t options = rcl_action_server_get_default_options();
   options.result_service_qos.depth = static_cast<size_t>(result_service_qos_depth_);
@@ -160,28 +165,68 @@ rcl_action_server_options_t NavGlobalPlanningServer::declareActionServerOptions(
   return options;
 }
 
+template <typename ActionT>
+void NavGlobalPlanningServer::runGoal(const char* road_name,
+                                      nav2_util::VantrellSimpleActionServer<ActionT>& server,
+                                      void (NavGlobalPlanningServer::*road)(),
+                                      const GoalFailure<ActionT>& fail) {
+  const auto goal = server.get_current_goal();
+  if (!goal) {
+    return;
+  }
+  try {
+    (this->*road)();
+    return;
+  } catch (const std::exception& error) {
+    LOG_ERROR_FROM(road_name, "{} failed: {}, error code is {}", road_name, error.what(),
+                   kGlobalPlanFailed);
+  } catch (...) {
+    LOG_ERROR_FROM(road_name, "{} failed: unknown exception, error code is {}", road_name,
+                   kGlobalPlanFailed);
+  }
+  if (fail) {
+    fail(*goal);
+  } else {
+    server.terminate_current(std::make_shared<typename ActionT::Result>());
+  }
+}
+
+template <typename ActionT>
+std::unique_ptr<nav2_util::VantrellSimpleActionServer<ActionT>> NavGlobalPlanningServer::makeServer(
+    const char* action_name, ServerMember<ActionT> server, const char* road_name,
+    void (NavGlobalPlanningServer::*road)(), GoalFailure<ActionT> fail,
+    const rcl_action_server_options_t& options) {
+  return std::make_unique<nav2_util::VantrellSimpleActionServer<ActionT>>(
+      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
+      get_node_waitables_interface(), action_name,
+      [this, server, road_name, road, fail] { runGoal(road_name, *(this->*server), road, fail); },
+      nullptr, kServerTimeout, false, options);
+}
+
 void NavGlobalPlanningServer::createActionServers(const rcl_action_server_options_t& options) {
-  global_planning_server_ = std::make_unique<nav2_util::VantrellSimpleActionServer<GlobalPlanning>>(
-      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-      get_node_waitables_interface(), "global_planning",
-      std::bind(&NavGlobalPlanningServer::computePlan, this), nullptr, kServerTimeout, false,
+  using Self = NavGlobalPlanningServer;
+  global_planning_server_ = makeServer<GlobalPlanning>(
+      "global_planning", &Self::global_planning_server_, "computePlan", &Self::computePlan,
+      [this](const GlobalPlanning::Goal& goal) {
+        countFailure();
+        terminateGoal(goal, kGlobalPlanFailed);
+      },
       options);
-  lift_free_server_ = std::make_unique<nav2_util::VantrellSimpleActionServer<LiftFree>>(
-      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-      get_node_waitables_interface(), "is_global_free",
-      std::bind(&NavGlobalPlanningServer::isGlobalFree, this), nullptr, kServerTimeout, false,
+  lift_free_server_ = makeServer<LiftFree>("is_global_free", &Self::lift_free_server_,
+                                           "isGlobalFree", &Self::isGlobalFree, nullptr, options);
+  fuzzy_lift_free_server_ = makeServer<FuzzyLiftFree>(
+      "is_fuzzy_global_free", &Self::fuzzy_lift_free_server_, "isFuzzyGlobalFree",
+      &Self::isFuzzyGlobalFree,
+      [this](const FuzzyLiftFree::Goal& goal) {
+        auto result = std::make_shared<FuzzyLiftFree::Result>();
+        result->free_pose = goal.door_pose;
+        result->error_code = kGlobalPlanFailed;
+        fuzzy_lift_free_server_->terminate_current(result);
+      },
       options);
-  fuzzy_lift_free_server_ = std::make_unique<nav2_util::VantrellSimpleActionServer<FuzzyLiftFree>>(
-      get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-      get_node_waitables_interface(), "is_fuzzy_global_free",
-      std::bind(&NavGlobalPlanningServer::isFuzzyGlobalFree, this), nullptr, kServerTimeout, false,
-      options);
-  force_global_path_server_ =
-      std::make_unique<nav2_util::VantrellSimpleActionServer<ForceGlobalPath>>(
-          get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
-          get_node_waitables_interface(), "force_global_path",
-          std::bind(&NavGlobalPlanningServer::getForceGlobalPath, this), nullptr, kServerTimeout,
-          false, options);
+  force_global_path_server_ = makeServer<ForceGlobalPath>(
+      "force_global_path", &Self::force_global_path_server_, "getForceGlobalPath",
+      &Self::getForceGlobalPath, nullptr, options);
 }
 
 void NavGlobalPlanningServer::buildPlanners(

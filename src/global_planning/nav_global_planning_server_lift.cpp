@@ -30,8 +30,17 @@ constexpr size_t kLiftPolygonValues = 10;
 constexpr size_t kLiftCorners = 4;
 constexpr int32_t kLiftEventType = 6;
 constexpr int32_t kLiftBlocked = 70001;
+// The refusals of the lift frame are the check's, whichever helper writes them.
+constexpr char kFuzzyCheck[] = "isFuzzyGlobalFree";
 
 const char* trueOrFalse(bool value) { return value ? "true" : "false"; }
+
+bool finitePose(const geometry_msgs::msg::PoseStamped& pose) {
+  const auto& p = pose.pose.position;
+  const auto& q = pose.pose.orientation;
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(q.x) &&
+         std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
 
 }  // namespace
 
@@ -62,10 +71,14 @@ void NavGlobalPlanningServer::isGlobalFree() {
 
   geometry_msgs::msg::Polygon lift;
   lift.points = liftInnerFrame();
+  geometry_msgs::msg::PoseStamped robot_pose;
   if (lift.points.empty()) {
     LOG_ERROR("NavGlobalPlanningServer::isGlobalFree receive no lift_inner_frame");
+  } else if (!readRobotPose(robot_pose)) {
+    // A footprint placed at the map origin says nothing about the robot: not contained.
+    LOG_ERROR("NavGlobalPlanningServer::isGlobalFree getRobotPose Failed!");
   } else {
-    result->is_contained = footprintInside(lift);
+    result->is_contained = footprintInside(lift, robot_pose);
   }
 
   unsigned int mx = 0;
@@ -80,19 +93,21 @@ void NavGlobalPlanningServer::isGlobalFree() {
   lift_free_server_->succeeded_current(result);
 }
 
-bool NavGlobalPlanningServer::footprintInside(const geometry_msgs::msg::Polygon& lift) const {
-  const auto costmap_ros = global_gridmap_->getCostmapROS();
-  geometry_msgs::msg::PoseStamped robot_pose;
-  if (!costmap_ros->getRobotPose(robot_pose)) {
-    LOG_ERROR("NavGlobalPlanningServer::isGlobalFree getRobotPose Failed!");
-    robot_pose = geometry_msgs::msg::PoseStamped();
-  }
+bool NavGlobalPlanningServer::readRobotPose(geometry_msgs::msg::PoseStamped& robot_pose) const {
+  robot_pose = geometry_msgs::msg::PoseStamped();
+  return global_gridmap_->getCostmapROS()->getRobotPose(robot_pose) && finitePose(robot_pose);
+}
+
+bool NavGlobalPlanningServer::footprintInside(const geometry_msgs::msg::Polygon& lift,
+                                              const geometry_msgs::msg::PoseStamped& robot) const {
   geometry_msgs::msg::PolygonStamped footprint;
-  footprint.polygon = nav2_costmap_2d::toPolygon(costmap_ros->getRobotFootprint());
-  base_robot_.translatePolygon(footprint, robot_pose);
+  footprint.polygon =
+      nav2_costmap_2d::toPolygon(global_gridmap_->getCostmapROS()->getRobotFootprint());
+  base_robot_.translatePolygon(footprint, robot);
   return base_robot_.isPolygonContained(footprint.polygon, lift);
 }
 
+// Every refusal answers "not free" with the door pose, and raises 70001 for the way in.
 void NavGlobalPlanningServer::isFuzzyGlobalFree() {
   const auto goal = fuzzy_lift_free_server_->get_current_goal();
   if (!goal) {
@@ -100,16 +115,22 @@ void NavGlobalPlanningServer::isFuzzyGlobalFree() {
   }
   geometry_msgs::msg::PoseStamped door = goal->door_pose;
   auto result = std::make_shared<FuzzyLiftFree::Result>();
+  result->free_pose = goal->door_pose;
+  result->is_free = false;
+  result->has_emergency = false;
+  result->reserved_flag = 0;
+  // A bad request changes nothing the node keeps: not the stored frame, not the hall depth.
+  if (!finitePose(door)) {
+    LOG_ERROR("NavGlobalPlanningServer::isFuzzyGlobalFree door_pose is not finite");
+    finishFuzzyCheck(*goal, result);
+    return;
+  }
   if (!goal->lift_inner_frame.points.empty()) {
     storeLiftInnerFrame(goal->lift_inner_frame.points);
   }
   if (liftInnerFrame().empty()) {
     LOG_ERROR("NavGlobalPlanningServer::isFuzzyGlobalFree receive no lift_inner_frame");
   }
-  result->free_pose = goal->door_pose;
-  result->is_free = false;
-  result->has_emergency = false;
-  result->reserved_flag = 0;
 
   const auto planner = findPlanner(goal->planner_name);
   if (!planner) {
@@ -118,41 +139,25 @@ void NavGlobalPlanningServer::isFuzzyGlobalFree() {
     finishFuzzyCheck(*goal, result);
     return;
   }
-  if (lift_polygon_.size() < kLiftPolygonValues) {
-    LOG_ERROR("NavGlobalPlanningServer::isFuzzyGlobalFree lift_polygon holds {} values, {} needed",
-              lift_polygon_.size(), kLiftPolygonValues);
+  if (!prepareLiftFrame(*goal, door, *result)) {
     finishFuzzyCheck(*goal, result);
     return;
   }
-  resetLiftFrame();
-  if (goal->planner_name == kLiftOutKey) {
-    placeWaitingArea(door);
-  } else {
-    local_gridmap_->getMultiGridMap()->updateMap();
-    lift_frame_.polygon.points = liftInnerFrame();
-    if (lift_frame_.polygon.points.size() < kLiftCorners) {
-      LOG_ERROR(
-          "NavGlobalPlanningServer::isFuzzyGlobalFree lift_inner_frame holds {} points, {} needed",
-          lift_frame_.polygon.points.size(), kLiftCorners);
-      finishFuzzyCheck(*goal, result);
-      return;
-    }
-    result->has_emergency =
-        path_product_->existEmergencyPatients(lift_frame_.polygon, local_gridmap_);
-    if (result->has_emergency) {
-      finishFuzzyCheck(*goal, result);
-      return;
-    }
-  }
 
   geometry_msgs::msg::PoseStamped robot_pose;
-  if (!global_gridmap_->getCostmapROS()->getRobotPose(robot_pose)) {
+  if (!readRobotPose(robot_pose)) {
+    // The map origin is no stand-in for the robot: it would deepen every later hall for good.
     LOG_ERROR("NavGlobalPlanningServer::isFuzzyGlobalFree getRobotPose Failed!");
-    robot_pose = geometry_msgs::msg::PoseStamped();
+    finishFuzzyCheck(*goal, result);
+    return;
   }
   geometry_msgs::msg::PoseStamped free_pose = door;
   const geometry_msgs::msg::Polygon hall =
       planner->getLiftHallFrame(lift_frame_.polygon, robot_pose, door);
+  if (hall.points.empty()) {
+    finishFuzzyCheck(*goal, result);
+    return;
+  }
   publishCheckAreas(hall, goal->planner_name == kLiftKey, goal->resize_flag);
 
   global_gridmap_->waitForCostmap();
@@ -168,16 +173,51 @@ void NavGlobalPlanningServer::isFuzzyGlobalFree() {
   finishFuzzyCheck(*goal, result);
 }
 
-// The corners of the waiting area from "lift_polygon"; a corner beyond the fourth is dropped.
+// The lift frame the check searches into: the waiting area set out from "lift_polygon" on the way
+// out, the stored car on the way in (unless an emergency patient rides in it). False when there is
+// none to search into.
+bool NavGlobalPlanningServer::prepareLiftFrame(const FuzzyLiftFree::Goal& goal,
+                                               geometry_msgs::msg::PoseStamped& door,
+                                               FuzzyLiftFree::Result& result) {
+  resetLiftFrame();
+  if (goal.planner_name == kLiftOutKey) {
+    // Only the way out reads the waiting area's corners.
+    if (lift_polygon_.size() < kLiftPolygonValues) {
+      LOG_ERROR_FROM(
+          kFuzzyCheck,
+          "NavGlobalPlanningServer::isFuzzyGlobalFree lift_polygon holds {} values, {} needed",
+          lift_polygon_.size(), kLiftPolygonValues);
+      return false;
+    }
+    placeWaitingArea(door);
+    return true;
+  }
+  local_gridmap_->getMultiGridMap()->updateMap();
+  lift_frame_.polygon.points = liftInnerFrame();
+  if (lift_frame_.polygon.points.size() < kLiftCorners) {
+    LOG_ERROR_FROM(
+        kFuzzyCheck,
+        "NavGlobalPlanningServer::isFuzzyGlobalFree lift_inner_frame holds {} points, {} needed",
+        lift_frame_.polygon.points.size(), kLiftCorners);
+    return false;
+  }
+  result.has_emergency = path_product_->existEmergencyPatients(lift_frame_.polygon, local_gridmap_);
+  return !result.has_emergency;
+}
+
+// The four corners of the waiting area that "lift_polygon" gives; a corner beyond the fourth is
+// dropped, one it does not give keeps what it held ((0, 0) when added). The way in replaces all
+// four by the stored car.
 void NavGlobalPlanningServer::resetLiftFrame() {
   lift_frame_.polygon.points.resize(kLiftCorners);
   lift_frame_.header.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
   lift_frame_.header.frame_id = "map";
   for (size_t k = 0; k < kLiftCorners; ++k) {
-    lift_frame_.polygon.points[k].x =
-        static_cast<float>(lift_polygon_[kFirstWaitingCorner + 2 * k]);
-    lift_frame_.polygon.points[k].y =
-        static_cast<float>(lift_polygon_[kFirstWaitingCorner + 2 * k + 1]);
+    const size_t x = kFirstWaitingCorner + 2 * k;
+    if (x + 1 < lift_polygon_.size()) {
+      lift_frame_.polygon.points[k].x = static_cast<float>(lift_polygon_[x]);
+      lift_frame_.polygon.points[k].y = static_cast<float>(lift_polygon_[x + 1]);
+    }
   }
 }
 

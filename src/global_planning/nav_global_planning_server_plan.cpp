@@ -15,6 +15,8 @@ namespace planning {
 
 namespace {
 
+// The failure lines belong to the plan computation, whichever helper writes them.
+constexpr char kComputePlan[] = "computePlan";
 constexpr int16_t kLiftInMode = 100;
 constexpr int16_t kLiftOutMode = 101;
 // Goals of this mode get their goal poses back in the result.
@@ -119,7 +121,7 @@ bool NavGlobalPlanningServer::runPlanner(NavGlobalPlanning& planner,
 int32_t NavGlobalPlanningServer::failureCode(const NavGlobalPlanning& planner, bool planned,
                                              const MultiPaths& paths) {
   if (planned && !paths.paths.empty()) {
-    LOG_ERROR("computePlan: the last path of the plan holds no pose");
+    LOG_ERROR_FROM(kComputePlan, "computePlan: the last path of the plan holds no pose");
     return kGlobalPlanFailed;
   }
   const int32_t code = planner.getErrorCode();
@@ -186,7 +188,7 @@ bool NavGlobalPlanningServer::smoothPaths(MultiPaths& paths) {
 }
 
 void NavGlobalPlanningServer::failGoal(const GlobalPlanning::Goal& goal, int32_t error_code) {
-  LOG_ERROR("computePlan failed: error code is {}", error_code);
+  LOG_ERROR_FROM(kComputePlan, "computePlan failed: error code is {}", error_code);
   countFailure();
   terminateGoal(goal, error_code);
 }
@@ -207,7 +209,8 @@ void NavGlobalPlanningServer::terminateGoal(const GlobalPlanning::Goal& goal, in
 
 void NavGlobalPlanningServer::countFailure() {
   ++failure_count_;
-  LOG_INFO("----------GlobalPlanning retry times is {}----------", failure_count_);
+  LOG_INFO_FROM(kComputePlan, "----------GlobalPlanning retry times is {}----------",
+                failure_count_);
   if (failure_count_ >= kFailuresBeforeReport) {
     Diagnosis::getInstance().DataStatusReport(GLOBAL_PLANNING_FAILURE, 1);
     diagnosis_reported_ = 1;

@@ -42,6 +42,8 @@ class ObservedServer : public Server {
   using Server::Server;
 
   void occupyWorker(std::function<void()> task) { this->thread_pool_.enqueue(std::move(task)); }
+  // What the executor serves for this server.
+  rclcpp_action::Server<Count>::SharedPtr actionServer() { return this->action_server_; }
 };
 
 // A task that stays in its body until the test lets it go.
@@ -651,6 +653,32 @@ TEST_F(ActionServer, DestroyingTheServerWaitsForTheRunningGoal) {
   EXPECT_EQ(resultOf(second).code, rclcpp_action::ResultCode::ABORTED);
   EXPECT_EQ(script_.executed(), (std::vector<int>{1}));
   EXPECT_EQ(frameCount(Level::Warn, "Stopping the thread per request."), 1u);
+}
+
+// The executor takes a goal request, has the server accept it and answers the client before it
+// hands the goal over; the server may be destroyed in between. Here the answer is held until the
+// server is gone.
+TEST_F(ActionServer, AGoalAcceptedWhileTheServerGoesIsEndedWithoutRunning) {
+  configureAndActivate();
+  const auto endpoint = node_->server()->actionServer();
+  const auto answering = script_.extraGate(100);
+  auto goal = std::make_shared<Count::Goal>();
+  goal->order = 1;
+  rclcpp_action::GoalUUID uuid{};
+  uuid[0] = 7;
+  endpoint->receive_goal_request(uuid, goal,
+                                 [answering](bool, const rclcpp::Time &) { answering->enter(); });
+  answering->waitEntered();
+  node_->dropServer();
+
+  std::promise<int8_t> status;
+  endpoint->receive_result_request(
+      uuid, [&status](int8_t ended, Count::Result::SharedPtr) { status.set_value(ended); });
+  answering->release();
+  auto ended = status.get_future();
+  ASSERT_EQ(ended.wait_for(kPatience), std::future_status::ready);
+  EXPECT_EQ(ended.get(), action_msgs::msg::GoalStatus::STATUS_ABORTED);
+  EXPECT_TRUE(script_.executed().empty());
 }
 
 }  // namespace

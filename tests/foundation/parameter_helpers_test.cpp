@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "log_capture.hpp"
+#include "rclcpp/exceptions.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 
@@ -75,6 +78,29 @@ TEST(DeclareAndGetParameter, ANameDeclaredWithAnotherTypeThrowsToTheCaller) {
 TEST(DeclareAndGetParameter, AnOutsideValueOfAnotherTypeIsRefusedAtDeclaration) {
   const auto node = makeNode({rclcpp::Parameter("fuzzy_range", std::string("wide"))});
   EXPECT_ANY_THROW(declareAndGetParameter(node, "fuzzy_range", 0.6));
+}
+
+// An int cannot hold every integer parameter: such a value must fail the read, not be wrapped
+// into another number (4294967297 would read as 1).
+TEST(DeclareAndGetParameter, AnIntegerAnIntCannotHoldFailsNamingTheParameter) {
+  const auto log = foundation_test::captureLog();
+  log->clear();
+  const auto node = makeNode({rclcpp::Parameter("retries", int64_t{4294967297}),
+                              rclcpp::Parameter("depth", int64_t{-2147483649})});
+  EXPECT_THROW(declareAndGetParameter(node, "retries", 3),
+               rclcpp::exceptions::InvalidParameterValueException);
+  EXPECT_THROW(declareAndGetParameter(node, "depth", 3),
+               rclcpp::exceptions::InvalidParameterValueException);
+  const auto texts = log->texts();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].substr(4),
+            "[ERROR] parameter \"retries\" is 4294967297, outside "
+            "-2147483648 to 2147483647");
+
+  // The bounds are the caller's to narrow further.
+  EXPECT_EQ(narrowIntegerParameter("result_service_qos_depth", 0, 0), 0);
+  EXPECT_THROW(narrowIntegerParameter("result_service_qos_depth", -1, 0),
+               rclcpp::exceptions::InvalidParameterValueException);
 }
 
 }  // namespace

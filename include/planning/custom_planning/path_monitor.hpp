@@ -38,14 +38,27 @@ class PathMonitorProbe;
  *
  * The monitor only refers to its node weakly: the node owns the monitor, and
  * the monitor's subscriptions, timers and tf thread go with it. All callbacks
- * run in the node's default callback group, so none overlaps another.
+ * run in the node's default callback group, so none overlaps another; they
+ * hold the monitor weakly, so that a configure replacing it from another
+ * thread waits for no callback and frees none under it.
  */
-class PathMonitor {
+class PathMonitor : public std::enable_shared_from_this<PathMonitor> {
+  // Only create() builds a monitor: its callbacks need it owned by a shared pointer.
+  struct ConstructionKey {
+    explicit ConstructionKey() = default;
+  };
+
  public:
   /// Error code of a reported anomaly.
   static constexpr int kAbnormalPathErrorCode = 101100034;
 
-  explicit PathMonitor(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node);
+  /// Reads the parameters, sets up tf, and then starts the subscriptions and the tick. Throws
+  /// std::invalid_argument when the node is gone.
+  static std::shared_ptr<PathMonitor> create(
+      const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node);
+
+  /// Everything but the subscriptions and the timers; reached through create() only.
+  PathMonitor(ConstructionKey key, const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node);
   PathMonitor(const PathMonitor &) = delete;
   PathMonitor &operator=(const PathMonitor &) = delete;
 
@@ -76,6 +89,7 @@ class PathMonitor {
   friend class testing::PathMonitorProbe;
 
   void declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node);
+  void startListening(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node);
   void clearPathHistories();
   rclcpp::Time now() const;
   void requestRecording(const std::string &style);

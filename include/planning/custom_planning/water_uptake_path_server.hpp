@@ -37,7 +37,12 @@ class WaterUptakePathServerProbe;
  * Requests are served one at a time in the server's own mutually exclusive
  * callback group; nothing else touches the images between requests.
  */
-class WaterUptakePathServer {
+class WaterUptakePathServer : public std::enable_shared_from_this<WaterUptakePathServer> {
+  // Only create() builds a server: a server not owned by a shared pointer could offer no service.
+  struct ConstructionKey {
+    explicit ConstructionKey() = default;
+  };
+
  public:
   using WaterUptakePath = vantrell_protocol::srv::WaterUptakePath;
   using UptakePathCase = custom_planning::UptakePathCase;
@@ -45,8 +50,15 @@ class WaterUptakePathServer {
   /// Error code of a request without a zone.
   static constexpr int kZoneMissingErrorCode = 101100010;
 
-  /// Declares and reads the "water_uptake_path_server." parameters and brings up the service.
-  explicit WaterUptakePathServer(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node);
+  /// Declares and reads the "water_uptake_path_server." parameters, subscribes to the costmap,
+  /// sets up tf and the debug publishers, and then offers the service. Throws
+  /// std::invalid_argument when the node is gone.
+  static std::shared_ptr<WaterUptakePathServer> create(
+      const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node);
+
+  /// Everything but the service; reached through create() only.
+  WaterUptakePathServer(ConstructionKey key,
+                        const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node);
 
   void waterUptakePathCallback(std::shared_ptr<WaterUptakePath::Request> request,
                                std::shared_ptr<WaterUptakePath::Response> response);
@@ -83,6 +95,7 @@ class WaterUptakePathServer {
   friend class testing::WaterUptakePathServerProbe;
 
   void declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node);
+  void offerService();
   void buildFreeMap();
   bool zoneContour(const geometry_msgs::msg::Polygon& zone, std::vector<cv::Point>& contour) const;
   void publishPolygon(

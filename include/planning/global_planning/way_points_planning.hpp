@@ -15,8 +15,13 @@ class WayPointsPlanning final : public NavGlobalPlanning {
   WayPointsPlanning(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                     std::shared_ptr<GridMapROS> global_map);
 
+  /// Fails (101100007) for a waypoint off the global map and for a path too long to hold.
   bool makePlan(const std::vector<geometry_msgs::msg::PoseStamped>& goals,
                 vantrell_nav2_protocol::msg::MultiPaths& paths) override;
+
+ private:
+  /// False, with a WARN naming the first one, when a waypoint lies off the global map.
+  bool waypointsOnMap(const std::vector<geometry_msgs::msg::PoseStamped>& goals) const;
 };
 
 }  // namespace planning

@@ -1,6 +1,7 @@
 #include "planning/global_planning/global_astar_goal_zone_planning.hpp"
 
 #include <climits>
+#include <cmath>
 #include <mutex>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -27,15 +28,27 @@ cv::Mat drawFreeImage(const vantrell_nav2_gridmap::MultiGridMap& grid, unsigned 
   return free_image;
 }
 
+// Whether a coordinate lies within [origin, origin + cells * resolution). NaN, infinities and
+// values like 1e30 fail here, before a conversion to a cell, which is not defined for them.
+bool withinMap(double value, double origin, unsigned int cells, double resolution) {
+  return std::isfinite(value) && value >= origin &&
+         value < origin + static_cast<double>(cells) * resolution;
+}
+
 // The zone outline in cells; points off the map are left out rather than guessed.
 std::vector<cv::Point> zoneOutlineInCells(const std::vector<geometry_msgs::msg::Point32>& zone,
                                           const nav2_costmap_2d::Costmap2D& costmap) {
   std::vector<cv::Point> outline;
   outline.reserve(zone.size());
+  const double resolution = costmap.getResolution();
   for (const auto& point : zone) {
+    const double x = static_cast<double>(point.x);
+    const double y = static_cast<double>(point.y);
     unsigned int mx = 0;
     unsigned int my = 0;
-    if (costmap.worldToMap(static_cast<double>(point.x), static_cast<double>(point.y), mx, my)) {
+    if (withinMap(x, costmap.getOriginX(), costmap.getSizeInCellsX(), resolution) &&
+        withinMap(y, costmap.getOriginY(), costmap.getSizeInCellsY(), resolution) &&
+        costmap.worldToMap(x, y, mx, my)) {
       outline.emplace_back(static_cast<int>(mx), static_cast<int>(my));
     }
   }

@@ -35,13 +35,18 @@ geometry_msgs::msg::Polygon NavGlobalPlanning::getLiftHallFrame(
   const geometry_msgs::msg::Point32& p3 = lift.points[3];
 
   // `first` is the robot, `second` the goal at the door. Remembering the farthest robot keeps
-  // the hall deep enough for a robot that still has to come from there.
+  // the hall deep enough for a robot that still has to come from there; a distance that is not
+  // a number must not take the remembered one's place.
   const auto& robot = first.pose.position;
   const auto& goal = second.pose.position;
-  max_robot_goal_distance_ =
-      std::max(std::hypot(robot.x - goal.x, robot.y - goal.y), max_robot_goal_distance_);
-  const double depth = 0.5 * sideLength(p2, p3) + max_robot_goal_distance_ + kHallMargin;
+  const double distance = std::hypot(robot.x - goal.x, robot.y - goal.y);
   const double heading = tf2::getYaw(second.pose.orientation);
+  if (!std::isfinite(distance) || !std::isfinite(heading)) {
+    LOG_ERROR("NavGlobalPlanning::getLiftHallFrame needs finite poses");
+    return geometry_msgs::msg::Polygon();
+  }
+  max_robot_goal_distance_ = std::max(distance, max_robot_goal_distance_);
+  const double depth = 0.5 * sideLength(p2, p3) + max_robot_goal_distance_ + kHallMargin;
   const double overhang = std::max(kHallMargin, 0.5 * sideLength(p0, p3));
 
   const geometry_msgs::msg::Point32 e3 =

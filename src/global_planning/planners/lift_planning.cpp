@@ -80,13 +80,15 @@ bool floodConnectiveArea(const vantrell_nav2_gridmap::GridMapROS& grid_map,
   const auto grid = grid_map.getMultiGridMap();
   nav2_costmap_2d::Costmap2D* const costmap = grid ? grid->getCostmap() : nullptr;
   if (costmap == nullptr) {
-    LOG_ERROR("{}::connectiveAreaSearch has no grid map to search", rules.owner);
+    LOG_ERROR_FROM("connectiveAreaSearch", "{}::connectiveAreaSearch has no grid map to search",
+                   rules.owner);
     return false;
   }
   unsigned int start_x = 0;
   unsigned int start_y = 0;
   if (!costmap->worldToMap(start.pose.position.x, start.pose.position.y, start_x, start_y)) {
-    LOG_ERROR("{}::connectiveAreaSearch worldToMap failed!", rules.owner);
+    LOG_ERROR_FROM("connectiveAreaSearch", "{}::connectiveAreaSearch worldToMap failed!",
+                   rules.owner);
     return false;
   }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
 namespace planning {
 
@@ -30,7 +31,7 @@ NavGlobalPlanning::NavGlobalPlanning(const std::weak_ptr<rclcpp_lifecycle::Lifec
              safe_cost_, fuzzy_range_);
     return;
   }
-  safe_cost_ = static_cast<int>(locked->get_parameter("safe_cost").as_int());
+  safe_cost_ = narrowIntegerParameter("safe_cost", locked->get_parameter("safe_cost").as_int());
   fuzzy_range_ = locked->get_parameter("fuzzy_range").as_double();
 }
 

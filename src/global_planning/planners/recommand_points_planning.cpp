@@ -5,6 +5,13 @@
 
 namespace planning {
 
+namespace {
+
+// The lines of choosing and showing the goal belong to the plan, whichever helper writes them.
+constexpr char kMakePlan[] = "makePlan";
+
+}  // namespace
+
 RecommandPointsPlanning::RecommandPointsPlanning(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
     std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map)
@@ -64,7 +71,8 @@ int RecommandPointsPlanning::chooseGoal(
   int chosen = -1;
   for (size_t i = 0; i < goals.size(); ++i) {
     const auto& position = goals[i].pose.position;
-    LOG_INFO(
+    LOG_INFO_FROM(
+        kMakePlan,
         "RecommandPointsPlanning::makePlan Receive recommend point index: {}, position: ({}, {})",
         i, position.x, position.y);
     if (chosen >= 0) {
@@ -72,8 +80,10 @@ int RecommandPointsPlanning::chooseGoal(
     }
     if (collision_checker_->isCollisionFreePose(nav_2d_utils::poseToPose2D(goals[i].pose), true)) {
       chosen = static_cast<int>(i);
-      LOG_INFO("RecommandPointsPlanning::makePlan selected point index: {}, position: ({}, {})", i,
-               position.x, position.y);
+      LOG_INFO_FROM(
+          kMakePlan,
+          "RecommandPointsPlanning::makePlan selected point index: {}, position: ({}, {})", i,
+          position.x, position.y);
     }
   }
   return chosen;
@@ -83,7 +93,7 @@ void RecommandPointsPlanning::publishGoals(
     const geometry_msgs::msg::PoseStamped& chosen,
     const vantrell_nav2_protocol::msg::MultiPaths& paths) const {
   if (origin_goal_pub_) {
-    LOG_INFO("RecommandPointsPlanning::makePlane publish origin goal posture");
+    LOG_INFO_FROM(kMakePlan, "RecommandPointsPlanning::makePlane publish origin goal posture");
     origin_goal_pub_->publish(chosen);
   }
   if (!global_goal_pub_) {
@@ -94,7 +104,7 @@ void RecommandPointsPlanning::publishGoals(
     // Nothing marks where the path ends; the plan itself stands.
     return;
   }
-  LOG_INFO("RecommandPointsPlanning::makePlane publish global goal posture");
+  LOG_INFO_FROM(kMakePlan, "RecommandPointsPlanning::makePlane publish global goal posture");
   global_goal_pub_->publish(*path_end);
 }
 

@@ -46,7 +46,7 @@ ContourManager::ContourManager(std::weak_ptr<rclcpp_lifecycle::LifecycleNode> no
     coverage_edge_trace_ =
         std::make_unique<vantrell_trace::TraceMat>(zone_gridmap_, "coverage_edge_mat");
   }
-  const double resolution = zone_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
+  const double resolution = zoneResolution();
   minimum_cleaning_area_ /= resolution * resolution;
   logSettings();
   image_processing_ = std::make_shared<ImageProcessing>();
@@ -122,6 +122,11 @@ void ContourManager::readParameters(
   node.get_parameter("judge_surround_area_offset", judge_surround_area_offset_);
   node.get_parameter("try_count", try_count_);
   node.get_parameter("try_planner_points_count", try_planner_points_count_);
+  // The approach search tries every (poses / count)-th pose: a count below 1 defines no step.
+  if (try_planner_points_count_ < 1) {
+    LOG_WARN("try_planner_points_count {} is below 1: 1 is used", try_planner_points_count_);
+    try_planner_points_count_ = 1;
+  }
   node.get_parameter("small_areas_threshold", small_areas_threshold_);
   node.get_parameter("connectivity_threshold", connectivity_threshold_);
   node.get_parameter("predicted_efficiency", predicted_efficiency_);
@@ -145,6 +150,10 @@ std::shared_ptr<ContourManager::OccupancyGridPublisher> ContourManager::makeActi
   // Active at once: the images are published whatever the node's lifecycle state.
   publisher->on_activate();
   return publisher;
+}
+
+double ContourManager::zoneResolution() const {
+  return zone_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
 }
 
 void ContourManager::setLocalPlanner(std::shared_ptr<AstarPlanner> planner) {

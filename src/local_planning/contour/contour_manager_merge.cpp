@@ -1,12 +1,11 @@
 // Merging re-extracted regions into the contour manager's list.
-#include <atomic>
 #include <chrono>
-#include <fstream>
 #include <limits>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <sstream>
 #include <string>
 
+#include "contour_snapshot.hpp"
 #include "logger/logger.hpp"
 #include "planning/local_planning/contour/contour_manager.hpp"
 
@@ -18,14 +17,6 @@ namespace {
 constexpr double kOverlapMargin = 0.5;
 // A merge slower than this is reported, in milliseconds.
 constexpr int64_t kSlowMergeMs = 50;
-constexpr char kOverlapSnapshotDir[] = "/home/vantrell/moraquin/images1/";
-
-// Numbers the overlap snapshots for the life of the process.
-int nextOverlapSnapshot() {
-  static std::atomic<int> counter{0};
-  return counter++;
-}
-
 // The outline simplified for the overlap test, with its area (cells^2).
 struct Approximation {
   std::vector<cv::Point> points;
@@ -64,7 +55,7 @@ bool ContourManager::intersectOrContain(const double& a1, const double& a2,
   }
   o1 = largest;
   o2 = smallest;
-  const double resolution = zone_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
+  const double resolution = zoneResolution();
   return largest >= 0.0 && smallest >= -(kOverlapMargin / resolution);
 }
 
@@ -134,18 +125,12 @@ void ContourManager::updateContourInfoVecAndSort(std::vector<ContourInfo>& new_r
 }
 
 void ContourManager::writeOverlapSnapshot(const cv::Mat& picture, double o1, double o2) const {
-  const std::string stem = kOverlapSnapshotDir + std::to_string(nextOverlapSnapshot()) + "_dst2";
-  {
-    std::ofstream text(stem + ".txt", std::ios::out | std::ios::trunc);
-    text << o1 << std::endl << o2 << std::endl;
-  }
-  cv::Mat flipped;
-  cv::flip(picture, flipped, 0);
-  // A snapshot is a debugging aid: a missing directory must not stop the merge.
-  try {
-    cv::imwrite(stem + ".jpg", flipped);
-  } catch (const cv::Exception&) {
-  }
+  std::ostringstream text;
+  text << o1 << std::endl << o2 << std::endl;
+  const int number = contour_detail::nextSnapshotNumber(contour_detail::SnapshotSeries::kOverlaps);
+  contour_detail::writeSnapshot("updateContourInfoVecAndSort",
+                                snapshot_root_ + "images1/" + std::to_string(number) + "_dst2",
+                                picture, text.str());
 }
 
 }  // namespace planning

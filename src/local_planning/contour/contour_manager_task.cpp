@@ -76,7 +76,7 @@ bool ContourManager::rePlanCleanPath() {
   }
   // Measured against the zone's outline, not the region's.
   const double d = signedDistance(zone_infos_[current_zone_index_].points, robot_cell_);
-  const double resolution = zone_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
+  const double resolution = zoneResolution();
   if (std::fabs(d) * resolution <= distance_to_contour_threshold_) {
     reached_contour_ = true;
     return true;
@@ -157,7 +157,7 @@ void ContourManager::calRemaningContoursAreaAndtime(double& area, double& time) 
       cells += cv::contourArea(info.points, false);
     }
   }
-  const double resolution = zone_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
+  const double resolution = zoneResolution();
   area = cells * resolution * resolution;
   if (predicted_efficiency_ != 0.0) {
     time = area / (predicted_efficiency_ / 3600.0);

@@ -70,11 +70,11 @@ size_t nearestPose(const PoseStamped& robot, const std::vector<PoseStamped>& pos
 // Walks the path from its second pose, summing segment lengths, until `range`
 // is passed (false) or a pose's cell is `blocked` (true: `index` is the pose
 // before it, `distance` the length up to it). A pose off the map ends the walk
-// with true and leaves both untouched.
+// with true and leaves both untouched. Its records name `operation`, the caller.
 template <typename Blocked>
-bool walkToFirstBlocked(const BaseRobot& base_robot, const std::vector<PoseStamped>& poses,
-                        const path_geometry::MapView& view, double range, int& index,
-                        double& distance, Blocked blocked) {
+bool walkToFirstBlocked(const char* operation, const BaseRobot& base_robot,
+                        const std::vector<PoseStamped>& poses, const path_geometry::MapView& view,
+                        double range, int& index, double& distance, Blocked blocked) {
   double walked = 0.0;
   for (size_t i = 1; i < poses.size(); ++i) {
     walked += base_robot.calDistance(poses[i], poses[i - 1]);
@@ -84,13 +84,13 @@ bool walkToFirstBlocked(const BaseRobot& base_robot, const std::vector<PoseStamp
     unsigned int mx = 0;
     unsigned int my = 0;
     if (!view.toCell(poses[i], mx, my)) {
-      LOG_WARN("PathProduct::startLocalPlan worldToMap failed!!!");
+      LOG_WARN_FROM(operation, "PathProduct::startLocalPlan worldToMap failed!!!");
       return true;
     }
     if (blocked(mx, my)) {
       distance = walked;
       index = static_cast<int>(i) - 1;
-      LOG_DEBUG("There is obstacle in the front!!!");
+      LOG_DEBUG_FROM(operation, "There is obstacle in the front!!!");
       return true;
     }
   }
@@ -224,7 +224,7 @@ bool PathProduct::startLocalPlan(const nav_msgs::msg::Path& path,
     return false;
   }
   return walkToFirstBlocked(
-      base_robot_, poses, view, range, index, distance,
+      "startLocalPlan", base_robot_, poses, view, range, index, distance,
       [&view](unsigned int mx, unsigned int my) { return view.grid->inDanger(mx, my, 0); });
 }
 
@@ -253,8 +253,8 @@ bool PathProduct::startLocalPlanWithMorphology(
         obstacle_image.cols, obstacle_image.rows, size_x, size_y);
     return false;
   }
-  return walkToFirstBlocked(base_robot_, poses, view, range, index, distance,
-                            [&obstacle_image](unsigned int mx, unsigned int my) {
+  return walkToFirstBlocked("startLocalPlanWithMorphology", base_robot_, poses, view, range, index,
+                            distance, [&obstacle_image](unsigned int mx, unsigned int my) {
                               return obstacle_image.ptr<unsigned char>(static_cast<int>(my))[mx] ==
                                      0;
                             });

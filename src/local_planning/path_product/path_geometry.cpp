@@ -37,13 +37,14 @@ double headingBetween(const geometry_msgs::msg::PoseStamped& a,
 bool openMap(const std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>& grid_map,
              const char* operation, MapView& view) {
   if (!grid_map) {
-    LOG_ERROR("PathProduct::{} no grid map given", operation);
+    LOG_ERROR_FROM(operation, "PathProduct::{} no grid map given", operation);
     return false;
   }
   view.grid = grid_map->getMultiGridMap();
   view.costmap = view.grid ? view.grid->getCostmap() : nullptr;
   if (view.costmap == nullptr) {
-    LOG_ERROR("PathProduct::{} the grid map {} has no costmap", operation, grid_map->get_name());
+    LOG_ERROR_FROM(operation, "PathProduct::{} the grid map {} has no costmap", operation,
+                   grid_map->get_name());
     return false;
   }
   return true;

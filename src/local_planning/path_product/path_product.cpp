@@ -31,6 +31,18 @@ void orientAlongPath(std::vector<PoseStamped>& poses) {
   poses[m - 1].pose.orientation = poses[m - 2].pose.orientation;
 }
 
+// Whether `added` more poses fit into a filled path that holds `held` already.
+bool fitsFilledPath(size_t held, double added) {
+  if (held <= PathProduct::kMaxFilledPoses &&
+      added <= static_cast<double>(PathProduct::kMaxFilledPoses - held)) {
+    return true;
+  }
+  LOG_WARN_FROM("fillPath",
+                "PathProduct::fillPath a gap needs {} more poses, a path holds at most {}", added,
+                PathProduct::kMaxFilledPoses);
+  return false;
+}
+
 // A pose of the resampled path between the input poses: unstamped, unheaded.
 PoseStamped resampledPose(double x, double y) {
   PoseStamped pose;
@@ -139,6 +151,10 @@ bool PathProduct::fillPath(const nav_msgs::msg::Path& in, double step,
     }
     // An infinite segment cannot be split; it keeps its two ends.
     if (std::isfinite(dx) && std::isfinite(dy)) {
+      const double needed = std::hypot(dx, dy) / step;
+      if (!fitsFilledPath(out.poses.size() + added.size(), needed)) {
+        return false;
+      }
       const double yaw = std::atan2(dy, dx);
       const double c = std::cos(yaw);
       const double s = std::sin(yaw);
@@ -183,6 +199,9 @@ bool PathProduct::fillPath(const std::vector<PoseStamped>& in, double min_gap, d
     const double ex = in[i].pose.position.x - p.pose.position.x;
     const double ey = in[i].pose.position.y - p.pose.position.y;
     const double d = std::sqrt(ex * ex + ey * ey);
+    if (d > max_gap && !fitsFilledPath(filled.size(), std::ceil(d / max_gap))) {
+      return false;
+    }
     int segments = 0;
     if (d > max_gap && path_geometry::truncatedCount(std::ceil(d / max_gap), segments)) {
       const double unit = 1.0 / segments;

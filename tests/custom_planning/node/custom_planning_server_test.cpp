@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "foundation/log_capture.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
+#include "rclcpp/executors/multi_threaded_executor.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_testing/manual_clock.hpp"
@@ -117,6 +122,13 @@ TEST_F(CustomPlanningServerTest, ConfigureBringsUpTheServiceAndTheMonitor) {
   EXPECT_TRUE(serviceAnswers());
   EXPECT_EQ(helper_->count_subscribers("/cmd_vel"), 1u);
   EXPECT_EQ(logged(kActivateLine), 0);
+  // The server's constructor writes its parameter lines, whichever helper does the work.
+  const auto records = log_->records();
+  const auto parameters = std::find_if(records.begin(), records.end(), [](const auto& record) {
+    return record.text.find(" task_finish_path_len_ is :8") != std::string::npos;
+  });
+  ASSERT_NE(parameters, records.end());
+  EXPECT_EQ(parameters->function, "WaterUptakePathServer");
   // The monitor works before activation.
   EXPECT_TRUE(monitorReports());
 }
@@ -222,6 +234,75 @@ TEST_F(CustomPlanningServerTest, DroppingANodeWithAWaitingRecordingRequest) {
   EXPECT_TRUE(watch.expired());
   clock_->advance(std::chrono::minutes(2));
   executor_.spin_some();
+}
+
+// A host may configure the node from its own thread while an executor spins it on others (the
+// demo host does). Velocity commands and water-uptake requests keep arriving all the while: none
+// may meet a monitor or a service whose state is not set yet.
+TEST_F(CustomPlanningServerTest, ConfigureFromAnotherThreadWhileTrafficArrives) {
+  executor_.remove_node(node_->get_node_base_interface());
+  executor_.remove_node(helper_);
+  rclcpp::executors::MultiThreadedExecutor spinning(rclcpp::ExecutorOptions(), 3);
+  spinning.add_node(helper_);
+  spinning.add_node(node_->get_node_base_interface());
+  std::exception_ptr spin_error;
+  std::thread spinner([&spinning, &spin_error] {
+    try {
+      spinning.spin();
+    } catch (...) {
+      spin_error = std::current_exception();
+    }
+  });
+  std::atomic<bool> stop{false};
+  std::atomic<int> answered{0};
+  std::thread traffic([this, &stop, &answered] {
+    // Without a zone the service answers at once.
+    const auto request = std::make_shared<WaterUptakePath::Request>();
+    geometry_msgs::msg::Twist twist;
+    twist.linear.x = 0.1;
+    while (!stop) {
+      cmd_vel_pub_->publish(twist);
+      if (client_->service_is_ready()) {
+        client_->async_send_request(
+            request, [&answered](rclcpp::Client<WaterUptakePath>::SharedFuture) { ++answered; });
+      }
+    }
+  });
+
+  for (int cycle = 0; cycle < 20; ++cycle) {
+    EXPECT_EQ(node_->configure().id(), State::PRIMARY_STATE_INACTIVE);
+    EXPECT_EQ(node_->cleanup().id(), State::PRIMARY_STATE_UNCONFIGURED);
+  }
+  EXPECT_EQ(node_->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  stop = true;
+  traffic.join();
+  spinning.cancel();
+  spinner.join();
+  spinning.remove_node(node_->get_node_base_interface());
+  spinning.remove_node(helper_);
+  executor_.add_node(helper_);
+  executor_.add_node(node_->get_node_base_interface());
+
+  EXPECT_FALSE(spin_error);
+  EXPECT_GT(answered.load(), 0);
+  EXPECT_EQ(helper_->count_subscribers("/cmd_vel"), 1u);
+}
+
+// An integer parameter an int cannot hold fails configure, naming it, instead of being wrapped
+// (4294967296 samples would read as 0, then as 1).
+TEST_F(CustomPlanningServerTest, AnIntegerParameterOutOfRangeFailsConfigure) {
+  executor_.remove_node(node_->get_node_base_interface());
+  rclcpp::NodeOptions options;
+  options.append_parameter_override("path_monitor_server.vel_history_size", int64_t{4294967296});
+  node_ = std::make_shared<CustomPlanningServer>(options);
+  executor_.add_node(node_->get_node_base_interface());
+  CallbackReturn code = CallbackReturn::SUCCESS;
+  node_->configure(code);
+  EXPECT_EQ(code, CallbackReturn::ERROR);
+  EXPECT_EQ(logged("[ERROR] parameter \"path_monitor_server.vel_history_size\" is 4294967296, "
+                   "outside -2147483648 to 2147483647"),
+            1);
+  EXPECT_EQ(helper_->count_subscribers("/cmd_vel"), 0u);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ class PathMonitorTest : public ::testing::Test {
     rclcpp::NodeOptions options;
     options.parameter_overrides(overrides);
     auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>("path_monitor_test", options);
-    monitor_ = std::make_shared<PathMonitor>(node);
+    monitor_ = PathMonitor::create(node);
     probe_ = std::make_unique<PathMonitorProbe>(*monitor_);
     node_ = node;
     executor_.add_node(node_->get_node_base_interface());

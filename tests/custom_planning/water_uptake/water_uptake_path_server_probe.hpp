@@ -28,6 +28,7 @@ class WaterUptakePathServerProbe {
   }
 
   const cv::Mat &freeMap() const { return server_.free_map_; }
+  cv::Mat &zoneMap() const { return server_.zone_map_; }
 
  private:
   WaterUptakePathServer &server_;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/log_capture.hpp"
@@ -140,7 +141,7 @@ class WaterUptakeServiceTest : public ::testing::Test {
     rclcpp::NodeOptions options;
     options.parameter_overrides(overrides);
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("water_uptake_test", options);
-    server_ = std::make_shared<WaterUptakePathServer>(node_);
+    server_ = WaterUptakePathServer::create(node_);
     probe_ = std::make_unique<WaterUptakePathServerProbe>(*server_);
     executor_.add_node(node_->get_node_base_interface());
     client_ = helper_->create_client<WaterUptakePath>(
@@ -595,6 +596,45 @@ TEST(CornerToCell, ClampsCornersIntoTheCostmap) {
                                                    costmap, mx, my));
   EXPECT_FALSE(
       WaterUptakePathServer::cornerToCell({1.0f, 1.0f}, nav2_costmap_2d::Costmap2D(), mx, my));
+}
+
+// Deactivate or cleanup releases the server while a request may be running on another executor
+// thread: the request keeps the server until it has answered.
+TEST_F(WaterUptakeServiceTest, ARequestRunningWhenTheServerIsReleasedStillAnswers) {
+  startServer();
+  publishCostmap(Grid{100, 100});
+  // No robot pose yet: the request waits up to a second for one, with the server released
+  // meanwhile.
+  auto request = std::make_shared<WaterUptakePath::Request>();
+  request->zone_polygons = {square(1.0, 1.0, 4.0, 4.0)};
+  auto pending = client_->async_send_request(request);
+  std::thread spinner(
+      [this, &pending] { executor_.spin_until_future_complete(pending.future, kPatience); });
+  for (int i = 0; i < 30000 && logged("zone_polygons_ points size is 4") == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::weak_ptr<WaterUptakePathServer> watch = server_;
+  probe_.reset();
+  server_.reset();
+  spinner.join();
+
+  ASSERT_EQ(pending.future.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+  EXPECT_TRUE(pending.future.get()->path.empty());
+  EXPECT_EQ(logged("[WaterUptakePathServer] failed to get robot pose"), 1);
+  EXPECT_TRUE(watch.expired());
+}
+
+// What a request throws is its failure: an empty answer and an ERROR naming it, never an
+// exception out of the executor. Here the zone image no longer matches the costmap's size.
+TEST_F(WaterUptakeServiceTest, ARequestThatThrowsIsAnsweredEmpty) {
+  startServer();
+  publishCostmap(Grid{100, 100});
+  placeRobot(0.5, 0.5);
+  const std::vector<Polygon> zones{square(1.0, 1.0, 4.0, 4.0)};
+  ASSERT_EQ(call(zones).size(), 5u);
+  probe_->zoneMap() = cv::Mat::zeros(3, 7, CV_8UC1);
+  EXPECT_TRUE(call(zones).empty());
+  EXPECT_EQ(logged("[ERROR] [WaterUptakePathServer] request failed: "), 1);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -100,8 +101,9 @@ TEST_F(LiftChecks, TargetOffTheMapIsNeverFree) {
   EXPECT_TRUE(logged(*log_, "[ERROR] NavGlobalPlanningServer::isGlobalFree worldToMap Failed!"));
 }
 
-TEST_F(LiftChecks, MissingRobotPoseTestsTheFootprintAtTheOrigin) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+TEST_F(LiftChecks, WithoutARobotPoseTheFootprintIsNotContained) {
+  // A car around the map origin, where a footprint at the default pose would lie.
+  ASSERT_TRUE(fuzzy(liftGoal("lift", box(-1.0, -1.0, 1.0, 1.0))).succeeded());
   vantrell_nav2_gridmap::testing::removeRobotPose(*global_map_);
   const auto reply = isFree(poseAt(4.0, 6.0));
   ASSERT_TRUE(reply.succeeded());
@@ -339,31 +341,110 @@ TEST_F(LiftChecks, AnUnknownPlannerIsRefusedAndNotAddedToTheTable) {
   EXPECT_TRUE(markers().empty());
 }
 
-TEST_F(LiftNodeTest, WithoutALiftPolygonEveryLiftCheckIsRefused) {
+// Only the way out reads "lift_polygon"; the way in takes its car from the goal.
+TEST_F(LiftNodeTest, ADefaultNodeChecksALiftCarButCannotSetOutTheWaitingArea) {
   startNode(rclcpp::NodeOptions());
   placeRobot("hall_centre", M_PI / 2.0);
-  for (const std::string name : {"lift", "lift_out"}) {
-    const auto goal = liftGoal(name, carFrame());
-    const auto reply = fuzzy(goal);
-    ASSERT_TRUE(reply.succeeded()) << name;
-    EXPECT_FALSE(reply.result->is_free);
-    EXPECT_FALSE(reply.result->has_emergency);
-    EXPECT_EQ(reply.result->free_pose, goal.door_pose);
-  }
+  const auto in = fuzzy(liftGoal("lift", carFrame()));
+  ASSERT_TRUE(in.succeeded());
+  EXPECT_TRUE(in.result->is_free);
+  EXPECT_GE(in.result->free_pose.pose.position.y, 5.8);
+  ASSERT_EQ(tap_->check_area.size(), 1u);
+  EXPECT_EQ(tap_->check_area[0].polygon, carFrame());
+
+  const auto goal = liftGoal("lift_out", carFrame());
+  const auto out = fuzzy(goal);
+  ASSERT_TRUE(out.succeeded());
+  EXPECT_FALSE(out.result->is_free);
+  EXPECT_FALSE(out.result->has_emergency);
+  EXPECT_EQ(out.result->free_pose, goal.door_pose);
   EXPECT_TRUE(logged(*log_,
                      "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree lift_polygon "
                      "holds 0 values, 10 needed"));
-  // Only the way in raises the event.
-  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 1u);
-  EXPECT_TRUE(tap_->check_area.empty());
-  EXPECT_TRUE(tap_->check_lift_area.empty());
-  EXPECT_TRUE(markers().empty());
+  EXPECT_TRUE(robotEvents().empty());
+  EXPECT_EQ(tap_->check_area.size(), 1u);
+  EXPECT_EQ(markers().size(), 1u);
 
   // The frame that came with the goals is kept for the other checks all the same.
   placeRobot("car_centre", M_PI / 2.0);
   const auto reply = isFree(poseAt(4.0, 6.0));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_TRUE(reply.result->is_contained);
+}
+
+// Without the robot there is no hall to build: the map origin standing in for it would make the
+// hall, and every later one, deeper for good.
+TEST_F(LiftChecks, WithoutARobotPoseNeitherWayIsFreeAndTheHallKeepsItsDepth) {
+  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  vantrell_nav2_gridmap::testing::removeRobotPose(*global_map_);
+  for (const std::string name : {"lift", "lift_out"}) {
+    SCOPED_TRACE(name);
+    const auto goal = liftGoal(name, carFrame());
+    const auto reply = fuzzy(goal);
+    ASSERT_TRUE(reply.succeeded());
+    EXPECT_FALSE(reply.result->is_free);
+    EXPECT_EQ(reply.result->free_pose, goal.door_pose);
+  }
+  EXPECT_TRUE(
+      logged(*log_, "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree getRobotPose Failed!"));
+  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 1u);
+  EXPECT_EQ(tap_->check_area.size(), 1u);
+  EXPECT_EQ(markers().size(), 1u);
+
+  placeRobot("hall_centre", M_PI / 2.0);
+  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_EQ(tap_->check_lift_area.size(), 4u);
+  EXPECT_NEAR(tap_->check_lift_area[2].polygon.points[1].y, 2.275, 1e-4);
+}
+
+// A pose that is not a number is a bad request: refused before anything is kept from it.
+TEST_F(LiftChecks, NonFinitePosesAreRefusedAndLeaveNothingBehind) {
+  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const std::string name : {"lift", "lift_out"}) {
+    auto goal = liftGoal(name, box(0.0, 0.0, 1.0, 1.0));
+    goal.door_pose.pose.position.x = nan;
+    goal.door_pose.pose.orientation.z = inf;
+    const auto reply = fuzzy(goal);
+    ASSERT_TRUE(reply.succeeded()) << name;
+    EXPECT_FALSE(reply.result->is_free) << name;
+  }
+  EXPECT_TRUE(
+      logged(*log_, "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree door_pose is not finite"));
+
+  log_->clear();
+  placeRobot(nan, 3.0, M_PI / 2.0);
+  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  EXPECT_TRUE(
+      logged(*log_, "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree getRobotPose Failed!"));
+  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 2u);
+
+  // The stored car is still the first goal's, the hall as deep as the first one made it.
+  placeRobot("hall_centre", M_PI / 2.0);
+  const auto reply = fuzzy(liftGoal("lift", Polygon()));
+  ASSERT_TRUE(reply.succeeded());
+  EXPECT_TRUE(reply.result->is_free);
+  ASSERT_EQ(tap_->check_area.size(), 2u);
+  EXPECT_EQ(tap_->check_area[1].polygon, carFrame());
+  ASSERT_EQ(tap_->check_lift_area.size(), 4u);
+  EXPECT_NEAR(tap_->check_lift_area[2].polygon.points[1].y, 2.275, 1e-4);
+}
+
+// Records name the operation that writes them, and their source from the project root.
+TEST_F(LiftChecks, RecordsNameTheCheckThatWroteThemAndTheirSourceFromTheProjectRoot) {
+  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  vantrell_nav2_gridmap::testing::removeRobotPose(*global_map_);
+  log_->clear();
+  ASSERT_TRUE(isFree(poseAt(4.0, 6.0)).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal("lift", Polygon(), false)).succeeded());
+  const auto records = log_->records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].function, "isGlobalFree");
+  EXPECT_EQ(records[1].function, "isFuzzyGlobalFree");
+  for (const auto& record : records) {
+    EXPECT_EQ(record.file, "./src/global_planning/nav_global_planning_server_lift.cpp");
+  }
 }
 
 }  // namespace

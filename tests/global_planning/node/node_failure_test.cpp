@@ -2,7 +2,9 @@
 // events for failed lift plans and diagnosis reports for runs of failed goals.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "nav2_smoother/testing/smoother_faults.hpp"
@@ -267,6 +269,45 @@ TEST_F(NodeFailure, CancelAskedWhilePlanningEndsOnlyAFailedGoalCanceled) {
   const auto reply = task_manager_->waitFor(goal);
   ASSERT_TRUE(reply.canceled());
   EXPECT_EQ(reply.result->error_code, kPlanFailed);
+}
+
+// A goal whose road throws (here: runs out of memory) is this node's failure, with its code: left
+// to the action server it would end with a default result, whose code 0 reads as success.
+TEST_F(NodeFailure, AGoalWhoseRoadThrowsFailsWithTheNodesCode) {
+  ScriptedPlanner::Script script;
+  script.out_of_memory = true;
+  planner_->setScript(script);
+  expectCleanAbort(planScripted(3, 44), kPlanFailed, 3, 44);
+  EXPECT_EQ(log_->count("[ERROR] computePlan failed: std::bad_alloc, error code is 101100007"), 1U);
+  EXPECT_EQ(log_->count("[ERROR]"), 1U);
+  EXPECT_EQ(node_->failureCount(), 1);
+
+  // The lift check answers not free, with the code.
+  node_->putPlanner("lift", planner_);
+  FuzzyLiftFree::Goal lift;
+  lift.planner_name = "lift";
+  lift.door_pose = poseAt(map_, "centre", M_PI / 2.0);
+  lift.door_pose.pose.position.y += 0.5;
+  const auto& door = lift.door_pose.pose.position;
+  for (const auto& corner : {std::make_pair(-0.5, 0.0), std::make_pair(0.5, 0.0),
+                             std::make_pair(0.5, 1.0), std::make_pair(-0.5, 1.0)}) {
+    geometry_msgs::msg::Point32 point;
+    point.x = static_cast<float>(door.x + corner.first);
+    point.y = static_cast<float>(door.y + corner.second);
+    lift.lift_inner_frame.points.push_back(point);
+  }
+  const auto reply = task_manager_->call<FuzzyLiftFree>("is_fuzzy_global_free", lift);
+  ASSERT_TRUE(reply.aborted());
+  EXPECT_FALSE(reply.result->is_free);
+  EXPECT_EQ(reply.result->error_code, kPlanFailed);
+  EXPECT_EQ(reply.result->free_pose, lift.door_pose);
+  EXPECT_EQ(
+      log_->count("[ERROR] isFuzzyGlobalFree failed: std::bad_alloc, error code is 101100007"), 1U);
+
+  // Both actions carry on.
+  succeedNextPlans();
+  EXPECT_TRUE(planScripted().succeeded());
+  EXPECT_TRUE(task_manager_->call<FuzzyLiftFree>("is_fuzzy_global_free", lift).succeeded());
 }
 
 }  // namespace

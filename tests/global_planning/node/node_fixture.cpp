@@ -39,6 +39,9 @@ bool ScriptedPlanner::makePlan(const std::vector<PoseStamped>& goals,
   std::lock_guard<std::mutex> lock(mutex_);
   ++calls_;
   goals_seen_ = goals;
+  if (script_.out_of_memory) {
+    throw std::bad_alloc();
+  }
   if (!script_.answer) {
     error_code_ = script_.error_code;
     return false;
@@ -53,6 +56,18 @@ bool ScriptedPlanner::makePlan(const std::vector<PoseStamped>& goals,
     paths.paths.push_back(path);
   }
   return true;
+}
+
+bool ScriptedPlanner::connectiveAreaSearch(const PoseStamped& /*start*/, const PoseStamped& goal,
+                                           PoseStamped& result,
+                                           const geometry_msgs::msg::Polygon& /*search_area*/,
+                                           const geometry_msgs::msg::Polygon& /*target_area*/) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (script_.out_of_memory) {
+    throw std::bad_alloc();
+  }
+  result = goal;
+  return script_.answer;
 }
 
 void ScriptedPlanner::setScript(const Script& script) {

@@ -50,7 +50,8 @@ class ObservedNode : public planning::NavGlobalPlanningServer {
 };
 
 // A planner whose answer the test sets: what makePlan returns, how many straight paths it gives
-// and how many poses the last one holds, and the error code it leaves on failure.
+// and how many poses the last one holds, and the error code it leaves on failure; or that its
+// plan and its lift search run out of memory.
 class ScriptedPlanner final : public planning::NavGlobalPlanning {
  public:
   struct Script {
@@ -58,6 +59,7 @@ class ScriptedPlanner final : public planning::NavGlobalPlanning {
     int paths{1};
     int last_path_poses{20};
     int32_t error_code{0};
+    bool out_of_memory{false};
   };
 
   ScriptedPlanner(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
@@ -65,6 +67,9 @@ class ScriptedPlanner final : public planning::NavGlobalPlanning {
 
   bool makePlan(const std::vector<PoseStamped>& goals,
                 vantrell_nav2_protocol::msg::MultiPaths& paths) override;
+  bool connectiveAreaSearch(const PoseStamped& start, const PoseStamped& goal, PoseStamped& result,
+                            const geometry_msgs::msg::Polygon& search_area,
+                            const geometry_msgs::msg::Polygon& target_area) override;
 
   void setScript(const Script& script);
   // The next makePlan stays in its body until release(); waitUntilHeld() returns once it is

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -182,6 +183,30 @@ TEST_F(NodeLifecycle, ParameterOfTheWrongTypeFailsConfigureWithoutACrash) {
   CallbackReturn code = CallbackReturn::SUCCESS;
   node_->configure(code);
   EXPECT_EQ(code, CallbackReturn::ERROR);
+}
+
+// An integer parameter narrowed into a 32-bit member (or a size) must not wrap: -1 would become a
+// huge result history, 4294967297 s one second.
+TEST_F(NodeLifecycle, IntegerParametersOutOfRangeFailConfigureNamingTheParameter) {
+  struct Case {
+    std::string name;
+    int64_t value;
+  };
+  for (const Case& bad :
+       {Case{"result_service_qos_depth", -1}, Case{"result_timeout_seconds", 4294967297},
+        Case{"result_timeout_seconds", -2}, Case{"safe_cost", 4294967296}}) {
+    SCOPED_TRACE(bad.name + " = " + std::to_string(bad.value));
+    log_->clear();
+    rclcpp::NodeOptions options;
+    options.append_parameter_override(bad.name, bad.value);
+    buildNode(test_support::drawEmptyRoom(), options);
+    CallbackReturn code = CallbackReturn::SUCCESS;
+    node_->configure(code);
+    EXPECT_EQ(code, CallbackReturn::ERROR);
+    EXPECT_EQ(log_->count("[ERROR] parameter \"" + bad.name + "\" is " + std::to_string(bad.value) +
+                          ", outside "),
+              1U);
+  }
 }
 
 TEST(NodeConstruction, MissingGridMapIsRefused) {

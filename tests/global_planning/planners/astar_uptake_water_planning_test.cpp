@@ -143,5 +143,23 @@ TEST_F(UptakeWaterTest, MissingPoseGoalsOrEngineFailWithoutSearching) {
   EXPECT_EQ(AstarPlannerProbe::lastCall(*engine_).calls, 0u);
 }
 
+// A retry the engine answers with true but no path ends the retries: the goal has failed.
+TEST_F(UptakeWaterTest, ARetryFoundWithoutAPathEndsTheRetriesAsAFailure) {
+  int searches = 0;
+  AstarPlannerProbe::script(
+      *engine_,
+      [&searches](const auto&, const auto&, const auto&,
+                  vantrell_nav2_protocol::msg::MultiPaths& paths) -> std::optional<bool> {
+        paths.paths.clear();
+        return ++searches >= 3;
+      });
+  auto planner = makePlanner(1.0);
+  vantrell_nav2_protocol::msg::MultiPaths paths;
+  EXPECT_FALSE(planner->makePlan({pose(9.0, 1.0)}, paths));
+  EXPECT_EQ(searches, 3);
+  EXPECT_EQ(planner->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(linesStartingWith(log_->lines(), kTryHead).size(), 4u);
+  EXPECT_EQ(log_->lines().back().text, "global planner failed:9, 1, error code is 101100007");
+}
 }  // namespace
 }  // namespace global_planners_test

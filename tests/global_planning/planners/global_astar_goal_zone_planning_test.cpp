@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -147,6 +148,31 @@ TEST_F(GoalZoneTest, ZonePointsOffTheMapAreSkippedAndTooFewLeftFail) {
                               "------>Global Astar Goal Zone Planning can't find best final point")
                 .size(),
             1u);
+  EXPECT_EQ(AstarPlannerProbe::lastCall(*engine_).calls, 1u);
+}
+
+// A corner that is no number, or too far for one (1e30), tells nothing about the zone: skipped
+// like one off the map, whatever the costmap would make of it as a cell.
+TEST_F(GoalZoneTest, CornersThatAreNoNumberAreSkippedLikeThoseOffTheMap) {
+  build(freeRows(40, 40));
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  ASSERT_TRUE(
+      planInto({point32(1.0, 1.0), point32(2.0, 1.0), point32(2.0, 2.0), point32(nan, 1.5)}));
+  EXPECT_GT(searchedGoal().pose.position.x, searchedGoal().pose.position.y);
+
+  for (const auto& far :
+       {point32(1e30, 1.5), point32(1.5, 1e30), point32(-inf, 1.5), point32(1.5, nan)}) {
+    SCOPED_TRACE(std::to_string(far.x) + ", " + std::to_string(far.y));
+    planner_->setErrorCode(0);
+    log_->clear();
+    EXPECT_FALSE(planInto({point32(1.0, 1.0), point32(2.0, 1.0), point32(nan, inf), far}));
+    EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+    EXPECT_EQ(
+        linesStartingWith(log_->lines(), "------>Global Astar Goal Zone Planning can't find best")
+            .size(),
+        1u);
+  }
   EXPECT_EQ(AstarPlannerProbe::lastCall(*engine_).calls, 1u);
 }
 

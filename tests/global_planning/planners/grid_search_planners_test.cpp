@@ -193,5 +193,28 @@ TEST_F(LocalAndGlobalTest, MissingPoseGoalsOrEnginesFailWithoutSearching) {
   EXPECT_TRUE(paths.paths.empty());
 }
 
+// An engine may answer true and still leave no path: that is a failed search, never a plan.
+TEST_F(LocalAndGlobalTest, ASearchThatFindsNoPathIsAFailure) {
+  AstarPlanning planner(makeNode(), open_map_);
+  auto engine = engineOn(open_map_);
+  answerTrueWithoutAPath(*engine);
+  planner.setGlobalPlanner(engine);
+  vantrell_nav2_protocol::msg::MultiPaths paths;
+  EXPECT_FALSE(planner.makePlan({pose(3.0, 1.0)}, paths));
+  EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+  EXPECT_EQ(log_->lines().back().text, "global planner failed, error code is 101100007");
+
+  // A local engine answering so settles it: the global map is not asked.
+  build(open_map_, open_map_);
+  answerTrueWithoutAPath(*local_engine_);
+  log_->clear();
+  EXPECT_FALSE(planner_->makePlan({pose(3.0, 1.0)}, paths));
+  EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(AstarPlannerProbe::lastCall(*local_engine_).calls, 1u);
+  EXPECT_EQ(AstarPlannerProbe::lastCall(*global_engine_).calls, 0u);
+  const auto lines = log_->lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].text, "global planner failed, error code is 101100007");
+}
 }  // namespace
 }  // namespace global_planners_test

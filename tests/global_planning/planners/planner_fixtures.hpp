@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <opencv2/core.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,17 @@ inline std::vector<uint8_t> recordBytes(const AstarOptions& options) {
   std::vector<uint8_t> bytes(sizeof(options));
   std::memcpy(bytes.data(), &options, sizeof(options));
   return bytes;
+}
+
+// An engine that answers every search with "found" and no path at all.
+inline void answerTrueWithoutAPath(AstarPlanner& engine) {
+  AstarPlannerProbe::script(
+      engine,
+      [](const auto&, const auto&, const auto&,
+         vantrell_nav2_protocol::msg::MultiPaths& paths) -> std::optional<bool> {
+        paths.paths.clear();
+        return true;
+      });
 }
 
 // ---- the node and the planners ------------------------------------------------------------

@@ -243,5 +243,18 @@ TEST(RecommandPointsGoalPosture, IsTheLastPoseOfTheFirstPathInTheMapFrame) {
   EXPECT_EQ(posture->pose, end.pose);
 }
 
+TEST_F(RecommandPointsTest, ASearchFoundWithoutAPathSetsTheCodeAndShowsNothing) {
+  answerTrueWithoutAPath(*engine_);
+  auto planner = makePlanner();
+  vantrell_nav2_protocol::msg::MultiPaths paths;
+  EXPECT_FALSE(planner->makePlan({pose(1.0, 2.5)}, paths));
+  EXPECT_EQ(planner->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(log_->lines().back().text,
+            "global planner failed search_res: true, paths_msg.paths.size(): 0, error code is "
+            "101100007");
+  receive();
+  EXPECT_TRUE(origin_.empty());
+  EXPECT_TRUE(global_.empty());
+}
 }  // namespace
 }  // namespace global_planners_test

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "planner_fixtures.hpp"
@@ -118,6 +119,25 @@ TEST_F(WayPointsPlanningTest, NoRobotPoseFailsWithAWarningAndNoPath) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].level, "WARN");
   EXPECT_EQ(lines[0].text, "get the robot pose failed !!!!!");
+}
+
+// Like the searching planners, the waypoint planner plans on the global map only: a waypoint off
+// it (far off, or no number) is refused before the toolbox fills kilometres of path towards it.
+TEST_F(WayPointsPlanningTest, AWaypointOffTheGlobalMapIsRefused) {
+  WayPointsPlanning planner(makeNode(), map_);
+  for (const auto& far : {pose(1.0, 1e4), pose(-0.5, 1.0), pose(std::nan(""), 1.0)}) {
+    log_->clear();
+    vantrell_nav2_protocol::msg::MultiPaths paths;
+    EXPECT_FALSE(planner.makePlan({pose(1.0, 1.0), far, pose(1.0, 2.0)}, paths));
+    EXPECT_TRUE(paths.paths.empty());
+    EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+    const auto lines = log_->lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].level, "WARN");
+    EXPECT_EQ(lines[0].text.rfind("WayPointsPlanning waypoint 1 at (", 0), 0u) << lines[0].text;
+    EXPECT_NE(lines[0].text.find(") lies off the global map, error code is 101100007"),
+              std::string::npos);
+  }
 }
 
 }  // namespace

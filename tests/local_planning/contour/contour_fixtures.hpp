@@ -1,16 +1,24 @@
 #ifndef LOCAL_PLANNING__CONTOUR__CONTOUR_FIXTURES_HPP_
 #define LOCAL_PLANNING__CONTOUR__CONTOUR_FIXTURES_HPP_
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <memory>
 #include <opencv2/core.hpp>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "foundation/log_capture.hpp"
 #include "local_planning/path_product/grid_fixtures.hpp"
 #include "planning/local_planning/contour/contour_manager.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 
 namespace planning {
 
@@ -35,6 +43,21 @@ struct ContourManagerTestAccess {
       ContourManager& m) {
     return m.distance_map_pub_;
   }
+  // Snapshots go below this folder instead of the robot's.
+  static std::string& snapshotRoot(ContourManager& m) { return m.snapshot_root_; }
+  static std::chrono::system_clock::time_point& lastPlanTime(ContourManager& m) {
+    return m.last_plan_time_;
+  }
+  static std::chrono::system_clock::time_point& surroundedSince(ContourManager& m) {
+    return m.surrounded_start_time_;
+  }
+  static bool robotSurrounded(ContourManager& m) { return m.robot_surrounded_; }
+  static double& judgeSurroundArea(ContourManager& m) { return m.judge_surround_area_; }
+  static double& surroundTryTime(ContourManager& m) { return m.robot_surround_try_time_; }
+  static double& complexDensityWidth(ContourManager& m) { return m.complex_density_width_; }
+  static bool& useObstacleIdentify(ContourManager& m) { return m.use_obatacle_identify_; }
+  static int32_t tryPlannerPointsCount(ContourManager& m) { return m.try_planner_points_count_; }
+  static void trimHead(ContourManager& m, nav_msgs::msg::Path& path) { m.trimHeadAtRobot(path); }
 };
 
 }  // namespace planning
@@ -92,6 +115,90 @@ inline ContourInfo record(const std::string& uuid, double robot_distance, double
 inline std::vector<cv::Point> box(int x0, int y0, int x1, int y1) {
   return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
 }
+
+namespace gm = vantrell_nav2_gridmap::testing;
+
+// A fresh folder with the manager's three snapshot folders, removed with its contents.
+class SnapshotFolder {
+ public:
+  SnapshotFolder() {
+    static int made = 0;
+    root_ = std::filesystem::temp_directory_path() /
+            ("contour_snapshots_" + std::to_string(::getpid()) + "_" + std::to_string(made++));
+    for (const char* folder : {"images1", "images2", "images5"}) {
+      std::filesystem::create_directories(root_ / folder);
+    }
+  }
+  ~SnapshotFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+  SnapshotFolder(const SnapshotFolder&) = delete;
+  SnapshotFolder& operator=(const SnapshotFolder&) = delete;
+
+  // The root as the manager joins it: with a trailing separator.
+  std::string root() const { return root_.string() + "/"; }
+  // File names in one snapshot folder, sorted.
+  std::vector<std::string> files(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(root_ / folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path root_;
+};
+
+// The zone polygons a coverage goal hands over, in zone-map cells.
+inline std::shared_ptr<std::vector<std::vector<cv::Point>>> zoneList(
+    std::vector<std::vector<cv::Point>> polygons) {
+  return std::make_shared<std::vector<std::vector<cv::Point>>>(std::move(polygons));
+}
+
+// 80 x 60 walled cells of 0.05 m, cell (i, j) centred on (0.05 i, 0.05 j); the local map is
+// cells 20..59 x 10..49. Records go to a capture sink.
+class ManagerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    log_ = foundation_test::captureLog();
+    log_->clear();
+    const auto floor =
+        gm::occupancyGridFromDrawing(gm::drawingFromRows(walledRows(80, 60)), 0.05, -0.025, -0.025);
+    maps_ = gm::makeLocalNodeMaps(floor, cv::Rect(20, 10, 40, 40), pointRobotParams());
+  }
+
+  std::shared_ptr<planning::ContourManager> manager(
+      const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
+    return std::make_shared<planning::ContourManager>(node, maps_.global, maps_.local, maps_.zone,
+                                                      0.2);
+  }
+  std::shared_ptr<planning::ContourManager> manager(
+      const std::vector<rclcpp::Parameter>& overrides = {}) {
+    node_ = makeNode("contour_manager_test", overrides);
+    return manager(node_);
+  }
+
+  void placeRobotOnCell(double x, double y) { gm::placeRobot(maps_, x * 0.05, y * 0.05, 0.0); }
+
+  bool logged(const std::string& text) const {
+    const auto texts = log_->texts();
+    return std::any_of(texts.begin(), texts.end(),
+                       [&](const std::string& line) { return line.find(text) != line.npos; });
+  }
+  size_t countLogged(const std::string& text) const {
+    const auto texts = log_->texts();
+    return static_cast<size_t>(
+        std::count_if(texts.begin(), texts.end(),
+                      [&](const std::string& line) { return line.find(text) != line.npos; }));
+  }
+
+  std::shared_ptr<foundation_test::CaptureSink> log_;
+  gm::LocalNodeMaps maps_;
+  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
+};
 
 inline std::vector<std::string> uuidsOf(const std::vector<ContourInfo>& infos) {
   std::vector<std::string> uuids;

@@ -17,48 +17,10 @@
 namespace contour_test {
 namespace {
 
-namespace gm = vantrell_nav2_gridmap::testing;
 using Access = planning::ContourManagerTestAccess;
 using planning::ContourManager;
 
-// 80 x 60 walled cells of 0.05 m, cell (i, j) centred on (0.05 i, 0.05 j); the local map is
-// cells 20..59 x 10..49.
-class ManagerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
-    const auto floor =
-        gm::occupancyGridFromDrawing(gm::drawingFromRows(walledRows(80, 60)), 0.05, -0.025, -0.025);
-    maps_ = gm::makeLocalNodeMaps(floor, cv::Rect(20, 10, 40, 40), pointRobotParams());
-  }
-
-  std::shared_ptr<ContourManager> manager(
-      const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
-    return std::make_shared<ContourManager>(node, maps_.global, maps_.local, maps_.zone, 0.2);
-  }
-  std::shared_ptr<ContourManager> manager(const std::vector<rclcpp::Parameter>& overrides = {}) {
-    node_ = makeNode("contour_manager_test", overrides);
-    return manager(node_);
-  }
-
-  void placeRobotOnCell(double x, double y) { gm::placeRobot(maps_, x * 0.05, y * 0.05, 0.0); }
-
-  bool logged(const std::string& text) const {
-    const auto texts = log_->texts();
-    return std::any_of(texts.begin(), texts.end(),
-                       [&](const std::string& line) { return line.find(text) != line.npos; });
-  }
-
-  std::shared_ptr<foundation_test::CaptureSink> log_;
-  gm::LocalNodeMaps maps_;
-  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
-};
-
-std::shared_ptr<std::vector<std::vector<cv::Point>>> zoneList(
-    std::vector<std::vector<cv::Point>> polygons) {
-  return std::make_shared<std::vector<std::vector<cv::Point>>>(std::move(polygons));
-}
+using ManagerTest = ManagerFixture;
 
 TEST_F(ManagerTest, DeclaresItsNamesInOrderSoASecondManagerFails) {
   std::vector<std::string> names;
@@ -333,7 +295,8 @@ TEST_F(ManagerTest, MergeReplacesAppendsAndFinishesTheSmallerOfOverlappingRegion
       {{a, b}, -1, {at("N0", 50, 0)}, "A B"}};
   const auto contours = manager();
   Access::zoneImage(*contours) = cv::Mat::zeros(400, 400, CV_8UC1);
-  // Snapshots go to a fixed robot directory; missing here, the merge goes on.
+  const SnapshotFolder snapshots;
+  Access::snapshotRoot(*contours) = snapshots.root();
   for (const bool save : {false, true}) {
     Access::saveContourFile(*contours) = save;
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -348,6 +311,15 @@ TEST_F(ManagerTest, MergeReplacesAppendsAndFinishesTheSmallerOfOverlappingRegion
       EXPECT_EQ(after, expected) << "case " << i;
     }
   }
+  // Three merges found overlaps while saving: a text and a picture each.
+  EXPECT_EQ(snapshots.files("images1").size(), 6U);
+  // The robot's folder is missing here: the merge goes on, with one warning per snapshot.
+  Access::snapshotRoot(*contours) = snapshots.root() + "missing/";
+  auto [list, index, fresh, expected] = cases[1];
+  Access::contours(*contours) = list;
+  contours->updateContourInfoVecAndSort(fresh, index);
+  EXPECT_EQ(countLogged("[WARN] updateContourInfoVecAndSort: could not write the snapshot"), 1U);
+  EXPECT_EQ(Access::contours(*contours).size(), 3U);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "foundation/log_capture.hpp"
@@ -267,6 +268,24 @@ TEST_F(FillPathByGaps, RefusesTooFewPosesOrANonPositiveMaximumGap) {
   EXPECT_FALSE(product_.fillPath(in, 0.05, 0.0, out));
   EXPECT_FALSE(product_.fillPath(in, 0.05, -1.0, out));
   EXPECT_EQ(out, before);
+}
+
+// A gap of 1e7 m at 0.1 m would be a hundred million poses: refused, not allocated.
+TEST_F(FillPathByGaps, RefusesAGapNoPathCanHoldAndLeavesTheOutputAlone) {
+  std::vector<geometry_msgs::msg::PoseStamped> out = pathOf({{7.0, 7.0}}).poses;
+  const auto kept = out;
+  for (const double far : {1e7, std::numeric_limits<double>::infinity()}) {
+    SCOPED_TRACE(far);
+    EXPECT_FALSE(
+        product_.fillPath(pathOf({{0.0, 0.0}, {1.0, 0.0}, {far, 0.0}}).poses, 0.05, 0.1, out));
+    EXPECT_EQ(out, kept);
+  }
+  EXPECT_TRUE(path_product_test::logged(*log_, "a path holds at most 1000000"));
+  EXPECT_EQ(log_->records().back().function, "fillPath");
+
+  nav_msgs::msg::Path path = pathOf({{7.0, 7.0}});
+  EXPECT_FALSE(product_.fillPath(pathOf({{0.0, 0.0}, {0.0, 1e7}}), 0.1, path));
+  EXPECT_EQ(path.poses.size(), 1u);
 }
 
 TEST_F(FillPathByGaps, PathOverloadKeepsTheHeaderAndMayWorkInPlace) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <opencv2/core.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry_msgs/msg/polygon.hpp"
@@ -25,6 +26,8 @@
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 #include "vantrell_nav2_gridmap/gridmap_location_coverter.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
+#include "vantrell_nav2_protocol/msg/multi_paths.hpp"
+#include "vantrell_nav2_protocol/msg/path.hpp"
 #include "vantrell_trace/trace_mat.hpp"
 
 namespace planning {
@@ -47,6 +50,8 @@ class ContourManager {
  public:
   using OccupancyGridPublisher = rclcpp_lifecycle::LifecyclePublisher<nav_msgs::msg::OccupancyGrid>;
   using AstarPlanner = vantrell_nav2_planner::astar2::AstarPlanner;
+  using AstarNode = vantrell_nav2_planner::astar2::AstarNode;
+  using MultiPaths = vantrell_nav2_protocol::msg::MultiPaths;
 
   /**
    * Declares its 27 parameters plainly, so it must be the first to declare them on
@@ -115,6 +120,113 @@ class ContourManager {
   bool invalidContour(std::vector<cv::Point>& contour, double area, ContourType type) const;
 
   /**
+   * One planning cycle: enters the zones in order until one has a region, re-extracts
+   * the regions from the fresh coverage image and hands out, in `paths`, the approach
+   * and the cleaning path of the first region that can be reached, densified and
+   * trimmed to start near the robot. `paths` is left untouched when there is nothing
+   * to do; isFinished() then tells whether the task is over. With `dilate`, the
+   * current region is first grown into the free area around `seed` (zone-image cell,
+   * from detectContourHollow). Always true.
+   */
+  bool getContourPath(MultiPaths& paths, bool dilate, cv::Point seed);
+
+  /**
+   * The region pass of getContourPath: the current region first, then the others in
+   * the region order, until one yields a path that can be reached. Regions that are
+   * done, abandoned or swallowed leave the list. Always true.
+   */
+  bool fromContourGenerateGlobalPath(MultiPaths& paths, bool dilate, cv::Point seed);
+
+  /**
+   * Grows `image` (a region's image in zone-image cells) by the free, uncleaned
+   * cells of the region's zone connected to `seed`. False, image unchanged, when the
+   * seed lies off the image or is not such a cell.
+   */
+  bool findConnectedComponentsFree(cv::Mat& image, const ContourInfo& info, cv::Point seed);
+
+  /**
+   * Whether a zone-map cell lies beside region `info` (outline in zone-map cells):
+   * uncleaned and free in `coverage` (local-map cells), strictly outside the region
+   * and strictly inside its zone. A negative cell, or one that is not on the local
+   * map, is not free.
+   */
+  bool isFree(const cv::Point& cell, const ContourInfo& info, const cv::Mat& coverage);
+
+  /**
+   * The cleaning path of a region outline (zone-image cells): the outline walked once
+   * from its point nearest the robot, or, for a region narrower than 0.15 m, its
+   * centre line from the end nearer the robot. Poses in `map`'s frame, published as
+   * the contour path. True with `path` untouched for an empty outline; false when no
+   * path can be made.
+   */
+  bool contour2Path(const std::vector<cv::Point>& contour,
+                    const vantrell_nav2_gridmap::GridMapROS& map, nav_msgs::msg::Path& path);
+
+  /**
+   * Replaces `out` (a copy of `contour` on entry) by the centre line of a region
+   * narrower than 0.15 m, and sets `narrow`; a wider region keeps its outline. False
+   * for a degenerate outline, and for a centre line whose far end is within 0.5 m of
+   * a robot standing within 0.6 m of an obstacle.
+   */
+  bool generageArchedPath(const std::vector<cv::Point>& contour, std::vector<cv::Point>& out,
+                          bool& narrow);
+
+  /**
+   * `in` from its point nearest (x, y) (the first of equals): rotated when closed,
+   * with the points before it dropped otherwise. `out` may be `in`.
+   */
+  void reindexContour(const std::vector<cv::Point>& in, int x, int y, std::vector<cv::Point>& out,
+                      bool closed) const;
+
+  // The cells of the straight line from a to b, both included, one per step of the
+  // longer axis.
+  std::vector<cv::Point> interpolateLine(const cv::Point& a, const cv::Point& b) const;
+
+  /**
+   * Searches the approach from the robot to one of about "try_planner_points_count"
+   * poses of the contour path and puts it, followed by the contour path, into
+   * `paths`; a robot already at the path's start in free space gets the contour path
+   * alone. A failure counts against `info`, abandons it below 0.3 m^2 and abandons
+   * every region once no approach has succeeded for longer than
+   * "dynamic_coverage_planner_wait_time".
+   */
+  bool navigateToContour(const vantrell_nav2_protocol::msg::Path& contour_path, MultiPaths& paths,
+                         ContourInfo& info);
+
+  // n poses continuing the line from a through b beyond b, b - a apart.
+  std::vector<geometry_msgs::msg::PoseStamped> insertPointsOnLine(
+      const geometry_msgs::msg::PoseStamped& a, const geometry_msgs::msg::PoseStamped& b,
+      double unused, int n) const;
+
+  /**
+   * Looks for a free, uncleaned pocket beside the current region: four clear
+   * 9-cell normals in a row along its outline. `out`: a cell inside the pocket
+   * (zone-image cell), the seed for a dilated getContourPath.
+   */
+  bool detectContourHollow(cv::Point& out);
+
+  // Whether the grid search could explore less than "judge_surround_area" of the
+  // current zone's obstacle-free cells.
+  bool robotIsSurrounded(const std::vector<AstarNode*>& nodes) const;
+
+  // Starts the surrounded timer; once it has run longer than
+  // "robot_surround_try_time", abandons every region and stops it.
+  void traceRobotSurroundedState(const ContourInfo& current);
+
+  // Outline points (zone-image cells) within 0.4 m of an obstacle.
+  int obstacleCount(const std::vector<cv::Point>& contour) const;
+
+  // A small region, around the robot, whose whole outline runs along obstacles.
+  bool isObstacleContour(const ContourInfo& info);
+
+  /**
+   * Whether a region is a small or thin strip along obstacles, from its outline
+   * points near obstacles and its area (cells^2). An outline without length, or a
+   * zero "complex_density_width", gives false.
+   */
+  bool isNextToTheObstacle(int obstacle_count, double area, const std::vector<cv::Point>& contour);
+
+  /**
    * Puts the re-extraction of record `i` into the list: new record 0 replaces it,
    * the others are appended and the records after `i` re-sorted. Of a new record
    * and another record that overlap, the smaller approximated one is finished
@@ -159,6 +271,52 @@ class ContourManager {
   // Index of the active record whose uuid is current_contour_uuid_, or -1.
   int currentContourIndex() const;
   void writeOverlapSnapshot(const cv::Mat& picture, double o1, double o2) const;
+  double zoneResolution() const;
+
+  template <typename... Args>
+  void trace(const std::string& format, Args&&... args) const {
+    if (trace_logger_) {
+      trace_logger_->pub_debug(format, std::forward<Args>(args)...);
+    }
+  }
+
+  // Tracking.
+  bool zoneIndexValid(int32_t index) const;
+  void rebuildZoneImages(int32_t zone_index);
+  void enterNextZoneWithRegions();
+  // `out` = `image` inside the polygon, 0 elsewhere (all 0 for an empty polygon).
+  void maskByPolygon(const cv::Mat& image, const std::vector<cv::Point>& polygon, cv::Mat& out);
+  // Re-extracts record i (and its one inner region) into the list; its outline, or
+  // nothing when the region is gone.
+  std::vector<cv::Point> reextractRegion(size_t i, bool dilate, cv::Point seed);
+  // True when record i's path and approach went into `paths`.
+  bool planRegion(size_t i, const std::vector<cv::Point>& outline, MultiPaths& paths);
+  void densifyPaths(MultiPaths& paths) const;
+  void trimHeadAtRobot(nav_msgs::msg::Path& path) const;
+  void writeRegionSnapshot() const;
+  void showOnTrace(const std::unique_ptr<vantrell_trace::TraceMat>& trace_mat,
+                   const cv::Mat& image);
+
+  // Approach.
+  vantrell_nav2_planner::astar2::AstarOptions approachOptions() const;
+  bool searchApproach(const vantrell_nav2_protocol::msg::Path& contour_path,
+                      const vantrell_nav2_planner::astar2::AstarOptions& options,
+                      MultiPaths& paths);
+  void acceptApproach(const vantrell_nav2_protocol::msg::Path& contour_path, MultiPaths& paths);
+  void countApproachFailure(ContourInfo& info);
+  double obstacleDistanceAtRobot(const vantrell_nav2_gridmap::GridMapROS& map) const;
+  // False when the robot stands within 0.6 m of an obstacle and the line's far end
+  // within 0.5 m of it.
+  bool centreLineDrivable(double far_end_distance) const;
+
+  // Hollows and obstacles.
+  // The current region's outline in zone-map cells from its point nearest the robot, as
+  // far as the local map covers it.
+  std::vector<cv::Point> outlineOnLocalMap(const std::vector<cv::Point>& outline);
+  bool clearNormal(const std::vector<cv::Point>& outline, size_t i, const ContourInfo& region,
+                   cv::Point& end);
+  void writeObstacleSnapshot(bool strip, const std::vector<cv::Point>& contour,
+                             const std::string& text) const;
 
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> zone_gridmap_;
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> planning_gridmap_;
@@ -253,6 +411,11 @@ class ContourManager {
   cv::Mat obstacle_mat_;
   bool coverage_started_{false};
   geometry_msgs::msg::PoseStamped coverage_start_pose_;
+  // The opened local window of the last zone-image rebuild.
+  cv::Mat local_window_mat_;
+  // Parent of the "images1", "images2" and "images5" snapshot folders, which the
+  // robot's file system provides.
+  std::string snapshot_root_{"/home/vantrell/moraquin/"};
 };
 
 }  // namespace planning

@@ -183,6 +183,9 @@ bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start_pose,
                               const geometry_msgs::msg::PoseStamped& goal_pose,
                               const AstarOptions& options,
                               vantrell_nav2_protocol::msg::Path& path) {
+  if (const auto scripted = scriptedSearch(start_pose, goal_pose, options, path)) {
+    return *scripted;
+  }
   // The ends may be poses of the path about to be reset (a caller planning again along its
   // last path): keep them before the reset.
   const geometry_msgs::msg::PoseStamped start = start_pose;
@@ -253,6 +256,9 @@ bool AstarPlanner::searchPaths(const geometry_msgs::msg::PoseStamped& start,
                                const geometry_msgs::msg::PoseStamped& goal,
                                const AstarOptions& options,
                                vantrell_nav2_protocol::msg::MultiPaths& paths) {
+  if (const auto scripted = scriptedSearch(start, goal, options, paths)) {
+    return *scripted;
+  }
   paths.paths.clear();
   vantrell_nav2_protocol::msg::Path path;
   if (!searchPath(start, goal, options, path)) {

@@ -2,6 +2,7 @@
 #define VANTRELL_NAV2_PLANNER__ASTAR2__ASTAR_PLANNER_HPP_
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -55,6 +56,20 @@ class AstarPlanner {
  private:
   friend class AstarPlannerProbe;
 
+  /// Test hook (AstarPlannerProbe::script): answers whole searches in place of the engine;
+  /// nothing lets the real search run.
+  using SearchScript = std::function<std::optional<bool>(
+      const geometry_msgs::msg::PoseStamped&, const geometry_msgs::msg::PoseStamped&,
+      const AstarOptions&, vantrell_nav2_protocol::msg::MultiPaths&)>;
+  std::optional<bool> scriptedSearch(const geometry_msgs::msg::PoseStamped& start,
+                                     const geometry_msgs::msg::PoseStamped& goal,
+                                     const AstarOptions& options,
+                                     vantrell_nav2_protocol::msg::MultiPaths& paths);
+  std::optional<bool> scriptedSearch(const geometry_msgs::msg::PoseStamped& start,
+                                     const geometry_msgs::msg::PoseStamped& goal,
+                                     const AstarOptions& options,
+                                     vantrell_nav2_protocol::msg::Path& path);
+
   /// What the last call received and did, for diagnosis.
   struct CallRecord {
     std::size_t calls{0};
@@ -76,6 +91,7 @@ class AstarPlanner {
   std::unique_ptr<LandmarkKeeper> landmarks_ = std::make_unique<LandmarkKeeper>();
   mutable std::mutex record_mutex_;
   CallRecord record_;
+  SearchScript script_;  // guarded by record_mutex_
 };
 
 }  // namespace astar2

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
@@ -29,6 +30,19 @@ struct AstarCall {
 
 class AstarPlannerProbe {
  public:
+  /// What a script gets for each search of its engine: start, goal, options and the caller's
+  /// path set. It answers the search (the engine returns the answer, and searchPath hands out the
+  /// first path the script left in the set, or an empty path), or returns nothing to let the real
+  /// search run.
+  using SearchScript = AstarPlanner::SearchScript;
+
+  /// From now on `script` answers the searches of `engine` (an empty script ends that). Scripted
+  /// searches are recorded like real ones, with no expansions.
+  static void script(AstarPlanner& engine, SearchScript script) {
+    std::lock_guard<std::mutex> lock(engine.record_mutex_);
+    engine.script_ = std::move(script);
+  }
+
   /// The last call of `engine`; calls == 0 when it was never called.
   static AstarCall lastCall(const AstarPlanner& engine) {
     std::lock_guard<std::mutex> lock(engine.record_mutex_);

@@ -1,0 +1,183 @@
+// The local planner base: the end of a local path near its goal (fuzzy goal, extra goals), the
+// speed caps of a path and the mean smoothing of the coverage planners.
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+#include "geometry_msgs/msg/pose2_d.hpp"
+#include "logger/logger.hpp"
+#include "planning/local_planning/nav_local_planning.hpp"
+#include "tf2/utils.h"
+#include "vantrell_nav2_base_class/geometry_helpers.hpp"
+
+namespace planning {
+
+namespace {
+
+constexpr double kNoValue = std::numeric_limits<double>::max();
+// A non-precise goal is pruned only when the path ends this close to the goal pose.
+constexpr double kGoalNearPathEnd = 0.8;
+// A new request that starts this close to its goal has nothing to drive.
+constexpr double kStartAtGoal = 0.04;
+// Up to this many poses a path is all near its goal: the near-goal caps hold.
+constexpr std::size_t kNearGoalPoses = 4;
+
+}  // namespace
+
+void NavLocalPlanning::pathFuzzyPoint(Path& path, ControlState& state) {
+  PoseStamped robot;
+  const bool have_robot = getLocalRobotPose(robot);
+  auto& nav_path = path.nav_path;
+  LOG_INFO("[NavLocalPlanning::pathFuzzyPoint] input path length: {}", nav_path.poses.size());
+  double fuzzy = kNoValue;
+  if (goal_flags_[0] != 0) {
+    const bool reachable = pruningReachablePath(robot, nav_path, fuzzy);
+    LOG_INFO(
+        "local planning pathFuzzyPoint check status pruning_reachable_path: {}, fuzzy_distance: "
+        "{}, precise: {}",
+        reachable, fuzzy, precise_goal_reach_fuzzy_distance_);
+    if (reachable) {
+      state.finished = precise_goal_reach_fuzzy_distance_ >= fuzzy;
+    }
+    if (!state.finished) {
+      searchExtraGoals(nav_path, state, have_robot ? &robot : nullptr);
+    }
+  } else if (!nav_path.poses.empty() &&
+             base_robot_.calDistance(nav_path.poses.back(), goal_pose_) < kGoalNearPathEnd) {
+    pruningReachablePath(robot, nav_path, fuzzy);
+  }
+  if (have_robot) {
+    fuzzy = base_robot_.calDistance(robot, goal_pose_);
+    LOG_INFO(
+        "[NavLocalPlanning::pathFuzzyPoint] check info new_request: {}, fuzzy_distance: {}, "
+        "extra_goals.size(): {}",
+        new_request_, fuzzy, extra_goals_.size());
+    if (new_request_ && fuzzy <= kStartAtGoal && extra_goals_.empty()) {
+      LOG_INFO(
+          "[NavLocalPlanning::pathFuzzyPoint] start point for navigation is too close to "
+          "destination, finished");
+      state.too_close_to_goal = 1;
+    }
+  } else {
+    LOG_WARN(
+        "[NavLocalPlanning::pathFuzzyPoint] can not get the robot pose, the goal is not checked "
+        "against the robot");
+  }
+  new_request_ = false;
+}
+
+void NavLocalPlanning::searchExtraGoals(nav_msgs::msg::Path& path, ControlState& state,
+                                        const PoseStamped* robot) {
+  if (extra_goals_.empty()) {
+    return;
+  }
+  if (!path.poses.empty()) {
+    path.poses.pop_back();
+  }
+  const Collision::CollisionCheck::Footprint footprint =
+      local_gridmap_->getCostmapROS()->getRobotFootprint();
+  // Without the robot the goal can not be judged reached, and the substitute nearest the goal
+  // it stands in for is taken instead of the one nearest the robot.
+  const PoseStamped& reference = robot != nullptr ? *robot : goal_pose_;
+  std::size_t best = extra_goals_.size();
+  double best_distance = kNoValue;
+  for (std::size_t i = 0; i < extra_goals_.size(); ++i) {
+    const PoseStamped& goal = extra_goals_[i];
+    geometry_msgs::msg::Pose2D flat;
+    flat.x = goal.pose.position.x;
+    flat.y = goal.pose.position.y;
+    flat.theta = tf2::getYaw(goal.pose.orientation);
+    if (!collision_check_->isCollisionFreePose(flat, false, footprint)) {
+      continue;
+    }
+    const double d = base_robot_.calDistance(reference, goal);
+    if (robot != nullptr && !state.finished && precise_goal_reach_fuzzy_distance_ >= d) {
+      LOG_INFO("[NavLocalPlanning::pathFuzzyPoint] set control finished to true with extra goals");
+      state.finished = true;
+      best_distance = d;
+    }
+    if (d <= best_distance) {
+      best = i;
+      best_distance = d;
+    }
+  }
+  if (best == extra_goals_.size()) {
+    LOG_INFO("[NavLocalPlanning::pathFuzzyPoint] failed to reset goal for recommand position");
+    return;
+  }
+  LOG_INFO("[NavLocalPlanning::pathFuzzyPoint] get dream recommend point and iter = {}", best);
+  path.poses.push_back(extra_goals_[best]);
+}
+
+geometry_msgs::msg::Twist NavLocalPlanning::setSpeedLimit(Path& path) {
+  geometry_msgs::msg::Twist limit;
+  const auto& poses = path.nav_path.poses;
+  if (poses.empty()) {
+    return limit;
+  }
+  double linear = kNoValue;
+  double angular = kNoValue;
+  double min_distance = kNoValue;
+  const auto grid = local_gridmap_->getMultiGridMap();
+  const auto* costmap = grid ? grid->getCostmap() : nullptr;
+  for (const auto& pose : poses) {
+    unsigned int mx = 0;
+    unsigned int my = 0;
+    if (costmap != nullptr &&
+        costmap->worldToMap(pose.pose.position.x, pose.pose.position.y, mx, my)) {
+      min_distance = std::min(min_distance, grid->getDistance(mx, my));
+    }
+  }
+  if (poses.size() <= kNearGoalPoses) {
+    linear = near_goal_max_vel_x_;
+    angular = near_goal_max_vel_theta_;
+  } else {
+    double length = 0.0;
+    for (std::size_t i = 1; i < poses.size(); ++i) {
+      length += base_robot_.calDistance(poses[i - 1], poses[i]);
+    }
+    if (near_goal_distance_threshold_ > length) {
+      linear = std::min(linear, near_goal_max_vel_x_);
+      angular = std::min(angular, near_goal_max_vel_theta_);
+    }
+    const double half_width = getFootprintMaxY(local_gridmap_.get());
+    const double rate = min_distance / (2.0 * half_width);
+    trace("[LocalAstar] setSpeedLimit rate is {}", rate);
+    if (2.0 * half_width > min_distance) {
+      linear = std::min(linear, rate * near_obstacle_max_vel_x_);
+      angular = std::min(angular, near_obstacle_angular_cap_);
+    }
+  }
+  limit.linear.x = linear;
+  limit.linear.y = linear;
+  limit.angular.z = angular;
+  return limit;
+}
+
+void NavLocalPlanning::meanSmoothingWithPose(nav_msgs::msg::Path& path, int window,
+                                             PoseStamped /*pose*/) const {
+  const std::size_t n = path.poses.size();
+  if (window < 1 || n <= static_cast<std::size_t>(window) + 5) {
+    return;
+  }
+  const auto w = static_cast<std::size_t>(window);
+  const std::vector<PoseStamped> input = path.poses;
+  for (std::size_t i = 0; i + w < n; ++i) {
+    double sum_x = 0.0;
+    double sum_y = 0.0;
+    for (std::size_t k = i; k < i + w; ++k) {
+      sum_x += input[k].pose.position.x;
+      sum_y += input[k].pose.position.y;
+    }
+    PoseStamped mean;
+    mean.pose.position.x = sum_x / static_cast<double>(w);
+    mean.pose.position.y = sum_y / static_cast<double>(w);
+    mean.pose.orientation = input[i].pose.orientation;
+    path.poses[i] = mean;
+  }
+  path.poses.front().pose.orientation = path.poses[1].pose.orientation;
+  path.poses.back().pose.orientation = path.poses[n - 2].pose.orientation;
+}
+
+}  // namespace planning

@@ -1,0 +1,203 @@
+// The path judge: the predicates on what the robot reports around the path (milk on the
+// floor, people ahead, moving obstacles).
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <opencv2/imgproc.hpp>
+#include <vector>
+
+#include "planning/local_planning/path_judge.hpp"
+#include "planning/local_planning/trace_line.hpp"
+#include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
+
+namespace planning {
+
+namespace {
+
+constexpr uint8_t kMilkPixel = 0;
+constexpr uint8_t kNoMilkPixel = 255;
+// People count when they stand this far ahead at most, and this far to either side.
+constexpr double kPeopleAhead = 5.0;
+constexpr double kPeopleAside = 2.5;
+// Up to this many people the robot slows to the first scale, beyond it to the second.
+constexpr std::size_t kFewPeople = 5;
+constexpr double kFewPeopleScale = 0.5;
+constexpr double kManyPeopleScale = 0.3;
+// A crossing nearer than this stops the robot; beyond it the scale grows by half per metre.
+constexpr double kStopCrossingDistance = 1.0;
+constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+
+using Point = geometry_msgs::msg::Point;
+
+// Sign of the turn a -> b -> c: 1 counter-clockwise, -1 clockwise, 0 on one line.
+int orientation(const Point& a, const Point& b, const Point& c) {
+  const double cross = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+  return (cross > 0.0) - (cross < 0.0);
+}
+
+// Segments cross unless both ends of one lie strictly on one side of the other's line: touching
+// and collinear segments count as crossing.
+bool segmentsCross(const Point& p1, const Point& p2, const Point& q1, const Point& q2) {
+  const bool q_on_one_side = orientation(p1, p2, q1) * orientation(p1, p2, q2) > 0;
+  const bool p_on_one_side = orientation(q1, q2, p1) * orientation(q1, q2, p2) > 0;
+  return !q_on_one_side && !p_on_one_side;
+}
+
+// Index of the first path segment crossed by any segment of the trajectories, or the size of
+// the path when none is.
+std::size_t firstCrossedSegment(const nav_msgs::msg::Path& path,
+                                const std::vector<nav_msgs::msg::Path>& trajectories) {
+  const auto& poses = path.poses;
+  std::size_t first = poses.size();
+  for (const auto& trajectory : trajectories) {
+    const auto& steps = trajectory.poses;
+    for (std::size_t i = 0; i + 1 < poses.size() && i < first; ++i) {
+      for (std::size_t j = 1; j < steps.size(); ++j) {
+        if (segmentsCross(poses[i].pose.position, poses[i + 1].pose.position,
+                          steps[j - 1].pose.position, steps[j].pose.position)) {
+          first = i;
+          break;
+        }
+      }
+    }
+  }
+  return first;
+}
+
+}  // namespace
+
+std::optional<rclcpp::Time> PathJudge::now() const {
+  const auto node = node_.lock();
+  if (!node) {
+    return std::nullopt;
+  }
+  return node->now();
+}
+
+bool PathJudge::isStale(const builtin_interfaces::msg::Time& stamp, const rclcpp::Time& now,
+                        int32_t timeout_ms) {
+  // Read field by field: a report may carry any stamp, and a negative one must not throw.
+  const int64_t stamp_ns =
+      static_cast<int64_t>(stamp.sec) * kNanosecondsPerSecond + static_cast<int64_t>(stamp.nanosec);
+  return now.nanoseconds() - stamp_ns >
+         static_cast<int64_t>(timeout_ms) * kNanosecondsPerMillisecond;
+}
+
+bool PathJudge::drawMilk() {
+  const auto grid = second_gridmap_ ? second_gridmap_->getMultiGridMap() : nullptr;
+  const auto* costmap = grid ? grid->getCostmap() : nullptr;
+  if (costmap == nullptr) {
+    return false;
+  }
+  const int rows = static_cast<int>(costmap->getSizeInCellsY());
+  const int cols = static_cast<int>(costmap->getSizeInCellsX());
+  // Keeps its buffer while the grid keeps its size.
+  milk_mat_.create(rows, cols, CV_8UC1);
+  milk_mat_.setTo(kNoMilkPixel);
+  bool any_milk = false;
+  for (int y = 0; y < rows; ++y) {
+    auto* row = milk_mat_.ptr<uint8_t>(y);
+    for (int x = 0; x < cols; ++x) {
+      vantrell_nav2_gridmap::ObsTypeBitMap types;
+      grid->getObstacleType(static_cast<unsigned int>(x), static_cast<unsigned int>(y), types);
+      if (types.any(vantrell_nav2_gridmap::ObsTypeBitMap::MILK)) {
+        row[x] = kMilkPixel;
+        any_milk = true;
+      }
+    }
+  }
+  return any_milk;
+}
+
+bool PathJudge::isNearMilk(const Path& path, bool skip, double& scale, SpeedLimitParams params) {
+  if (skip) {
+    return false;
+  }
+  cv::Mat distance;
+  double resolution = 0.0;
+  if (drawMilk()) {
+    cv::distanceTransform(milk_mat_, distance, cv::DIST_L2, cv::DIST_MASK_PRECISE, CV_32F);
+    resolution = second_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
+  }
+  const auto& poses = path.poses;
+  double travelled = 0.0;
+  for (std::size_t i = 0; i < poses.size(); ++i) {
+    unsigned int mx = 0;
+    unsigned int my = 0;
+    if (!toCell(poses[i], mx, my)) {
+      scale = params.milk_clean_max_speed;
+      return true;
+    }
+    // Without milk on the grid every cell is infinitely far from it.
+    const double milk_distance =
+        distance.empty()
+            ? std::numeric_limits<double>::infinity()
+            : distance.at<float>(static_cast<int>(my), static_cast<int>(mx)) * resolution;
+    travelled += base_robot_.calDistance(poses[i], poses[i == 0 ? 0 : i - 1]);
+    if (milk_distance <= params.distance_from_path_to_milk) {
+      scale = params.milk_clean_max_speed;
+      return true;
+    }
+    if (travelled >= params.milk_need_dis) {
+      return false;
+    }
+  }
+  return false;
+}
+
+bool PathJudge::isPathNearPeople(const Path& /*path*/, bool /*grid_search*/, double& scale,
+                                 SpeedLimitParams params) const {
+  const auto reports = communicator_->getPeopleInfoUnit()->getPeopleInfo();
+  if (reports.empty()) {
+    return false;
+  }
+  const auto time = now();
+  if (!time) {
+    return false;
+  }
+  std::size_t count = 0;
+  for (const auto& entry : reports) {
+    if (isStale(entry.second.header.stamp, *time, params.people_source_timeout)) {
+      continue;
+    }
+    for (const auto& person : entry.second.people) {
+      if (person.x > 0.0 && person.x < kPeopleAhead && std::fabs(person.y) < kPeopleAside) {
+        ++count;
+      }
+    }
+  }
+  if (count == 0) {
+    return false;
+  }
+  traceLine(trace_logger_, "Attention: there is {} people in the front !!!!!!!!!!!!", count);
+  scale = count <= kFewPeople ? kFewPeopleScale : kManyPeopleScale;
+  return true;
+}
+
+bool PathJudge::isFeatureCollision(const Path& path, double& scale, SpeedLimitParams params) const {
+  const auto trajectories = communicator_->getDynamicObstacleUnit()->getDynamicObstacle();
+  if (trajectories.empty()) {
+    return false;
+  }
+  const auto time = now();
+  if (!time || isStale(trajectories.front().header.stamp, *time, params.people_source_timeout)) {
+    return false;
+  }
+  const std::size_t first = firstCrossedSegment(path, trajectories);
+  geometry_msgs::msg::PoseStamped robot;
+  if (first >= path.poses.size() || !getRobotPose(robot)) {
+    return false;
+  }
+  const double d = base_robot_.calDistance(robot, path.poses[first]);
+  scale = d < kStopCrossingDistance ? 0.0 : std::min(1.0, 0.5 * d - 0.5);
+  traceLine(trace_logger_,
+            "Attention: there is dynamic obstacle in the path, distance is {}, velocity scale "
+            "is: {}",
+            d, scale);
+  return true;
+}
+
+}  // namespace planning
