@@ -60,7 +60,7 @@ std::vector<float> octileDistances(unsigned size_x, unsigned size_y, Source&& so
 }
 
 bool blocking(const GridLayers& layers, std::size_t i) {
-  return layers.obstacles && ((*layers.obstacles)[i] & GridLayers::OBSTACLE_BLOCKING) != 0U;
+  return ((*layers.obstacles)[i] & GridLayers::OBSTACLE_BLOCKING) != 0U;
 }
 
 // How far in cells an obstacle cell raises the cost or danger bits around it: the farthest
@@ -86,11 +86,15 @@ void floorPlan(const GridLayers& layers, std::vector<std::uint8_t>& cost,
                std::vector<std::uint8_t>& danger) {
   cost = layers.cost;
   danger = layers.danger;
+  if (!layers.obstacles || layers.obstacles->size() != cost.size() ||
+      layers.raw_cost.size() != cost.size()) {
+    return;
+  }
   bool any = false;
   for (std::size_t i = 0; i < cost.size() && !any; ++i) {
     any = blocking(layers, i);
   }
-  if (!any || layers.raw_cost.size() != cost.size()) {
+  if (!any) {
     return;
   }
   const float reach = obstacleReach(layers);

@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
 // Table units start at 1/64 of a cell length (4 search units) and double while the costs from
-// the middle of the floor plan do not fit in 16 bits.
+// the first landmark do not fit in 16 bits.
 constexpr std::uint32_t kFirstUnit = 4;
 // Twice the search units a diagonal's price is lowered by (see LandmarkBuild::price).
 constexpr std::uint32_t kDiagonalMargin = 4;

@@ -117,26 +117,6 @@ TEST(LandmarkTable, BoundsNeverOverestimateAndDropByAtMostAStepOnRandomGrids) {
   EXPECT_GT(bounded, 30);
 }
 
-TEST(LandmarkTable, BoundsTheWayAroundAWallFarBetterThanTheStraightLine) {
-  // Through the gap at the far end only: the straight line says 20, the way round over 56.
-  std::vector<std::string> rows(30, std::string(24, '.'));
-  for (int y = 0; y < 28; ++y) {
-    rows[y][12] = '#';
-  }
-  const DrawnGrid grid(rows);
-  const auto table = buildOn(grid);
-  ASSERT_TRUE(table);
-  const SearchSteps steps{StepTable::fine(true, false), grid};
-  const std::uint32_t from = grid.index(2, 0);
-  const std::uint32_t to = grid.index(22, 0);
-  const double bound =
-      static_cast<double>(table->bound(from, to, steps.side(from), steps.side(to))) /
-      StepTable::kFineUnit;
-  const double cheapest = planner_test::bruteForceCostsTo(grid, Model{}, GridCell{22, 0})[from];
-  EXPECT_GT(bound, 0.9 * cheapest);
-  EXPECT_LE(bound, cheapest * kRounding);
-}
-
 TEST(LandmarkTable, HoldsOnlyWhereNoCellIsCheaperThanItsFloor) {
   std::mt19937 random(3);
   const DrawnGrid floor = planner_test::randomGrid(random, 20, 15);
