@@ -20,13 +20,11 @@
 #include "vantrell_nav2_gridmap/grid_layers.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
-#include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
 namespace {
 
 using vantrell_nav2_planner::astar2::AstarOptions;
 using vantrell_nav2_planner::astar2::AstarPlanner;
-using vantrell_nav2_planner::astar2::AstarPlannerProbe;
 using PoseStamped = geometry_msgs::msg::PoseStamped;
 
 // The usual benchmark picks cells of inflated cost below this, away from the border.
@@ -253,7 +251,7 @@ void runPairs(benchmark::State& state, Scene& scene,
       benchmark::DoNotOptimize(paths);
       failures += found ? 0U : 1U;
       poses += found ? static_cast<double>(paths.paths[0].nav_path.poses.size()) : 0.0;
-      expansions += static_cast<double>(AstarPlannerProbe::lastCall(*scene.engine).expansions);
+      expansions += static_cast<double>(scene.engine->lastSearchStatistics().expanded_cells);
       searches += 1.0;
     }
   }

@@ -15,7 +15,7 @@
 #include "nav2_map_server/map_io.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
+#include "vantrell_nav2_gridmap/obstacle_edit.hpp"
 
 namespace {
 
@@ -88,13 +88,14 @@ void updateAfterOneEdit(benchmark::State& state, const Source& source) {
   auto map = std::make_shared<GridMapROS>("bench", source.grid);
   const unsigned int x = source.grid.info.width / 2;
   const unsigned int y = source.grid.info.height / 2;
+  // As the robot's sensors report it: one cell seen blocked, then seen clear again.
+  vantrell_nav2_gridmap::ObstacleEdit mark;
+  mark.cells = {{x, y}};
+  vantrell_nav2_gridmap::ObstacleEdit clear = mark;
+  clear.action = vantrell_nav2_gridmap::ObstacleEdit::Action::CLEAR;
   bool marked = false;
   for (auto _ : state) {
-    if (marked) {
-      vantrell_nav2_gridmap::testing::clearObstacleCells(*map, {{x, y}});
-    } else {
-      vantrell_nav2_gridmap::testing::markObstacleCells(*map, {{x, y}});
-    }
+    map->getMultiGridMap()->queueObstacleEdit(marked ? clear : mark);
     marked = !marked;
     benchmark::DoNotOptimize(map->getMultiGridMap()->updateMap());
   }

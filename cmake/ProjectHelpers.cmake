@@ -1,12 +1,13 @@
 # vantrell_add_library(<target> <dir> [LIBS ...] [PRIVATE_LIBS ...])
 # A shared library from every .cpp under <dir>/src with <dir>/include public,
 # plus <target>_testing carrying <dir>/testing/include: the hooks that only
-# tests and hosts may include. Shared, not static: the stand-ins hold
-# process-wide registries (topics, clocks, the communicator) that must exist
-# once per process.
+# tests may include. Hooks that need the library's insides are implemented in
+# <dir>/testing/src and built into the library. Shared, not static: the
+# stand-ins hold process-wide registries (topics, clocks, the communicator)
+# that must exist once per process.
 function(vantrell_add_library target dir)
   cmake_parse_arguments(L "" "" "LIBS;PRIVATE_LIBS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/src/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/src/*.cpp ${dir}/testing/src/*.cpp)
   if(sources)
     add_library(${target} SHARED ${sources})
     target_include_directories(${target} PUBLIC ${dir}/include)

@@ -13,6 +13,7 @@
 #include "planning/global_planning/astar_uptake_water_planning.hpp"
 #include "planning/global_planning/astar_with_local_and_global_planning.hpp"
 #include "planning/global_planning/global_astar_goal_zone_planning.hpp"
+#include "planning/global_planning/planner_keys.hpp"
 #include "planning/global_planning/recommand_points_planning.hpp"
 #include "planning/global_planning/way_points_planning.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
@@ -231,16 +232,17 @@ void NavGlobalPlanningServer::createActionServers(const rcl_action_server_option
 
 void NavGlobalPlanningServer::buildPlanners(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
-  planners_["dijkstra"] = std::make_shared<AstarPlanning>(node, global_gridmap_);
-  planners_["dijkstra_goalzone"] =
+  namespace keys = planner_keys;
+  planners_[keys::kDijkstra] = std::make_shared<AstarPlanning>(node, global_gridmap_);
+  planners_[keys::kDijkstraGoalZone] =
       std::make_shared<GlobalAstarGoalZonePlanning>(node, global_gridmap_);
-  planners_["dijkstra_uptake_water"] =
+  planners_[keys::kDijkstraUptakeWater] =
       std::make_shared<AstarUptakeWaterPlanning>(node, global_gridmap_);
-  planners_["wap_points"] = std::make_shared<WayPointsPlanning>(node, global_gridmap_);
+  planners_[keys::kWayPoints] = std::make_shared<WayPointsPlanning>(node, global_gridmap_);
   addLiftPlanners(node);
-  planners_["astar_with_local_and_global_map"] =
+  planners_[keys::kAstarWithLocalAndGlobalMap] =
       std::make_shared<AstarWithLocalAndGlobalPlanning>(node, global_gridmap_);
-  planners_["recommand_points_planning"] =
+  planners_[keys::kRecommandPoints] =
       std::make_shared<RecommandPointsPlanning>(node, global_gridmap_, local_gridmap_);
 }
 

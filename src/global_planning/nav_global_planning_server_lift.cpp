@@ -14,6 +14,7 @@
 #include "nav2_costmap_2d/footprint.hpp"
 #include "planning/global_planning/lift_out_planning.hpp"
 #include "planning/global_planning/lift_planning.hpp"
+#include "planning/global_planning/planner_keys.hpp"
 #include "planning/nav_global_planning_server.hpp"
 #include "tf2/utils.h"
 #include "vantrell_protocol/msg/robot_event.hpp"
@@ -22,8 +23,9 @@ namespace planning {
 
 namespace {
 
-const char kLiftKey[] = "lift";
-const char kLiftOutKey[] = "lift_out";
+using planner_keys::kLift;
+using planner_keys::kLiftOut;
+
 // Corners 0 to 3 of the waiting area are values 2 to 9 of "lift_polygon".
 constexpr size_t kFirstWaitingCorner = 2;
 constexpr size_t kLiftPolygonValues = 10;
@@ -46,8 +48,8 @@ bool finitePose(const geometry_msgs::msg::PoseStamped& pose) {
 
 void NavGlobalPlanningServer::addLiftPlanners(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
-  planners_[kLiftKey] = std::make_shared<LiftPlanning>(node, global_gridmap_);
-  planners_[kLiftOutKey] = std::make_shared<LiftOutPlanning>(node, global_gridmap_);
+  planners_[kLift] = std::make_shared<LiftPlanning>(node, global_gridmap_);
+  planners_[kLiftOut] = std::make_shared<LiftOutPlanning>(node, global_gridmap_);
 }
 
 std::vector<geometry_msgs::msg::Point32> NavGlobalPlanningServer::liftInnerFrame() const {
@@ -158,7 +160,7 @@ void NavGlobalPlanningServer::isFuzzyGlobalFree() {
     finishFuzzyCheck(*goal, result);
     return;
   }
-  publishCheckAreas(hall, goal->planner_name == kLiftKey, goal->resize_flag);
+  publishCheckAreas(hall, goal->planner_name == kLift, goal->resize_flag);
 
   global_gridmap_->waitForCostmap();
   global_gridmap_->getMultiGridMap()->updateMap();
@@ -180,7 +182,7 @@ bool NavGlobalPlanningServer::prepareLiftFrame(const FuzzyLiftFree::Goal& goal,
                                                geometry_msgs::msg::PoseStamped& door,
                                                FuzzyLiftFree::Result& result) {
   resetLiftFrame();
-  if (goal.planner_name == kLiftOutKey) {
+  if (goal.planner_name == kLiftOut) {
     // Only the way out reads the waiting area's corners.
     if (lift_polygon_.size() < kLiftPolygonValues) {
       LOG_ERROR_FROM(
@@ -263,7 +265,7 @@ void NavGlobalPlanningServer::publishCheckAreas(const geometry_msgs::msg::Polygo
 
 void NavGlobalPlanningServer::finishFuzzyCheck(
     const FuzzyLiftFree::Goal& goal, const std::shared_ptr<FuzzyLiftFree::Result>& result) {
-  if (!result->is_free && goal.planner_name == kLiftKey) {
+  if (!result->is_free && goal.planner_name == kLift) {
     raiseLiftBlockedEvent();
   }
   trace_logger_->pub_debug("[isFreeArea] {}", trueOrFalse(result->is_free));

@@ -28,7 +28,8 @@ constexpr double kMaxSmoothSeconds = 1.0;
 // The start heading is taken over this many steps of the path.
 constexpr size_t kHeadingSteps = 4;
 
-double millisecondsSince(const rclcpp::Time& since, const rclcpp::Clock& clock) {
+// rclcpp::Clock::now() is not const in Humble, so the clock is passed as it is held.
+double millisecondsSince(const rclcpp::Time& since, rclcpp::Clock& clock) {
   return static_cast<double>((clock.now() - since).nanoseconds()) / 1e9 * 1000.0;
 }
 
@@ -39,7 +40,7 @@ bool samePosition(const geometry_msgs::msg::Point& a, const geometry_msgs::msg::
 }  // namespace
 
 void NavGlobalPlanningServer::computePlan() {
-  const rclcpp::Clock clock(RCL_SYSTEM_TIME);
+  rclcpp::Clock clock(RCL_SYSTEM_TIME);
   const rclcpp::Time received_at = clock.now();
   const auto goal = global_planning_server_->get_current_goal();
   if (!goal) {

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/local_planning/local_way_points.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 
@@ -187,7 +189,9 @@ void NavLocalPlanningServer::readSpeedParameters() {
 // a name already declared: nothing before it may declare them, and the static coverage planner,
 // which declares them only when missing, comes after it. The planners get their engines and the
 // trace publisher only once all exist: their constructors must not need them.
-void NavLocalPlanningServer::buildPlanners() {}
+void NavLocalPlanningServer::buildPlanners() {
+  addPlanner<LocalWayPoints>(local_keys::kLocalWayPoints);
+}
 
 rcl_action_server_options_t NavLocalPlanningServer::declareActionServerOptions() {
   declare_parameter("result_service_qos_depth", 2);

@@ -4,8 +4,6 @@
 #include <utility>
 
 #include "lifecycle_msgs/msg/state.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 
 namespace demo {
 
@@ -15,12 +13,9 @@ constexpr std::chrono::seconds kServerPatience{10};
 
 }  // namespace
 
-DemoHost::DemoHost(const nav_msgs::msg::OccupancyGrid& grid) {
-  using vantrell_nav2_gridmap::testing::makeGridMap;
-  // On the robot the local map is a window that follows it; here both see the whole floor.
-  global_map_ = makeGridMap("global", grid);
-  local_map_ = makeGridMap("local", grid);
-  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map_, local_map_,
+DemoHost::DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map)
+    : localisation_({global_map, local_map}) {
+  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map, local_map,
                                                               rclcpp::NodeOptions());
   task_manager_ = std::make_shared<rclcpp::Node>("demo_task_manager");
   client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
@@ -55,10 +50,7 @@ void DemoHost::stopSpinning() {
   spinner_.join();
 }
 
-void DemoHost::placeRobot(const Pose2& pose) {
-  vantrell_nav2_gridmap::testing::placeRobot(*global_map_, pose.x, pose.y, pose.yaw);
-  vantrell_nav2_gridmap::testing::placeRobot(*local_map_, pose.x, pose.y, pose.yaw);
-}
+void DemoHost::placeRobot(const Pose2& pose) { localisation_.placeRobot(pose); }
 
 PlanOutcome DemoHost::plan(const GlobalPlanning::Goal& goal, std::chrono::seconds patience) {
   using WrappedResult = rclcpp_action::ClientGoalHandle<GlobalPlanning>::WrappedResult;

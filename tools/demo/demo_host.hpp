@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "demo_options.hpp"
-#include "nav_msgs/msg/occupancy_grid.hpp"
+#include "localisation.hpp"
 #include "planning/nav_global_planning_server.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
@@ -30,15 +30,17 @@ struct PlanOutcome {
 };
 
 /**
- * Plays the hosting process and the task manager: builds the global and the local grid map from
- * one occupancy grid, constructs the global planning node, spins it together with a task-manager
- * node on an executor thread, configures and activates it, places the robot and sends
- * "global_planning" goals through an action client. rclcpp must be running.
+ * Plays the hosting process, the robot's localisation and the task manager: constructs the
+ * global planning node on the global and the local grid map, spins it together with a
+ * task-manager node on an executor thread, configures and activates it, places the robot and
+ * sends "global_planning" goals through an action client. rclcpp must be running.
  */
 class DemoHost {
  public:
+  using GridMapROS = vantrell_nav2_gridmap::GridMapROS;
+
   // Throws std::runtime_error when the node does not come up.
-  explicit DemoHost(const nav_msgs::msg::OccupancyGrid& grid);
+  DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map);
   ~DemoHost();
   DemoHost(const DemoHost&) = delete;
   DemoHost& operator=(const DemoHost&) = delete;
@@ -50,8 +52,7 @@ class DemoHost {
  private:
   void stopSpinning();
 
-  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> global_map_;
-  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map_;
+  Localisation localisation_;
   std::shared_ptr<planning::NavGlobalPlanningServer> node_;
   rclcpp::Node::SharedPtr task_manager_;
   rclcpp_action::Client<GlobalPlanning>::SharedPtr client_;

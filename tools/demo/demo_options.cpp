@@ -1,8 +1,11 @@
 #include "demo_options.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sstream>
 
+#include "planning/global_planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -30,6 +33,34 @@ double parseNumber(const std::string& text, const std::string& what) {
     throw UsageError(what + ": \"" + text + "\" is not a number");
   }
   return value;
+}
+
+// A zone travels to the node in single precision, which ends at about 3.4e38.
+double parseCoordinate(const std::string& text, const std::string& what) {
+  const double value = parseNumber(text, what);
+  if (std::abs(value) > std::numeric_limits<float>::max()) {
+    throw UsageError(what + ": \"" + text + "\" is too large for a zone corner");
+  }
+  return value;
+}
+
+std::string plannerNames() {
+  std::vector<std::string> names(planning::planner_keys::kGlobalPlanners.begin(),
+                                 planning::planner_keys::kGlobalPlanners.end());
+  std::sort(names.begin(), names.end());
+  std::string text;
+  for (const auto& name : names) {
+    text += (text.empty() ? "" : ", ") + name;
+  }
+  return text;
+}
+
+void requirePlanner(const std::string& planner) {
+  const auto& keys = planning::planner_keys::kGlobalPlanners;
+  if (std::find(keys.begin(), keys.end(), planner) == keys.end()) {
+    throw UsageError("there is no planner \"" + planner +
+                     "\"; the global planning node has: " + plannerNames());
+  }
 }
 
 }  // namespace
@@ -73,7 +104,7 @@ std::vector<MapPoint> parseZone(const std::string& text) {
   for (size_t i = 0; i < fields.size(); i += 2) {
     const std::string corner = "--zone corner " + std::to_string(i / 2 + 1);
     zone.push_back(
-        {parseNumber(fields[i], corner + " x"), parseNumber(fields[i + 1], corner + " y")});
+        {parseCoordinate(fields[i], corner + " x"), parseCoordinate(fields[i + 1], corner + " y")});
   }
   if (zone.size() < 3) {
     throw UsageError("--zone needs at least three corners, not " + std::to_string(zone.size()));
@@ -113,6 +144,7 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
     throw UsageError("there is no scenario \"" + options.scenario +
                      "\"; available: " + scenarioNames());
   }
+  requirePlanner(options.planner);
   if (options.scenario == "lift") {
     if (!options.map_yaml.empty() || options.start || !options.goals.empty() ||
         !options.zone.empty()) {

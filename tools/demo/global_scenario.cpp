@@ -29,11 +29,7 @@ constexpr TourStop kTour[] = {
 };
 constexpr const char* kTourStart = "reception";
 
-std::string position(const Pose2& pose) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "(%.2f, %.2f)", pose.x, pose.y);
-  return text;
-}
+std::string position(const Pose2& pose) { return formatPosition(pose.x, pose.y); }
 
 geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
   geometry_msgs::msg::PoseStamped stamped;
@@ -116,13 +112,18 @@ std::vector<Leg> plannedLegs(const DemoOptions& options, const DemoMap& map, Pos
 }
 
 int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
+  checkPictureFile(options.output);
   const DemoMap map = loadDemoMap(options.map_yaml);
   Pose2 robot;
   const std::vector<Leg> legs = plannedLegs(options, map, robot);
   std::string start_label = options.start ? "start" : kTourStart;
 
+  // On the robot the local map is a window that follows it; here both see the whole floor.
+  auto global_map = makeGridMap("global", map.grid);
+  auto local_map = makeGridMap("local", map.grid);
+
   out << "Global planning on " << map.description << "\n";
-  DemoHost host(map.grid);
+  DemoHost host(global_map, local_map);
   std::vector<DrawnLeg> drawn;
   size_t succeeded = 0;
   for (size_t i = 0; i < legs.size(); ++i) {

@@ -3,17 +3,24 @@
 #include <stdexcept>
 #include <utility>
 
+#include "demo_map.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
+#include "vantrell_nav2_gridmap/obstacle_edit.hpp"
 
 namespace demo {
 
+namespace {
+
+// Where the communicator hands robot events to the rest of the robot.
+constexpr char kRobotEventTopic[] = "/communicator/robot_event";
+
+}  // namespace
+
 LiftHost::LiftHost(const nav_msgs::msg::OccupancyGrid& grid,
-                   const std::vector<double>& lift_polygon) {
-  using vantrell_nav2_gridmap::testing::makeGridMap;
-  global_map_ = makeGridMap("global", grid);
-  local_map_ = makeGridMap("local", grid);
+                   const std::vector<double>& lift_polygon)
+    : global_map_(makeGridMap("global", grid)),
+      local_map_(makeGridMap("local", grid)),
+      localisation_({global_map_, local_map_}) {
   rclcpp::NodeOptions options;
   options.append_parameter_override("lift_polygon", lift_polygon);
   node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map_, local_map_, options);
@@ -30,6 +37,9 @@ LiftHost::LiftHost(const nav_msgs::msg::OccupancyGrid& grid,
       [this](std::shared_ptr<const geometry_msgs::msg::PolygonStamped> message) {
         check_lift_areas_.push_back(*message);
       });
+  robot_event_sub_ = tap_->create_subscription<vantrell_protocol::msg::RobotEvent>(
+      kRobotEventTopic, rclcpp::QoS(16),
+      [this](std::shared_ptr<const vantrell_protocol::msg::RobotEvent>) { ++robot_events_; });
 
   executor_.add_node(node_->get_node_base_interface());
   executor_.add_node(task_manager_);
@@ -53,23 +63,25 @@ void LiftHost::stopSpinning() {
   spinner_.join();
 }
 
-void LiftHost::placeRobot(const Pose2& pose) {
-  vantrell_nav2_gridmap::testing::placeRobot(*global_map_, pose.x, pose.y, pose.yaw);
-  vantrell_nav2_gridmap::testing::placeRobot(*local_map_, pose.x, pose.y, pose.yaw);
-}
+void LiftHost::placeRobot(const Pose2& pose) { localisation_.placeRobot(pose); }
 
 void LiftHost::reportObstacle(const geometry_msgs::msg::Polygon& outline, uint32_t types) {
-  vantrell_nav2_gridmap::testing::markObstaclePolygon(*global_map_, outline, types);
-  vantrell_nav2_gridmap::testing::markObstaclePolygon(*local_map_, outline, types);
+  vantrell_nav2_gridmap::ObstacleEdit edit;
+  for (const auto& point : outline.points) {
+    edit.polygon.push_back({point.x, point.y});
+  }
+  edit.types = types;
+  global_map_->getMultiGridMap()->queueObstacleEdit(edit);
+  local_map_->getMultiGridMap()->queueObstacleEdit(edit);
 }
 
 void LiftHost::drainTaps() {
   // One pass takes at most one message per subscription.
   size_t seen = 0;
   do {
-    seen = check_areas_.size() + check_lift_areas_.size();
+    seen = check_areas_.size() + check_lift_areas_.size() + robot_events_;
     rclcpp::spin_some(tap_);
-  } while (check_areas_.size() + check_lift_areas_.size() > seen);
+  } while (check_areas_.size() + check_lift_areas_.size() + robot_events_ > seen);
 }
 
 std::vector<geometry_msgs::msg::PolygonStamped> LiftHost::takeCheckAreas() {

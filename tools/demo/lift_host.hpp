@@ -11,10 +11,12 @@
 #include "demo_options.hpp"
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/polygon_stamped.hpp"
+#include "localisation.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "planning/nav_global_planning_server.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
+#include "vantrell_protocol/msg/robot_event.hpp"
 
 namespace demo {
 
@@ -31,11 +33,12 @@ struct ActionOutcome {
 };
 
 /**
- * Plays the hosting process and the task manager around the lift: hosts the global planning
- * node on a map with the given "lift_polygon", spins it with a task-manager node on an executor
- * thread, sends goals of all four of its actions, reports obstacles the robot's recognisers see
- * (wheelchairs, hospital beds) and listens to the polygons the node publishes on "check_area"
- * and "check_lift_area". rclcpp must be running.
+ * Plays the hosting process, the robot's localisation and recognisers and the task manager around
+ * the lift: hosts the global planning node on a map with the given "lift_polygon", spins it with
+ * a task-manager node on an executor thread, sends goals of all four of its actions, reports
+ * obstacles the robot's recognisers see (wheelchairs, hospital beds), and listens to the polygons
+ * the node publishes on "check_area" and "check_lift_area" and to the robot events it raises.
+ * rclcpp must be running.
  */
 class LiftHost {
  public:
@@ -57,6 +60,8 @@ class LiftHost {
   // What "check_area" and "check_lift_area" carried since the last call, oldest first.
   std::vector<geometry_msgs::msg::PolygonStamped> takeCheckAreas();
   std::vector<geometry_msgs::msg::PolygonStamped> takeCheckLiftAreas();
+  // Robot events raised since the host was built.
+  size_t robotEventCount() const { return robot_events_; }
 
  private:
   template <typename ActionT>
@@ -66,6 +71,7 @@ class LiftHost {
 
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> global_map_;
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map_;
+  Localisation localisation_;
   std::shared_ptr<planning::NavGlobalPlanningServer> node_;
   rclcpp::Node::SharedPtr task_manager_;
   std::vector<std::pair<std::string, std::shared_ptr<void>>> clients_;
@@ -73,8 +79,10 @@ class LiftHost {
   rclcpp::Node::SharedPtr tap_;
   rclcpp::Subscription<geometry_msgs::msg::PolygonStamped>::SharedPtr check_area_sub_;
   rclcpp::Subscription<geometry_msgs::msg::PolygonStamped>::SharedPtr check_lift_area_sub_;
+  rclcpp::Subscription<vantrell_protocol::msg::RobotEvent>::SharedPtr robot_event_sub_;
   std::vector<geometry_msgs::msg::PolygonStamped> check_areas_;
   std::vector<geometry_msgs::msg::PolygonStamped> check_lift_areas_;
+  size_t robot_events_{0};
   rclcpp::executors::SingleThreadedExecutor executor_;
   std::future<void> spin_done_;
   std::thread spinner_;

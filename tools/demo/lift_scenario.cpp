@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "demo_map.hpp"
 #include "lift_host.hpp"
 #include "path_picture.hpp"
 #include "scenarios.hpp"
-#include "vantrell_communicator/testing/communicator_probe.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 
 namespace demo {
 
@@ -233,15 +232,13 @@ LiftHall drawLiftHall() {
 }
 
 int runLiftScenario(const DemoOptions& options, std::ostream& out) {
-  using vantrell_communicator::testing::CommunicatorProbe;
+  checkPictureFile(options.output);
   const LiftHall drawn = drawLiftHall();
-  const nav_msgs::msg::OccupancyGrid grid =
-      vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(drawn.image, LiftHall::kResolution);
+  const nav_msgs::msg::OccupancyGrid grid = occupancyGridOf(drawn.image, LiftHall::kResolution);
   out << "Lift ride in a drawn lift hall (10.0 m x 8.0 m, 0.05 m cells): two cars, a wheelchair "
          "in car B\n";
 
   LiftHost host(grid, kLiftPolygon);
-  CommunicatorProbe::reset();
   Pose2 robot = drawn.robot;
   host.placeRobot(robot);
   // In car B, as the robot's recognisers report it.
@@ -256,7 +253,7 @@ int runLiftScenario(const DemoOptions& options, std::ostream& out) {
   check.lift_inner_frame = drawn.car_b;
   const bool car_b_free = reportCheck(
       out, 1, "lift, car B", host.call<FuzzyLiftFree>("is_fuzzy_global_free", check, kPatience));
-  const size_t events = CommunicatorProbe::robotEvents().count();
+  const size_t events = host.robotEventCount();
   out << "   robot events raised: " << events
       << (events > 0 ? " (70001: lift cannot be taken)" : "") << "\n";
   as_expected = as_expected && !car_b_free && events == 1;

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   try {
     options = demo::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const demo::UsageError& error) {
-    std::cerr << kProgram << ": " << error.what() << "\n(" << kProgram << " --help tells more)\n";
+    std::cerr << kProgram << ": " << error.what() << " (" << kProgram << " --help tells more)\n";
     return demo::kBadInput;
   }
   if (options.help) {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -110,6 +113,40 @@ cv::Mat drawPlans(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<Dr
                 std::max(1, thickness / 2), cv::LINE_AA);
   }
   return picture;
+}
+
+void checkPictureFile(const std::string& file) {
+  const std::string refusal = "cannot write the picture to \"" + file + "\": ";
+  bool writable_type = false;
+  try {
+    writable_type = cv::haveImageWriter(file);
+  } catch (const cv::Exception&) {
+  }
+  if (!writable_type) {
+    throw InputError(refusal + "give it an image type such as .png");
+  }
+  const std::filesystem::path path(file);
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw InputError(refusal + "it is there already and is not a file");
+  }
+  if (path.has_parent_path()) {
+    std::filesystem::create_directories(path.parent_path(), error);
+    if (error) {
+      throw InputError(refusal + error.message());
+    }
+  }
+  const bool existed = std::filesystem::exists(status);
+  {
+    const std::ofstream probe(file, std::ios::app);
+    if (!probe) {
+      throw InputError(refusal + std::strerror(errno));
+    }
+  }
+  if (!existed) {
+    std::filesystem::remove(path, error);
+  }
 }
 
 void writePicture(const std::string& file, const cv::Mat& picture) {

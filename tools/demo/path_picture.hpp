@@ -26,6 +26,11 @@ struct DrawnLeg {
  */
 cv::Mat drawPlans(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<DrawnLeg>& legs);
 
+// Throws InputError when no picture can be written to `file` (an image type OpenCV cannot write,
+// a directory, a FIFO or device, a place where no file can be made); called before anything is
+// planned, so that a bad --output costs no plan. Makes missing directories, and no file.
+void checkPictureFile(const std::string& file);
+
 // Writes a PNG, making missing directories. Throws InputError when it cannot.
 void writePicture(const std::string& file, const cv::Mat& picture);
 

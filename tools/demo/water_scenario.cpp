@@ -9,12 +9,11 @@
 #include <utility>
 
 #include "lifecycle_msgs/msg/state.hpp"
+#include "localisation.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
-#include "nav2_costmap_2d/testing/costmap_message.hpp"
 #include "path_picture.hpp"
 #include "scenarios.hpp"
-#include "tf2_testing/transforms.hpp"
 
 namespace demo {
 
@@ -39,16 +38,10 @@ const cv::Scalar kZoneColour(0, 140, 255);
 const cv::Scalar kRectangleColour(60, 160, 0);
 const cv::Scalar kLegendColour(40, 40, 40);
 
-std::string position(double x, double y) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "(%.2f, %.2f)", x, y);
-  return text;
-}
-
 std::string corners(const geometry_msgs::msg::Polygon& polygon) {
   std::string text;
   for (const auto& point : polygon.points) {
-    text += (text.empty() ? "" : " ") + position(point.x, point.y);
+    text += (text.empty() ? "" : " ") + formatPosition(point.x, point.y);
   }
   return text;
 }
@@ -68,6 +61,71 @@ double area(const geometry_msgs::msg::Polygon& polygon) {
     twice += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
   }
   return std::abs(twice) / 2.0;
+}
+
+// Whether b lies left of (positive), right of (negative) or on the line from o through a.
+double turn(const geometry_msgs::msg::Point32& o, const geometry_msgs::msg::Point32& a,
+            const geometry_msgs::msg::Point32& b) {
+  return (static_cast<double>(a.x) - o.x) * (static_cast<double>(b.y) - o.y) -
+         (static_cast<double>(a.y) - o.y) * (static_cast<double>(b.x) - o.x);
+}
+
+// Whether the closed segments pq and rs meet.
+bool segmentsMeet(const geometry_msgs::msg::Point32& p, const geometry_msgs::msg::Point32& q,
+                  const geometry_msgs::msg::Point32& r, const geometry_msgs::msg::Point32& s) {
+  const double d1 = turn(r, s, p);
+  const double d2 = turn(r, s, q);
+  const double d3 = turn(p, q, r);
+  const double d4 = turn(p, q, s);
+  if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0))) {
+    return true;
+  }
+  auto within = [](const geometry_msgs::msg::Point32& a, const geometry_msgs::msg::Point32& b,
+                   const geometry_msgs::msg::Point32& c) {
+    return std::min(a.x, b.x) <= c.x && c.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= c.y &&
+           c.y <= std::max(a.y, b.y);
+  };
+  return (d1 == 0 && within(r, s, p)) || (d2 == 0 && within(r, s, q)) ||
+         (d3 == 0 && within(p, q, r)) || (d4 == 0 && within(p, q, s));
+}
+
+// Whether every corner lies within `slack` metres of the line through the first corner and the
+// corner farthest from it.
+bool onOneLine(const geometry_msgs::msg::Polygon& polygon, double slack) {
+  const auto& points = polygon.points;
+  const auto& first = points.front();
+  auto far = first;
+  double length = 0.0;
+  for (const auto& point : points) {
+    const double d = std::hypot(point.x - first.x, point.y - first.y);
+    if (d > length) {
+      length = d;
+      far = point;
+    }
+  }
+  if (length <= slack) {
+    return true;
+  }
+  return std::all_of(points.begin(), points.end(), [&](const auto& point) {
+    return std::abs(turn(first, far, point)) / length <= slack;
+  });
+}
+
+// Whether two edges that do not follow each other meet: a zone drawn as a bow tie.
+bool crossesItself(const geometry_msgs::msg::Polygon& polygon) {
+  const auto& points = polygon.points;
+  const size_t n = points.size();
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t j = i + 2; j < n; ++j) {
+      if (i == 0 && j == n - 1) {
+        continue;
+      }
+      if (segmentsMeet(points[i], points[(i + 1) % n], points[j], points[(j + 1) % n])) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 // Free cells of the grid inside the zone, the zone filled as the node fills it.
@@ -163,7 +221,7 @@ void reportPath(std::ostream& out, const UptakeAnswer& answer) {
     const auto& pose = answer.path[i].pose;
     // The service carries each heading in orientation.z, in radians.
     std::snprintf(line, sizeof(line), "  pose %zu: %s heading %.2f rad\n", i + 1,
-                  position(pose.position.x, pose.position.y).c_str(), pose.orientation.z);
+                  formatPosition(pose.position.x, pose.position.y).c_str(), pose.orientation.z);
     out << line;
   }
   if (answer.rectangle && answer.rectangle->points.size() == 4) {
@@ -173,6 +231,25 @@ void reportPath(std::ostream& out, const UptakeAnswer& answer) {
                   std::hypot(p[2].x - p[1].x, p[2].y - p[1].y));
     out << "largest free rectangle: " << corners(*answer.rectangle) << line;
   }
+}
+
+// What a costmap node publishes of its master costmap, read through the costmap's getters.
+nav2_msgs::msg::Costmap costmapMessage(nav2_costmap_2d::Costmap2D& costmap,
+                                       const std::string& frame) {
+  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap.getMutex());
+  nav2_msgs::msg::Costmap message;
+  message.header.frame_id = frame;
+  message.metadata.layer = "master";
+  message.metadata.resolution = static_cast<float>(costmap.getResolution());
+  message.metadata.size_x = costmap.getSizeInCellsX();
+  message.metadata.size_y = costmap.getSizeInCellsY();
+  message.metadata.origin.position.x = costmap.getOriginX();
+  message.metadata.origin.position.y = costmap.getOriginY();
+  message.metadata.origin.orientation.w = 1.0;
+  const unsigned char* cells = costmap.getCharMap();
+  message.data.assign(
+      cells, cells + static_cast<size_t>(message.metadata.size_x) * message.metadata.size_y);
+  return message;
 }
 
 // Why an answer holds no path, told by what the node published while serving it.
@@ -236,8 +313,7 @@ WaterUptakeHost::~WaterUptakeHost() {
 }
 
 void WaterUptakeHost::placeRobot(const Pose2& pose) {
-  broadcaster_->sendTransform(
-      tf2_testing::makeTransform("map", "base_footprint", pose.x, pose.y, pose.yaw));
+  broadcaster_->sendTransform(robotTransform("map", "base_footprint", pose, host_->now()));
 }
 
 UptakeAnswer WaterUptakeHost::request(const geometry_msgs::msg::Polygon& zone,
@@ -273,7 +349,7 @@ nav2_msgs::msg::Costmap costmapOf(const nav_msgs::msg::OccupancyGrid& grid) {
                                            : nav2_costmap_2d::FREE_SPACE);
     }
   }
-  return nav2_costmap_2d::testing::toCostmapMessage(costmap, "map");
+  return costmapMessage(costmap, grid.header.frame_id);
 }
 
 geometry_msgs::msg::Polygon plannedZone(const DemoOptions& options, const DemoMap& map) {
@@ -292,13 +368,20 @@ geometry_msgs::msg::Polygon plannedZone(const DemoOptions& options, const DemoMa
       const double x0 = info.origin.position.x;
       const double y0 = info.origin.position.y;
       throw InputError(
-          "zone corner " + std::to_string(i + 1) + " " + position(point.x, point.y) +
-          " lies off the map, which spans " + position(x0, y0) + " to " +
-          position(x0 + info.width * info.resolution, y0 + info.height * info.resolution));
+          "zone corner " + std::to_string(i + 1) + " " + formatPosition(point.x, point.y) +
+          " lies off the map, which spans " + formatPosition(x0, y0) + " to " +
+          formatPosition(x0 + info.width * info.resolution, y0 + info.height * info.resolution));
     }
   }
-  if (area(zone) < info.resolution * info.resolution) {
+  if (onOneLine(zone, info.resolution / 2.0)) {
     throw InputError("the zone encloses no area: its corners lie on one line");
+  }
+  if (crossesItself(zone)) {
+    throw InputError("the zone " + corners(zone) +
+                     " crosses itself: give its corners in order around it");
+  }
+  if (area(zone) < info.resolution * info.resolution) {
+    throw InputError("the zone " + corners(zone) + " encloses less than one cell");
   }
   if (freeCellsIn(map.grid, zone) == 0) {
     throw InputError("the zone " + corners(zone) +
@@ -346,6 +429,7 @@ cv::Mat drawUptake(const nav_msgs::msg::OccupancyGrid& grid,
 }
 
 int runWaterScenario(const DemoOptions& options, std::ostream& out) {
+  checkPictureFile(options.output);
   const DemoMap map = loadDemoMap(options.map_yaml);
   const geometry_msgs::msg::Polygon zone = plannedZone(options, map);
   const Pose2 robot = options.start ? *options.start : kOfficeBDoor;
@@ -353,7 +437,7 @@ int runWaterScenario(const DemoOptions& options, std::ostream& out) {
 
   out << "Water uptake on " << map.description << "\n";
   out << (options.zone.empty() ? "zone office B: " : "zone: ") << corners(zone) << "\n";
-  out << "robot at " << position(robot.x, robot.y) << "\n";
+  out << "robot at " << formatPosition(robot.x, robot.y) << "\n";
   WaterUptakeHost host(map.grid);
   host.placeRobot(robot);
   const UptakeAnswer answer = host.request(zone, kAnswerPatience);

@@ -4,9 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "geometry_msgs/msg/transform_stamped.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
-#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
-#include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
 namespace global_planning_benchmark {
 
@@ -19,6 +18,8 @@ using Clock = std::chrono::steady_clock;
 constexpr char kPlannerKey[] = "dijkstra";
 constexpr double kPathTolerance = 0.3;
 constexpr int32_t kSearchBudget = 400;
+// Each costmap hears "/tf" on a listener thread of its own; this only bounds a stuck one.
+const rclcpp::Duration kHearingPatience = rclcpp::Duration::from_seconds(10.0);
 
 double millisecondsSince(Clock::time_point began) {
   return std::chrono::duration<double, std::milli>(Clock::now() - began).count();
@@ -76,6 +77,7 @@ void PlanningHost::bringUpNode() {
     throw std::runtime_error("the global planning node failed to activate");
   }
   task_manager_ = std::make_shared<rclcpp::Node>("global_planning_benchmark");
+  broadcaster_ = std::make_shared<tf2_ros::TransformBroadcaster>(task_manager_);
   executor_.add_node(node_->get_node_base_interface());
   executor_.add_node(task_manager_);
   client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
@@ -125,8 +127,7 @@ PlanningHost::EngineRun PlanningHost::planWithEngine(const CellPair& pair) {
   const bool ok = engine_->searchPaths(start, goal, options_, run.paths);
   run.ms = millisecondsSince(began);
   run.found = ok && !run.paths.paths.empty();
-  run.expanded_cells =
-      vantrell_nav2_planner::astar2::AstarPlannerProbe::lastCall(*engine_).expansions;
+  run.expanded_cells = engine_->lastSearchStatistics().expanded_cells;
   return run;
 }
 
@@ -176,11 +177,25 @@ PlanningHost::ActionRun PlanningHost::planWithAction(const CellPair& pair, int32
   return run;
 }
 
+// As the robot's localisation does: the transform from the map frame to the robot's base on
+// "/tf". The goal goes out once both costmaps have heard it, so that it is planned from there.
 void PlanningHost::placeRobot(const geometry_msgs::msg::PoseStamped& pose) {
-  const double x = pose.pose.position.x;
-  const double y = pose.pose.position.y;
-  vantrell_nav2_gridmap::testing::placeRobot(*global_map_, x, y, 0.0);
-  vantrell_nav2_gridmap::testing::placeRobot(*local_map_, x, y, 0.0);
+  const auto costmap = global_map_->getCostmapROS();
+  geometry_msgs::msg::TransformStamped transform;
+  transform.header.stamp = task_manager_->now();
+  transform.header.frame_id = costmap->getGlobalFrameID();
+  transform.child_frame_id = costmap->getBaseFrameID();
+  transform.transform.translation.x = pose.pose.position.x;
+  transform.transform.translation.y = pose.pose.position.y;
+  transform.transform.rotation = pose.pose.orientation;
+  broadcaster_->sendTransform(transform);
+  for (const auto& map : {global_map_, local_map_}) {
+    if (!map->getCostmapROS()->getTfBuffer()->canTransform(
+            transform.header.frame_id, transform.child_frame_id, transform.header.stamp,
+            kHearingPatience)) {
+      throw std::runtime_error("the costmaps did not hear where the robot stands");
+    }
+  }
 }
 
 }  // namespace global_planning_benchmark

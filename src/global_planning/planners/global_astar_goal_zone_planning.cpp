@@ -87,7 +87,7 @@ GlobalAstarGoalZonePlanning::findBestStartPointInContours(
     return result;
   }
   const auto grid = map->getMultiGridMap();
-  const nav2_costmap_2d::Costmap2D* costmap = grid->getCostmap();
+  nav2_costmap_2d::Costmap2D* costmap = grid->getCostmap();
   if (costmap == nullptr) {
     return result;
   }

@@ -24,8 +24,8 @@ using geometry_msgs::msg::Twist;
 using nav_msgs::msg::Path;
 using planning::custom_planning::PathMonitor;
 using planning::custom_planning::testing::PathMonitorProbe;
-using vantrell_communicator::RosbagTrigger;
 using vantrell_communicator::testing::CommunicatorProbe;
+using vantrell_protocol::msg::RosbagTrigger;
 
 constexpr double kPi = 3.141592653589793;
 

@@ -122,7 +122,7 @@ TEST_F(LiftChecks, FindsTheFreeCarPlaceNearestTheDoor) {
   EXPECT_FALSE(reply.result->has_emergency);
   // Inside the car shrunk by the robot's forward extent (0.3 m), as near the door as it gets.
   const auto& place = reply.result->free_pose;
-  EXPECT_NEAR(place.pose.position.x, goal.door_pose.pose.position.x, 1e-9);
+  EXPECT_NEAR(place.pose.position.x, goal.door_pose.pose.position.x, 1e-6);
   EXPECT_GE(place.pose.position.y, 5.8);
   EXPECT_LT(place.pose.position.y, 5.85);
   EXPECT_EQ(place.pose.orientation, goal.door_pose.pose.orientation);

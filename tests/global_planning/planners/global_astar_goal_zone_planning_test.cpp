@@ -60,8 +60,8 @@ TEST_F(GoalZoneTest, ASquareZoneOnFreeGroundIsEnteredAtItsCentreWhateverTheGoalP
   EXPECT_EQ(paths_.paths.size(), 1u);
 
   const auto goal = searchedGoal();
-  EXPECT_NEAR(goal.pose.position.x, 1.5, 1e-9);
-  EXPECT_NEAR(goal.pose.position.y, 1.5, 1e-9);
+  EXPECT_NEAR(goal.pose.position.x, 1.5, 1e-6);
+  EXPECT_NEAR(goal.pose.position.y, 1.5, 1e-6);
   EXPECT_EQ(goal.pose.position.z, 0.0);
   EXPECT_EQ(goal.pose.orientation.w, 1.0);
   EXPECT_EQ(goal.header.frame_id, "map");
@@ -89,8 +89,8 @@ TEST_F(GoalZoneTest, EquallyDeepCellsGoToTheFirstInRowMajorOrder) {
   // Cells 10..30 x 10..14: the middle row is three cells deep from column 12 to 28.
   const auto best = planner_->findBestStartPointInContours(rectangle(1.0, 1.0, 3.0, 1.4), map_);
   ASSERT_EQ(best.size(), 1u);
-  EXPECT_NEAR(best[0].pose.position.x, 1.2, 1e-9);
-  EXPECT_NEAR(best[0].pose.position.y, 1.2, 1e-9);
+  EXPECT_NEAR(best[0].pose.position.x, 1.2, 1e-6);
+  EXPECT_NEAR(best[0].pose.position.y, 1.2, 1e-6);
   EXPECT_EQ(best[0].header.frame_id, "map");
 }
 

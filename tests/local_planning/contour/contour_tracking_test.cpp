@@ -291,7 +291,9 @@ TEST_F(TrackingTest, ANarrowRegionIsFollowedAlongItsCentreLineFromTheEndNearTheR
   ASSERT_TRUE(contours->contour2Path(box(5, 20, 25, 22), *maps_.zone, path));
   EXPECT_TRUE(contours->isNarrowContour());
   EXPECT_EQ(ends(), std::make_tuple(1250L, 1550L, 2250L, size_t{21}));
-  EXPECT_TRUE(logged("[INFO] coverage_resolution=0.05,delta_x=35,delta_y=1,robot_distance="));
+  // The costmap's cell size: the map message's single-precision 0.05, as Nav2 takes it.
+  EXPECT_TRUE(logged(
+      "[INFO] coverage_resolution=0.05000000074505806,delta_x=35,delta_y=1,robot_distance="));
   // Nearer the right end: from the line point nearest the robot to the left end.
   placeRobotOnCell(36, 34);
   ASSERT_TRUE(contours->contour2Path(box(5, 20, 25, 22), *maps_.zone, path));

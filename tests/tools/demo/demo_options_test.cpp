@@ -2,9 +2,16 @@
 #include "demo_options.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "path_picture.hpp"
+#include "planning/global_planning/planner_keys.hpp"
+#include "scenarios.hpp"
 
 namespace demo {
 namespace {
@@ -117,6 +124,58 @@ TEST(DemoOptions, WaterOnAMapOfOnesOwnNeedsAStartAndAZone) {
   EXPECT_EQ(usageErrorOf({"--scenario", "water", "--map", "floor.yaml", "--start", "1,1", "--zone",
                           "1,1,2,1,2,2"}),
             "");
+}
+
+// A misspelt planner would only come back as a failed plan; it is bad input.
+TEST(DemoOptions, PlannerIsOneOfTheGlobalNodesPlanners) {
+  for (const char* key : planning::planner_keys::kGlobalPlanners) {
+    EXPECT_EQ(parseOptions({"--planner", key}).planner, key);
+  }
+  EXPECT_EQ(usageErrorOf({"--goal", "3,4", "--planner", "dijksta"}),
+            "there is no planner \"dijksta\"; the global planning node has: "
+            "astar_with_local_and_global_map, dijkstra, dijkstra_goalzone, dijkstra_uptake_water, "
+            "lift, lift_out, recommand_points_planning, wap_points");
+  EXPECT_NE(usageErrorOf({"--scenario", "lift", "--planner", "Dijkstra"}), "");
+}
+
+// Zone corners travel in single precision: beyond it they would arrive as "inf".
+TEST(DemoOptions, ZoneCornersBeyondSinglePrecisionAreRefused) {
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--zone", "1e39,1,2,2,3,1"}),
+            "--zone corner 1 x: \"1e39\" is too large for a zone corner");
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--zone", "1,1,2,-3.5e38,3,1"}),
+            "--zone corner 2 y: \"-3.5e38\" is too large for a zone corner");
+  EXPECT_EQ(parseOptions({"--scenario", "water", "--zone", "3e38,1,2,2,3,1"}).zone[0].x, 3e38);
+}
+
+// Found out before anything is planned, not after.
+TEST(DemoOptions, OutputWhereNoPictureCanBeWrittenIsRefused) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("demo_output_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  ASSERT_EQ(::mkfifo((dir / "pipe.png").c_str(), 0600), 0);
+  std::filesystem::create_directories(dir / "folder.png");
+  const struct {
+    std::string file;
+    std::string why;
+  } cases[] = {{(dir / "plans.xyz").string(), "give it an image type such as .png"},
+               {(dir / "plans").string(), "give it an image type such as .png"},
+               {(dir / "pipe.png").string(), "it is there already and is not a file"},
+               {(dir / "folder.png").string(), "it is there already and is not a file"},
+               {"/proc/planning_demo.png", "No such file or directory"}};
+  for (const auto& c : cases) {
+    try {
+      checkPictureFile(c.file);
+      ADD_FAILURE() << c.file << " was accepted";
+    } catch (const InputError& error) {
+      EXPECT_EQ(error.what(), "cannot write the picture to \"" + c.file + "\": " + c.why);
+    }
+  }
+  // A good place is left as it was: its directories made, no file.
+  const auto fine = dir / "new" / "plans.png";
+  EXPECT_NO_THROW(checkPictureFile(fine.string()));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "new"));
+  EXPECT_FALSE(std::filesystem::exists(fine));
+  std::filesystem::remove_all(dir);
 }
 
 TEST(DemoOptions, HelpNeedsNothingElse) {

@@ -1,11 +1,18 @@
 // The demo program as a user runs it: exit status and messages.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -54,6 +61,56 @@ TEST(DemoProgram, BadInputGivesAClearMessageAndStatusTwo) {
   run = runDemo("--goal 95,3");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.output.find("off the map"), std::string::npos) << run.output;
+}
+
+// Whatever is wrong with the input, the user sees one line saying what, and status 2: no
+// library or image-decoder lines, no report of plans begun.
+TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("demo_program_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string d = dir.string() + "/";
+  cv::imwrite(d + "room.png", cv::Mat(40, 80, CV_8UC1, cv::Scalar(254)));
+  std::vector<uchar> png;
+  cv::imencode(".png", cv::Mat(200, 300, CV_8UC1, cv::Scalar(254)), png);
+  std::ofstream(d + "cut.png", std::ios::binary)
+      .write(reinterpret_cast<const char*>(png.data()),
+             static_cast<std::streamsize>(png.size() / 2));
+  auto yaml = [&d](const std::string& name, const std::string& image, const std::string& origin) {
+    std::ofstream(d + name) << "image: " << image << "\nresolution: 0.05\norigin: " << origin
+                            << "\nnegate: 0\noccupied_thresh: 0.65\nfree_thresh: 0.196\n";
+    return d + name;
+  };
+  const std::string rotated = yaml("rotated.yaml", "room.png", "[0, 0, 0.5]");
+  const std::string cut = yaml("cut.yaml", "cut.png", "[0, 0, 0]");
+  ASSERT_EQ(::mkfifo((d + "pipe.yaml").c_str(), 0600), 0);
+
+  const struct {
+    std::string arguments;
+    std::string says;
+  } cases[] = {
+      {"--map " + rotated + " --start 1,1 --goal 2,1", "is rotated (origin yaw 0.50 rad)"},
+      {"--scenario water --map " + rotated + " --start 1,1 --zone 0.5,0.5,3,0.5,3,1.5",
+       "is rotated (origin yaw 0.50 rad)"},
+      {"--map " + d + "pipe.yaml --start 1,1 --goal 2,1", "pipe.yaml' is a FIFO, not a file"},
+      {"--map " + dir.string() + " --start 1,1 --goal 2,1", "is a directory, not a file"},
+      {"--map " + cut + " --start 1,1 --goal 2,1",
+       "cannot be decoded: it is damaged or not an image"},
+      {"--goal 28,9.5 --planner dijksta", "there is no planner \"dijksta\""},
+      {"--goal 28,9.5 --output " + d + "plans.xyz", "give it an image type such as .png"},
+      {"--scenario water --zone 1e39,1,2,2,3,1", "\"1e39\" is too large for a zone corner"},
+      {"--scenario water --zone 7,11,11,18,11,11,7,18", "crosses itself"},
+      {"--goal", "option --goal needs a value (planning_demo --help tells more)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const DemoRun run = runDemo(c.arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+    EXPECT_EQ(run.output.rfind("planning_demo: ", 0), 0U) << run.output;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST(DemoProgram, WaterScenarioPrintsThePathAndSucceeds) {

@@ -131,12 +131,14 @@ TEST_F(GlobalScenario, GoalsThatCannotBeUsedStopTheDemoBeforeItHostsAnything) {
   EXPECT_FALSE(std::filesystem::exists(options.output));
 }
 
-TEST_F(GlobalScenario, PictureThatCannotBeWrittenIsAnInputError) {
+TEST_F(GlobalScenario, PictureThatCannotBeWrittenIsAnInputErrorBeforeAnyPlan) {
   DemoOptions options;
   options.goals = {{9.0, 13.5, 0.0}};
   options.output = (dir_ / "plans.unknownformat").string();
   std::ostringstream out;
   EXPECT_THROW(runGlobalScenario(options, out), InputError);
+  // Before anything was planned.
+  EXPECT_EQ(out.str(), "");
 }
 
 }  // namespace

@@ -141,6 +141,18 @@ TEST_F(WaterScenario, ZonesThatCannotBeUsedAreRefusedWithTheReason) {
             std::string::npos);
   options.zone = {{2.0, 2.0}, {3.0, 3.0}, {4.0, 4.0}};
   EXPECT_EQ(inputErrorOf(options, floor), "the zone encloses no area: its corners lie on one line");
+  options.zone = {{2.0, 2.0}, {3.0, 2.0}, {5.0, 2.0}, {4.0, 2.0}};
+  EXPECT_EQ(inputErrorOf(options, floor), "the zone encloses no area: its corners lie on one line");
+  // A bow tie encloses area, but not as one zone; its signed halves cancel out.
+  options.zone = {{7.0, 11.0}, {11.0, 18.0}, {11.0, 11.0}, {7.0, 18.0}};
+  EXPECT_EQ(inputErrorOf(options, floor),
+            "the zone (7.00, 11.00) (11.00, 18.00) (11.00, 11.00) (7.00, 18.00) crosses itself: "
+            "give its corners in order around it");
+  options.zone = {{7.0, 11.0}, {11.0, 11.0}, {7.0, 18.0}, {11.0, 18.0}, {9.0, 10.9}};
+  EXPECT_NE(inputErrorOf(options, floor).find("crosses itself"), std::string::npos);
+  options.zone = {{7.0, 11.0}, {7.03, 11.0}, {7.0, 11.03}};
+  EXPECT_EQ(inputErrorOf(options, floor),
+            "the zone (7.00, 11.00) (7.03, 11.00) (7.00, 11.03) encloses less than one cell");
   // The meeting-room table, and the unmapped margin outside the building.
   options.zone = {{21.2, 14.3}, {25.8, 14.3}, {25.8, 15.7}, {21.2, 15.7}};
   EXPECT_NE(inputErrorOf(options, floor).find("holds no free cell"), std::string::npos);

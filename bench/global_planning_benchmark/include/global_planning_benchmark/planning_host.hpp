@@ -13,6 +13,7 @@
 #include "planning/nav_global_planning_server.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
+#include "tf2_ros/transform_broadcaster.h"
 #include "vantrell_nav2_gridmap/grid_layers.hpp"
 #include "vantrell_nav2_gridmap/grid_map_params.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
@@ -23,14 +24,15 @@
 namespace global_planning_benchmark {
 
 /**
- * Plays the process that hosts the global planning node, and its task manager: builds the
- * global and the local grid map from one map, constructs, configures and activates the node,
- * and sends "global_planning" goals to it through an action client. Beside the node it keeps a
- * grid-search engine of its own on the global grid map, searched with the option record that
- * the node's "dijkstra" planner passes.
+ * Plays the process that hosts the global planning node, the robot's localisation and its task
+ * manager: builds the global and the local grid map from one map, constructs, configures and
+ * activates the node, places the robot by broadcasting its transform and sends
+ * "global_planning" goals to it through an action client. Beside the node it keeps a grid-search
+ * engine of its own on the global grid map, searched with the option record that the node's
+ * "dijkstra" planner passes.
  *
  * Single-threaded from the caller's side: the executor spins on the calling thread while an
- * action runs; the node's workers are the only other threads.
+ * action runs; the node's workers and the costmaps' tf listeners are the only other threads.
  */
 class PlanningHost {
  public:
@@ -104,6 +106,7 @@ class PlanningHost {
   std::shared_ptr<vantrell_nav2_planner::astar2::AstarPlanner> engine_;
   vantrell_nav2_planner::astar2::AstarOptions options_{};
   rclcpp::Node::SharedPtr task_manager_;
+  std::shared_ptr<tf2_ros::TransformBroadcaster> broadcaster_;
   rclcpp_action::Client<GlobalPlanning>::SharedPtr client_;
   rclcpp::executors::SingleThreadedExecutor executor_;
 };

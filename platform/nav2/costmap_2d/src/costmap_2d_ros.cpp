@@ -3,7 +3,6 @@
 #include "nav2_costmap_2d/footprint.hpp"
 #include "tf2/exceptions.h"
 #include "tf2/time.h"
-#include "tf2_ros/buffer.h"
 
 namespace nav2_costmap_2d {
 
@@ -14,28 +13,18 @@ Costmap2DROS::Costmap2DROS(const std::string &name, const std::string &global_fr
       global_frame_(global_frame),
       robot_base_frame_(robot_base_frame),
       transform_tolerance_(transform_tolerance),
-      layered_costmap_(std::make_unique<LayeredCostmap>(global_frame, track_unknown)) {}
+      layered_costmap_(std::make_unique<LayeredCostmap>(global_frame, track_unknown)),
+      tf_buffer_(std::make_shared<tf2_ros::Buffer>(std::make_shared<rclcpp::Clock>(RCL_ROS_TIME))),
+      tf_listener_(std::make_shared<tf2_ros::TransformListener>(*tf_buffer_)) {}
 
-Costmap2DROS::~Costmap2DROS() = default;
+// The listener goes first: its thread writes into the buffer.
+Costmap2DROS::~Costmap2DROS() { tf_listener_.reset(); }
 
 bool Costmap2DROS::getRobotPose(geometry_msgs::msg::PoseStamped &global_pose) {
-  std::shared_ptr<tf2_ros::Buffer> buffer;
-  {
-    std::lock_guard<std::mutex> lock(pose_mutex_);
-    if (fixed_pose_) {
-      global_pose = *fixed_pose_;
-      global_pose.header.frame_id = global_frame_;
-      return true;
-    }
-    buffer = tf_buffer_;
-  }
-  if (!buffer) {
-    return false;
-  }
   geometry_msgs::msg::TransformStamped transform;
   try {
-    transform = buffer->lookupTransform(global_frame_, robot_base_frame_, tf2::TimePointZero,
-                                        tf2::durationFromSec(transform_tolerance_));
+    transform = tf_buffer_->lookupTransform(global_frame_, robot_base_frame_, tf2::TimePointZero,
+                                            tf2::durationFromSec(transform_tolerance_));
   } catch (const tf2::TransformException &) {
     return false;
   }
@@ -48,11 +37,11 @@ bool Costmap2DROS::getRobotPose(geometry_msgs::msg::PoseStamped &global_pose) {
   return true;
 }
 
-std::vector<geometry_msgs::msg::Point> Costmap2DROS::getRobotFootprint() const {
+std::vector<geometry_msgs::msg::Point> Costmap2DROS::getRobotFootprint() {
   return layered_costmap_->getFootprint();
 }
 
-geometry_msgs::msg::Polygon Costmap2DROS::getRobotFootprintPolygon() const {
+geometry_msgs::msg::Polygon Costmap2DROS::getRobotFootprintPolygon() {
   return toPolygon(layered_costmap_->getFootprint());
 }
 
@@ -60,8 +49,10 @@ void Costmap2DROS::setRobotFootprint(const std::vector<geometry_msgs::msg::Point
   layered_costmap_->setFootprint(points);
 }
 
-void Costmap2DROS::setRobotFootprintPolygon(const geometry_msgs::msg::Polygon &footprint) {
-  setRobotFootprint(toPointVector(std::make_shared<geometry_msgs::msg::Polygon>(footprint)));
+void Costmap2DROS::setRobotFootprintPolygon(
+    const geometry_msgs::msg::Polygon::SharedPtr footprint) {
+  setRobotFootprint(footprint ? toPointVector(footprint)
+                              : std::vector<geometry_msgs::msg::Point>());
 }
 
 void Costmap2DROS::resetLayers() {

@@ -2,8 +2,12 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <stdexcept>
@@ -76,7 +80,40 @@ std::vector<double> readOrigin(const YAML::Node &doc, const std::string &file) {
   return origin;
 }
 
+// Why `file` cannot be read as a file ("does not exist", "is a directory, not a file", ...),
+// or empty when it can. A FIFO is refused before anything opens it: opening one waits for a
+// writer that may never come.
+std::string unreadableBecause(const std::string &file) {
+  std::error_code error;
+  const auto status = std::filesystem::status(file, error);
+  switch (status.type()) {
+    case std::filesystem::file_type::regular:
+      break;
+    case std::filesystem::file_type::not_found:
+      return "does not exist";
+    case std::filesystem::file_type::directory:
+      return "is a directory, not a file";
+    case std::filesystem::file_type::fifo:
+      return "is a FIFO, not a file";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return "is a device, not a file";
+    case std::filesystem::file_type::socket:
+      return "is a socket, not a file";
+    default:
+      return error ? "cannot be examined: " + error.message() : "is not a regular file";
+  }
+  std::ifstream probe(file, std::ios::binary);
+  if (!probe) {
+    return std::string("cannot be read: ") + std::strerror(errno);
+  }
+  return "";
+}
+
 YAML::Node loadYamlDocument(const std::string &file) {
+  if (const std::string why = unreadableBecause(file); !why.empty()) {
+    throw std::runtime_error("map file '" + file + "' " + why);
+  }
   try {
     return YAML::LoadFile(file);
   } catch (const YAML::BadFile &) {
@@ -148,6 +185,15 @@ LoadParameters loadMapYaml(const std::string &yaml_filename) {
   if (params.resolution <= 0.0) {
     throw fieldError(yaml_filename, "resolution", "must be greater than zero");
   }
+  // The map message carries it in single precision.
+  if (params.resolution > std::numeric_limits<float>::max()) {
+    throw fieldError(yaml_filename, "resolution",
+                     "is too large for a map message (single precision)");
+  }
+  if (static_cast<float>(params.resolution) == 0.0f) {
+    throw fieldError(yaml_filename, "resolution",
+                     "is too small for a map message: single precision makes it 0");
+  }
   params.origin = readOrigin(doc, yaml_filename);
 
   params.free_thresh =
@@ -182,12 +228,18 @@ LoadParameters loadMapYaml(const std::string &yaml_filename) {
 
 void loadMapFromFile(const LoadParameters &load_parameters, nav_msgs::msg::OccupancyGrid &map) {
   const std::string &file = load_parameters.image_file_name;
-  if (!std::filesystem::is_regular_file(file)) {
-    throw std::runtime_error("map image '" + file + "' (field 'image') does not exist");
+  if (const std::string why = unreadableBecause(file); !why.empty()) {
+    throw std::runtime_error("map image '" + file + "' (field 'image') " + why);
   }
-  const cv::Mat image = cv::imread(file, cv::IMREAD_UNCHANGED);
+  cv::Mat image;
+  try {
+    image = cv::imread(file, cv::IMREAD_UNCHANGED);
+  } catch (const cv::Exception &) {
+    // OpenCV asserts on headers that promise more than they hold; its text is for its developers.
+  }
   if (image.empty()) {
-    throw std::runtime_error("map image '" + file + "' (field 'image') cannot be decoded");
+    throw std::runtime_error("map image '" + file +
+                             "' (field 'image') cannot be decoded: it is damaged or not an image");
   }
   if ((image.depth() != CV_8U && image.depth() != CV_16U) || image.channels() > 4) {
     throw std::runtime_error(

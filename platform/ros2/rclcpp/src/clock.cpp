@@ -13,9 +13,7 @@ Clock::Clock(rcl_clock_type_t clock_type) : clock_type_(clock_type) {
   }
 }
 
-Time Clock::now() const {
-  return Time(detail::TimeSource::instance().now(clock_type_), clock_type_);
-}
+Time Clock::now() { return Time(detail::TimeSource::instance().now(clock_type_), clock_type_); }
 
 bool Clock::sleep_until(Time until, Context::SharedPtr context) {
   if (until.get_clock_type() != clock_type_) {

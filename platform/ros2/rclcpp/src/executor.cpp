@@ -342,8 +342,13 @@ bool Executor::get_next_executable(AnyExecutable &any_executable,
                                    std::chrono::nanoseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   auto &time_source = detail::TimeSource::instance();
-  while (spinning.load() && rclcpp::ok(context_)) {
+  for (;;) {
+    // Read before the spinning flag: a cancel or shutdown between the two then still changes
+    // the generation this waits on, instead of being lost.
     const uint64_t seen = notifier_->generation();
+    if (!spinning.load() || !rclcpp::ok(context_)) {
+      return false;
+    }
     std::chrono::nanoseconds wait(-1);
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -367,7 +372,6 @@ bool Executor::get_next_executable(AnyExecutable &any_executable,
     }
     notifier_->wait(seen, wait);
   }
-  return false;
 }
 
 void Executor::execute_any_executable(AnyExecutable &any_executable) {

@@ -6,20 +6,22 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
 #include <vector>
 
+#include "log_sinks.hpp"
 #include "rclcpp/logging.hpp"
-#include "rclcpp_testing/log_capture.hpp"
 #include "time_source.hpp"
 
 namespace rclcpp {
 
 namespace {
-// Levels set per logger name, and the captures that tests hold open.
+// Levels set per logger name, and who else hears the records (the captures that tests hold).
 struct LoggingState {
   std::mutex mutex;
   std::map<std::string, Logger::Level> levels;
-  std::vector<rclcpp_testing::LogCapture *> captures;
+  std::map<uint64_t, detail::LogSink> sinks;
+  uint64_t next_sink{0};
 };
 
 LoggingState &state() {
@@ -102,8 +104,8 @@ void log_text(const Logger &logger, Logger::Level level, const std::string &text
                static_cast<long long>(now / 1000000000LL),
                static_cast<long long>(now % 1000000000LL), logger.get_name(), text.c_str());
   std::fflush(console_stream());
-  for (auto *capture : s.captures) {
-    capture->add({level, logger.get_name(), text});
+  for (const auto &entry : s.sinks) {
+    entry.second(level, logger.get_name(), text);
   }
 }
 
@@ -135,76 +137,19 @@ bool throttle_pass(std::atomic<int64_t> &last_ns, rclcpp::Clock &clock, int64_t 
   return false;
 }
 
+uint64_t addLogSink(LogSink sink) {
+  auto &s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  const uint64_t handle = s.next_sink++;
+  s.sinks.emplace(handle, std::move(sink));
+  return handle;
+}
+
+void removeLogSink(uint64_t handle) {
+  auto &s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.sinks.erase(handle);
+}
+
 }  // namespace detail
 }  // namespace rclcpp
-
-namespace rclcpp_testing {
-
-LogCapture::LogCapture() {
-  auto &s = rclcpp::state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  s.captures.push_back(this);
-}
-
-LogCapture::~LogCapture() {
-  auto &s = rclcpp::state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  for (auto it = s.captures.begin(); it != s.captures.end(); ++it) {
-    if (*it == this) {
-      s.captures.erase(it);
-      break;
-    }
-  }
-}
-
-std::vector<LogRecord> LogCapture::records() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return records_;
-}
-
-size_t LogCapture::count(const std::string &text) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  size_t n = 0;
-  for (const auto &r : records_) {
-    n += r.message.find(text) != std::string::npos ? 1 : 0;
-  }
-  return n;
-}
-
-size_t LogCapture::count(rclcpp::Logger::Level level, const std::string &text) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  size_t n = 0;
-  for (const auto &r : records_) {
-    n += (r.level == level && r.message.find(text) != std::string::npos) ? 1 : 0;
-  }
-  return n;
-}
-
-bool LogCapture::contains(const std::string &text) const { return count(text) > 0; }
-
-bool LogCapture::wait_for(const std::string &text, std::chrono::milliseconds timeout) const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return cv_.wait_for(lock, timeout, [this, &text]() {
-    for (const auto &r : records_) {
-      if (r.message.find(text) != std::string::npos) {
-        return true;
-      }
-    }
-    return false;
-  });
-}
-
-void LogCapture::clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  records_.clear();
-}
-
-void LogCapture::add(const LogRecord &record) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    records_.push_back(record);
-  }
-  cv_.notify_all();
-}
-
-}  // namespace rclcpp_testing

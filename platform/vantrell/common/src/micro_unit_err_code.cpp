@@ -7,7 +7,7 @@ MicroUnitErrCode::MicroUnitErrCode(rclcpp::Node& node)
 
 void MicroUnitErrCode::publishActiveTriggerRosbag(const std::string& module,
                                                   const std::string& event) {
-  RosbagTrigger trigger;
+  vantrell_protocol::msg::RosbagTrigger trigger;
   trigger.module = module;
   trigger.event = event;
   rosbag_trigger_.publish(trigger);

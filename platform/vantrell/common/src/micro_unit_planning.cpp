@@ -49,7 +49,7 @@ void MicroUnitPlanning::publishContour(const geometry_msgs::msg::Polygon& polygo
 }
 
 void MicroUnitPlanning::triggerCleanCoverage(bool start, int path_overlap, int coverage_width) {
-  CleanCoverageTrigger trigger;
+  vantrell_protocol::msg::CleanCoverageTrigger trigger;
   trigger.start = start;
   trigger.path_overlap = path_overlap;
   trigger.coverage_width = coverage_width;

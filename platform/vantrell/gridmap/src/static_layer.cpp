@@ -1,8 +1,6 @@
 #include "static_layer.hpp"
 
-#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -45,16 +43,6 @@ void checkGrid(const nav_msgs::msg::OccupancyGrid& grid) {
   }
 }
 
-// The message carries the resolution as a float; read it back as the decimal
-// it was written as (0.05, not 0.0500000007), so that cell edges fall where
-// the map's author put them.
-double decimalResolution(float resolution) {
-  char text[32] = {};
-  const auto result = std::to_chars(text, text + sizeof(text) - 1, resolution);
-  *result.ptr = '\0';
-  return std::strtod(text, nullptr);
-}
-
 }  // namespace
 
 StaticLayer StaticLayer::fromOccupancyGrid(const nav_msgs::msg::OccupancyGrid& grid,
@@ -83,7 +71,9 @@ StaticLayer StaticLayer::fromOccupancyGrid(const nav_msgs::msg::OccupancyGrid& g
   StaticLayer layer;
   layer.size_x_ = grid.info.width;
   layer.size_y_ = grid.info.height;
-  layer.resolution_ = decimalResolution(grid.info.resolution);
+  // Widened from the message's single precision as Nav2's static layer takes it (0.05 becomes
+  // 0.0500000007), so that costs near the inscribed radius come out as Nav2 gives them.
+  layer.resolution_ = grid.info.resolution;
   layer.origin_x_ = grid.info.origin.position.x;
   layer.origin_y_ = grid.info.origin.position.y;
   layer.costs_.resize(grid.data.size());

@@ -286,5 +286,13 @@ void AstarPlanner::remember(const geometry_msgs::msg::PoseStamped& start,
   record_.found = found;
 }
 
+SearchStatistics AstarPlanner::lastSearchStatistics() const {
+  std::lock_guard<std::mutex> lock(record_mutex_);
+  SearchStatistics statistics;
+  statistics.expanded_cells = record_.expansions;
+  statistics.found = record_.found;
+  return statistics;
+}
+
 }  // namespace astar2
 }  // namespace vantrell_nav2_planner

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,7 +11,10 @@
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/testing/costmap_2d_ros_hooks.hpp"
 #include "rclcpp/clock.hpp"
+#include "rclcpp/node.hpp"
+#include "tf2/time.h"
 #include "tf2_ros/buffer.h"
+#include "tf2_ros/transform_broadcaster.h"
 
 namespace {
 
@@ -94,17 +99,18 @@ TEST_F(CostmapROS, FootprintIsCopiedAndMeasuredAndLayersAreTold) {
     p.y = static_cast<float>(y);
     square.points.push_back(p);
   }
-  costmap_ros_->setRobotFootprintPolygon(square);
+  costmap_ros_->setRobotFootprintPolygon(std::make_shared<geometry_msgs::msg::Polygon>(square));
   EXPECT_EQ(layer->footprint_changes, 1);
   ASSERT_EQ(costmap_ros_->getRobotFootprint().size(), 4u);
   EXPECT_NEAR(costmap_ros_->getRobotFootprint()[0].x, 0.2, 1e-6);
-  EXPECT_NEAR(costmap_ros_->getInscribedRadius(), 0.2, 1e-6);
-  EXPECT_NEAR(costmap_ros_->getCircumscribedRadius(), std::hypot(0.2, 0.2), 1e-6);
+  auto* layered = costmap_ros_->getLayeredCostmap();
+  EXPECT_NEAR(layered->getInscribedRadius(), 0.2, 1e-6);
+  EXPECT_NEAR(layered->getCircumscribedRadius(), std::hypot(0.2, 0.2), 1e-6);
   EXPECT_EQ(costmap_ros_->getRobotFootprintPolygon().points.size(), 4u);
 
   costmap_ros_->setRobotFootprint({});
   EXPECT_TRUE(costmap_ros_->getRobotFootprint().empty());
-  EXPECT_EQ(costmap_ros_->getInscribedRadius(), 0.0);
+  EXPECT_EQ(layered->getInscribedRadius(), 0.0);
 }
 
 TEST_F(CostmapROS, RobotPoseIsAbsentUntilTheHostGivesOne) {
@@ -126,31 +132,33 @@ TEST_F(CostmapROS, RobotPoseIsAbsentUntilTheHostGivesOne) {
   EXPECT_FALSE(costmap_ros_->getRobotPose(pose));
 }
 
-TEST(CostmapROSTransforms, PoseIsLookedUpInAnAttachedBuffer) {
+geometry_msgs::msg::TransformStamped planarTransform(const std::string& parent,
+                                                     const std::string& child, double x, double y,
+                                                     double yaw, int32_t sec) {
+  geometry_msgs::msg::TransformStamped transform;
+  transform.header.frame_id = parent;
+  transform.child_frame_id = child;
+  transform.header.stamp.sec = sec;
+  transform.transform.translation.x = x;
+  transform.transform.translation.y = y;
+  transform.transform.rotation.z = std::sin(yaw / 2.0);
+  transform.transform.rotation.w = std::cos(yaw / 2.0);
+  return transform;
+}
+
+TEST(CostmapROSTransforms, PoseIsTheLatestTransformOfItsOwnBuffer) {
   // No waiting: a missing transform must fail at once.
   nav2_costmap_2d::Costmap2DROS costmap_ros("tf_costmap", "map", "base_footprint", 0.0);
-  auto buffer = std::make_shared<tf2_ros::Buffer>(std::make_shared<rclcpp::Clock>());
-  nav2_costmap_2d::testing::attachTransformBuffer(costmap_ros, buffer);
+  const auto buffer = costmap_ros.getTfBuffer();
+  ASSERT_TRUE(buffer);
+  EXPECT_EQ(costmap_ros.getTfBuffer(), buffer);
 
   geometry_msgs::msg::PoseStamped pose;
   EXPECT_FALSE(costmap_ros.getRobotPose(pose));
 
-  geometry_msgs::msg::TransformStamped odom;
-  odom.header.frame_id = "map";
-  odom.child_frame_id = "odom";
-  odom.header.stamp.sec = 100;
-  odom.transform.translation.x = 2.0;
-  odom.transform.rotation.w = 1.0;
-  geometry_msgs::msg::TransformStamped base = odom;
-  base.header.frame_id = "odom";
-  base.child_frame_id = "base_footprint";
-  base.transform.translation.x = 0.5;
-  base.transform.translation.y = -1.0;
-  base.transform.rotation.z = std::sin(0.3);
-  base.transform.rotation.w = std::cos(0.3);
-  ASSERT_TRUE(buffer->setTransform(odom, "test"));
-  ASSERT_TRUE(buffer->setTransform(base, "test"));
-
+  ASSERT_TRUE(buffer->setTransform(planarTransform("map", "odom", 2.0, 0.0, 0.0, 100), "test"));
+  ASSERT_TRUE(
+      buffer->setTransform(planarTransform("odom", "base_footprint", 0.5, -1.0, 0.6, 100), "test"));
   ASSERT_TRUE(costmap_ros.getRobotPose(pose));
   EXPECT_EQ(pose.header.frame_id, "map");
   EXPECT_EQ(pose.header.stamp.sec, 100);
@@ -158,15 +166,47 @@ TEST(CostmapROSTransforms, PoseIsLookedUpInAnAttachedBuffer) {
   EXPECT_NEAR(pose.pose.position.y, -1.0, 1e-9);
   EXPECT_NEAR(pose.pose.orientation.z, std::sin(0.3), 1e-9);
 
-  // A pose set by the host wins over the buffer until the buffer is attached again.
-  nav2_costmap_2d::testing::setRobotPose(costmap_ros, 7.0, 7.0, 0.0);
+  // The pose follows the newest transform.
+  ASSERT_TRUE(buffer->setTransform(planarTransform("map", "odom", 3.0, 0.0, 0.0, 101), "test"));
+  ASSERT_TRUE(
+      buffer->setTransform(planarTransform("odom", "base_footprint", 0.5, -1.0, 0.6, 101), "test"));
   ASSERT_TRUE(costmap_ros.getRobotPose(pose));
-  EXPECT_DOUBLE_EQ(pose.pose.position.x, 7.0);
-  nav2_costmap_2d::testing::attachTransformBuffer(costmap_ros, buffer);
-  ASSERT_TRUE(costmap_ros.getRobotPose(pose));
-  EXPECT_NEAR(pose.pose.position.x, 2.5, 1e-9);
+  EXPECT_EQ(pose.header.stamp.sec, 101);
+  EXPECT_NEAR(pose.pose.position.x, 3.5, 1e-9);
+
+  // The hooks write the same buffer.
   nav2_costmap_2d::testing::clearRobotPose(costmap_ros);
   EXPECT_FALSE(costmap_ros.getRobotPose(pose));
+  nav2_costmap_2d::testing::setRobotPose(costmap_ros, 7.0, -7.0, 0.0);
+  ASSERT_TRUE(costmap_ros.getRobotPose(pose));
+  EXPECT_DOUBLE_EQ(pose.pose.position.x, 7.0);
+  EXPECT_DOUBLE_EQ(pose.pose.position.y, -7.0);
+}
+
+// As a localisation node would: the costmap hears "/tf" through its own listener.
+TEST(CostmapROSTransforms, RobotIsPlacedByBroadcastingItsTransform) {
+  constexpr double kPatience = 30.0;
+  nav2_costmap_2d::Costmap2DROS costmap_ros("broadcast_costmap", "map", "base_footprint",
+                                            kPatience);
+  auto localisation = std::make_shared<rclcpp::Node>("localisation");
+  tf2_ros::TransformBroadcaster broadcaster(localisation);
+
+  broadcaster.sendTransform(planarTransform("map", "base_footprint", 4.0, 5.0, 1.0, 200));
+  geometry_msgs::msg::PoseStamped pose;
+  ASSERT_TRUE(costmap_ros.getRobotPose(pose));
+  EXPECT_EQ(pose.header.stamp.sec, 200);
+  EXPECT_DOUBLE_EQ(pose.pose.position.x, 4.0);
+  EXPECT_DOUBLE_EQ(pose.pose.position.y, 5.0);
+  EXPECT_NEAR(pose.pose.orientation.z, std::sin(0.5), 1e-9);
+
+  broadcaster.sendTransform(planarTransform("map", "base_footprint", 6.0, 5.0, 1.0, 201));
+  // Waits until the listener has stored the move.
+  costmap_ros.getTfBuffer()->lookupTransform("map", "base_footprint",
+                                             tf2::TimePoint(std::chrono::seconds(201)),
+                                             tf2::durationFromSec(kPatience));
+  ASSERT_TRUE(costmap_ros.getRobotPose(pose));
+  EXPECT_EQ(pose.header.stamp.sec, 201);
+  EXPECT_DOUBLE_EQ(pose.pose.position.x, 6.0);
 }
 
 }  // namespace

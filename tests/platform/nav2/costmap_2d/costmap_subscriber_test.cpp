@@ -88,8 +88,8 @@ TEST_F(Subscribers, LifecycleNodesCanHostTheSubscriber) {
   auto lifecycle = std::make_shared<rclcpp_lifecycle::LifecycleNode>("lifecycle_host");
   const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> weak = lifecycle;
   nav2_costmap_2d::CostmapSubscriber subscriber(weak, "/global_costmap/costmap_raw");
-  costmap_pub_->publish(
-      nav2_costmap_2d::testing::toCostmapMessage(Costmap2D(2, 2, 0.05, 0.0, 0.0)));
+  Costmap2D source(2, 2, 0.05, 0.0, 0.0);
+  costmap_pub_->publish(nav2_costmap_2d::testing::toCostmapMessage(source));
   rclcpp::spin_some(lifecycle->get_node_base_interface());
   EXPECT_EQ(subscriber.getCostmap()->getSizeInCellsX(), 2u);
 

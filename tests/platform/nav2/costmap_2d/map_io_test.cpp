@@ -1,6 +1,7 @@
 #include "nav2_map_server/map_io.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -156,6 +157,59 @@ TEST_F(MapFiles, MissingOrCorruptImageIsInvalidDataNamingTheImage) {
   }
 }
 
+// Whatever a path names, the loader answers at once with what it is: a FIFO is never opened, as
+// opening one waits for a writer.
+TEST_F(MapFiles, PathsThatAreNotFilesAreNamedForWhatTheyAre) {
+  fs::create_directories(path("folder"));
+  ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+  const struct {
+    std::string target;
+    std::string why;
+  } cases[] = {{path("folder"), "is a directory, not a file"},
+               {path("pipe"), "is a FIFO, not a file"},
+               {"/dev/null", "is a device, not a file"},
+               {path("nowhere"), "does not exist"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    try {
+      nav2_map_server::loadMapYaml(c.target);
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "map file '" + c.target + "' " + c.why);
+    }
+    const auto yaml = writeYaml("image.yaml", standardYaml(c.target));
+    nav_msgs::msg::OccupancyGrid grid;
+    try {
+      nav2_map_server::loadMapFromFile(nav2_map_server::loadMapYaml(yaml), grid);
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "map image '" + c.target + "' (field 'image') " + c.why);
+    }
+  }
+}
+
+// OpenCV asserts on an image header that promises more pixels than it allows; the loader says
+// the image is damaged instead of passing the assertion on.
+TEST_F(MapFiles, AHeaderThatLiesAboutTheSizeIsADamagedImage) {
+  std::ofstream(path("liar.pgm"), std::ios::binary) << "P5\n100000 100000\n255\n"
+                                                    << std::string(64, 'x');
+  std::ofstream(path("short.pgm"), std::ios::binary) << "P5\n400 300\n255\n"
+                                                     << std::string(64, 'x');
+  for (const std::string image : {"liar.pgm", "short.pgm"}) {
+    SCOPED_TRACE(image);
+    nav_msgs::msg::OccupancyGrid grid;
+    try {
+      nav2_map_server::loadMapFromFile(
+          nav2_map_server::loadMapYaml(writeYaml("liar.yaml", standardYaml(image))), grid);
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "map image '" + path(image) +
+                                           "' (field 'image') cannot be decoded: it is damaged "
+                                           "or not an image");
+    }
+  }
+}
+
 TEST_F(MapFiles, YamlThatIsNotAMappingIsInvalidMetadata) {
   nav_msgs::msg::OccupancyGrid grid;
   EXPECT_EQ(nav2_map_server::loadMapFromYaml(writeYaml("list.yaml", "- 1\n- 2\n"), grid),
@@ -197,6 +251,11 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string("image: a.pgm\nresolution: -0.05\norigin: [0, 0, 0]\n") + kRest},
         BadField{"resolution",
                  std::string("image: a.pgm\nresolution: fine\norigin: [0, 0, 0]\n") + kRest},
+        // The map message carries the resolution in single precision.
+        BadField{"resolution",
+                 std::string("image: a.pgm\nresolution: 1e-50\norigin: [0, 0, 0]\n") + kRest},
+        BadField{"resolution",
+                 std::string("image: a.pgm\nresolution: 1e39\norigin: [0, 0, 0]\n") + kRest},
         BadField{"origin", std::string("image: a.pgm\nresolution: 0.05\norigin: [0, 0]\n") + kRest},
         BadField{"origin",
                  std::string("image: a.pgm\nresolution: 0.05\norigin: [0, x, 0]\n") + kRest},

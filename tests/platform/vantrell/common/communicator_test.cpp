@@ -164,6 +164,40 @@ TEST_F(CommunicatorTest, RobotEventsAndRecordingRequests) {
   EXPECT_EQ(requests[0].event, "task_finished");
 }
 
+// The coverage and recording triggers are protocol messages like the rest, so a subscriber on
+// another node hears them.
+TEST_F(CommunicatorTest, TriggersReachSubscribersAsProtocolMessages) {
+  using vantrell_protocol::msg::CleanCoverageTrigger;
+  using vantrell_protocol::msg::RosbagTrigger;
+  auto listener = std::make_shared<rclcpp::Node>("trigger_listener");
+  std::vector<CleanCoverageTrigger> coverage;
+  std::vector<RosbagTrigger> recordings;
+  auto coverage_sub = listener->create_subscription<CleanCoverageTrigger>(
+      "/communicator/clean_coverage", 10,
+      [&coverage](CleanCoverageTrigger::ConstSharedPtr msg) { coverage.push_back(*msg); });
+  auto recording_sub = listener->create_subscription<RosbagTrigger>(
+      "/communicator/active_trigger_rosbag", 10,
+      [&recordings](RosbagTrigger::ConstSharedPtr msg) { recordings.push_back(*msg); });
+
+  engine_->getPlanningUnit()->triggerCleanCoverage(true, 5, 60);
+  engine_->getErrCodeUnit()->publishActiveTriggerRosbag("vantrell_nav2_planning", "task_finished");
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(listener);
+  for (int pass = 0; pass < 100 && (coverage.empty() || recordings.empty()); ++pass) {
+    executor.spin_some();
+  }
+
+  CleanCoverageTrigger started;
+  started.start = true;
+  started.path_overlap = 5;
+  started.coverage_width = 60;
+  EXPECT_EQ(coverage, std::vector<CleanCoverageTrigger>{started});
+  RosbagTrigger finished;
+  finished.module = "vantrell_nav2_planning";
+  finished.event = "task_finished";
+  EXPECT_EQ(recordings, std::vector<RosbagTrigger>{finished});
+}
+
 TEST_F(CommunicatorTest, KeepsTheLatestMessagesAndCountsAll) {
   auto planning = engine_->getPlanningUnit();
   for (int i = 0; i < 300; ++i) {

@@ -24,6 +24,9 @@ using vantrell_nav2_gridmap::GridMapROS;
 namespace hooks = vantrell_nav2_gridmap::testing;
 
 constexpr double kResolution = 0.05;
+// The cell size as the costmap takes it, through the map message's single precision:
+// 0.0500000007, so that a cell five cells from an obstacle lies just past 0.25 m.
+const double kCell = static_cast<float>(kResolution);
 // Default footprint: 0.6 m x 0.5 m.
 constexpr double kInscribed = 0.25;
 const double kCircumscribed = std::hypot(0.3, 0.25);
@@ -37,7 +40,7 @@ uint8_t expectedInflation(double d, double inscribed, double radius, double scal
   if (d <= inscribed + 1e-9) {
     return INSCRIBED_INFLATED_OBSTACLE;
   }
-  if (d / kResolution > std::ceil(std::max(radius, inscribed) / kResolution) + 1e-9) {
+  if (d / kCell > std::ceil(std::max(radius, inscribed) / kCell) + 1e-9) {
     return FREE_SPACE;
   }
   return static_cast<uint8_t>(252.0 * std::exp(-scaling * (d - inscribed)));
@@ -54,15 +57,27 @@ TEST(Inflation, DecaysFromLethalThroughInscribedToFree) {
   const auto map = roomWithPillar();
   const auto grid = map->getMultiGridMap();
   for (unsigned int k = 0; k <= 14; ++k) {
-    const double d = k * kResolution;
+    const double d = k * kCell;
     EXPECT_EQ(grid->getCost(50 + k, 40, false), expectedInflation(d, kInscribed, 0.55, 10.0))
         << "k=" << k;
     EXPECT_NEAR(grid->getDistance(50 + k, 40), d, 1e-5) << "k=" << k;
   }
-  // Diagonal neighbours: 5 * sqrt(2) cells is past the inscribed radius.
-  EXPECT_EQ(grid->getCost(53, 44, false), INSCRIBED_INFLATED_OBSTACLE);
+  // Diagonal neighbours: 5 cells (3, 4) lie just past the inscribed radius, 5 * sqrt(2) cells
+  // well past it.
+  EXPECT_EQ(grid->getCost(52, 44, false), INSCRIBED_INFLATED_OBSTACLE);
+  EXPECT_EQ(grid->getCost(53, 44, false), expectedInflation(5 * kCell, kInscribed, 0.55, 10.0));
   EXPECT_EQ(grid->getCost(55, 45, false),
-            expectedInflation(5 * std::sqrt(2.0) * kResolution, kInscribed, 0.55, 10.0));
+            expectedInflation(5 * std::sqrt(2.0) * kCell, kInscribed, 0.55, 10.0));
+}
+
+// Nav2 takes the resolution from the map message's float32 (0.0500000007), so the cell five cells
+// from a wall lies 3.7e-9 m beyond a 0.25 m inscribed radius and costs 251; a double 0.05 would
+// put it on the radius, at 253, and block it.
+TEST(Inflation, CellAtTheInscribedRadiusCostsWhatNav2GivesIt) {
+  const auto grid = roomWithPillar()->getMultiGridMap();
+  EXPECT_EQ(grid->getCost(54, 40, false), INSCRIBED_INFLATED_OBSTACLE);
+  EXPECT_EQ(grid->getCost(55, 40, false), 251);
+  EXPECT_FALSE(grid->inDanger(55, 40, 0));
 }
 
 TEST(Inflation, ParametersShapeTheDecay) {
@@ -71,8 +86,7 @@ TEST(Inflation, ParametersShapeTheDecay) {
   params.cost_scaling_factor = 3.0;
   const auto grid = roomWithPillar(params)->getMultiGridMap();
   for (unsigned int k = 0; k <= 22; ++k) {
-    EXPECT_EQ(grid->getCost(50 - k, 40, false),
-              expectedInflation(k * kResolution, kInscribed, 1.0, 3.0))
+    EXPECT_EQ(grid->getCost(50 - k, 40, false), expectedInflation(k * kCell, kInscribed, 1.0, 3.0))
         << "k=" << k;
   }
 }
@@ -81,8 +95,9 @@ TEST(Inflation, RadiusBelowTheFootprintStillCoversTheInscribedCircle) {
   GridMapParams params;
   params.inflation_radius = 0.1;
   const auto grid = roomWithPillar(params)->getMultiGridMap();
-  EXPECT_EQ(grid->getCost(55, 40, false), INSCRIBED_INFLATED_OBSTACLE);
-  EXPECT_TRUE(grid->inDanger(55, 40, 0));
+  EXPECT_EQ(grid->getCost(54, 40, false), INSCRIBED_INFLATED_OBSTACLE);
+  EXPECT_TRUE(grid->inDanger(54, 40, 0));
+  EXPECT_EQ(grid->getCost(55, 40, false), expectedInflation(5 * kCell, kInscribed, 0.25, 10.0));
   EXPECT_EQ(grid->getCost(56, 40, false), FREE_SPACE);
 }
 
@@ -135,7 +150,7 @@ TEST(Distances, MatchABruteForceNearestObstacleSearch) {
       for (int r2 = 0; r2 < rows; ++r2) {
         for (int c2 = 0; c2 < cols; ++c2) {
           const uint8_t v = drawn.at<uint8_t>(r2, c2);
-          const double d = std::hypot(r - r2, c - c2) * kResolution;
+          const double d = std::hypot(r - r2, c - c2) * kCell;
           if (v != test_support::kFree) {
             to_blocked = std::min(to_blocked, d);
           }
@@ -195,7 +210,7 @@ TEST(UnknownSpace, StaysUnknownUnlessTrackingIsOff) {
 TEST(Danger, LevelZeroIsTheInscribedCircleAndLevelOneTheCircumscribed) {
   const auto grid = roomWithPillar()->getMultiGridMap();
   for (unsigned int k = 0; k <= 10; ++k) {
-    const double d = k * kResolution;
+    const double d = k * kCell;
     EXPECT_EQ(grid->inDanger(50, 40 + k, 0), d <= kInscribed + 1e-9) << "k=" << k;
     EXPECT_EQ(grid->inDanger(50, 40 + k, 1), d < kCircumscribed) << "k=" << k;
     // Levels below 0 read as 0, above 1 as 1.

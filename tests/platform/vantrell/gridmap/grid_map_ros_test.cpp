@@ -40,7 +40,8 @@ TEST(GridMapROS, MasterCostmapHoldsTheInflatedLayer) {
   ASSERT_EQ(costmap->getSizeInCellsX(), 160u);
   ASSERT_EQ(costmap->getSizeInCellsY(), 160u);
   EXPECT_DOUBLE_EQ(costmap->getOriginX(), -4.0);
-  EXPECT_DOUBLE_EQ(costmap->getResolution(), 0.05);
+  // As the map message carries it.
+  EXPECT_DOUBLE_EQ(costmap->getResolution(), static_cast<float>(0.05));
   EXPECT_EQ(0, std::memcmp(costmap->getCharMap(), layers->cost.data(), layers->cost.size()));
 
   // The car's inner corner is too tight for the robot's centre.

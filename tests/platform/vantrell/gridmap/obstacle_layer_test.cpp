@@ -199,7 +199,7 @@ TEST_F(ObstacleLayer, NewMapOfAnotherSizeDropsObstacles) {
   grid_->updateMap();
   EXPECT_EQ(grid_->getCostmap()->getSizeInCellsX(), 30u);
   EXPECT_EQ(grid_->getCostmap()->getSizeInCellsY(), 20u);
-  EXPECT_DOUBLE_EQ(grid_->getCostmap()->getResolution(), 0.1);
+  EXPECT_DOUBLE_EQ(grid_->getCostmap()->getResolution(), static_cast<float>(0.1));
   EXPECT_EQ(typesAt(5, 5), 0u);
   EXPECT_EQ(grid_->getCostmap()->getCost(0, 0), LETHAL_OBSTACLE);
 }

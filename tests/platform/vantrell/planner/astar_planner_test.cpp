@@ -229,14 +229,15 @@ TEST_F(AstarPlannerTest, GoalInsideAnObstacleNeedsAGoalTolerance) {
   const auto &end = path.nav_path.poses.back();
   EXPECT_LE(distance(end, goal), 0.5);
   EXPECT_TRUE(usable(end));
-  // The nearest usable cell is (19,5), just left of the block: its centre.
-  EXPECT_NEAR(end.pose.position.x, 1.95, 1e-9);
-  EXPECT_NEAR(end.pose.position.y, 0.55, 1e-9);
+  // The nearest usable cell is (19,5), just left of the block: its centre (cells are 0.1 m as
+  // the map message's single precision gives it).
+  EXPECT_NEAR(end.pose.position.x, 1.95, 1e-6);
+  EXPECT_NEAR(end.pose.position.y, 0.55, 1e-6);
 }
 
 TEST_F(AstarPlannerTest, StartInsideInflationStepsOutWithinTheStartTolerance) {
-  // A robot 0.4 m wide: cells up to 0.2 m from a wall are off limits to its centre.
-  auto engine = engineOn(room(), 0.2);
+  // A robot 0.5 m wide: cells less than 0.25 m from a wall are off limits to its centre.
+  auto engine = engineOn(room(), 0.25);
   const auto start = poseAt(1.05, 0.25);  // 0.1 m from the wall's cells
   ASSERT_FALSE(usable(start));
   auto options = globalOptions();
@@ -281,7 +282,7 @@ TEST_F(AstarPlannerTest, CostAwareSearchKeepsOffTheWall) {
     }
     return y;
   };
-  EXPECT_NEAR(highest(plain), 0.25, 1e-9);
+  EXPECT_NEAR(highest(plain), 0.25, 1e-6);
   EXPECT_GT(highest(aware), 0.45);
 }
 
@@ -327,15 +328,21 @@ TEST_F(AstarPlannerTest, BudgetCountsInTenThousandsOfCells) {
   auto options = globalOptions();
   vantrell_nav2_protocol::msg::Path path;
 
+  EXPECT_EQ(engine->lastSearchStatistics().expanded_cells, 0U);
   options.int_60 = 1;
   EXPECT_FALSE(engine->searchPath(start, goal, options, path));
   EXPECT_FALSE(path.check_blocked);
-  EXPECT_EQ(AstarPlannerProbe::lastCall(*engine).expansions, 10000U);
+  EXPECT_EQ(engine->lastSearchStatistics().expanded_cells, 10000U);
 
   options.int_60 = 0;
   EXPECT_FALSE(engine->searchPath(start, goal, options, path));
   EXPECT_TRUE(path.check_blocked);
-  EXPECT_GT(AstarPlannerProbe::lastCall(*engine).expansions, 20000U);
+  EXPECT_GT(engine->lastSearchStatistics().expanded_cells, 20000U);
+  EXPECT_FALSE(engine->lastSearchStatistics().found);
+
+  ASSERT_TRUE(engine->searchPath(start, poseAt(1.05, 0.55), options, path));
+  EXPECT_TRUE(engine->lastSearchStatistics().found);
+  EXPECT_GE(engine->lastSearchStatistics().expanded_cells, 5U);
 }
 
 TEST_F(AstarPlannerTest, ReferencePathPullsTheRouteToItsSide) {

@@ -60,7 +60,7 @@ class Costmap2D {
   // Cells [x0, xn) x [y0, yn) take the default value; the window is clipped to the grid.
   void resetMap(unsigned int x0, unsigned int y0, unsigned int xn, unsigned int yn);
 
-  mutex_t* getMutex() const { return &access_; }
+  mutex_t* getMutex() { return &access_; }
 
  private:
   mutable std::vector<unsigned char> costmap_;

@@ -2,8 +2,6 @@
 #define NAV2_COSTMAP_2D__COSTMAP_2D_ROS_HPP_
 
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,23 +10,17 @@
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "nav2_costmap_2d/layered_costmap.hpp"
-
-namespace tf2_ros {
-class Buffer;
-}  // namespace tf2_ros
+#include "tf2_ros/buffer.h"
+#include "tf2_ros/transform_listener.h"
 
 namespace nav2_costmap_2d {
-
-namespace testing {
-struct Costmap2DROSAccess;
-}  // namespace testing
 
 // A costmap with its frames, robot footprint and robot pose. Not a lifecycle
 // node here: the hosting process builds it ready to use.
 //
-// The robot pose comes from the host: either set directly, or looked up in
-// an attached tf2_ros::Buffer (global frame <- robot base frame). Until one of
-// these is given there is no pose and getRobotPose() returns false.
+// As in Nav2, the robot pose is the transform global frame <- robot base frame
+// in the costmap's own tf buffer, which its own listener fills from "/tf" and
+// "/tf_static": whoever localises the robot broadcasts that transform.
 class Costmap2DROS {
  public:
   using SharedPtr = std::shared_ptr<Costmap2DROS>;
@@ -41,20 +33,21 @@ class Costmap2DROS {
   Costmap2DROS &operator=(const Costmap2DROS &) = delete;
 
   const char *get_name() const { return name_.c_str(); }
+  std::string getName() const { return name_; }
 
-  // False when no pose is available; otherwise the pose in the global frame.
+  // The latest robot transform, waiting up to the transform tolerance for a
+  // first one. False when there is none; otherwise the pose in the global frame.
   bool getRobotPose(geometry_msgs::msg::PoseStamped &global_pose);
-  std::string getGlobalFrameID() const { return global_frame_; }
-  std::string getBaseFrameID() const { return robot_base_frame_; }
+  std::string getGlobalFrameID() { return global_frame_; }
+  std::string getBaseFrameID() { return robot_base_frame_; }
   double getTransformTolerance() const { return transform_tolerance_; }
+  std::shared_ptr<tf2_ros::Buffer> getTfBuffer() { return tf_buffer_; }
 
   // Points in the robot frame, metres. A copy: safe while the host changes it.
-  std::vector<geometry_msgs::msg::Point> getRobotFootprint() const;
-  geometry_msgs::msg::Polygon getRobotFootprintPolygon() const;
+  std::vector<geometry_msgs::msg::Point> getRobotFootprint();
+  geometry_msgs::msg::Polygon getRobotFootprintPolygon();
   void setRobotFootprint(const std::vector<geometry_msgs::msg::Point> &points);
-  void setRobotFootprintPolygon(const geometry_msgs::msg::Polygon &footprint);
-  double getInscribedRadius() const { return layered_costmap_->getInscribedRadius(); }
-  double getCircumscribedRadius() const { return layered_costmap_->getCircumscribedRadius(); }
+  void setRobotFootprintPolygon(const geometry_msgs::msg::Polygon::SharedPtr footprint);
 
   Costmap2D *getCostmap() { return layered_costmap_->getCostmap(); }
   LayeredCostmap *getLayeredCostmap() { return layered_costmap_.get(); }
@@ -67,17 +60,13 @@ class Costmap2DROS {
   void updateMap();
 
  private:
-  friend struct testing::Costmap2DROSAccess;
-
   std::string name_;
   std::string global_frame_;
   std::string robot_base_frame_;
   double transform_tolerance_;
   std::unique_ptr<LayeredCostmap> layered_costmap_;
-
-  mutable std::mutex pose_mutex_;
-  std::optional<geometry_msgs::msg::PoseStamped> fixed_pose_;
   std::shared_ptr<tf2_ros::Buffer> tf_buffer_;
+  std::shared_ptr<tf2_ros::TransformListener> tf_listener_;
 };
 
 }  // namespace nav2_costmap_2d

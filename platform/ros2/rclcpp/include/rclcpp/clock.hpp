@@ -21,7 +21,7 @@ class Clock {
 
   explicit Clock(rcl_clock_type_t clock_type = RCL_SYSTEM_TIME);
 
-  Time now() const;
+  Time now();
 
   // Sleeps until the clock reads `until`; driven time wakes it as well.
   // Returns false when the context shuts down first; throws

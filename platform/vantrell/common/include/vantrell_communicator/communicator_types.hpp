@@ -1,44 +1,13 @@
 #ifndef VANTRELL_COMMUNICATOR__COMMUNICATOR_TYPES_HPP_
 #define VANTRELL_COMMUNICATOR__COMMUNICATOR_TYPES_HPP_
 
-#include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "std_msgs/msg/header.hpp"
 
 namespace vantrell_communicator {
-
-/// Start (or stop) of the cleaning devices for a coverage run.
-struct CleanCoverageTrigger {
-  using SharedPtr = std::shared_ptr<CleanCoverageTrigger>;
-  using ConstSharedPtr = std::shared_ptr<const CleanCoverageTrigger>;
-  using UniquePtr = std::unique_ptr<CleanCoverageTrigger>;
-
-  bool start{false};
-  int32_t path_overlap{0};
-  int32_t coverage_width{0};
-
-  bool operator==(const CleanCoverageTrigger& o) const {
-    return start == o.start && path_overlap == o.path_overlap && coverage_width == o.coverage_width;
-  }
-  bool operator!=(const CleanCoverageTrigger& o) const { return !(*this == o); }
-};
-
-/// A request for a diagnostic recording: which module asks, and why.
-struct RosbagTrigger {
-  using SharedPtr = std::shared_ptr<RosbagTrigger>;
-  using ConstSharedPtr = std::shared_ptr<const RosbagTrigger>;
-  using UniquePtr = std::unique_ptr<RosbagTrigger>;
-
-  std::string module;
-  std::string event;
-
-  bool operator==(const RosbagTrigger& o) const { return module == o.module && event == o.event; }
-  bool operator!=(const RosbagTrigger& o) const { return !(*this == o); }
-};
 
 /// One person seen by a people source, in the robot frame (metres): x ahead,
 /// y to the left.

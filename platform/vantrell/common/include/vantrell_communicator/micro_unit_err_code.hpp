@@ -4,8 +4,8 @@
 #include <string>
 
 #include "rclcpp/rclcpp.hpp"
-#include "vantrell_communicator/communicator_types.hpp"
 #include "vantrell_communicator/topic_outlet.hpp"
+#include "vantrell_protocol/msg/rosbag_trigger.hpp"
 
 namespace vantrell_communicator {
 namespace testing {
@@ -24,7 +24,7 @@ class MicroUnitErrCode {
  private:
   friend class testing::CommunicatorProbe;
 
-  TopicOutlet<RosbagTrigger> rosbag_trigger_;
+  TopicOutlet<vantrell_protocol::msg::RosbagTrigger> rosbag_trigger_;
 };
 
 }  // namespace vantrell_communicator

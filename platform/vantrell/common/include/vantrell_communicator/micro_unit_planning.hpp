@@ -8,9 +8,9 @@
 #include "nav_msgs/msg/path.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "std_msgs/msg/int8.hpp"
-#include "vantrell_communicator/communicator_types.hpp"
 #include "vantrell_communicator/topic_outlet.hpp"
 #include "vantrell_nav2_protocol/msg/multi_paths.hpp"
+#include "vantrell_protocol/msg/clean_coverage_trigger.hpp"
 #include "vantrell_protocol/msg/covered_points.hpp"
 #include "visualization_msgs/msg/marker.hpp"
 
@@ -62,7 +62,7 @@ class MicroUnitPlanning {
   TopicOutlet<nav_msgs::msg::Path> contour_path_;
   TopicOutlet<visualization_msgs::msg::Marker> connective_area_;
   TopicOutlet<geometry_msgs::msg::Polygon> contour_;
-  TopicOutlet<CleanCoverageTrigger> clean_coverage_;
+  TopicOutlet<vantrell_protocol::msg::CleanCoverageTrigger> clean_coverage_;
   TopicOutlet<std_msgs::msg::Int8> wait_for_dynamic_obstacle_;
   TopicOutlet<vantrell_protocol::msg::CoveredPoints> covered_points_;
   TopicOutlet<nav_msgs::msg::Path> covered_path_;

@@ -43,6 +43,10 @@ class MultiGridMap {
   MultiGridMap(const MultiGridMap &) = delete;
   MultiGridMap &operator=(const MultiGridMap &) = delete;
 
+  // What the robot's sensors and recognisers report (obstacles, their kinds, what cleared),
+  // applied with the next updateMap. Safe from any thread.
+  void queueObstacleEdit(ObstacleEdit edit);
+
   // Applies pending obstacle edits, a new footprint or a new static map.
   // Cheap when nothing changed. Safe from any number of threads.
   bool updateMap();
@@ -68,7 +72,6 @@ class MultiGridMap {
   friend struct testing::MultiGridMapAccess;
   friend class GridLayersPlugin;
 
-  void queueObstacleEdit(ObstacleEdit edit);
   void replaceStaticMap(const nav_msgs::msg::OccupancyGrid &map);
   // The next updateMap rebuilds even when no input changed.
   void requestRebuild();

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -43,6 +44,8 @@ class LogCapture {
   mutable std::mutex mutex_;
   mutable std::condition_variable cv_;
   std::vector<LogRecord> records_;
+  // Last: records may arrive as soon as it is registered.
+  const uint64_t sink_;
 };
 
 }  // namespace rclcpp_testing

@@ -14,6 +14,7 @@
 #include "vantrell_nav2_planner/astar2/astar_options.hpp"
 #include "vantrell_nav2_planner/astar2/astar_reference_path.hpp"
 #include "vantrell_nav2_planner/astar2/landmark_keeper.hpp"
+#include "vantrell_nav2_planner/astar2/search_statistics.hpp"
 #include "vantrell_nav2_protocol/msg/multi_paths.hpp"
 #include "vantrell_nav2_protocol/msg/path.hpp"
 
@@ -52,6 +53,9 @@ class AstarPlanner {
   bool searchPaths(const geometry_msgs::msg::PoseStamped& start,
                    const geometry_msgs::msg::PoseStamped& goal, const AstarOptions& options,
                    vantrell_nav2_protocol::msg::MultiPaths& paths);
+
+  /// The latest search on this engine, whichever thread made it; zero before the first.
+  SearchStatistics lastSearchStatistics() const;
 
  private:
   friend class AstarPlannerProbe;

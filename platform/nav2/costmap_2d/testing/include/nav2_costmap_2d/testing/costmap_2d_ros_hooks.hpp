@@ -2,35 +2,40 @@
 #define NAV2_COSTMAP_2D__TESTING__COSTMAP_2D_ROS_HOOKS_HPP_
 
 #include <cmath>
-#include <memory>
-#include <mutex>
-#include <utility>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
+#include "geometry_msgs/msg/transform_stamped.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
-#include "tf2_ros/buffer.h"
 
-// Host and test hooks: where the robot is. Never included by library code.
+// Test hooks: where the robot is, written straight into the costmap's tf buffer instead of
+// travelling through "/tf", so that a test knows the costmap sees it at once. Hosts broadcast
+// the transform instead. Never included by library code.
 namespace nav2_costmap_2d {
 namespace testing {
 
-struct Costmap2DROSAccess {
-  static void setFixedPose(Costmap2DROS& costmap, const geometry_msgs::msg::PoseStamped& pose) {
-    std::lock_guard<std::mutex> lock(costmap.pose_mutex_);
-    costmap.fixed_pose_ = pose;
-    costmap.tf_buffer_.reset();
-  }
+// Forgets every transform: getRobotPose() returns false once its tolerance has passed.
+inline void clearRobotPose(Costmap2DROS& costmap) { costmap.getTfBuffer()->clear(); }
 
-  static void setBuffer(Costmap2DROS& costmap, std::shared_ptr<tf2_ros::Buffer> buffer) {
-    std::lock_guard<std::mutex> lock(costmap.pose_mutex_);
-    costmap.fixed_pose_.reset();
-    costmap.tf_buffer_ = std::move(buffer);
-  }
-};
-
-// The robot stands at this pose of the global frame until told otherwise.
+// The robot stands at this pose of the global frame until told otherwise (held as a static
+// transform, so it holds at every time). A pose that is not finite, which tf refuses, leaves the
+// robot with no pose at all.
 inline void setRobotPose(Costmap2DROS& costmap, const geometry_msgs::msg::PoseStamped& pose) {
-  Costmap2DROSAccess::setFixedPose(costmap, pose);
+  const auto& p = pose.pose.position;
+  const auto& q = pose.pose.orientation;
+  for (const double value : {p.x, p.y, p.z, q.x, q.y, q.z, q.w}) {
+    if (!std::isfinite(value)) {
+      clearRobotPose(costmap);
+      return;
+    }
+  }
+  geometry_msgs::msg::TransformStamped transform;
+  transform.header.frame_id = costmap.getGlobalFrameID();
+  transform.child_frame_id = costmap.getBaseFrameID();
+  transform.transform.translation.x = pose.pose.position.x;
+  transform.transform.translation.y = pose.pose.position.y;
+  transform.transform.translation.z = pose.pose.position.z;
+  transform.transform.rotation = pose.pose.orientation;
+  costmap.getTfBuffer()->setTransform(transform, "testing", true);
 }
 
 inline void setRobotPose(Costmap2DROS& costmap, double x, double y, double yaw) {
@@ -39,17 +44,7 @@ inline void setRobotPose(Costmap2DROS& costmap, double x, double y, double yaw) 
   pose.pose.position.y = y;
   pose.pose.orientation.z = std::sin(yaw / 2.0);
   pose.pose.orientation.w = std::cos(yaw / 2.0);
-  Costmap2DROSAccess::setFixedPose(costmap, pose);
-}
-
-// From now on the pose is the buffer's transform global frame <- base frame.
-inline void attachTransformBuffer(Costmap2DROS& costmap, std::shared_ptr<tf2_ros::Buffer> buffer) {
-  Costmap2DROSAccess::setBuffer(costmap, std::move(buffer));
-}
-
-// No pose at all: getRobotPose() returns false.
-inline void clearRobotPose(Costmap2DROS& costmap) {
-  Costmap2DROSAccess::setBuffer(costmap, nullptr);
+  setRobotPose(costmap, pose);
 }
 
 }  // namespace testing

@@ -12,7 +12,7 @@
 namespace nav2_costmap_2d {
 namespace testing {
 
-inline nav2_msgs::msg::Costmap toCostmapMessage(const Costmap2D& costmap,
+inline nav2_msgs::msg::Costmap toCostmapMessage(Costmap2D& costmap,
                                                 const std::string& frame_id = "map") {
   nav2_msgs::msg::Costmap msg;
   std::lock_guard<Costmap2D::mutex_t> lock(*costmap.getMutex());

@@ -32,7 +32,7 @@ class CommunicatorProbe {
     return planning().connective_area_;
   }
   static const Outlet<geometry_msgs::msg::Polygon>& contours() { return planning().contour_; }
-  static const Outlet<CleanCoverageTrigger>& cleanCoverageTriggers() {
+  static const Outlet<vantrell_protocol::msg::CleanCoverageTrigger>& cleanCoverageTriggers() {
     return planning().clean_coverage_;
   }
   static const Outlet<std_msgs::msg::Int8>& waitForDynamicObstacles() {
@@ -47,7 +47,7 @@ class CommunicatorProbe {
   static const Outlet<vantrell_protocol::msg::RobotEvent>& robotEvents() {
     return CommunicatorEngine::GetInstance()->getRobotEventUnit()->robot_event_;
   }
-  static const Outlet<RosbagTrigger>& rosbagTriggers() {
+  static const Outlet<vantrell_protocol::msg::RosbagTrigger>& rosbagTriggers() {
     return CommunicatorEngine::GetInstance()->getErrCodeUnit()->rosbag_trigger_;
   }
 
