@@ -17,6 +17,11 @@ inline constexpr const char* kDynamicCoverage = "dynamic_coverage_planning";
 inline constexpr const char* kLocalWayPoints = "local_wap_points";
 inline constexpr const char* kStaticCoverage = "static_coverage_planning";
 
+// Keys of the waypoint planner's path-clipping strategies, as its trace names them.
+inline constexpr const char* kAvoidObstacle = "avoid_obstacle";
+inline constexpr const char* kFollowPath = "follow_path";
+inline constexpr const char* kSharpAngle = "sharp_angle";
+
 // A goal's planning mode that makes the grid-search planners drive backwards.
 inline constexpr int32_t kForceBackwardMode = 502;
 // A goal's planning mode that selects the coverage start-spin thresholds.

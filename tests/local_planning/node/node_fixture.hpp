@@ -11,7 +11,6 @@
 
 #include "local_planning/base/local_fixtures.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
-#include "planning_sim/host_maps.hpp"
 #include "support/task_manager_client.hpp"
 
 namespace local_node_test {
@@ -74,6 +73,8 @@ class ScriptedPlanner final : public planning::NavLocalPlanning {
   void setLocalPlanner(std::shared_ptr<AstarPlanner> planner) override;
   void setGlobalPlanner(std::shared_ptr<AstarPlanner> planner) override;
   void setTraceLogger(std::shared_ptr<LogPublisher> trace_logger) override;
+  /// The node's "local" engine, shared by every planner of the table.
+  std::shared_ptr<AstarPlanner> localEngine() const { return local_planner_; }
   void setGoalPose(const PoseStamped& pose, double fuzzy_distance) override;
   bool makePlan(Path& path, ControlState& state, bool& need_replan) override;
   bool pathSmooter(nav_msgs::msg::Path& path) override;
@@ -139,16 +140,14 @@ class LocalNodeTest : public ::testing::Test {
 
   // Replaces the node built before, if any.
   void buildNode(const rclcpp::NodeOptions& options = rclcpp::NodeOptions());
+  // The same on maps of the test's own, the robot placed by the test.
+  void buildNode(hooks::LocalNodeMaps maps, const rclcpp::NodeOptions& options);
   void bringUp();
   void startNode() {
     buildNode();
     bringUp();
   }
-  void placeRobot(double x, double y) {
-    for (const auto& map : maps_.list()) {
-      hooks::placeRobot(*map, x, y, 0.0);
-    }
-  }
+  void placeRobot(double x, double y) { hooks::placeRobot(maps_, x, y, 0.0); }
 
   // A goal for the planner `key` on the global path set "uuid-1" of one straight path.
   static LocalPlanning::Goal goalFor(const std::string& key = "scripted");
@@ -158,7 +157,7 @@ class LocalNodeTest : public ::testing::Test {
   Reply plan() { return plan(goalFor()); }
   ScriptedPlanner& planner(const std::string& key = "scripted") { return *node_->planner(key); }
 
-  planning_sim::LocalNodeMaps maps_;
+  hooks::LocalNodeMaps maps_;
   std::shared_ptr<ObservedNode> node_;
   std::unique_ptr<test_support::TaskManagerClient> task_manager_;
   rclcpp::node_interfaces::OnSetParametersCallbackHandle::SharedPtr parameter_watch_;

@@ -2,19 +2,9 @@
 
 namespace planning_sim {
 
-namespace {
-
-LocalNodeMaps mapsOf(const nav_msgs::msg::OccupancyGrid& floor,
-                     const LocalPlanningSimOptions& options) {
-  return options.local_window ? makeLocalNodeMaps(floor, *options.local_window, options.map_params)
-                              : makeLocalNodeMaps(floor, options.map_params);
-}
-
-}  // namespace
-
 LocalPlanningSim::LocalPlanningSim(const nav_msgs::msg::OccupancyGrid& floor,
                                    LocalPlanningSimOptions options)
-    : maps_(mapsOf(floor, options)),
+    : maps_(makeLocalNodeMaps(floor, options.map_params)),
       clock_(options.start),
       world_(floor, {maps_.local}),
       robot_(clock_, world_, maps_.list(), options.robot),

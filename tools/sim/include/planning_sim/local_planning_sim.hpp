@@ -2,8 +2,6 @@
 #define PLANNING_SIM__LOCAL_PLANNING_SIM_HPP_
 
 #include <memory>
-#include <opencv2/core.hpp>
-#include <optional>
 #include <stdexcept>
 
 #include "nav_msgs/msg/occupancy_grid.hpp"
@@ -22,8 +20,6 @@ namespace planning_sim {
 
 struct LocalPlanningSimOptions {
   vantrell_nav2_gridmap::GridMapParams map_params;
-  // The cells of the floor the local map covers; the whole floor when not given.
-  std::optional<cv::Rect> local_window;
   rclcpp::Time start{100, 0, RCL_ROS_TIME};
   SimRobotParams robot;
   TripOptions trip;
