@@ -15,10 +15,9 @@ LocalPlanningSim::LocalPlanningSim(const nav_msgs::msg::OccupancyGrid& floor,
 }
 
 void LocalPlanningSim::adopt(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
-  node_ = node;
-  host_.spin(node_);
-  clock_.attach(node_->get_clock());
-  bringUp(*node_);
+  host_.spin(node);
+  clock_.attach(node->get_clock());
+  bringUp(*node);
 }
 
 }  // namespace planning_sim

@@ -6,6 +6,7 @@
 
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
+#include "planning/nav_global_planning_server.hpp"
 #include "planning_sim/host_maps.hpp"
 #include "planning_sim/local_trip.hpp"
 #include "planning_sim/node_host.hpp"
@@ -37,7 +38,7 @@ struct LocalPlanningSimOptions {
  *   sim.robot().place(start);
  *   TripReport report = sim.trip().run(goal);
  *
- * Let go of the node pointer before the simulation goes.
+ * Let go of the node pointers before the simulation goes.
  */
 class LocalPlanningSim {
  public:
@@ -52,11 +53,25 @@ class LocalPlanningSim {
   template <typename NodeT = planning::NavLocalPlanningServer>
   std::shared_ptr<NodeT> startLocalNode(
       const rclcpp::NodeOptions& options = rclcpp::NodeOptions()) {
-    if (node_) {
+    if (local_node_) {
       throw std::logic_error("the simulation hosts one local planning node");
     }
     auto node =
         std::make_shared<NodeT>(maps_.global, maps_.local, maps_.zone, simTimeOptions(options));
+    local_node_ = node;
+    adopt(node);
+    return node;
+  }
+  // The same for a global planning node on the first two grid maps, which plans the global paths
+  // of the trips.
+  template <typename NodeT = planning::NavGlobalPlanningServer>
+  std::shared_ptr<NodeT> startGlobalNode(
+      const rclcpp::NodeOptions& options = rclcpp::NodeOptions()) {
+    if (global_node_) {
+      throw std::logic_error("the simulation hosts one global planning node");
+    }
+    auto node = std::make_shared<NodeT>(maps_.global, maps_.local, simTimeOptions(options));
+    global_node_ = node;
     adopt(node);
     return node;
   }
@@ -78,8 +93,9 @@ class LocalPlanningSim {
   SimRobot robot_;
   TaskCentre task_centre_;
   LocalTrip trip_;
-  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
-  // Last: it stops serving the node, the task centre and the trip before they go.
+  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> local_node_;
+  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> global_node_;
+  // Last: it stops serving the nodes, the task centre and the trip before they go.
   NodeHost host_;
 };
 
