@@ -5,9 +5,9 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
-#include <opencv2/imgproc.hpp>
 
 #include "logger/logger.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
 #include "vantrell_protocol/msg/covered_points.hpp"
 
@@ -21,8 +21,6 @@ using namespace std::chrono_literals;
 constexpr double kCoveredPointsInterval = 3.0;
 constexpr auto kServiceWait = 100ms;
 constexpr auto kAnswerWait = 100ms;
-// OpenCV draws no thicker line.
-constexpr double kThickestLine = 32767.0;
 
 geometry_msgs::msg::Point32 planar(double x, double y) {
   geometry_msgs::msg::Point32 point;
@@ -120,39 +118,12 @@ void DynamicCoveragePlanning::calculateCleaningEfficiency() {
 }
 
 void DynamicCoveragePlanning::drawCoveredArea() {
-  const nav2_costmap_2d::Costmap2D& costmap = *third_gridmap_->getMultiGridMap()->getCostmap();
-  const int rows = static_cast<int>(costmap.getSizeInCellsY());
-  const int cols = static_cast<int>(costmap.getSizeInCellsX());
-  if (coverage_mat_.rows != rows || coverage_mat_.cols != cols) {
-    coverage_mat_ = cv::Mat::zeros(rows, cols, CV_8UC1);
-  }
-  coverage_mat_.setTo(0);
-  std::vector<cv::Point> cells;
-  std::size_t skipped = 0;
-  for (const auto& point : covered_points_) {
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    // A point off the map has no cell: drawing to a made-up one would count floor never swept.
-    if (costmap.worldToMap(point.x, point.y, mx, my)) {
-      cells.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-    } else {
-      ++skipped;
-    }
-  }
-  if (skipped > 0) {
-    LOG_WARN("DynamicCoveragePlanning::calculateCleaningEfficiency {} covered points off the map",
-             skipped);
-  }
   const double width = max_coverage_width_ / coverage_resolution_;
-  const int thickness = width >= 1.0 ? static_cast<int>(std::min(width, kThickestLine)) : 1;
-  if (!cells.empty()) {
-    const cv::Point* points = cells.data();
-    const int count = static_cast<int>(cells.size());
-    cv::polylines(coverage_mat_, &points, &count, 1, false, cv::Scalar(255), thickness, cv::LINE_4,
-                  0);
-  }
-  const double resolution = costmap.getResolution();
-  cleaned_area_ = cv::countNonZero(coverage_mat_) * resolution * resolution;
+  const int thickness =
+      width >= 1.0 ? static_cast<int>(std::min(width, double{coverage::kMaxLineThickness})) : 1;
+  cleaned_area_ =
+      coverage::drawCoveredArea(*third_gridmap_->getMultiGridMap()->getCostmap(), covered_points_,
+                                thickness, coverage_mat_, "DynamicCoveragePlanning");
 }
 
 void DynamicCoveragePlanning::writePathRecord(double efficiency, double minutes) const {

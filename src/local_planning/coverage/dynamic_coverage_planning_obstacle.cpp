@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "logger/logger.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
 #include "std_msgs/msg/int8.hpp"
 #include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
@@ -14,13 +15,7 @@ namespace planning {
 
 namespace {
 
-// Seconds from `from` to `to`, counted in whole milliseconds.
-double secondsBetween(std::chrono::system_clock::time_point from,
-                      std::chrono::system_clock::time_point to) {
-  return static_cast<double>(
-             std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count()) /
-         1000.0;
-}
+using coverage::secondsBetween;
 
 // Dynamic obstacles nearer than this along the path do not count: the robot stands on them.
 constexpr double kDynamicObstacleFirstDistance = 0.2;

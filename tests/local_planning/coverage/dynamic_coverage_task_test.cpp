@@ -2,8 +2,6 @@
 // the local planning node runs it, and a task centre that serves the covered points.
 #include "local_planning/coverage/dynamic_coverage_fixtures.hpp"
 #include "planning/local_planning/local_planning_keys.hpp"
-#include "planning/local_planning/nav_local_planning_server.hpp"
-#include "support/task_manager_client.hpp"
 
 namespace dynamic_coverage_test {
 namespace {
@@ -14,22 +12,6 @@ struct TaskRun {
   int smooth_failures{0};
   bool finished{false};
 };
-
-// Share of the free cells of `floor` in `area` that the track swept within `radius`.
-double coveredShare(const cv::Mat& floor, const std::vector<PoseStamped>& track, double radius,
-                    const cv::Rect& area) {
-  cv::Mat swept = cv::Mat::zeros(floor.size(), CV_8UC1);
-  for (const auto& p : track) {
-    cv::circle(swept,
-               cv::Point(static_cast<int>(std::lround(p.pose.position.x / kCell)),
-                         static_cast<int>(std::lround(p.pose.position.y / kCell))),
-               static_cast<int>(radius / kCell), cv::Scalar(255), cv::FILLED);
-  }
-  const cv::Mat free = floor(area) == test_support::kFree;
-  cv::Mat covered;
-  cv::bitwise_and(swept(area), free, covered);
-  return static_cast<double>(cv::countNonZero(covered)) / cv::countNonZero(free);
-}
 
 // The path as a controller drives it: from the robot, no step longer than a cell.
 NavPath fromRobot(const PoseStamped& robot, const NavPath& path) {
@@ -97,37 +79,29 @@ TEST_F(DynamicTask, CleansARoomWithFurnitureFromTheFirstGoalToFinished) {
 }
 
 TEST(DynamicCoverageThroughTheNode, CleansARoomGoalAfterGoal) {
-  using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
   Probe::reset();
   if (!rclcpp::ok()) {
     rclcpp::init(0, nullptr);
   }
-  auto maps = floorMaps(room(60, 50));
-  SimulatedRobot robot(maps, 0.45, 1.2, 0.0, 0.25);
-  auto task_manager = std::make_unique<test_support::TaskManagerClient>();
-  auto node =
-      std::make_shared<planning::NavLocalPlanningServer>(maps.global, maps.local, maps.zone);
-  TaskCentre centre(nullptr, [&robot]() { return robot.track(); });
-  task_manager->spin(node);
-  task_manager->spin(centre.node());
-  ASSERT_EQ(node->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
-  ASSERT_EQ(node->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+  NodeUnderTest under_test(room(60, 50), 0.45, 1.2);
+  ASSERT_TRUE(under_test.configured());
   // Built before the static planner, the dynamic one declared these first (the static
   // planner's defaults are true, 3.0 and 0.28).
-  EXPECT_FALSE(node->get_parameter("publish_morph_local_costmap_mat").as_bool());
-  EXPECT_EQ(node->get_parameter("wait_dyn_obstacle_time").as_double(), 5.0);
-  EXPECT_EQ(node->get_parameter("stop_obstacle_distance").as_double(), 1.5);
+  auto& node = under_test.node();
+  EXPECT_FALSE(node.get_parameter("publish_morph_local_costmap_mat").as_bool());
+  EXPECT_EQ(node.get_parameter("wait_dyn_obstacle_time").as_double(), 5.0);
+  EXPECT_EQ(node.get_parameter("stop_obstacle_distance").as_double(), 1.5);
   auto goal = *dynamicGoal("through-node", {zoneBox(0.8, 0.4, 2.6, 2.1)});
   goal.current_planning_id = planning::local_keys::kDynamicCoverage;
   bool finished = false;
   int goals = 0;
   for (; goals < 3000 && !finished; ++goals) {
-    const auto reply = task_manager->call<LocalPlanning>("local_planning", goal);
+    const auto reply = under_test.send(goal);
     ASSERT_TRUE(reply.succeeded());
     finished = reply.result->finished != 0;
     PoseStamped where;
-    maps.global->getCostmapROS()->getRobotPose(where);
-    robot.drive(fromRobot(where, reply.result->local_path.nav_path), 0.1);
+    under_test.maps().global->getCostmapROS()->getRobotPose(where);
+    under_test.robot().drive(fromRobot(where, reply.result->local_path.nav_path), 0.1);
   }
   EXPECT_TRUE(finished);
   EXPECT_GT(goals, 20);
@@ -135,8 +109,6 @@ TEST(DynamicCoverageThroughTheNode, CleansARoomGoalAfterGoal) {
   // The covered points are asked for every 3 s of the node's clock, so how much of them the task
   // saw depends on the machine: either end-of-task recording, once.
   EXPECT_EQ(recordings("task_finished") + recordings("cleaned_area_too_less"), 1);
-  task_manager.reset();
-  node.reset();
 }
 
 }  // namespace
