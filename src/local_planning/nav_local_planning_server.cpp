@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 #include "planning/local_planning/local_astar.hpp"
 #include "planning/local_planning/local_astar_goal_zone.hpp"
@@ -199,6 +200,7 @@ void NavLocalPlanningServer::buildPlanners() {
   addPlanner<LocalForceEnterLift>(local_keys::kLiftIn);
   addPlanner<LocalForceBackward>(local_keys::kForceBackward);
   addPlanner<LocalAstarGoalZone>(local_keys::kDijkstraGoalZone);
+  addPlanner<DynamicCoveragePlanning>(local_keys::kDynamicCoverage);
   addPlanner<LocalWayPoints>(local_keys::kLocalWayPoints);
   addPlanner<StaticCoveragePlanning>(local_keys::kStaticCoverage);
 }

@@ -2,9 +2,9 @@
 // covered poses from "/get_coverage_point" turned into the cleaned area and the efficiency.
 #include <algorithm>
 #include <chrono>
-#include <opencv2/imgproc.hpp>
 
 #include "logger/logger.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 
 namespace planning {
@@ -83,44 +83,22 @@ bool StaticCoveragePlanning::fetchCoveredPoses(
 
 void StaticCoveragePlanning::computeCleanedArea(
     const std::vector<geometry_msgs::msg::PoseStamped>& poses) {
-  const nav2_costmap_2d::Costmap2D& costmap = *third_gridmap_->getMultiGridMap()->getCostmap();
-  const int rows = static_cast<int>(costmap.getSizeInCellsY());
-  const int cols = static_cast<int>(costmap.getSizeInCellsX());
-  if (covered_mask_.rows == rows && covered_mask_.cols == cols && covered_mask_.type() == CV_8UC1) {
-    covered_mask_.setTo(0);
-  } else {
-    covered_mask_ = cv::Mat::zeros(rows, cols, CV_8UC1);
-  }
-  std::vector<cv::Point> cells;
-  std::size_t skipped = 0;
+  // The covered points travel as 32-bit floats.
+  std::vector<geometry_msgs::msg::Point32> points;
+  points.reserve(poses.size());
   for (const auto& pose : poses) {
-    // The covered points travel as 32-bit floats.
-    const float x = static_cast<float>(pose.pose.position.x);
-    const float y = static_cast<float>(pose.pose.position.y);
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (costmap.worldToMap(x, y, mx, my)) {
-      cells.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-    } else {
-      ++skipped;
-    }
-  }
-  if (skipped > 0) {
-    LOG_WARN("StaticCoveragePlanning::calculateCleaningEfficiency {} covered points off the map",
-             skipped);
+    geometry_msgs::msg::Point32 point;
+    point.x = static_cast<float>(pose.pose.position.x);
+    point.y = static_cast<float>(pose.pose.position.y);
+    points.push_back(point);
   }
   const int width = std::clamp(goal_coverage_width_, 1, kMaxLineThickness);
   if (width != goal_coverage_width_) {
     LOG_WARN("StaticCoveragePlanning::calculateCleaningEfficiency coverage width {} drawn as {}",
              goal_coverage_width_, width);
   }
-  if (!cells.empty()) {
-    const cv::Point* points = cells.data();
-    const int count = static_cast<int>(cells.size());
-    cv::polylines(covered_mask_, &points, &count, 1, false, cv::Scalar(255), width, cv::LINE_4, 0);
-  }
-  const double resolution = costmap.getResolution();
-  cleaned_area_ = cv::countNonZero(covered_mask_) * resolution * resolution;
+  cleaned_area_ = coverage::drawCoveredArea(*third_gridmap_->getMultiGridMap()->getCostmap(),
+                                            points, width, covered_mask_, "StaticCoveragePlanning");
   const auto seconds =
       std::chrono::duration_cast<std::chrono::seconds>(now() - task_start_time_).count();
   const double minutes = static_cast<double>(seconds) / 60.0;

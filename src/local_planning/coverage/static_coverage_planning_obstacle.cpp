@@ -1,19 +1,14 @@
 // The obstacle stop of the static coverage planner: the robot stands for a dynamic obstacle on
 // its path for a while, then goes around it.
 #include "logger/logger.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 
 namespace planning {
 
 namespace {
 
-// Seconds from `from` to `to`, counted in whole milliseconds.
-double secondsBetween(std::chrono::system_clock::time_point from,
-                      std::chrono::system_clock::time_point to) {
-  return static_cast<double>(
-             std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count()) /
-         1000.0;
-}
+using coverage::secondsBetween;
 
 // Obstacles nearer than this along the path ahead do not count: the robot stands on them.
 constexpr double kDynamicObstacleFirstDistance = 0.2;

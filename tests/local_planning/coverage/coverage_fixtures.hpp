@@ -18,9 +18,11 @@
 #include "foundation/log_capture.hpp"
 #include "local_planning/contour/contour_fixtures.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
+#include "planning/local_planning/nav_local_planning_server.hpp"
 #include "platform/ros2/rclcpp/spin_thread.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/task_manager_client.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
@@ -279,6 +281,66 @@ class PlannerFixture : public ::testing::Test {
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
   gm::LocalNodeMaps maps_;
   std::shared_ptr<StaticCoveragePlanning> planner_;
+};
+
+// Share of the free cells of `floor` in `area` that the track swept within `radius`.
+inline double coveredShare(const cv::Mat& floor, const std::vector<PoseStamped>& track,
+                           double radius, const cv::Rect& area) {
+  cv::Mat swept = cv::Mat::zeros(floor.size(), CV_8UC1);
+  for (const auto& p : track) {
+    cv::circle(swept,
+               cv::Point(static_cast<int>(std::lround(p.pose.position.x / kCell)),
+                         static_cast<int>(std::lround(p.pose.position.y / kCell))),
+               static_cast<int>(radius / kCell), cv::Scalar(255), cv::FILLED);
+  }
+  const cv::Mat free = floor(area) == test_support::kFree;
+  cv::Mat covered;
+  cv::bitwise_and(swept(area), free, covered);
+  return static_cast<double>(cv::countNonZero(covered)) / cv::countNonZero(free);
+}
+
+// The local planning node on the maps of a floor, configured and active, spun with the task
+// centre by a task manager that sends it goals; the robot stands at (x, y) facing east.
+class NodeUnderTest {
+ public:
+  using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
+
+  NodeUnderTest(const cv::Mat& floor, double x, double y)
+      : maps_(floorMaps(floor)),
+        robot_(maps_, x, y, 0.0, 0.25),
+        task_manager_(std::make_unique<test_support::TaskManagerClient>()),
+        node_(std::make_shared<planning::NavLocalPlanningServer>(maps_.global, maps_.local,
+                                                                 maps_.zone)),
+        centre_(nullptr, [this]() { return robot_.track(); }) {
+    task_manager_->spin(node_);
+    task_manager_->spin(centre_.node());
+    configured_ = node_->configure().id() == lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE &&
+                  node_->activate().id() == lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE;
+  }
+  // The goals stop before the node goes.
+  ~NodeUnderTest() {
+    task_manager_.reset();
+    node_.reset();
+  }
+  NodeUnderTest(const NodeUnderTest&) = delete;
+  NodeUnderTest& operator=(const NodeUnderTest&) = delete;
+
+  bool configured() const { return configured_; }
+  test_support::ActionReply<LocalPlanning> send(const LocalPlanning::Goal& goal) {
+    return task_manager_->call<LocalPlanning>("local_planning", goal);
+  }
+  const gm::LocalNodeMaps& maps() const { return maps_; }
+  SimulatedRobot& robot() { return robot_; }
+  planning::NavLocalPlanningServer& node() { return *node_; }
+  const TaskCentre& centre() const { return centre_; }
+
+ private:
+  gm::LocalNodeMaps maps_;
+  SimulatedRobot robot_;
+  std::unique_ptr<test_support::TaskManagerClient> task_manager_;
+  std::shared_ptr<planning::NavLocalPlanningServer> node_;
+  TaskCentre centre_;
+  bool configured_{false};
 };
 
 // A walled room of width x height cells.

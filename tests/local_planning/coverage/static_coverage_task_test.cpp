@@ -5,14 +5,11 @@
 
 #include "local_planning/coverage/coverage_fixtures.hpp"
 #include "planning/local_planning/local_planning_keys.hpp"
-#include "planning/local_planning/nav_local_planning_server.hpp"
-#include "support/task_manager_client.hpp"
 
 namespace static_coverage_test {
 namespace {
 
 using Kind = StaticCoveragePlanning;
-using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
 
 struct TaskRun {
   int cycles{0};
@@ -58,22 +55,6 @@ TaskRun runTask(StaticCoveragePlanning& planner, const std::shared_ptr<const Goa
     robot.drive(out.nav_path, 0.05);
   }
   return run;
-}
-
-// Share of the free cells of `floor` in `area` that the track swept within `radius`.
-double coveredShare(const cv::Mat& floor, const std::vector<PoseStamped>& track, double radius,
-                    const cv::Rect& area) {
-  cv::Mat swept = cv::Mat::zeros(floor.size(), CV_8UC1);
-  for (const auto& p : track) {
-    cv::circle(swept,
-               cv::Point(static_cast<int>(std::lround(p.pose.position.x / kCell)),
-                         static_cast<int>(std::lround(p.pose.position.y / kCell))),
-               static_cast<int>(radius / kCell), cv::Scalar(255), cv::FILLED);
-  }
-  const cv::Mat free = floor(area) == test_support::kFree;
-  cv::Mat covered;
-  cv::bitwise_and(swept(area), free, covered);
-  return static_cast<double>(cv::countNonZero(covered)) / cv::countNonZero(free);
 }
 
 // The least obstacle distance the robot's centre came to.
@@ -243,30 +224,20 @@ TEST(StaticCoverageThroughTheNode, CleansARoomGoalAfterGoal) {
   if (!rclcpp::ok()) {
     rclcpp::init(0, nullptr);
   }
-  auto maps = floorMaps(room(60, 50));
-  SimulatedRobot robot(maps, 0.6, 0.6, 0.0, 0.25);
-  auto task_manager = std::make_unique<test_support::TaskManagerClient>();
-  auto node =
-      std::make_shared<planning::NavLocalPlanningServer>(maps.global, maps.local, maps.zone);
-  TaskCentre centre(nullptr, [&robot]() { return robot.track(); });
-  task_manager->spin(node);
-  task_manager->spin(centre.node());
-  ASSERT_EQ(node->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
-  ASSERT_EQ(node->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+  NodeUnderTest under_test(room(60, 50), 0.6, 0.6);
+  ASSERT_TRUE(under_test.configured());
   auto goal = *coverageGoal("through-node", {zoneBox(0.1, 0.1, 2.85, 2.35)});
   goal.current_planning_id = planning::local_keys::kStaticCoverage;
   float cleaned = 0.0F;
   for (int goals = 0; goals < 3000 && cleaned == 0.0F; ++goals) {
-    const auto reply = task_manager->call<LocalPlanning>("local_planning", goal);
+    const auto reply = under_test.send(goal);
     ASSERT_TRUE(reply.succeeded());
     cleaned = reply.result->cleaned_area;
-    robot.drive(reply.result->local_path.nav_path, 0.05);
+    under_test.robot().drive(reply.result->local_path.nav_path, 0.05);
   }
   EXPECT_GT(cleaned, 3.0F);
-  EXPECT_EQ(centre.requests(), 1);
+  EXPECT_EQ(under_test.centre().requests(), 1);
   EXPECT_GT(Probe::localPaths().count(), 100U);
-  task_manager.reset();
-  node.reset();
 }
 
 }  // namespace

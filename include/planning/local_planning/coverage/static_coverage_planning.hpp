@@ -17,6 +17,7 @@
 #include "planning/local_planning/contour/costmap_image_convert.hpp"
 #include "planning/local_planning/contour/image_processing.hpp"
 #include "planning/local_planning/coverage/coverage_smoothing.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "vantrell_nav2_gridmap/gridmap_location_coverter.hpp"
@@ -59,8 +60,7 @@ class StaticCoveragePlanning final : public NavLocalPlanning {
   static constexpr int32_t kEdgeFollow = 4;
   /// A followed path with no more poses than this is done.
   static constexpr std::size_t kDonePathPoses = 2;
-  /// OpenCV draws no thicker line.
-  static constexpr int kMaxLineThickness = 32767;
+  static constexpr int kMaxLineThickness = coverage::kMaxLineThickness;
 
   /**
    * Declares its names on the node where they are missing, so that earlier declarers' defaults
