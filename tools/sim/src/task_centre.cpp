@@ -24,6 +24,7 @@ TaskCentre::TaskCentre(CoveredPoses covered_poses, const std::string& node_name)
 
 void TaskCentre::answer(const GetCoveredPoints::Request& request,
                         GetCoveredPoints::Response& response) {
+  last_flag_ = request.request_flag;
   ++requests_;
   if (request.request_flag != kAskForCoveredPoses) {
     response.success = false;

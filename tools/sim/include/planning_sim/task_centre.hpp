@@ -29,14 +29,16 @@ class TaskCentre {
   TaskCentre& operator=(const TaskCentre&) = delete;
 
   rclcpp::Node::SharedPtr node() const { return node_; }
-  // Requests answered so far.
+  // Requests answered so far, and the flag of the last one (-1 before the first).
   size_t requests() const { return requests_.load(); }
+  int lastRequestFlag() const { return last_flag_.load(); }
 
  private:
   void answer(const GetCoveredPoints::Request& request, GetCoveredPoints::Response& response);
 
   CoveredPoses covered_poses_;
   std::atomic<size_t> requests_{0};
+  std::atomic<int> last_flag_{-1};
   rclcpp::Node::SharedPtr node_;
   rclcpp::Service<GetCoveredPoints>::SharedPtr service_;
 };
