@@ -60,7 +60,7 @@ TEST(PointToPointTrip, ATripAcrossTheOfficeFloorReachesItsGoalWithoutTouchingAny
   goal.goal_pose = request.goal_poses.front();
   goal.fuzzy_distance = 0.1F;
   sim.trip().options().arrival_tolerance = 0.25;
-  sim.trip().options().end_when_finished = false;
+  sim.trip().options().finishes = nullptr;
   const planning_sim::TripReport report = sim.trip().run(goal);
 
   const auto at = sim.robot().pose();

@@ -1,13 +1,15 @@
 // Trips through the local planning node on simulated time: the node plans from where the robot's
 // transform puts it, the robot drives each local path for a control period, and the next goal
-// starts from there. The node's table holds one planner of this test, which hands out the next
-// 1.5 m of the global path and sees no obstacle.
+// starts from there. The corridor trips use a planner of this test in the node's table, which
+// hands out the next 1.5 m of the global path and sees no obstacle; the coverage task uses the
+// node's own static coverage planner.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 #include <string>
 
+#include "planning/local_planning/local_planning_keys.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "planning_sim/local_planning_sim.hpp"
@@ -108,6 +110,49 @@ TEST(LocalTrip, TheRobotStopsShortOfAnObstacleThePlannerDrivesInto) {
   ASSERT_TRUE(report.collision);
   EXPECT_LT(sim.robot().pose().x + 0.3, 4.5);
   EXPECT_GT(sim.robot().pose().x + 0.3, 4.4);
+}
+
+// A static coverage task of the node's own table cleans a room with a round robot; at its end
+// the planner asks the task centre for the covered poses, the robot's track, and reports the
+// cleaned area.
+TEST(LocalTrip, ACoverageTaskEndsWithTheTaskCentreAskedForTheCoveredPoses) {
+  const test_support::DrawnMap room = test_support::drawEmptyRoom(60, 50, 0.05);
+  planning_sim::LocalPlanningSimOptions options;
+  options.trip.finishes = planning_sim::reportsCleanedArea;
+  // A round robot of 0.2 m radius.
+  options.map_params.footprint.clear();
+  for (int corner = 0; corner < 8; ++corner) {
+    options.map_params.footprint.push_back(
+        point(0.2 * std::cos(corner * M_PI / 4.0), 0.2 * std::sin(corner * M_PI / 4.0)));
+  }
+  planning_sim::LocalPlanningSim sim(
+      vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(room.image, room.resolution),
+      options);
+  auto node = sim.startLocalNode();
+  sim.robot().place(pose2(0.6, 0.6));
+  planning_sim::LocalTrip::LocalPlanning::Goal goal;
+  goal.current_planning_id = planning::local_keys::kStaticCoverage;
+  goal.global_path_uuid = "room";
+  geometry_msgs::msg::Polygon zone;
+  for (const auto& corner : box(0.1, 0.1, 2.85, 2.35)) {
+    geometry_msgs::msg::Point32 point;
+    point.x = static_cast<float>(corner.x);
+    point.y = static_cast<float>(corner.y);
+    zone.points.push_back(point);
+  }
+  goal.zone_polygons = {zone};
+  goal.coverage_width = 10;
+  goal.path_overlap_distance = 3;
+  const auto report = sim.trip().run(goal);
+
+  EXPECT_EQ(report.end, TripEnd::kFinished);
+  EXPECT_FALSE(report.collision);
+  EXPECT_EQ(sim.taskCentre().requests(), 1u);
+  ASSERT_FALSE(report.cycles.empty());
+  // The planner's cleaned area is drawn from the track it was given: what the robot swept.
+  EXPECT_NEAR(report.cycles.back().reply.result.cleaned_area, sim.robot().coveredArea(),
+              0.05 * sim.robot().coveredArea());
+  EXPECT_GT(sim.robot().coveredArea(), 0.95 * 2.75 * 2.25) << "the zone and a little more";
 }
 
 }  // namespace

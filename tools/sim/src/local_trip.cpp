@@ -6,6 +6,10 @@
 
 namespace planning_sim {
 
+bool reportsCleanedArea(const vantrell_nav2_protocol::action::LocalPlanning::Result& result) {
+  return result.cleaned_area > 0.0F;
+}
+
 LocalTrip::LocalTrip(SimRobot& robot, TripOptions options)
     : robot_(robot),
       options_(options),
@@ -94,7 +98,7 @@ std::optional<TripEnd> LocalTrip::afterMotion(const LocalPlanning::Goal& goal,
       return TripEnd::kArrived;
     }
   }
-  if (options_.end_when_finished && cycle.reply.succeeded && cycle.reply.result.finished != 0 &&
+  if (options_.finishes && cycle.reply.succeeded && options_.finishes(cycle.reply.result) &&
       cycle.motion.reachedEnd()) {
     return TripEnd::kFinished;
   }

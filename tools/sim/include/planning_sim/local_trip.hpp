@@ -2,6 +2,7 @@
 #define PLANNING_SIM__LOCAL_TRIP_HPP_
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -24,11 +25,17 @@ struct TripOptions {
   int max_failures_in_row{12};
   // The trip ends once the robot is this near the last pose of the goal's last global path.
   double arrival_tolerance{0.1};
-  // The trip ends once the robot has driven a local path that a result called finished.
-  bool end_when_finished{true};
+  // The trip ends once the robot has driven the local path of a result that finishes the task:
+  // by default one that says `finished` (for point-to-point planners, the last stretch); a
+  // coverage task is done once a result reports its cleaned area. Unset: only arrival ends it.
+  std::function<bool(const vantrell_nav2_protocol::action::LocalPlanning::Result&)> finishes{
+      [](const auto& result) { return result.finished != 0; }};
   // Real time to wait for a goal's acceptance and again for its result.
   std::chrono::seconds patience{60};
 };
+
+// What ends a coverage task: the result that reports the cleaned area.
+bool reportsCleanedArea(const vantrell_nav2_protocol::action::LocalPlanning::Result& result);
 
 // One LocalPlanning goal, as the motion controller saw it.
 struct PlanReply {
