@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "planning/global_planning/planner_keys.hpp"
 #include "planning/local_planning/local_planning_keys.hpp"
 #include "planning_sim/local_planning_sim.hpp"
 #include "sim_fixtures.hpp"
@@ -77,7 +78,7 @@ TEST(WaypointTrip, TheRobotLeavesTheGivenWaypointsForABoxThatAppearsOnThemAndArr
   sim.robot().place(pose2(start.x, start.y));
 
   GlobalPlanning::Goal route;
-  route.current_planning_id = "wap_points";
+  route.current_planning_id = planning::planner_keys::kWayPoints;
   for (const cv::Point& cell :
        {cv::Point{115, 30}, cv::Point{115, 100}, cv::Point{73, 110},
         floor.place("door_1") + cv::Point{0, 21}, floor.place("cabinet_gap"),
