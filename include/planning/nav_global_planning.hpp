@@ -45,9 +45,6 @@ class NavGlobalPlanning {
   using AstarOptions = vantrell_nav2_planner::astar2::AstarOptions;
   using GlobalPlanningGoal = vantrell_nav2_protocol::action::GlobalPlanning::Goal;
 
-  /// Code stored by a planner whose search failed.
-  static constexpr int32_t kGlobalPlanFailed = 101100007;
-
   /**
    * Reads the node parameters "safe_cost" (integer) and "fuzzy_range" (double), which the node
    * declares before it builds its planners; a parameter of another type throws

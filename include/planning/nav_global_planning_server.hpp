@@ -61,12 +61,6 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   using ForceGlobalPath = vantrell_nav2_protocol::action::ForceGlobalPath;
   using MultiPaths = vantrell_nav2_protocol::msg::MultiPaths;
 
-  /// Code of a failed global plan (also: unknown planner, no robot pose, unusable path set).
-  static constexpr int32_t kGlobalPlanFailed = 101100007;
-  /// Code of a path set that could not be smoothed.
-  static constexpr int32_t kSmoothFailed = 101100008;
-  /// Consecutive failed goals after which a diagnosis report is raised.
-  static constexpr int32_t kFailuresBeforeReport = 12;
   /// Start target yaw meaning "the robot already faces its first stretch": 4 pi.
   static constexpr double kNoStartTurn = 12.566370614359172;
 

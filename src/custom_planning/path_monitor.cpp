@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "tf2/exceptions.h"
 #include "tf2/time.h"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
@@ -22,7 +24,7 @@ constexpr char kRobotFrame[] = "base_footprint";
 constexpr char kRecordingModule[] = "vantrell_nav2_planning";
 constexpr char kRecordingEventPrefix[] = "abnormal_path_";
 constexpr size_t kKeptPaths = 3;
-constexpr double kPi = 3.141592653589793;
+using geometry::kPi;
 
 // Dead bands of the motion check.
 constexpr double kMovingSpeed = 0.05;
@@ -46,7 +48,8 @@ double stampSeconds(const builtin_interfaces::msg::Time &stamp) {
   return static_cast<double>(stamp.sec) + static_cast<double>(stamp.nanosec) * 1e-9;
 }
 
-double yawOf(const geometry_msgs::msg::Quaternion &q) {
+// The monitor reads its heading from z and w alone, as a planar robot's orientation holds it.
+double headingFromZW(const geometry_msgs::msg::Quaternion &q) {
   return std::atan2(2.0 * q.z * q.w, 1.0 - 2.0 * q.z * q.z);
 }
 
@@ -216,7 +219,7 @@ void PathMonitor::local_path_callback(std::shared_ptr<nav_msgs::msg::Path> msg) 
   const auto &from = newest.poses[0].pose.position;
   const auto &to = newest.poses[k].pose.position;
   const double direction = std::atan2(to.y - from.y, to.x - from.x);
-  double angle = direction - yawOf(robot_pose_.pose.orientation);
+  double angle = direction - headingFromZW(robot_pose_.pose.orientation);
   while (std::abs(angle) > kPi) {
     angle += angle < -kPi ? 2.0 * kPi : -2.0 * kPi;
   }
@@ -285,7 +288,7 @@ void PathMonitor::timer_callback() {
   const std::string style = styleName(motion != 0 ? motion : path);
   if (std::abs(elapsed) > event_publish_interval_) {
     LOG_ERROR("ErrorCode: {}, [PathMonitor] detect abnormal path, Error style is {}",
-              kAbnormalPathErrorCode, style);
+              codes::kAbnormalPath, style);
     last_trigger_time_ = stamp;
     if (trigger_pkg_record_) {
       pub_trigger_msg(style);

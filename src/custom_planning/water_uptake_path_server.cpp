@@ -11,6 +11,8 @@
 
 #include "logger/logger.hpp"
 #include "nav2_util/robot_utils.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "tf2_ros/create_timer_ros.h"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
@@ -223,7 +225,8 @@ bool WaterUptakePathServer::getPostTaskPath(
   buildFreeMap();
 
   if (zone_polygons_.empty() || zone_polygons_.front().points.empty()) {
-    LOG_ERROR("get goal_zone error, size is zero, error code is {}", kZoneMissingErrorCode);
+    LOG_ERROR("get goal_zone error, size is zero, error code is {}",
+              codes::kWaterUptakeZoneMissing);
     return false;
   }
   const geometry_msgs::msg::Polygon& zone = zone_polygons_.front();
@@ -294,8 +297,7 @@ bool WaterUptakePathServer::getPostTaskPath(
   size_t nearest = 0;
   double nearest_dis = std::numeric_limits<double>::max();
   for (size_t k = 0; k < corner_poses.size(); ++k) {
-    const double dis = std::hypot(corner_poses[k].pose.position.x - robot.pose.position.x,
-                                  corner_poses[k].pose.position.y - robot.pose.position.y);
+    const double dis = geometry::planarDistance(corner_poses[k], robot);
     if (dis < nearest_dis) {
       nearest_dis = dis;
       nearest = k;

@@ -5,7 +5,7 @@
 #include <limits>
 #include <sstream>
 
-#include "planning/global_planning/planner_keys.hpp"
+#include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -45,8 +45,8 @@ double parseCoordinate(const std::string& text, const std::string& what) {
 }
 
 std::string plannerNames() {
-  std::vector<std::string> names(planning::planner_keys::kGlobalPlanners.begin(),
-                                 planning::planner_keys::kGlobalPlanners.end());
+  std::vector<std::string> names(planning::global_keys::kGlobalPlanners.begin(),
+                                 planning::global_keys::kGlobalPlanners.end());
   std::sort(names.begin(), names.end());
   std::string text;
   for (const auto& name : names) {
@@ -56,7 +56,7 @@ std::string plannerNames() {
 }
 
 void requirePlanner(const std::string& planner) {
-  const auto& keys = planning::planner_keys::kGlobalPlanners;
+  const auto& keys = planning::global_keys::kGlobalPlanners;
   if (std::find(keys.begin(), keys.end(), planner) == keys.end()) {
     throw UsageError("there is no planner \"" + planner +
                      "\"; the global planning node has: " + plannerNames());

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "planning/planner_keys.hpp"
+
 namespace demo {
 
 // A position on the map (metres) and a heading (radians).
@@ -31,7 +33,7 @@ struct DemoOptions {
   std::vector<Pose2> goals;
   // Corners of the water-uptake zone; empty for the water scenario's own.
   std::vector<MapPoint> zone;
-  std::string planner{"dijkstra"};
+  std::string planner{planning::global_keys::kDijkstra};
   std::string output{"global_plans.png"};
   bool help{false};
 };

@@ -6,6 +6,7 @@
 
 #include "demo_host.hpp"
 #include "path_picture.hpp"
+#include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -14,18 +15,20 @@ namespace {
 
 constexpr std::chrono::seconds kPlanPatience{30};
 
+namespace keys = planning::global_keys;
+
 // The tour of the bundled floor: name of the place and the planner that takes the robot there.
 struct TourStop {
   const char* place;
   const char* planner;
 };
 constexpr TourStop kTour[] = {
-    {"office_a", "dijkstra"},
-    {"meeting_room", "dijkstra"},
-    {"open_plan", "astar_with_local_and_global_map"},
-    {"kitchen", "dijkstra"},
-    {"office_c", "dijkstra"},
-    {"reception", "dijkstra"},
+    {"office_a", keys::kDijkstra},
+    {"meeting_room", keys::kDijkstra},
+    {"open_plan", keys::kAstarWithLocalAndGlobalMap},
+    {"kitchen", keys::kDijkstra},
+    {"office_c", keys::kDijkstra},
+    {"reception", keys::kDijkstra},
 };
 constexpr const char* kTourStart = "reception";
 

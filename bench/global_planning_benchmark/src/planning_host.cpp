@@ -6,6 +6,7 @@
 
 #include "geometry_msgs/msg/transform_stamped.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace global_planning_benchmark {
 
@@ -15,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 
 // The planner whose road is measured, and the values its option record carries beside the
 // node's "fuzzy_range".
-constexpr char kPlannerKey[] = "dijkstra";
+constexpr const char* kPlannerKey = planning::global_keys::kDijkstra;
 constexpr double kPathTolerance = 0.3;
 constexpr int32_t kSearchBudget = 400;
 // Each costmap hears "/tf" on a listener thread of its own; this only bounds a stuck one.

@@ -49,9 +49,6 @@ class PathMonitor : public std::enable_shared_from_this<PathMonitor> {
   };
 
  public:
-  /// Error code of a reported anomaly.
-  static constexpr int kAbnormalPathErrorCode = 101100034;
-
   /// Reads the parameters, sets up tf, and then starts the subscriptions and the tick. Throws
   /// std::invalid_argument when the node is gone.
   static std::shared_ptr<PathMonitor> create(

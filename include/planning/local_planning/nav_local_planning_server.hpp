@@ -55,13 +55,6 @@ class NavLocalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   using Path = vantrell_nav2_protocol::msg::Path;
   using PoseStamped = geometry_msgs::msg::PoseStamped;
 
-  /// Code of a goal whose planner failed, gave no path, or threw.
-  static constexpr int32_t kLocalPlanFailed = 101100006;
-  /// Code of a local path that could not be smoothed.
-  static constexpr int32_t kSmoothFailed = 101100008;
-  /// Consecutive failed goals after which a diagnosis report is raised.
-  static constexpr int32_t kFailuresBeforeReport = 12;
-
   /// Throws std::invalid_argument when a grid map is missing.
   NavLocalPlanningServer(std::shared_ptr<GridMapROS> global_gridmap,
                          std::shared_ptr<GridMapROS> local_gridmap,

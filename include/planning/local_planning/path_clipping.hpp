@@ -45,9 +45,6 @@ class PathClippingBase {
   using Path = vantrell_nav2_protocol::msg::Path;
   using PoseStamped = geometry_msgs::msg::PoseStamped;
 
-  /// Code logged when a local search fails.
-  static constexpr int32_t kLocalPlanFailed = 101100006;
-
   /**
    * Keeps the collaborators and reads the parameters (declared with their defaults when the
    * node lacks them). Without a node the defaults hold, with a warning. The engines, the trace

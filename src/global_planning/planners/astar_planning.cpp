@@ -1,6 +1,7 @@
 #include "planning/global_planning/astar_planning.hpp"
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -28,8 +29,8 @@ bool AstarPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamped>&
   if (searchSucceeded(found, paths)) {
     return true;
   }
-  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
-  error_code_ = kGlobalPlanFailed;
+  LOG_ERROR("global planner failed, error code is {}", codes::kGlobalPlanFailed);
+  error_code_ = codes::kGlobalPlanFailed;
   return false;
 }
 

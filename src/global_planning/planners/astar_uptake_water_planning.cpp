@@ -1,6 +1,7 @@
 #include "planning/global_planning/astar_uptake_water_planning.hpp"
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -65,8 +66,8 @@ bool AstarUptakeWaterPlanning::makePlan(const std::vector<geometry_msgs::msg::Po
     return true;
   }
   LOG_ERROR("global planner failed:{}, {}, error code is {}", first_goal.pose.position.x,
-            first_goal.pose.position.y, kGlobalPlanFailed);
-  error_code_ = kGlobalPlanFailed;
+            first_goal.pose.position.y, codes::kGlobalPlanFailed);
+  error_code_ = codes::kGlobalPlanFailed;
   return false;
 }
 

@@ -1,6 +1,7 @@
 #include "planning/global_planning/astar_with_local_and_global_planning.hpp"
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -43,8 +44,8 @@ bool AstarWithLocalAndGlobalPlanning::makePlan(
       return true;
     }
   }
-  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
-  error_code_ = kGlobalPlanFailed;
+  LOG_ERROR("global planner failed, error code is {}", codes::kGlobalPlanFailed);
+  error_code_ = codes::kGlobalPlanFailed;
   return false;
 }
 

@@ -7,6 +7,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -156,7 +157,7 @@ bool GlobalAstarGoalZonePlanning::makePlan(
       findBestStartPointInContours(goal_zone_, global_gridmap_ros_);
   if (best.empty()) {
     LOG_WARN("------>Global Astar Goal Zone Planning can't find best final point");
-    error_code_ = kGlobalPlanFailed;
+    error_code_ = codes::kGlobalPlanFailed;
     return false;
   }
 
@@ -170,8 +171,8 @@ bool GlobalAstarGoalZonePlanning::makePlan(
   if (searchSucceeded(found, paths)) {
     return true;
   }
-  error_code_ = kGlobalPlanFailed;
-  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
+  error_code_ = codes::kGlobalPlanFailed;
+  LOG_ERROR("global planner failed, error code is {}", codes::kGlobalPlanFailed);
   return false;
 }
 

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/global_planning/lift_planning.hpp"
 
 namespace planning {
@@ -45,8 +47,8 @@ bool LiftOutPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamped
     found = global_planner_->searchPaths(robot_pose, goals.front(), options, paths);
   }
   if (!searchSucceeded(found, paths)) {
-    error_code_ = kGlobalPlanFailed;
-    LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
+    error_code_ = codes::kGlobalPlanFailed;
+    LOG_ERROR("global planner failed, error code is {}", codes::kGlobalPlanFailed);
     return false;
   }
   // The robot faces into the car, so it leaves backwards; what follows the first path does not.
@@ -63,7 +65,7 @@ bool LiftOutPlanning::connectiveAreaSearch(const geometry_msgs::msg::PoseStamped
                                            const geometry_msgs::msg::Polygon& target_area) {
   const auto& from = start.pose.position;
   const auto& to = goal.pose.position;
-  max_search_radius_ = std::max(max_search_radius_, std::hypot(from.x - to.x, from.y - to.y));
+  max_search_radius_ = std::max(max_search_radius_, geometry::planarDistance(from, to));
   const double mid_x = (from.x + to.x) * 0.5;
   const double mid_y = (from.y + to.y) * 0.5;
 

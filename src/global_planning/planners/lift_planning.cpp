@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "visualization_msgs/msg/marker.hpp"
 
@@ -194,8 +195,8 @@ bool LiftPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamped>& 
   if (searchSucceeded(found, paths)) {
     return true;
   }
-  error_code_ = kGlobalPlanFailed;
-  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
+  error_code_ = codes::kGlobalPlanFailed;
+  LOG_ERROR("global planner failed, error code is {}", codes::kGlobalPlanFailed);
   return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "logger/logger.hpp"
 #include "nav_2d_utils/conversions.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -58,8 +59,8 @@ bool RecommandPointsPlanning::makePlan(const std::vector<geometry_msgs::msg::Pos
   const bool found = global_planner_->searchPaths(robot_pose, goal, options, paths);
   if (!searchSucceeded(found, paths)) {
     LOG_ERROR("global planner failed search_res: {}, paths_msg.paths.size(): {}, error code is {}",
-              found, paths.paths.size(), kGlobalPlanFailed);
-    error_code_ = kGlobalPlanFailed;
+              found, paths.paths.size(), codes::kGlobalPlanFailed);
+    error_code_ = codes::kGlobalPlanFailed;
     return false;
   }
   publishGoals(goal, paths);

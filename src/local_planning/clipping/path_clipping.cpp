@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "planning/codes.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
 namespace planning {
@@ -84,7 +85,7 @@ void PathClippingBase::astarPlanFromCurrent(const PoseStamped& start, AstarOptio
   }
   if (out_path.nav_path.poses.empty()) {
     notifyOwner(false);
-    LOG_ERROR("local planner failed, error code is {}", kLocalPlanFailed);
+    LOG_ERROR("local planner failed, error code is {}", codes::kLocalPlanFailed);
     return;
   }
   notifyOwner(true);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "planning/codes.hpp"
 #include "planning/local_planning/path_clipping.hpp"
 
 namespace planning {
@@ -82,7 +83,7 @@ bool PathClippingBase::globalCostmapJumpPointPlanning(const int& start_index, in
   const int max_tries = static_cast<int>(global_try_count) * kCandidatesPerTry;
   if (!tryToMakePlanInGlobalCostmap(local_path, end_index, robot_pose, out_path, max_tries)) {
     LOG_ERROR("LocalWayPoints::makePlan tryToMakePlanInGlobalCostmap failed, error code is {}",
-              kLocalPlanFailed);
+              codes::kLocalPlanFailed);
   }
   ++local_fail_count;
   return true;
@@ -120,7 +121,8 @@ bool PathClippingBase::tryToMakePlanInGlobalCostmap(Path& local_path, int& index
       continue;
     }
     if (!search(global_planner_, robot_pose, candidate, options, out_path)) {
-      LOG_ERROR("use global_gridmap_ros local planning failed, error code is {}", kLocalPlanFailed);
+      LOG_ERROR("use global_gridmap_ros local planning failed, error code is {}",
+                codes::kLocalPlanFailed);
     }
     if (!out_path.nav_path.poses.empty() &&
         base_robot_.calpathDistance(out_path.nav_path) >= kGlobalDetourLimit) {

@@ -9,7 +9,7 @@
 
 #include "costmap_image_detail.hpp"
 #include "logger/logger.hpp"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
+#include "planning/geometry.hpp"
 
 namespace planning {
 

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "logger/logger.hpp"
-#include "path_geometry.hpp"
+#include "planning/geometry.hpp"
 
 namespace planning {
 
+using geometry::headingBetween;
+using geometry::yawToQuaternion;
 using geometry_msgs::msg::PoseStamped;
-using path_geometry::headingBetween;
-using path_geometry::yawToQuaternion;
 
 namespace {
 
@@ -203,7 +203,7 @@ bool PathProduct::fillPath(const std::vector<PoseStamped>& in, double min_gap, d
       return false;
     }
     int segments = 0;
-    if (d > max_gap && path_geometry::truncatedCount(std::ceil(d / max_gap), segments)) {
+    if (d > max_gap && geometry::truncatedCount(std::ceil(d / max_gap), segments)) {
       const double unit = 1.0 / segments;
       for (int j = 1; j < segments; ++j) {
         PoseStamped inserted = p;
@@ -245,7 +245,7 @@ vantrell_nav2_protocol::msg::Path PathProduct::generateForceGlobalPath(
   const double dy = end.pose.position.y - start.pose.position.y;
   const double dist = std::hypot(dx, dy);
   int n = 0;
-  if (!path_geometry::truncatedCount(dist / step, n)) {
+  if (!geometry::truncatedCount(dist / step, n)) {
     LOG_WARN(
         "PathProduct::generateForceGlobalPath step {} gives no pose count over {}, "
         "keeping the two ends only",

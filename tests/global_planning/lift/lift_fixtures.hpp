@@ -17,6 +17,7 @@
 #include "geometry_msgs/msg/point32.hpp"
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
+#include "planning/codes.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
@@ -34,7 +35,7 @@ using vantrell_nav2_gridmap::GridMapROS;
 // is centred on (0.1 i, 0.1 j).
 constexpr double kCell = 0.1;
 constexpr double kOrigin = -0.05;
-constexpr int32_t kPlanFailed = 101100007;
+using planning::codes::kGlobalPlanFailed;
 
 inline geometry_msgs::msg::Point footprintPoint(double x, double y) {
   geometry_msgs::msg::Point point;

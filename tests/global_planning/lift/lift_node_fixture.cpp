@@ -122,7 +122,7 @@ PoseStamped LiftNodeTest::doorPose(double yaw) const {
 FuzzyLiftFree::Goal LiftNodeTest::liftGoal(const std::string& planner, const Polygon& frame,
                                            bool resize) const {
   FuzzyLiftFree::Goal goal;
-  goal.door_pose = doorPose(planner == "lift_out" ? M_PI / 2.0 : -M_PI / 2.0);
+  goal.door_pose = doorPose(planner == keys::kLiftOut ? M_PI / 2.0 : -M_PI / 2.0);
   goal.lift_inner_frame = frame;
   goal.planner_name = planner;
   goal.resize_flag = resize;

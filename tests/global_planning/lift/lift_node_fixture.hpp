@@ -12,7 +12,9 @@
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/polygon_stamped.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
+#include "planning/codes.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/task_manager_client.hpp"
@@ -20,6 +22,7 @@
 #include "visualization_msgs/msg/marker.hpp"
 
 namespace lift_node_test {
+namespace keys = planning::global_keys;
 
 using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 using LiftFree = vantrell_nav2_protocol::action::LiftFree;
@@ -30,7 +33,7 @@ using PoseStamped = geometry_msgs::msg::PoseStamped;
 using Polygon = geometry_msgs::msg::Polygon;
 using PolygonStamped = geometry_msgs::msg::PolygonStamped;
 
-constexpr int32_t kLiftBlocked = 70001;
+using planning::codes::kLiftBlockedEvent;
 
 // The node with its planner table in view.
 class LiftNode : public planning::NavGlobalPlanningServer {

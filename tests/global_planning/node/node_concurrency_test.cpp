@@ -46,8 +46,8 @@ TEST_F(NodeConcurrency, FourServersTakeGoalsAtOnceRoundAfterRound) {
                                          "office_4", "office_5", "office_6"};
   std::set<std::string> identifiers;
   for (const auto& office : offices) {
-    auto global = task_manager_->send<GlobalPlanning>("global_planning",
-                                                      goalFor("dijkstra", {poseAt(map_, office)}));
+    auto global = task_manager_->send<GlobalPlanning>(
+        "global_planning", goalFor(keys::kDijkstra, {poseAt(map_, office)}));
     auto lift_free = task_manager_->send<LiftFree>("is_global_free", LiftFree::Goal());
     auto fuzzy = task_manager_->send<FuzzyLiftFree>("is_fuzzy_global_free", FuzzyLiftFree::Goal());
     auto force = task_manager_->send<ForceGlobalPath>("force_global_path", ForceGlobalPath::Goal());
@@ -73,7 +73,7 @@ TEST_F(NodeConcurrency, TwoTaskManagersPlanningFromTheirOwnThreads) {
   auto run = [&](test_support::TaskManagerClient& client, size_t first) {
     for (size_t i = first; i < first + 4; ++i) {
       replies[i] = client.call<GlobalPlanning>(
-          "global_planning", goalFor("astar_with_local_and_global_map",
+          "global_planning", goalFor(keys::kAstarWithLocalAndGlobalMap,
                                      {poseAt(map_, i % 2 == 0 ? "office_1" : "office_6")}));
     }
   };

@@ -137,11 +137,6 @@ PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, 
   return poseAt(world.x, world.y, yaw);
 }
 
-double yawOf(const PoseStamped& pose) {
-  const auto& q = pose.pose.orientation;
-  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
-}
-
 std::vector<std::string> LogSink::texts() {
   std::lock_guard<std::mutex> lock(mutex_);
   return texts_;

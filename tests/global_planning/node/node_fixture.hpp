@@ -11,12 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/nav_global_planning.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/task_manager_client.hpp"
 
 namespace node_test {
+namespace keys = planning::global_keys;
 
 using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 using LiftFree = vantrell_nav2_protocol::action::LiftFree;
@@ -25,8 +29,8 @@ using ForceGlobalPath = vantrell_nav2_protocol::action::ForceGlobalPath;
 using GridMapROS = vantrell_nav2_gridmap::GridMapROS;
 using PoseStamped = geometry_msgs::msg::PoseStamped;
 
-constexpr int32_t kPlanFailed = 101100007;
-constexpr int32_t kSmoothFailed = 101100008;
+using planning::codes::kGlobalPlanFailed;
+using planning::codes::kSmoothFailed;
 
 // The node as its host sees it, plus read access to what configure built.
 class ObservedNode : public planning::NavGlobalPlanningServer {
@@ -98,7 +102,7 @@ class ScriptedPlanner final : public planning::NavGlobalPlanning {
 
 PoseStamped poseAt(double x, double y, double yaw = 0.0);
 PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, double yaw = 0.0);
-double yawOf(const PoseStamped& pose);
+using planning::geometry::yawOf;
 
 // Keeps every record of the process-wide logger, as the console would show it.
 class LogSink : public spdlog::sinks::base_sink<std::mutex> {

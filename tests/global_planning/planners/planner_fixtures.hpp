@@ -18,6 +18,7 @@
 #include "geometry_msgs/msg/point32.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "planning/nav_global_planning.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
@@ -42,7 +43,7 @@ using Goal = vantrell_nav2_protocol::action::GlobalPlanning::Goal;
 // on (0.1 i, 0.1 j).
 constexpr double kCell = 0.1;
 constexpr double kOrigin = -0.05;
-constexpr int32_t kPlanFailed = 101100007;
+using planning::codes::kGlobalPlanFailed;
 
 // ---- log records --------------------------------------------------------------------------
 

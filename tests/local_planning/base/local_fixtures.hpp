@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "foundation/log_capture.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
-#include "tf2/utils.h"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
@@ -75,7 +75,7 @@ inline NavPath line(double x0, double y0, double x1, double y1, int n, NavPath p
   return path;
 }
 
-inline double yawOf(const PoseStamped& p) { return tf2::getYaw(p.pose.orientation); }
+using planning::geometry::yawOf;
 
 // Records at one level ("DEBUG", "INFO", "WARN"), without number and level tag.
 inline std::vector<std::string> logged(const std::string& level) {

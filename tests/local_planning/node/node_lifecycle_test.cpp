@@ -52,7 +52,7 @@ class NodeLifecycle : public LocalNodeTest {};
 TEST_F(NodeLifecycle, DeclaresItsGroupsAroundThePlannersAndHandsOverTheEnginesInKeyOrder) {
   buildNode();
   // Built in this order; "dijkstra" comes first in key order.
-  node_->test_planner_keys = {"scripted", "dijkstra"};
+  node_->test_planner_keys = {"scripted", keys::kDijkstra};
   bringUp();
   const auto& journal = node_->journal;
 

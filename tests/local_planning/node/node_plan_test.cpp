@@ -22,7 +22,7 @@ class NodePlan : public LocalNodeTest {
   void SetUp() override {
     LocalNodeTest::SetUp();
     buildNode();
-    node_->test_planner_keys = {"scripted", "dijkstra"};
+    node_->test_planner_keys = {"scripted", keys::kDijkstra};
     bringUp();
   }
 };
@@ -111,8 +111,9 @@ TEST_F(NodePlan, TheGoalSpeedHoldsForThatGoalOnly) {
   // The grid-search planners ("dijkstra") run at point_nav_max_speed (1.0), the others at
   // non_welt_clean_max_speed (0.8); a goal speed above 0.0001 replaces both.
   const std::vector<std::tuple<std::string, float, float>> cases{
-      {"scripted", 0.5F, 0.5F},    {"scripted", 0.0F, 0.8F},    {"dijkstra", 0.6F, 0.6F},
-      {"dijkstra", 0.0001F, 1.0F}, {"scripted", 0.0001F, 0.8F}, {"dijkstra", -3.0F, 1.0F}};
+      {"scripted", 0.5F, 0.5F},      {"scripted", 0.0F, 0.8F},
+      {keys::kDijkstra, 0.6F, 0.6F}, {keys::kDijkstra, 0.0001F, 1.0F},
+      {"scripted", 0.0001F, 0.8F},   {keys::kDijkstra, -3.0F, 1.0F}};
   for (const auto& [key, speed, percent] : cases) {
     SCOPED_TRACE(key + " " + std::to_string(speed));
     auto goal = goalFor(key);

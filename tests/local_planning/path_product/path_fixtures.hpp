@@ -9,6 +9,7 @@
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav_msgs/msg/path.hpp"
+#include "planning/geometry.hpp"
 
 namespace path_product_test {
 
@@ -44,10 +45,7 @@ inline nav_msgs::msg::Path pathAlongX(double x0, double y, double spacing, int c
   return path;
 }
 
-inline double yawOf(const geometry_msgs::msg::PoseStamped& p) {
-  const auto& q = p.pose.orientation;
-  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
-}
+using planning::geometry::yawOf;
 
 inline geometry_msgs::msg::Polygon polygonOf(const std::vector<std::pair<float, float>>& points) {
   geometry_msgs::msg::Polygon polygon;
