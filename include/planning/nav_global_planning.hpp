@@ -10,6 +10,7 @@
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav_msgs/msg/path.hpp"
 #include "planning/path_product.hpp"
+#include "planning/search_options.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "vantrell_nav2_base_class/publish_log_trace.hpp"
 #include "vantrell_nav2_common/base_robot.hpp"
@@ -100,9 +101,18 @@ class NavGlobalPlanning {
   /// pose (empty frame, origin, identity orientation). False when there is no costmap or no pose.
   bool getRobotPose(geometry_msgs::msg::PoseStamped& pose) const;
 
-  /// The option record of the grid-search planners; `goal_tolerance` is the goal-side
-  /// tolerance (0 = the goal itself).
-  AstarOptions makeSearchOptions(double goal_tolerance) const;
+  /// Which engines a planner searches with.
+  enum class Engines { kGlobal, kLocalAndGlobal };
+
+  /// The rest of the searching planners' preamble, after the robot pose: at least one goal pose
+  /// and the engines the planner needs; false, with a WARN naming `planner`, when one is missing.
+  bool hasGoalAndEngines(const char* planner,
+                         const std::vector<geometry_msgs::msg::PoseStamped>& goals,
+                         Engines engines) const;
+
+  /// The end of a failed search: error_code_ := 101100007 and the ERROR "global planner failed,
+  /// error code is 101100007", written in the name of makePlan. Returns false.
+  bool searchFailed();
 
   /// A search succeeded only when the engine answered true and left at least one path.
   static bool searchSucceeded(bool found, const vantrell_nav2_protocol::msg::MultiPaths& paths);

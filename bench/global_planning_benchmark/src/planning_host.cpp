@@ -7,6 +7,7 @@
 #include "geometry_msgs/msg/transform_stamped.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
 #include "planning/planner_keys.hpp"
+#include "planning/search_options.hpp"
 
 namespace global_planning_benchmark {
 
@@ -14,11 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The planner whose road is measured, and the values its option record carries beside the
-// node's "fuzzy_range".
+// The planner whose road is measured.
 constexpr const char* kPlannerKey = planning::global_keys::kDijkstra;
-constexpr double kPathTolerance = 0.3;
-constexpr int32_t kSearchBudget = 400;
 // Each costmap hears "/tf" on a listener thread of its own; this only bounds a stuck one.
 const rclcpp::Duration kHearingPatience = rclcpp::Duration::from_seconds(10.0);
 
@@ -90,14 +88,7 @@ void PlanningHost::bringUpNode() {
 vantrell_nav2_planner::astar2::AstarOptions PlanningHost::dijkstraOptions() const {
   // The "dijkstra" planner's record for a goal that allows a fuzzy end.
   const double fuzzy_range = node_->get_parameter("fuzzy_range").as_double();
-  vantrell_nav2_planner::astar2::AstarOptions options{};
-  options.byte_0 = true;
-  options.byte_2 = true;
-  options.fuzzy_range = fuzzy_range;
-  options.goal_fuzzy_range = fuzzy_range;
-  options.tolerance = kPathTolerance;
-  options.int_60 = kSearchBudget;
-  return options;
+  return planning::globalSearchOptions(fuzzy_range, fuzzy_range);
 }
 
 std::shared_ptr<const vantrell_nav2_gridmap::GridLayers> PlanningHost::layers() const {

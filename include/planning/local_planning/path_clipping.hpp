@@ -10,6 +10,7 @@
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "logger/logger.hpp"
 #include "planning/path_product.hpp"
+#include "planning/search_options.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "vantrell_nav2_base_class/publish_log_trace.hpp"
 #include "vantrell_nav2_common/base_robot.hpp"
@@ -134,12 +135,12 @@ class PathClippingBase {
   // concrete destructor; no strategy is ever deleted through a pointer to this base.
   ~PathClippingBase() = default;
 
-  /// An option record with every byte zero but the fields given.
-  static AstarOptions makeOptions(bool first_flag, double fuzzy_range, double goal_fuzzy_range,
-                                  double tolerance);
+  /// The strategies' records: cost-aware or not, both ends within `end_tolerance`, path
+  /// tolerance 0.3, nothing else set.
+  static AstarOptions clippingOptions(bool cost_aware, double end_tolerance);
 
   /// The options of every search of the avoid-obstacle and sharp-angle strategies.
-  static AstarOptions detourOptions() { return makeOptions(true, 0.5, 0.5, 0.3); }
+  static AstarOptions detourOptions() { return clippingOptions(true, 0.5); }
 
   /// Clears `out.nav_path.poses`, then searches with `engine` (a missing engine fails, logged).
   static bool search(const std::shared_ptr<AstarPlanner>& engine, const PoseStamped& start,

@@ -34,7 +34,7 @@ bool AstarUptakeWaterPlanning::makePlan(const std::vector<geometry_msgs::msg::Po
   }
 
   // The water station is reached within the fuzzy range whatever the goal asks.
-  const AstarOptions options = makeSearchOptions(fuzzy_range_);
+  const AstarOptions options = globalSearchOptions(fuzzy_range_, fuzzy_range_);
   const geometry_msgs::msg::PoseStamped& first_goal = goals.front();
   bool found = global_planner_->searchPaths(robot_pose, first_goal, options, paths);
 

@@ -166,14 +166,9 @@ bool GlobalAstarGoalZonePlanning::makePlan(
     return false;
   }
   // The zone is reached within the fuzzy range even when the goal forbids a fuzzy goal.
-  const AstarOptions options = makeSearchOptions(fuzzy_range_);
+  const AstarOptions options = globalSearchOptions(fuzzy_range_, fuzzy_range_);
   const bool found = global_planner_->searchPaths(robot_pose, best.front(), options, paths);
-  if (searchSucceeded(found, paths)) {
-    return true;
-  }
-  error_code_ = codes::kGlobalPlanFailed;
-  LOG_ERROR("global planner failed, error code is {}", codes::kGlobalPlanFailed);
-  return false;
+  return searchSucceeded(found, paths) || searchFailed();
 }
 
 }  // namespace planning

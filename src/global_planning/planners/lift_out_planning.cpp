@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 #include "logger/logger.hpp"
@@ -14,7 +13,6 @@ namespace planning {
 
 namespace {
 
-constexpr double kLiftPathTolerance = 0.2;
 // The waiting area lies farther from the robot than the car does, so the fallback reaches
 // farther than the lift-in search's.
 constexpr double kFallbackDistance = 20.0;
@@ -32,24 +30,12 @@ bool LiftOutPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamped
   if (!getRobotPose(robot_pose)) {
     return false;
   }
-  bool found = false;
-  if (goals.empty()) {
-    LOG_ERROR("LiftOutPlanning received no goal pose");
-  } else if (!global_planner_) {
-    LOG_ERROR("LiftOutPlanning has no global grid search");
-  } else {
-    AstarOptions options;
-    // The engine reads the record byte for byte: every byte not set below must be zero.
-    std::memset(static_cast<void*>(&options), 0, sizeof(options));
-    options.byte_2 = true;
-    options.goal_fuzzy_range = kLiftPathTolerance;
-    options.tolerance = kLiftPathTolerance;
-    found = global_planner_->searchPaths(robot_pose, goals.front(), options, paths);
-  }
+  // Without a goal or an engine the plan fails as a search that found nothing does.
+  const bool found = hasGoalAndEngines("LiftOutPlanning", goals, Engines::kGlobal) &&
+                     global_planner_->searchPaths(robot_pose, goals.front(),
+                                                  liftSearchOptions(kLiftPathTolerance), paths);
   if (!searchSucceeded(found, paths)) {
-    error_code_ = codes::kGlobalPlanFailed;
-    LOG_ERROR("global planner failed, error code is {}", codes::kGlobalPlanFailed);
-    return false;
+    return searchFailed();
   }
   // The robot faces into the car, so it leaves backwards; what follows the first path does not.
   paths.paths.front().move_backward = true;

@@ -39,7 +39,7 @@ bool RecommandPointsPlanning::makePlan(const std::vector<geometry_msgs::msg::Pos
     return false;
   }
 
-  AstarOptions options = makeSearchOptions(fuzzy_range_);
+  AstarOptions options = globalSearchOptions(fuzzy_range_, fuzzy_range_);
   if (goal_flags_.forbid_fuzzy_goal) {
     LOG_INFO("RecommandPointsPlanning forbidden fuzzy model");
     options.goal_fuzzy_range = 0.0;

@@ -44,7 +44,7 @@ bool PathClippingBase::localCostmapJumpPointPlanning(const int& start_index, int
         start_index, poses.size());
     return false;
   }
-  const AstarOptions options = makeOptions(false, 0.5, 0.5, 0.3);
+  const AstarOptions options = clippingOptions(false, 0.5);
   for (int attempt = 1; attempt <= kLastAttempt; ++attempt) {
     end_index = std::max(0, std::min(end_index, last - kJumpPoses) + kJumpPoses);
     const PoseStamped& goal = poses[static_cast<size_t>(end_index)];
@@ -104,7 +104,7 @@ bool PathClippingBase::tryToMakePlanInGlobalCostmap(Path& local_path, int& index
   }
   const auto& poses = local_path.nav_path.poses;
   const int last = static_cast<int>(poses.size()) - 1;
-  const AstarOptions options = makeOptions(false, 1.0, 1.0, 0.3);
+  const AstarOptions options = clippingOptions(false, 1.0);
   for (int tries = 0; tries <= max_tries;) {
     // Compared by difference: index + stride could overflow for an index near the int limit.
     if (last - index < kCandidateStride) {
