@@ -13,6 +13,7 @@
 #include "nav2_util/robot_utils.hpp"
 #include "planning/codes.hpp"
 #include "planning/geometry.hpp"
+#include "planning/zone_raster.hpp"
 #include "tf2_ros/create_timer_ros.h"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
@@ -185,21 +186,6 @@ void WaterUptakePathServer::buildFreeMap() {
   cv::compare(costs, 0, free_map_, cv::CMP_EQ);
 }
 
-bool WaterUptakePathServer::zoneContour(const geometry_msgs::msg::Polygon& zone,
-                                        std::vector<cv::Point>& contour) const {
-  contour.clear();
-  for (const auto& point : zone.points) {
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (!std::isfinite(point.x) || !std::isfinite(point.y) ||
-        !costmap_->worldToMap(point.x, point.y, mx, my)) {
-      return false;
-    }
-    contour.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-  }
-  return true;
-}
-
 bool WaterUptakePathServer::cornerToCell(const cv::Point2f& corner,
                                          const nav2_costmap_2d::Costmap2D& costmap,
                                          unsigned int& mx, unsigned int& my) {
@@ -237,14 +223,14 @@ bool WaterUptakePathServer::getPostTaskPath(
     return false;
   }
 
-  std::vector<cv::Point> contour;
-  if (!zoneContour(zone, contour)) {
+  // Every corner must lie on the map: a zone cut short would be another zone.
+  const ZoneCells cells = zoneCells(zone, *costmap_);
+  if (cells.corners_off_map > 0) {
     LOG_ERROR("[WaterUptakePathServer] getPostTaskPath worldToMap failed");
     return false;
   }
-
-  cv::drawContours(zone_map_, std::vector<std::vector<cv::Point>>{contour}, 0, cv::Scalar(255),
-                   cv::FILLED, cv::LINE_8);
+  const std::vector<cv::Point>& contour = cells.outline;
+  fillZone(contour, zone_map_);
   cv::bitwise_and(free_map_, zone_map_, zone_map_);
   // The border counts as free, so a zone at the map edge keeps its edge cells.
   cv::erode(zone_map_, zone_map_, cv::Mat(), cv::Point(-1, -1), kZoneErodeIterations,

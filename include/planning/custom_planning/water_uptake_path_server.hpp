@@ -94,7 +94,6 @@ class WaterUptakePathServer : public std::enable_shared_from_this<WaterUptakePat
   void declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node);
   void offerService();
   void buildFreeMap();
-  bool zoneContour(const geometry_msgs::msg::Polygon& zone, std::vector<cv::Point>& contour) const;
   void publishPolygon(
       const std::shared_ptr<rclcpp::Publisher<geometry_msgs::msg::PolygonStamped>>& publisher,
       const geometry_msgs::msg::Polygon& polygon);

@@ -1,6 +1,5 @@
 #include "planning/global_planning/global_astar_goal_zone_planning.hpp"
 
-#include <climits>
 #include <cmath>
 #include <mutex>
 #include <opencv2/core.hpp>
@@ -8,55 +7,9 @@
 
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
+#include "planning/zone_raster.hpp"
 
 namespace planning {
-
-namespace {
-
-constexpr uint8_t kBlockedPixel = 0;
-constexpr uint8_t kUsablePixel = 255;
-
-// 255 on every cell where the robot's centre may stand, 0 elsewhere.
-cv::Mat drawFreeImage(const vantrell_nav2_gridmap::MultiGridMap& grid, unsigned int size_x,
-                      unsigned int size_y) {
-  cv::Mat free_image(static_cast<int>(size_y), static_cast<int>(size_x), CV_8UC1);
-  for (unsigned int my = 0; my < size_y; ++my) {
-    auto* row = free_image.ptr<uint8_t>(static_cast<int>(my));
-    for (unsigned int mx = 0; mx < size_x; ++mx) {
-      row[mx] = grid.inDanger(mx, my, 0) ? kBlockedPixel : kUsablePixel;
-    }
-  }
-  return free_image;
-}
-
-// Whether a coordinate lies within [origin, origin + cells * resolution). NaN, infinities and
-// values like 1e30 fail here, before a conversion to a cell, which is not defined for them.
-bool withinMap(double value, double origin, unsigned int cells, double resolution) {
-  return std::isfinite(value) && value >= origin &&
-         value < origin + static_cast<double>(cells) * resolution;
-}
-
-// The zone outline in cells; points off the map are left out rather than guessed.
-std::vector<cv::Point> zoneOutlineInCells(const std::vector<geometry_msgs::msg::Point32>& zone,
-                                          const nav2_costmap_2d::Costmap2D& costmap) {
-  std::vector<cv::Point> outline;
-  outline.reserve(zone.size());
-  const double resolution = costmap.getResolution();
-  for (const auto& point : zone) {
-    const double x = static_cast<double>(point.x);
-    const double y = static_cast<double>(point.y);
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (withinMap(x, costmap.getOriginX(), costmap.getSizeInCellsX(), resolution) &&
-        withinMap(y, costmap.getOriginY(), costmap.getSizeInCellsY(), resolution) &&
-        costmap.worldToMap(x, y, mx, my)) {
-      outline.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-    }
-  }
-  return outline;
-}
-
-}  // namespace
 
 GlobalAstarGoalZonePlanning::GlobalAstarGoalZonePlanning(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
@@ -102,16 +55,18 @@ GlobalAstarGoalZonePlanning::findBestStartPointInContours(
     return result;
   }
 
-  const std::vector<cv::Point> outline = zoneOutlineInCells(zone, *costmap);
-  if (outline.size() < 3U) {
+  // Corners off the map are left out rather than guessed.
+  const ZoneCells cells = zoneCells(zone, *costmap);
+  if (cells.outline.size() < 3U) {
     return result;
   }
 
-  const cv::Mat free_image = drawFreeImage(*grid, size_x, size_y);
+  // 255 on every cell where the robot's centre may stand and that lies in the zone.
+  const cv::Mat free_image = gridImage(size_x, size_y, [&grid](unsigned int mx, unsigned int my) {
+    return !grid->inDanger(mx, my, 0);
+  });
   cv::Mat zone_image = cv::Mat::zeros(free_image.size(), CV_8UC1);
-  const std::vector<std::vector<cv::Point>> contours{outline};
-  cv::drawContours(zone_image, contours, 0, cv::Scalar(kUsablePixel), -1, cv::LINE_8, cv::noArray(),
-                   INT_MAX, cv::Point(0, 0));
+  fillZone(cells.outline, zone_image);
   cv::bitwise_and(free_image, zone_image, zone_image);
 
   cv::Mat distance;
