@@ -38,6 +38,9 @@ struct GoalFlags {
  * setGoalFlags and makePlan in that order. A planner takes no lock: the node orders the calls.
  * A failing planner returns false and, where it has a code for the failure, leaves it in
  * error_code_ for the node to report.
+ *
+ * Sources in src/global_planning/planners/: nav_global_planning.cpp, and
+ * nav_global_planning_lift_hall.cpp (getLiftHallFrame).
  */
 class NavGlobalPlanning {
  public:
@@ -84,9 +87,9 @@ class NavGlobalPlanning {
   void convertToPath(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
                      nav_msgs::msg::Path& path) const;
 
-  /// The lift hall in front of `lift`, as seen from the two poses (defined with the lift checks);
-  /// empty, with the remembered distance unchanged, for a lift of fewer than 4 points or a pose
-  /// that is not finite.
+  /// The lift hall in front of `lift`, as seen from the two poses
+  /// (nav_global_planning_lift_hall.cpp); empty, with the remembered distance unchanged, for a lift
+  /// of fewer than 4 points or a pose that is not finite.
   geometry_msgs::msg::Polygon getLiftHallFrame(const geometry_msgs::msg::Polygon& lift,
                                                const geometry_msgs::msg::PoseStamped& first,
                                                const geometry_msgs::msg::PoseStamped& second);

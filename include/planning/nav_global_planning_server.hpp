@@ -50,6 +50,10 @@ namespace planning {
  * The node must be owned by a std::shared_ptr when it is configured: its planners and its
  * smoother refer back to it weakly. Parameters are declared on every configure without looking
  * whether they exist, so configuring the same object a second time fails.
+ *
+ * Sources in src/global_planning/: nav_global_planning_server.cpp (lifecycle, configuration,
+ * planner table), nav_global_planning_server_plan.cpp (the "global_planning" road),
+ * nav_global_planning_server_lift.cpp (lift planners, lift checks, forced path).
  */
 class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
  public:

@@ -27,6 +27,11 @@ namespace planning {
  *
  * Every operation that takes a grid map answers with its failure value when
  * the map, its multi-layer grid or its costmap is missing.
+ *
+ * Sources in src/local_planning/path_product/: path_product.cpp (resampling, filling, end yaw,
+ * forced path), path_product_polygon_paths.cpp (polygon paths, corner cutting),
+ * path_product_free_goal.cpp (redefineGoal), path_product_local_path.cpp (the local piece of a
+ * global path), path_product_obstacle_tests.cpp (obstacle and emergency tests).
  */
 class PathProduct {
  public:

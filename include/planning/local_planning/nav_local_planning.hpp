@@ -43,6 +43,11 @@ namespace planning {
  *
  * The base keeps the global path set of the goal, keyed by the set's uuid, across goals: the
  * planners consume it front first through getNextGlobalPath.
+ *
+ * Sources in src/local_planning/: nav_local_planning.cpp (collaborators, goal, global-path
+ * bookkeeping), nav_local_planning_spin.cpp (rotate-in-place, reachable path, backward move),
+ * nav_local_planning_fuzzy.cpp (fuzzy goal, speed limit, smoothing with the pose),
+ * nav_local_planning_debug_image.cpp (VisualizeDebug).
  */
 class NavLocalPlanning {
  public:

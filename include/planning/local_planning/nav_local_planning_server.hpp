@@ -45,6 +45,10 @@ namespace planning {
  * judge refer back to it weakly. The node's first parameter group is declared with plain
  * declarations, so a node object is configured once: configuring it again fails at the first
  * name, before anything is touched, and the node keeps serving as the first configure left it.
+ *
+ * Sources in src/local_planning/: nav_local_planning_server.cpp (lifecycle, parameters, planner
+ * table), nav_local_planning_server_plan.cpp (the "local_planning" road),
+ * nav_local_planning_server_checks.cpp (start-spin threshold, blocked goal, backward check).
  */
 class NavLocalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
  public:

@@ -37,6 +37,9 @@ namespace planning {
  * passes for a new one.
  *
  * Used from the owner's planning call only, on one thread; nothing here locks.
+ *
+ * Sources in src/local_planning/clipping/: path_clipping.cpp, path_clipping_retries.cpp (the
+ * jump-point retries on either map); one source per strategy.
  */
 class PathClippingBase {
  public:

@@ -45,6 +45,12 @@ struct ContourManagerTestAccess;
  * grid; the second ("local") is the local window. Every region point is a cell of
  * the current zone image, whose pixel (0, 0) is zone-map cell (bbox_origin_x_,
  * bbox_origin_y_).
+ *
+ * Sources in src/local_planning/contour/: contour_manager.cpp (construction, parameters,
+ * setters), contour_manager_task.cpp (zones, robot, task bookkeeping), contour_manager_tracking.cpp
+ * (regions to paths), contour_manager_paths.cpp (contour paths, approach search),
+ * contour_manager_hollow.cpp (hollows, surrounded robot), contour_manager_merge.cpp (record
+ * merge), contour_manager_publish.cpp (occupancy-grid output).
  */
 class ContourManager {
  public:
