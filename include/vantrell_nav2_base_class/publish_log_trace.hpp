@@ -60,4 +60,18 @@ class LogPublisher {
   std::shared_ptr<rclcpp::Publisher<std_msgs::msg::String>> publisher_;
 };
 
+// One trace line through a component's trace publisher. A component asked to trace before its
+// node handed it the publisher still writes the line to the log, as a DEBUG record, instead of
+// failing.
+template <typename... Args>
+void traceLine(const std::shared_ptr<LogPublisher> &publisher, const std::string &format,
+               Args &&...args) {
+  if (publisher) {
+    publisher->pub_debug(format, std::forward<Args>(args)...);
+    return;
+  }
+  LOG_DEBUG("{}",
+            vantrell::detail::formatLogText(fmt::runtime(format), std::forward<Args>(args)...));
+}
+
 #endif  // VANTRELL_NAV2_BASE_CLASS__PUBLISH_LOG_TRACE_HPP_

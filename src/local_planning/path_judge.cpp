@@ -8,7 +8,6 @@
 
 #include "logger/logger.hpp"
 #include "planning/geometry.hpp"
-#include "planning/local_planning/trace_line.hpp"
 
 namespace planning {
 

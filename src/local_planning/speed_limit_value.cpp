@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "planning/codes.hpp"
-#include "planning/local_planning/trace_line.hpp"
 #include "planning/planner_keys.hpp"
 #include "rclcpp/clock.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"

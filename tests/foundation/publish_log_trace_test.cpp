@@ -129,6 +129,19 @@ TEST_F(TracePublisher, AMismatchedFormatIsPublishedAsItIsRatherThanThrown) {
   EXPECT_EQ(textAfterStamp(lines[0]), "index {} of {}");
 }
 
+// A component traces through its publisher once it has one; before that the line goes only to
+// the log, where this test's INFO level hides it.
+TEST_F(TracePublisher, ATraceLineGoesOutOnceThePublisherIsThere) {
+  std::shared_ptr<LogPublisher> trace;
+  EXPECT_NO_THROW(traceLine(trace, "before {}", 1));
+  trace = std::make_shared<LogPublisher>(planning_node_);
+  traceLine(trace, "after {}", 2);
+  const auto lines = receivedLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(textAfterStamp(lines[0]), "after 2");
+  EXPECT_TRUE(capture_->records().empty());
+}
+
 TEST(CurrentTimeString, IsLocalTimeInWholeSeconds) {
   // Three hours east of UTC, spelled so that no time-zone database is needed.
   const char* saved = std::getenv("TZ");

@@ -15,7 +15,6 @@
 #include "nav_msgs/msg/path.hpp"
 #include "planning/local_planning/control_state.hpp"
 #include "planning/local_planning/spin_state.hpp"
-#include "planning/local_planning/trace_line.hpp"
 #include "planning/path_product.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "vantrell_communicator/communicator_engine.hpp"

@@ -158,12 +158,7 @@ class PathClippingBase {
   /// A trace line through the trace publisher, or a DEBUG record when there is none yet.
   template <typename... Args>
   void trace(const std::string& format, Args&&... args) const {
-    if (trace_logger_) {
-      trace_logger_->pub_debug(format, std::forward<Args>(args)...);
-      return;
-    }
-    LOG_DEBUG("{}",
-              vantrell::detail::formatLogText(fmt::runtime(format), std::forward<Args>(args)...));
+    traceLine(trace_logger_, format, std::forward<Args>(args)...);
   }
 
   double goal_inflation_radius_{0.25};
