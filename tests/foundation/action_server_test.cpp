@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "count_action.hpp"
-#include "log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
@@ -562,7 +562,7 @@ TEST_F(ActionServer, AGoalArrivingAfterTheLastLookAtThePendingSlotIsStillRun) {
 }
 
 TEST_F(ActionServer, WritesItsRecordsInTheFrameFormat) {
-  auto singleton = foundation_test::captureLog();
+  auto singleton = test_support::captureLog();
   singleton->clear();
   configureAndActivate();
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "geometry_msgs/msg/point.hpp"
-#include "log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "tf2/utils.h"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
@@ -175,7 +175,7 @@ TEST(Counts, RefuseWhatAnIntCannotHold) {
 
 // A missing map is an ERROR written in the name of the operation that needed it.
 TEST(MapView, AMissingMapIsOneErrorNamingTheOperation) {
-  const auto log = foundation_test::captureLog();
+  const auto log = test_support::captureLog();
   log->clear();
   planning::geometry::MapView view;
   EXPECT_FALSE(planning::geometry::openMap(nullptr, "PathProduct", "redefineGoal", view));

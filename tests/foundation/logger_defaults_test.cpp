@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "logger/logger.hpp"
 
 namespace {
@@ -68,7 +68,7 @@ TEST_F(DefaultLogger, ConsoleShowsPrefixAndTextOnlyAndDebugIsNeitherShownNorCoun
 }
 
 TEST_F(DefaultLogger, NumbersPassingRecordsFromOneAndWrapsAfter127) {
-  auto capture = foundation_test::captureLog();
+  auto capture = test_support::captureLog();
   Logger &logger = Logger::Instance("spdlog");
   // Bring the counter to a known place: the next passing record is number 1.
   while (logger.count_.load() % 128 != 0) {
@@ -91,7 +91,7 @@ TEST_F(DefaultLogger, NumbersPassingRecordsFromOneAndWrapsAfter127) {
 }
 
 TEST_F(DefaultLogger, PassesBracesInTheFormattedTextThrough) {
-  auto capture = foundation_test::captureLog();
+  auto capture = test_support::captureLog();
   capture->clear();
   const std::string with_braces = "{} and {0} stay";
   LOG_WARN("value {}", with_braces);
@@ -105,7 +105,7 @@ TEST_F(DefaultLogger, PassesBracesInTheFormattedTextThrough) {
 }
 
 TEST_F(DefaultLogger, RecordCarriesTheCallSiteLocation) {
-  auto capture = foundation_test::captureLog();
+  auto capture = test_support::captureLog();
   capture->clear();
   const int line = __LINE__ + 1;
   LOG_INFO("located");

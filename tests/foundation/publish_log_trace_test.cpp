@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "logger/logger.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
@@ -52,7 +52,7 @@ class TracePublisher : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    capture_ = foundation_test::captureLog();
+    capture_ = test_support::captureLog();
     capture_->clear();
     planning_node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("trace_planning_node");
     listener_node_ = std::make_shared<rclcpp::Node>("trace_listener_node");
@@ -69,7 +69,7 @@ class TracePublisher : public ::testing::Test {
     return lines_;
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> capture_;
+  std::shared_ptr<test_support::CaptureSink> capture_;
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> planning_node_;
   std::shared_ptr<rclcpp::Node> listener_node_;
   rclcpp::Subscription<std_msgs::msg::String>::SharedPtr subscription_;

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "foundation/log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
 #include "rclcpp/executors/multi_threaded_executor.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
@@ -34,7 +34,7 @@ class CustomPlanningServerTest : public ::testing::Test {
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 
   void SetUp() override {
-    log_ = foundation_test::captureLog();
+    log_ = test_support::captureLog();
     log_->clear();
     clock_ = std::make_unique<rclcpp_testing::ManualClock>(rclcpp::Time(1000, 0, RCL_ROS_TIME));
     helper_ = rclcpp::Node::make_shared("custom_planning_helper");
@@ -92,7 +92,7 @@ class CustomPlanningServerTest : public ::testing::Test {
     return logged("detect abnormal path, Error style is long_backward") == before + 1;
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::unique_ptr<rclcpp_testing::ManualClock> clock_;
   rclcpp::executors::SingleThreadedExecutor executor_;
   rclcpp::Node::SharedPtr helper_;

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_msgs/msg/costmap.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
@@ -106,7 +106,7 @@ class WaterUptakeServiceTest : public ::testing::Test {
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 
   void SetUp() override {
-    log_ = foundation_test::captureLog();
+    log_ = test_support::captureLog();
     log_->clear();
     static int test_number = 0;
     ++test_number;
@@ -196,7 +196,7 @@ class WaterUptakeServiceTest : public ::testing::Test {
     return corners;
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::string topic_;
   rclcpp::executors::SingleThreadedExecutor executor_;
   rclcpp::Node::SharedPtr helper_;

@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
+#include "support/log_capture.hpp"
+#include "support/text_map.hpp"
 #include "geometry_msgs/msg/point.hpp"
 #include "geometry_msgs/msg/point32.hpp"
 #include "geometry_msgs/msg/polygon.hpp"
@@ -25,60 +26,24 @@
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_planner/astar2/astar_options.hpp"
+#include "planning/geometry.hpp"
 
 namespace lift_test {
 
 using vantrell_communicator::testing::CommunicatorProbe;
 using vantrell_nav2_gridmap::GridMapROS;
 
-// Cells of the hand-drawn maps are 0.1 m; with the origin half a cell below zero, cell (i, j)
-// is centred on (0.1 i, 0.1 j).
-constexpr double kCell = 0.1;
-constexpr double kOrigin = -0.05;
+using test_support::kTextCell;
+constexpr double kCell = kTextCell;
 using planning::codes::kGlobalPlanFailed;
 
-inline geometry_msgs::msg::Point footprintPoint(double x, double y) {
-  geometry_msgs::msg::Point point;
-  point.x = x;
-  point.y = y;
-  return point;
-}
-
-// A square robot of the given half size, inflated no farther than its inscribed radius.
-inline vantrell_nav2_gridmap::GridMapParams squareRobot(double half) {
-  vantrell_nav2_gridmap::GridMapParams params;
-  params.footprint = {footprintPoint(half, half), footprintPoint(half, -half),
-                      footprintPoint(-half, -half), footprintPoint(-half, half)};
-  params.inflation_radius = 0.0;
-  return params;
-}
-
-// A map drawn row by row: rows[0] is cell row 0 (lowest y); '#' wall, '?' unknown, else free.
-// The default robot is a 2 cm square, so that only wall and unknown cells are in danger.
-inline std::shared_ptr<GridMapROS> drawnGrid(
-    const std::vector<std::string>& rows,
-    const vantrell_nav2_gridmap::GridMapParams& params = squareRobot(0.01)) {
-  namespace gm = vantrell_nav2_gridmap::testing;
-  const cv::Mat drawn = gm::drawingFromRows(rows);
-  auto map = gm::makeGridMap("global", drawn, kCell, kOrigin, kOrigin, params);
-  map->getMultiGridMap()->updateMap();
-  return map;
-}
-
-inline std::vector<std::string> freeRows(int width, int height) {
-  return std::vector<std::string>(static_cast<size_t>(height),
-                                  std::string(static_cast<size_t>(width), '.'));
-}
+using test_support::drawnGrid;
+using test_support::freeRows;
+using test_support::squareRobot;
 
 inline geometry_msgs::msg::PoseStamped pose(double x, double y, double yaw = 0.0,
                                             const std::string& frame = "map") {
-  geometry_msgs::msg::PoseStamped made;
-  made.header.frame_id = frame;
-  made.pose.position.x = x;
-  made.pose.position.y = y;
-  made.pose.orientation.z = std::sin(yaw / 2.0);
-  made.pose.orientation.w = std::cos(yaw / 2.0);
-  return made;
+  return planning::geometry::planarPose(x, y, yaw, frame);
 }
 
 inline geometry_msgs::msg::Point32 point32(double x, double y) {
@@ -117,16 +82,7 @@ inline std::vector<uint8_t> liftRecord(double goal_tolerance) {
   return bytes;
 }
 
-// Whether a captured record (number and level tag, then text) ends with `tail`.
-inline bool logged(foundation_test::CaptureSink& sink, const std::string& tail) {
-  for (const auto& text : sink.texts()) {
-    if (text.size() >= tail.size() &&
-        text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
+using test_support::logged;
 
 // A lifecycle node with the two parameters every planner reads, a clean communicator and a
 // cleared log capture.
@@ -136,7 +92,7 @@ class LiftPlannerTest : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    log_ = foundation_test::captureLog();
+    log_ = test_support::captureLog();
     log_->clear();
     CommunicatorProbe::reset();
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("lift_planners_test");
@@ -148,7 +104,7 @@ class LiftPlannerTest : public ::testing::Test {
     return CommunicatorProbe::connectiveAreas().kept();
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
 };
 

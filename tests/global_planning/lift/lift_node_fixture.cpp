@@ -6,6 +6,7 @@
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
+#include "planning/geometry.hpp"
 
 namespace lift_node_test {
 
@@ -38,13 +39,7 @@ void CheckAreaTap::drain() {
 }
 
 PoseStamped poseAt(double x, double y, double yaw) {
-  PoseStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.z = std::sin(yaw / 2.0);
-  pose.pose.orientation.w = std::cos(yaw / 2.0);
-  return pose;
+  return planning::geometry::planarPose(x, y, yaw);
 }
 
 geometry_msgs::msg::Point32 corner(double x, double y) {
@@ -60,18 +55,8 @@ Polygon carFrame() {
   return car;
 }
 
-bool logged(foundation_test::CaptureSink& sink, const std::string& tail) {
-  for (const auto& text : sink.texts()) {
-    if (text.size() >= tail.size() &&
-        text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 void LiftNodeTest::SetUp() {
-  log_ = foundation_test::captureLog();
+  log_ = test_support::captureLog();
   log_->clear();
   CommunicatorProbe::reset();
   task_manager_ = std::make_unique<test_support::TaskManagerClient>();

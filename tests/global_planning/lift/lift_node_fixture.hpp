@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/polygon_stamped.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
@@ -66,7 +66,7 @@ geometry_msgs::msg::Point32 corner(double x, double y);
 // back wall, p1 and p2 at the door, so that the hall and the forced path reach out of the door.
 Polygon carFrame();
 // Whether a captured record ends with `tail`.
-bool logged(foundation_test::CaptureSink& sink, const std::string& tail);
+using test_support::logged;
 
 /**
  * A global planning node on the drawn lift hall, its goals sent by a task manager client. The
@@ -103,7 +103,7 @@ class LiftNodeTest : public ::testing::Test {
   std::shared_ptr<GridMapROS> local_map_;
   std::shared_ptr<LiftNode> node_;
   std::unique_ptr<test_support::TaskManagerClient> task_manager_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::unique_ptr<CheckAreaTap> tap_;
 };
 

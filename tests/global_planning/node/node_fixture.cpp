@@ -10,6 +10,7 @@
 #include "vantrell_diagnosis/testing/diagnosis_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
+#include "planning/geometry.hpp"
 
 namespace node_test {
 
@@ -123,13 +124,7 @@ std::vector<PoseStamped> ScriptedPlanner::goalsSeen() const {
 }
 
 PoseStamped poseAt(double x, double y, double yaw) {
-  PoseStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.z = std::sin(yaw / 2.0);
-  pose.pose.orientation.w = std::cos(yaw / 2.0);
-  return pose;
+  return planning::geometry::planarPose(x, y, yaw);
 }
 
 PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, double yaw) {
@@ -137,38 +132,8 @@ PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, 
   return poseAt(world.x, world.y, yaw);
 }
 
-std::vector<std::string> LogSink::texts() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return texts_;
-}
-
-size_t LogSink::count(const std::string& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<size_t>(std::count_if(texts_.begin(), texts_.end(), [&](const auto& line) {
-    return line.find(text) != std::string::npos;
-  }));
-}
-
-void LogSink::clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  texts_.clear();
-}
-
-void LogSink::sink_it_(const spdlog::details::log_msg& msg) {
-  texts_.emplace_back(msg.payload.data(), msg.payload.size());
-}
-
-std::shared_ptr<LogSink> captureLog() {
-  static const std::shared_ptr<LogSink> sink = [] {
-    auto made = std::make_shared<LogSink>();
-    vantrell::Logger::Instance("spdlog").logger_->sinks().push_back(made);
-    return made;
-  }();
-  return sink;
-}
-
 void NodeTest::SetUp() {
-  log_ = captureLog();
+  log_ = test_support::captureLog();
   log_->clear();
   vantrell_communicator::testing::CommunicatorProbe::reset();
   vantrell_diagnosis::testing::DiagnosisProbe::reset();

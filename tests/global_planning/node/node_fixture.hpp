@@ -2,7 +2,6 @@
 #define GLOBAL_PLANNING_NODE__NODE_FIXTURE_HPP_
 
 #include <gtest/gtest.h>
-#include <spdlog/sinks/base_sink.h>
 
 #include <cstdint>
 #include <future>
@@ -17,6 +16,7 @@
 #include "planning/nav_global_planning_server.hpp"
 #include "planning/planner_keys.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/log_capture.hpp"
 #include "support/task_manager_client.hpp"
 
 namespace node_test {
@@ -104,23 +104,6 @@ PoseStamped poseAt(double x, double y, double yaw = 0.0);
 PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, double yaw = 0.0);
 using planning::geometry::yawOf;
 
-// Keeps every record of the process-wide logger, as the console would show it.
-class LogSink : public spdlog::sinks::base_sink<std::mutex> {
- public:
-  std::vector<std::string> texts();
-  size_t count(const std::string& text);
-  void clear();
-
- protected:
-  void sink_it_(const spdlog::details::log_msg& msg) override;
-  void flush_() override {}
-
- private:
-  std::vector<std::string> texts_;
-};
-
-// Added to the logger once per process, before any goal runs.
-std::shared_ptr<LogSink> captureLog();
 
 /**
  * A global planning node on a drawn map, its goals sent by a task manager client. Every test
@@ -155,7 +138,7 @@ class NodeTest : public ::testing::Test {
   std::shared_ptr<GridMapROS> local_map_;
   std::shared_ptr<ObservedNode> node_;
   std::unique_ptr<test_support::TaskManagerClient> task_manager_;
-  std::shared_ptr<LogSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
 };
 
 }  // namespace node_test

@@ -100,7 +100,7 @@ TEST_F(NodeLifecycle, DefaultsAndOverridesOfEveryGroup) {
       {"overrides", overrides, 0.7, 0.15, 0.25, 0.9, 0.7, 0.6, 0.3, 0.35, 7, 900, false, 7, 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     buildNode(c.options);
     bringUp();
     EXPECT_DOUBLE_EQ(node_->rotationLength(), c.rotation);
@@ -167,7 +167,7 @@ TEST_F(NodeLifecycle, ParametersThatCannotBeUsedFailConfigureNamingThem) {
        "parameter \"need_milk_limit_time\" is 1099511627776, outside -2147483648 to 2147483647"}};
   for (const auto& [bad, error] : cases) {
     SCOPED_TRACE(bad.get_name());
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     rclcpp::NodeOptions options;
     options.parameter_overrides().push_back(bad);
     buildNode(options);

@@ -241,7 +241,7 @@ TEST_F(NodePlan, BlockedLocalGoals) {
                                                           corner(-0.5, -0.1), corner(-0.5, 0.1)};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     placeRobot(c.robot_x, c.robot_y);
     hooks::setFootprint(*maps_.local, c.long_robot ? long_robot : square);
     EXPECT_EQ(node_->isPathBlocked(c.paths), c.blocked);
@@ -249,7 +249,7 @@ TEST_F(NodePlan, BlockedLocalGoals) {
               *c.info == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.info});
   }
   hooks::removeRobotPose(*maps_.local);
-  foundation_test::captureLog()->clear();
+  test_support::captureLog()->clear();
   EXPECT_TRUE(node_->isPathBlocked(pathsTo(0.5, 1.0, 2.2, 1.6)));
   EXPECT_EQ(logged("INFO"), std::vector<std::string>{
                                 "NavLocalPlanningServer::isPathBlocked get robot pose failed."});

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "grid_fixtures.hpp"
-#include "log_lines.hpp"
+#include "grid_fixtures.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
 
@@ -24,7 +24,7 @@ constexpr unsigned char kLethal = 253;
 class RedefineGoal : public ::testing::Test {
  protected:
   void SetUp() override {
-    log_ = foundation_test::captureLog();
+    log_ = test_support::captureLog();
     log_->clear();
   }
 
@@ -34,7 +34,7 @@ class RedefineGoal : public ::testing::Test {
   }
 
   planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   int index_{-1};
 };
 

@@ -6,9 +6,9 @@
 #include <limits>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "grid_fixtures.hpp"
-#include "log_lines.hpp"
+#include "grid_fixtures.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
 
@@ -30,7 +30,7 @@ constexpr uint32_t kHospitalBed = 0x200;
 class DynamicObstacle : public ::testing::Test {
  protected:
   void SetUp() override {
-    log_ = foundation_test::captureLog();
+    log_ = test_support::captureLog();
     log_->clear();
   }
 
@@ -45,7 +45,7 @@ class DynamicObstacle : public ::testing::Test {
   }
 
   planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   double distance_{-1.0};
 };
 

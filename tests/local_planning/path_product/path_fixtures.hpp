@@ -15,14 +15,10 @@ namespace path_product_test {
 
 inline geometry_msgs::msg::PoseStamped pose(double x, double y, double yaw = 0.0,
                                             const std::string& frame = "map") {
-  geometry_msgs::msg::PoseStamped p;
-  p.header.frame_id = frame;
+  // A stamp of its own, so that the toolbox is seen to carry stamps over.
+  geometry_msgs::msg::PoseStamped p = planning::geometry::planarPose(x, y, yaw, frame);
   p.header.stamp.sec = 7;
   p.header.stamp.nanosec = 11;
-  p.pose.position.x = x;
-  p.pose.position.y = y;
-  p.pose.orientation.z = std::sin(yaw / 2.0);
-  p.pose.orientation.w = std::cos(yaw / 2.0);
   return p;
 }
 

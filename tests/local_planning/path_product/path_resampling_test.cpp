@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
-#include "log_lines.hpp"
+#include "support/log_capture.hpp"
+#include "grid_fixtures.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
 
@@ -20,12 +20,12 @@ using path_product_test::yawOf;
 class PathResampling : public ::testing::Test {
  protected:
   void SetUp() override {
-    log_ = foundation_test::captureLog();
+    log_ = test_support::captureLog();
     log_->clear();
   }
 
   planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
 };
 
 TEST_F(PathResampling, OnePoseIsLeftAloneWithAWarning) {

@@ -32,7 +32,9 @@
 
 namespace planning {
 
-struct ContourManagerTestAccess;
+namespace testing {
+struct ContourManagerProbe;
+}  // namespace testing
 
 /**
  * The memory of one online coverage task: the zones to clean, the regions of the
@@ -267,7 +269,8 @@ class ContourManager {
   bool isNarrowContour() const { return narrow_contour_; }
 
  private:
-  friend struct ContourManagerTestAccess;
+  // Tests reach the task state through this probe only.
+  friend struct testing::ContourManagerProbe;
 
   void declareParameters(rclcpp_lifecycle::LifecycleNode& node);
   void readParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& locked);
