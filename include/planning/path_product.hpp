@@ -35,8 +35,9 @@ namespace planning {
  */
 class PathProduct {
  public:
-  /// The most poses fillPath lets a path reach: 100 km at the waypoint planner's 0.1 m spacing,
-  /// far beyond any floor. A gap that would need more is refused instead of allocated.
+  /// The most poses fillPath, resamplePath and generateForceGlobalPath let a path reach: 100 km
+  /// at the waypoint planner's 0.1 m spacing, far beyond any floor. A step or a gap that would
+  /// need more is refused instead of allocated.
   static constexpr size_t kMaxFilledPoses = 1000000;
 
   PathProduct();
@@ -45,8 +46,9 @@ class PathProduct {
    * Rebuilds the poses of path `step` metres apart along the chords from each
    * new pose towards the next input pose (corners are cut), computed in single
    * precision as the planners expect. Only the first and last input poses are
-   * kept. A path of fewer than two poses, or a step that is not positive, leaves
-   * the path as it is. Returns a copy of the path after the change.
+   * kept. A path of fewer than two poses, a step that is not positive, or a step
+   * that would make more than kMaxFilledPoses poses leaves the path as it is.
+   * Returns a copy of the path after the change.
    */
   nav_msgs::msg::Path resamplePath(nav_msgs::msg::Path& path, float step) const;
 
@@ -83,7 +85,8 @@ class PathProduct {
 
   /**
    * A straight path from `start` to `end` with poses about `step` apart (at
-   * least two poses), all oriented as `start`; tolerance 0.2.
+   * least two poses), all oriented as `start`; tolerance 0.2. A step that gives
+   * no pose count, or more poses than kMaxFilledPoses, keeps the two ends only.
    */
   vantrell_nav2_protocol::msg::Path generateForceGlobalPath(
       double step, const geometry_msgs::msg::PoseStamped& start,

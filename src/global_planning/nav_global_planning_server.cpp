@@ -54,11 +54,13 @@ NavGlobalPlanningServer::~NavGlobalPlanningServer() {
 
 NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_configure(
     const rclcpp_lifecycle::State& /*state*/) {
-  result_ = std::make_shared<GlobalPlanning::Result>();
   declareLiftParameters();
   readFootprintExtents();
   scaleLiftPolygon(lift_polygon_, lift_length_, lift_width_, offset_x_);
   const rcl_action_server_options_t options = declareActionServerOptions();
+  // Only once the declarations have passed: a second configure throws at its first name, and a
+  // goal still running on the servers of the first keeps writing this record.
+  result_ = std::make_shared<GlobalPlanning::Result>();
   createActionServers(options);
 
   // The planners read both when they are built, without declaring them.

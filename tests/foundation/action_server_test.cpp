@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "count_action.hpp"
-#include "support/log_capture.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "rclcpp_testing/log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "vantrell_nav2_base_class/vantrell_simple_action_server.hpp"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/log_capture.hpp"
 #include "logger/logger.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "logger/logger.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "std_msgs/msg/string.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 

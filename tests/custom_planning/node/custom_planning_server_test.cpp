@@ -11,12 +11,12 @@
 #include <string>
 #include <thread>
 
-#include "support/log_capture.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
 #include "rclcpp/executors/multi_threaded_executor.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_testing/manual_clock.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "path_monitor_probe.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "rclcpp_testing/manual_clock.hpp"
+#include "support/log_capture.hpp"
 #include "tf2_testing/transforms.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 

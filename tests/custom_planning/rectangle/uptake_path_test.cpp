@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "planning/geometry.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 

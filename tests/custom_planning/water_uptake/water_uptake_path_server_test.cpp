@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_msgs/msg/costmap.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
 #include "tf2_ros/static_transform_broadcaster.h"
 #include "tf2_testing/transforms.hpp"
 #include "water_uptake_path_server_probe.hpp"

@@ -12,21 +12,21 @@
 #include <utility>
 #include <vector>
 
-#include "support/log_capture.hpp"
-#include "support/text_map.hpp"
 #include "geometry_msgs/msg/point.hpp"
 #include "geometry_msgs/msg/point32.hpp"
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
+#include "support/text_map.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_planner/astar2/astar_options.hpp"
-#include "planning/geometry.hpp"
 
 namespace lift_test {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <utility>
 
+#include "planning/geometry.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
-#include "planning/geometry.hpp"
 
 namespace lift_node_test {
 

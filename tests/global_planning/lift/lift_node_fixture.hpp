@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/polygon_stamped.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
@@ -17,6 +16,7 @@
 #include "planning/planner_keys.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/log_capture.hpp"
 #include "support/task_manager_client.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"
 #include "visualization_msgs/msg/marker.hpp"

@@ -6,11 +6,11 @@
 
 #include "logger/logger.hpp"
 #include "nav2_smoother/testing/smoother_faults.hpp"
+#include "planning/geometry.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_diagnosis/testing/diagnosis_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
-#include "planning/geometry.hpp"
 
 namespace node_test {
 

@@ -51,6 +51,8 @@ class ObservedNode : public planning::NavGlobalPlanningServer {
     planners_[key] = std::move(planner);
   }
   int32_t failureCount() const { return failure_count_; }
+  // The record the "global_planning" goals fill; compared by address only.
+  const GlobalPlanning::Result* resultRecord() const { return result_.get(); }
 };
 
 // A planner whose answer the test sets: what makePlan returns, how many straight paths it gives
@@ -103,7 +105,6 @@ class ScriptedPlanner final : public planning::NavGlobalPlanning {
 PoseStamped poseAt(double x, double y, double yaw = 0.0);
 PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, double yaw = 0.0);
 using planning::geometry::yawOf;
-
 
 /**
  * A global planning node on a drawn map, its goals sent by a task manager client. Every test

@@ -18,11 +18,12 @@
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/nav_global_planning.hpp"
-#include "support/log_capture.hpp"
-#include "support/text_map.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
+#include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
@@ -30,7 +31,6 @@
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 #include "vantrell_nav2_protocol/action/global_planning.hpp"
-#include "planning/geometry.hpp"
 
 namespace global_planners_test {
 

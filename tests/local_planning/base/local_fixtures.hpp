@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/log_capture.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
-#include "support/text_map.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/path_clipping.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "support/log_capture.hpp"
+#include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
-#include "planning/geometry.hpp"
 
 namespace clipping_test {
 
@@ -31,9 +31,7 @@ using Rows = std::vector<std::string>;
 constexpr int kWidth = 60;
 constexpr int kHeight = 30;
 
-inline PoseStamped pose(double x, double y) {
-  return planning::geometry::planarPose(x, y);
-}
+inline PoseStamped pose(double x, double y) { return planning::geometry::planarPose(x, y); }
 
 // `count` poses 0.1 m apart along x from (x0, y): from (0.5, 1.5), pose i lies on cell 5 + i.
 inline Path pathAlongX(double x0, double y, int count) {

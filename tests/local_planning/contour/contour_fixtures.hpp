@@ -13,12 +13,12 @@
 #include <utility>
 #include <vector>
 
-#include "support/log_capture.hpp"
-#include "support/text_map.hpp"
 #include "contour_manager_probe.hpp"
 #include "planning/local_planning/contour/contour_manager.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
+#include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 
 namespace contour_test {

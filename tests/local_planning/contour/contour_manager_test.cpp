@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "contour_fixtures.hpp"
-#include "support/log_capture.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
+#include "support/log_capture.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 
 namespace contour_test {

@@ -43,8 +43,8 @@ struct Maps {
     const auto floor =
         gm::occupancyGridFromDrawing(gm::drawingFromRows(rows), kCell, kOrigin, kOrigin);
     first = gm::makeGridMap("first_map", floor, test_support::pointRobot());
-    second =
-        gm::makeGridMap("second_map", gm::cropOccupancyGrid(floor, window), test_support::pointRobot());
+    second = gm::makeGridMap("second_map", gm::cropOccupancyGrid(floor, window),
+                             test_support::pointRobot());
     converter = std::make_unique<vantrell_nav2_gridmap::GridmapLocationCoverter>(second, first);
     converter->updateOrigin();
     auto node = makeNode("costmap_image_test");

@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
-#include "grid_fixtures.hpp"
 #include "grid_fixtures.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
