@@ -85,6 +85,9 @@ geometry_msgs::msg::Point32 calculatePoint(const geometry_msgs::msg::Point32& st
 
 /// The largest y of the robot footprint held by the grid map's costmap, never below 0.0; used as
 /// the robot's half width. Throws std::invalid_argument for a missing grid map or costmap.
-double getFootprintMaxY(vantrell_nav2_gridmap::GridMapROS* grid_map);
+double getFootprintMaxY(const vantrell_nav2_gridmap::GridMapROS* grid_map);
+/// The largest x of that footprint, never below 0.0: how far the robot reaches ahead of its
+/// centre. Throws as getFootprintMaxY does.
+double getFootprintMaxX(const vantrell_nav2_gridmap::GridMapROS* grid_map);
 
 #endif  // PLANNING__GEOMETRY_HPP_

@@ -50,6 +50,11 @@ inline constexpr std::array<const char*, 7> kLocalPlanners{
     kDijkstra,        kLiftIn,         kForceBackward, kDijkstraGoalZone,
     kDynamicCoverage, kLocalWayPoints, kStaticCoverage};
 
+/// Keys of the waypoint planner's path-clipping strategies, as its trace names them.
+inline constexpr char kAvoidObstacle[] = "avoid_obstacle";
+inline constexpr char kFollowPath[] = "follow_path";
+inline constexpr char kSharpAngle[] = "sharp_angle";
+
 /// A goal's planning mode that makes the grid-search planners drive backwards.
 inline constexpr int32_t kForceBackwardMode = 502;
 /// A goal's planning mode that selects the coverage start-spin thresholds.

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "logger/logger.hpp"
@@ -109,21 +110,34 @@ geometry_msgs::msg::Point32 calculatePoint(const geometry_msgs::msg::Point32& st
 
 }  // namespace planning
 
-double getFootprintMaxY(vantrell_nav2_gridmap::GridMapROS* grid_map) {
+namespace {
+
+double footprintMax(const vantrell_nav2_gridmap::GridMapROS* grid_map,
+                    double geometry_msgs::msg::Point::*axis, const char* caller) {
   if (grid_map == nullptr) {
-    throw std::invalid_argument("getFootprintMaxY: no grid map given");
+    throw std::invalid_argument(std::string(caller) + ": no grid map given");
   }
   const auto costmap_ros = grid_map->getCostmapROS();
   if (!costmap_ros) {
-    throw std::invalid_argument("getFootprintMaxY: the grid map has no costmap");
+    throw std::invalid_argument(std::string(caller) + ": the grid map has no costmap");
   }
   const std::vector<geometry_msgs::msg::Point> footprint = costmap_ros->getRobotFootprint();
-  double max_y = 0.0;
+  double max = 0.0;
   for (const auto& point : footprint) {
-    // Written so that a NaN y never replaces the result.
-    if (point.y > max_y) {
-      max_y = point.y;
+    // Written so that a NaN coordinate never replaces the result.
+    if (point.*axis > max) {
+      max = point.*axis;
     }
   }
-  return max_y;
+  return max;
+}
+
+}  // namespace
+
+double getFootprintMaxY(const vantrell_nav2_gridmap::GridMapROS* grid_map) {
+  return footprintMax(grid_map, &geometry_msgs::msg::Point::y, "getFootprintMaxY");
+}
+
+double getFootprintMaxX(const vantrell_nav2_gridmap::GridMapROS* grid_map) {
+  return footprintMax(grid_map, &geometry_msgs::msg::Point::x, "getFootprintMaxX");
 }

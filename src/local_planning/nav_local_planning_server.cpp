@@ -8,6 +8,14 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
+#include "planning/local_planning/coverage/static_coverage_planning.hpp"
+#include "planning/local_planning/local_astar.hpp"
+#include "planning/local_planning/local_astar_goal_zone.hpp"
+#include "planning/local_planning/local_force_backward.hpp"
+#include "planning/local_planning/local_force_enter_lift.hpp"
+#include "planning/planner_keys.hpp"
+#include "planning/local_planning/local_way_points.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 
@@ -187,7 +195,15 @@ void NavLocalPlanningServer::readSpeedParameters() {
 // a name already declared: nothing before it may declare them, and the static coverage planner,
 // which declares them only when missing, comes after it. The planners get their engines and the
 // trace publisher only once all exist: their constructors must not need them.
-void NavLocalPlanningServer::buildPlanners() {}
+void NavLocalPlanningServer::buildPlanners() {
+  addPlanner<LocalAstar>(local_keys::kDijkstra);
+  addPlanner<LocalForceEnterLift>(local_keys::kLiftIn);
+  addPlanner<LocalForceBackward>(local_keys::kForceBackward);
+  addPlanner<LocalAstarGoalZone>(local_keys::kDijkstraGoalZone);
+  addPlanner<DynamicCoveragePlanning>(local_keys::kDynamicCoverage);
+  addPlanner<LocalWayPoints>(local_keys::kLocalWayPoints);
+  addPlanner<StaticCoveragePlanning>(local_keys::kStaticCoverage);
+}
 
 rcl_action_server_options_t NavLocalPlanningServer::declareActionServerOptions() {
   declare_parameter("result_service_qos_depth", 2);

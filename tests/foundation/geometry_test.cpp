@@ -72,14 +72,19 @@ TEST_F(FootprintMaxY, IsTheLargestLateralExtent) {
 
   setFootprint({corner(0.5, 0.1), corner(0.0, 0.4), corner(-0.5, 0.2)});
   EXPECT_DOUBLE_EQ(getFootprintMaxY(map_.get()), 0.4);
+  // The forward reach reads the other axis of the same corners.
+  EXPECT_DOUBLE_EQ(getFootprintMaxX(map_.get()), 0.5);
 }
 
 TEST_F(FootprintMaxY, NeverGoesBelowZero) {
   setFootprint({corner(0.3, -0.1), corner(-0.3, -0.4)});
   EXPECT_DOUBLE_EQ(getFootprintMaxY(map_.get()), 0.0);
+  setFootprint({corner(-0.3, 0.1), corner(-0.1, -0.4)});
+  EXPECT_DOUBLE_EQ(getFootprintMaxX(map_.get()), 0.0);
 
   setFootprint({});
   EXPECT_DOUBLE_EQ(getFootprintMaxY(map_.get()), 0.0);
+  EXPECT_DOUBLE_EQ(getFootprintMaxX(map_.get()), 0.0);
 }
 
 TEST_F(FootprintMaxY, SkipsANaNCorner) {
@@ -89,6 +94,7 @@ TEST_F(FootprintMaxY, SkipsANaNCorner) {
 
 TEST(FootprintMaxYInput, RefusesAMissingGridMap) {
   EXPECT_THROW(getFootprintMaxY(nullptr), std::invalid_argument);
+  EXPECT_THROW(getFootprintMaxX(nullptr), std::invalid_argument);
 }
 
 using planning::geometry::kPi;

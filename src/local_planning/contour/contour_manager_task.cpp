@@ -42,13 +42,7 @@ void ContourManager::setContour(const std::shared_ptr<std::vector<std::vector<cv
     return;
   }
   for (const auto& polygon : *zones) {
-    CleanZoneInfo zone;
-    zone.rect = cv::boundingRect(polygon);
-    zone.points.reserve(polygon.size());
-    for (const auto& point : polygon) {
-      zone.points.push_back(point - zone.rect.tl());
-    }
-    zone_infos_.push_back(std::move(zone));
+    zone_infos_.push_back(makeCleanZoneInfo(polygon));
     CleanZoneInfo raw;
     raw.points = polygon;
     raw.rect = cv::Rect(0, 0, 0, 0);

@@ -116,11 +116,6 @@ void LocalNodeTest::TearDown() {
 }
 
 void LocalNodeTest::buildNode(const rclcpp::NodeOptions& options) {
-  if (node_) {
-    // One node at a time: the next one takes the same name and action.
-    TearDown();
-    task_manager_ = std::make_unique<test_support::TaskManagerClient>();
-  }
   test_support::DrawnMap floor = test_support::drawEmptyRoom(60, 40, 0.1);
   cv::rectangle(floor.image, cv::Point(20, 33), cv::Point(22, 35), cv::Scalar(test_support::kWall),
                 cv::FILLED);
@@ -130,9 +125,20 @@ void LocalNodeTest::buildNode(const rclcpp::NodeOptions& options) {
     point.x = std::copysign(0.1, point.x);
     point.y = std::copysign(0.1, point.y);
   }
-  maps_ = hooks::makeLocalNodeMaps(hooks::occupancyGridFromDrawing(floor.image, 0.1, -1.05, -1.05),
-                                   cv::Rect(0, 0, 36, 40), params);
-  placeRobot(0.4, 1.0);
+  auto maps =
+      hooks::makeLocalNodeMaps(hooks::occupancyGridFromDrawing(floor.image, 0.1, -1.05, -1.05),
+                               cv::Rect(0, 0, 36, 40), params);
+  hooks::placeRobot(maps, 0.4, 1.0, 0.0);
+  buildNode(std::move(maps), options);
+}
+
+void LocalNodeTest::buildNode(hooks::LocalNodeMaps maps, const rclcpp::NodeOptions& options) {
+  if (node_) {
+    // One node at a time: the next one takes the same name and action.
+    TearDown();
+    task_manager_ = std::make_unique<test_support::TaskManagerClient>();
+  }
+  maps_ = std::move(maps);
   node_ = std::make_shared<ObservedNode>(maps_.global, maps_.local, maps_.zone, options);
   std::vector<std::string>* journal = &node_->journal;
   parameter_watch_ = node_->add_on_set_parameters_callback(

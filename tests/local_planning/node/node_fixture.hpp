@@ -75,6 +75,8 @@ class ScriptedPlanner final : public planning::NavLocalPlanning {
   void setLocalPlanner(std::shared_ptr<AstarPlanner> planner) override;
   void setGlobalPlanner(std::shared_ptr<AstarPlanner> planner) override;
   void setTraceLogger(std::shared_ptr<LogPublisher> trace_logger) override;
+  /// The node's "local" engine, shared by every planner of the table.
+  std::shared_ptr<AstarPlanner> localEngine() const { return local_planner_; }
   void setGoalPose(const PoseStamped& pose, double fuzzy_distance) override;
   bool makePlan(Path& path, ControlState& state, bool& need_replan) override;
   bool pathSmooter(nav_msgs::msg::Path& path) override;
@@ -140,6 +142,8 @@ class LocalNodeTest : public ::testing::Test {
 
   // Replaces the node built before, if any.
   void buildNode(const rclcpp::NodeOptions& options = rclcpp::NodeOptions());
+  // The same on maps of the test's own, the robot placed by the test.
+  void buildNode(hooks::LocalNodeMaps maps, const rclcpp::NodeOptions& options);
   void bringUp();
   void startNode() {
     buildNode();

@@ -220,6 +220,8 @@ bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start_pose,
   settings.start_radius = options.fuzzy_range / layers->resolution;
   settings.goal_radius = options.goal_fuzzy_range / layers->resolution;
   settings.corridor = buildCorridor(*layers, view, options, workspace.corridor());
+  const auto landmarks = landmarks_->tablesFor(layers, settings.cost_aware);
+  settings.landmarks = landmarks.get();
 
   GridSearch search(view, workspace);
   const SearchOutcome outcome =

@@ -54,6 +54,10 @@ struct Frame {
   std::uint64_t unit;
   std::uint64_t diagonal_extra;  ///< a diagonal's units beyond a side's
   bool overflow;
+  const std::uint16_t* landmark_costs;  ///< LandmarkTable::costs(), when searching with them
+  std::uint32_t landmark_unit;
+  std::uint32_t goal_side;  ///< a side step into the goal
+  std::uint16_t goal_costs[LandmarkTable::kLandmarks];
 
   /// Octile distance to the goal from a cell dx, dy away from it.
   std::uint64_t octile(std::int64_t dx, std::int64_t dy) const {
@@ -61,9 +65,23 @@ struct Frame {
     const auto ay = static_cast<std::uint64_t>(dy < 0 ? -dy : dy);
     return ax > ay ? ax * unit + ay * diagonal_extra : ay * unit + ax * diagonal_extra;
   }
+  /// The landmarks' bound on the cost from a cell to the goal (LandmarkTable::bound).
+  std::uint64_t landmarkBound(std::uint32_t index) const {
+    const std::uint16_t* row =
+        landmark_costs + static_cast<std::size_t>(index) * LandmarkTable::kLandmarks;
+    return LandmarkTable::boundOf(LandmarkTable::largestGap(row, goal_costs), landmark_unit,
+                                  straight[StepTable::cellClass(cost[index], danger[index])],
+                                  goal_side);
+  }
+  template <bool kLandmarks>
+  std::uint64_t estimate(std::uint32_t index, std::int64_t dx, std::int64_t dy) const {
+    const std::uint64_t plain = octile(dx, dy);
+    return kLandmarks ? std::max(plain, landmarkBound(index)) : plain;
+  }
+  template <bool kLandmarks>
   std::uint64_t estimate(std::uint32_t index) const {
-    return octile(static_cast<std::int64_t>(index % width) - goal_x,
-                  static_cast<std::int64_t>(index / width) - goal_y);
+    return estimate<kLandmarks>(index, static_cast<std::int64_t>(index % width) - goal_x,
+                                static_cast<std::int64_t>(index / width) - goal_y);
   }
 };
 
@@ -71,7 +89,7 @@ struct Frame {
 // `d`, when that is the cheapest way to it yet. A seen cell keeps its cost unless this one is
 // lower (an unseen cell's state reads as a cost above any); a settled cell's cost is already
 // the lowest, as the heuristic is consistent.
-template <bool kCorridor>
+template <bool kCorridor, bool kLandmarks>
 inline void relax(Frame& frame, std::uint32_t d, std::uint32_t next, std::uint64_t step,
                   std::uint64_t so_far, std::int64_t dx, std::int64_t dy) {
   if (kCorridor) {
@@ -83,7 +101,7 @@ inline void relax(Frame& frame, std::uint32_t d, std::uint32_t next, std::uint64
   if ((there >> SearchWorkspace::kCostShift) <= reached) {
     return;
   }
-  const std::uint64_t key = reached + frame.octile(dx + kDx[d], dy + kDy[d]);
+  const std::uint64_t key = reached + frame.estimate<kLandmarks>(next, dx + kDx[d], dy + kDy[d]);
   if (key > kKeyLimit) {
     frame.overflow = true;
     return;
@@ -97,7 +115,7 @@ inline void relax(Frame& frame, std::uint32_t d, std::uint32_t next, std::uint64
 
 // Relaxes the usable neighbours of a cell reached at `so_far`: sides first, as a diagonal may
 // only be taken past two usable sides.
-template <bool kCorridor>
+template <bool kCorridor, bool kLandmarks>
 inline void relaxNeighbours(Frame& frame, std::uint32_t index, std::uint64_t so_far) {
   const std::uint32_t width = frame.width;
   const std::uint32_t y = index / width;
@@ -111,14 +129,14 @@ inline void relaxNeighbours(Frame& frame, std::uint32_t index, std::uint64_t so_
   const std::uint32_t left = x > 0 ? step(frame.straight, index - 1) : 0U;
   const std::uint32_t up = y < frame.last_y ? step(frame.straight, index + width) : 0U;
   const std::uint32_t down = y > 0 ? step(frame.straight, index - width) : 0U;
-  if (right != 0U) relax<kCorridor>(frame, 0, index + 1, right, so_far, dx, dy);
-  if (left != 0U) relax<kCorridor>(frame, 1, index - 1, left, so_far, dx, dy);
-  if (up != 0U) relax<kCorridor>(frame, 2, index + width, up, so_far, dx, dy);
-  if (down != 0U) relax<kCorridor>(frame, 3, index - width, down, so_far, dx, dy);
+  if (right != 0U) relax<kCorridor, kLandmarks>(frame, 0, index + 1, right, so_far, dx, dy);
+  if (left != 0U) relax<kCorridor, kLandmarks>(frame, 1, index - 1, left, so_far, dx, dy);
+  if (up != 0U) relax<kCorridor, kLandmarks>(frame, 2, index + width, up, so_far, dx, dy);
+  if (down != 0U) relax<kCorridor, kLandmarks>(frame, 3, index - width, down, so_far, dx, dy);
   const auto corner = [&](std::uint32_t d, std::uint32_t next) {
     const std::uint32_t diagonal = step(frame.diagonal, next);
     if (diagonal != 0U) {
-      relax<kCorridor>(frame, d, next, diagonal, so_far, dx, dy);
+      relax<kCorridor, kLandmarks>(frame, d, next, diagonal, so_far, dx, dy);
     }
   };
   if (right != 0U && up != 0U) corner(4, index + width + 1);
@@ -304,11 +322,27 @@ bool GridSearch::astar(std::uint32_t first, std::uint32_t target, const SearchSe
   const GridCell goal = view_.cell(target);
   goal_x_ = static_cast<std::uint32_t>(goal.x);
   goal_y_ = static_cast<std::uint32_t>(goal.y);
+  const LandmarkTable* landmarks = usableLandmarks(settings);
+  if (landmarks != nullptr && landmarks->separated(first, target)) {
+    if (!(settings.goal_radius > 0.0)) {
+      outcome.status = SearchStatus::kNoRoute;
+      return false;
+    }
+    // Every reachable cell is searched for the one nearest to the goal: bounds cannot help.
+    landmarks = nullptr;
+  }
   for (std::uint32_t unit = StepTable::kFineUnit;; unit /= 4) {
     useUnit(settings, unit);
     overflow_ = false;
-    const bool found = corridor_ != nullptr ? expand<true>(first, target, outcome)
-                                            : expand<false>(first, target, outcome);
+    landmarks_ = unit == StepTable::kFineUnit ? landmarks : nullptr;
+    bool found = false;
+    if (landmarks_ != nullptr) {
+      found = corridor_ != nullptr ? expand<true, true>(first, target, outcome)
+                                   : expand<false, true>(first, target, outcome);
+    } else {
+      found = corridor_ != nullptr ? expand<true, false>(first, target, outcome)
+                                   : expand<false, false>(first, target, outcome);
+    }
     if (!overflow_ || unit == 1U) {
       if (overflow_) {
         // Even whole cell lengths overflow: the search cannot be completed.
@@ -319,13 +353,15 @@ bool GridSearch::astar(std::uint32_t first, std::uint32_t target, const SearchSe
   }
 }
 
-template <bool kCorridor>
+template <bool kCorridor, bool kLandmarks>
 bool GridSearch::expand(std::uint32_t first, std::uint32_t target, SearchOutcome& outcome) {
   const double corridor_step =
       kCorridor ? static_cast<double>(corridor_diagonal_) * corridor_->fullPenalty() : 0.0;
   const std::uint32_t largest_step =
       steps_->largestDiagonal() + static_cast<std::uint32_t>(std::min(corridor_step, 1e9));
-  workspace_.beginRound(largest_step + diagonal_unit_);
+  // A step raises the priority by its cost plus the heuristic's change, at most a diagonal
+  // (octile) or a step without the corridor's part (landmarks).
+  workspace_.beginRound(largest_step + (kLandmarks ? steps_->largestDiagonal() : diagonal_unit_));
   Frame frame{workspace_.states(),
               &workspace_.touched(),
               &workspace_.queue(),
@@ -342,12 +378,20 @@ bool GridSearch::expand(std::uint32_t first, std::uint32_t target, SearchOutcome
               goal_y_,
               unit_,
               diagonal_unit_ - unit_,
-              false};
+              false,
+              kLandmarks ? landmarks_->costs() : nullptr,
+              kLandmarks ? landmarks_->unit() : 0U,
+              steps_->straight()[classOf(target)],
+              {}};
+  if (kLandmarks) {
+    std::copy_n(landmarks_->row(target), LandmarkTable::kLandmarks, frame.goal_costs);
+  }
   const std::size_t budget = max_expansions_ != 0U ? max_expansions_ : SIZE_MAX;
   std::size_t expansions = outcome.expansions;
   BucketQueue& queue = workspace_.queue();
   workspace_.open(first, 0U, 0U);
-  queue.push(static_cast<std::uint32_t>(std::min(frame.estimate(first), kKeyLimit)), first);
+  queue.push(static_cast<std::uint32_t>(std::min(frame.estimate<kLandmarks>(first), kKeyLimit)),
+             first);
 
   bool found = false;
   outcome.status = SearchStatus::kNoRoute;
@@ -373,7 +417,7 @@ bool GridSearch::expand(std::uint32_t first, std::uint32_t target, SearchOutcome
       frame.overflow = true;  // a step from here might not fit in a state
       break;
     }
-    relaxNeighbours<kCorridor>(frame, index, so_far);
+    relaxNeighbours<kCorridor, kLandmarks>(frame, index, so_far);
     if (frame.overflow) {
       break;
     }
@@ -381,6 +425,14 @@ bool GridSearch::expand(std::uint32_t first, std::uint32_t target, SearchOutcome
   outcome.expansions = expansions;
   overflow_ = frame.overflow;
   return found;
+}
+
+const LandmarkTable* GridSearch::usableLandmarks(const SearchSettings& settings) const {
+  const LandmarkTable* table = settings.landmarks;
+  return table != nullptr && table->cells() == view_.cells() &&
+                 table->serves(settings.cost_aware, settings.keep_turning_room)
+             ? table
+             : nullptr;
 }
 
 bool GridSearch::nearestReached(const GridCell& goal, double radius, std::uint32_t& end) const {

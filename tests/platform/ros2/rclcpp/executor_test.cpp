@@ -284,6 +284,12 @@ TEST(Executor, NodeDestroyedWhileSpinning) {
   for (int i = 0; i < 20; ++i) {
     pub->publish(Int8());
   }
+  // A callback the executor is running when the node goes keeps its subscription alive until it
+  // returns, as in rclcpp: the publisher sees the subscription leave once it has.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (pub->get_subscription_count() != 0u && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   EXPECT_EQ(pub->get_subscription_count(), 0u);
 }
 

@@ -13,6 +13,7 @@
 #include "vantrell_nav2_planner/astar2/astar_node.hpp"
 #include "vantrell_nav2_planner/astar2/astar_options.hpp"
 #include "vantrell_nav2_planner/astar2/astar_reference_path.hpp"
+#include "vantrell_nav2_planner/astar2/landmark_keeper.hpp"
 #include "vantrell_nav2_planner/astar2/search_statistics.hpp"
 #include "vantrell_nav2_protocol/msg/multi_paths.hpp"
 #include "vantrell_nav2_protocol/msg/path.hpp"
@@ -90,6 +91,8 @@ class AstarPlanner {
 
   std::string name_;
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> map_;
+  /// Lower bounds for the searches on map_, built in the background.
+  std::unique_ptr<LandmarkKeeper> landmarks_ = std::make_unique<LandmarkKeeper>();
   mutable std::mutex record_mutex_;
   CallRecord record_;
   SearchScript script_;  // guarded by record_mutex_

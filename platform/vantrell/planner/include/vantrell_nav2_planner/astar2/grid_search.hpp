@@ -9,6 +9,7 @@
 
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "vantrell_nav2_planner/astar2/grid_view.hpp"
+#include "vantrell_nav2_planner/astar2/landmark_table.hpp"
 #include "vantrell_nav2_planner/astar2/reference_corridor.hpp"
 #include "vantrell_nav2_planner/astar2/search_workspace.hpp"
 #include "vantrell_nav2_planner/astar2/step_table.hpp"
@@ -36,6 +37,8 @@ struct SearchSettings {
   double start_radius{0.0};                    ///< step-out range in cells
   double goal_radius{0.0};                     ///< goal tolerance in cells
   const ReferenceCorridor* corridor{nullptr};  ///< extra step costs, or none
+  /// Lower bounds that hold on the map searched (LandmarkTable::boundsHold), or none.
+  const LandmarkTable* landmarks{nullptr};
 };
 
 struct SearchOutcome {
@@ -57,11 +60,15 @@ struct SearchOutcome {
 /// cells beside it usable, so paths never cut a blocked corner.
 ///
 /// The search adds step costs in whole units of 1/256 of a cell length, each step rounded, and
-/// takes its open cells from a bucket queue; the octile distance in the same units is the
-/// heuristic and never overestimates, so the path found is a cheapest one up to the rounding:
+/// takes its open cells from a bucket queue; the heuristic is the octile distance in the same
+/// units or, with landmark tables that hold on the map, the larger of it and their bound (both
+/// consistent, neither overestimates), so the path found is a cheapest one up to the rounding:
 /// at most 0.4 % dearer (0.8 % with a corridor's penalties), a few thousandths of a percent on
 /// real floors. A search whose costs outgrow those units (a million cell lengths) starts again
 /// in coarser ones.
+///
+/// With landmark tables, a target that they show to lie apart from the search's first cell
+/// fails at once without a goal tolerance, and is searched for without them with one.
 ///
 /// An unusable start may step out, through any cell that is neither a lethal obstacle nor
 /// unknown, to the usable cell nearest along such cells within `start_radius`; the step-out
@@ -102,8 +109,10 @@ class GridSearch {
   /// Searches in ever coarser units while the costs overflow the finer ones.
   bool astar(std::uint32_t first, std::uint32_t target, const SearchSettings& settings,
              SearchOutcome& outcome);
-  template <bool kCorridor>
+  template <bool kCorridor, bool kLandmarks>
   bool expand(std::uint32_t first, std::uint32_t target, SearchOutcome& outcome);
+  /// The settings' landmarks when they may price this search, else null.
+  const LandmarkTable* usableLandmarks(const SearchSettings& settings) const;
   bool nearestReached(const GridCell& goal, double radius, std::uint32_t& end) const;
   /// Traces the path back from `end` and returns the exact cost of its searched part.
   double tracePath(std::uint32_t end);
@@ -111,6 +120,7 @@ class GridSearch {
   const GridView& view_;
   SearchWorkspace& workspace_;
   const ReferenceCorridor* corridor_{nullptr};
+  const LandmarkTable* landmarks_{nullptr};
   std::size_t max_expansions_{0};
   bool overflow_{false};
   std::uint32_t first_{0};  ///< the cell the search began on

@@ -58,6 +58,9 @@ class AstarPlannerProbe {
     return call;
   }
 
+  /// Returns once the engine's landmark tables are not being built.
+  static void waitForLandmarks(AstarPlanner& engine) { engine.landmarks_->waitForBuild(); }
+
   /// The option record of the last call, or nothing when the engine was never called.
   static std::optional<AstarOptions> lastOptions(const AstarPlanner& engine) {
     const AstarCall call = lastCall(engine);

@@ -1,0 +1,71 @@
+#ifndef VANTRELL_NAV2_PLANNER__ASTAR2__LANDMARK_KEEPER_HPP_
+#define VANTRELL_NAV2_PLANNER__ASTAR2__LANDMARK_KEEPER_HPP_
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "vantrell_nav2_gridmap/grid_layers.hpp"
+#include "vantrell_nav2_planner/astar2/landmark_table.hpp"
+
+namespace vantrell_nav2_planner {
+namespace astar2 {
+
+/// The landmark tables of one engine, for its cost-aware searches (those the tables speed up
+/// most; a search by distance alone has the octile distance, nearly exact in open space).
+///
+/// Built off the search path, on a thread of their own, the first time a search could use
+/// them; checked against every new state of the map before a search relies on them; dropped
+/// and built again once the map undercuts them (a static map or footprint changed, an obstacle
+/// that was there when they were built went away from a cell farther than its inflation
+/// reaches). Searches go on with the octile distance meanwhile.
+class LandmarkKeeper {
+ public:
+  /// Maps of fewer cells get no tables: their searches are short, and small maps (a local
+  /// planner's window) are searched once per cycle on ever new layers.
+  static constexpr std::size_t kMinCells = std::size_t{1} << 17;
+  /// Nor do maps whose tables would take more memory than this (LandmarkTable::kBytesPerCell,
+  /// 18 bytes a cell: 1.4 million cells, a floor of 60 m x 60 m in 5 cm cells).
+  static constexpr std::size_t kMaxBytes = std::size_t{24} << 20;
+  static constexpr std::size_t kMaxCells = kMaxBytes / LandmarkTable::kBytesPerCell;
+
+  LandmarkKeeper() = default;
+  ~LandmarkKeeper();
+  LandmarkKeeper(const LandmarkKeeper&) = delete;
+  LandmarkKeeper& operator=(const LandmarkKeeper&) = delete;
+
+  /// Tables whose bounds hold on `layers` for a search with these steps, or null; then a build
+  /// is started unless one is running.
+  std::shared_ptr<const LandmarkTable> tablesFor(
+      const std::shared_ptr<const vantrell_nav2_gridmap::GridLayers>& layers, bool cost_aware);
+
+  /// Returns once no build is running.
+  void waitForBuild();
+
+ private:
+  /// Whether the table still bounds `layers`, checked once per state of the map.
+  bool holdsOn(std::unique_lock<std::mutex>& lock,
+               const std::shared_ptr<const vantrell_nav2_gridmap::GridLayers>& layers);
+  void startBuild(std::shared_ptr<const vantrell_nav2_gridmap::GridLayers> layers);
+  void build(const std::shared_ptr<const vantrell_nav2_gridmap::GridLayers>& layers);
+
+  std::mutex mutex_;
+  std::condition_variable built_;
+  std::shared_ptr<const LandmarkTable> table_;
+  /// The state of the map the table was last checked against.
+  std::weak_ptr<const vantrell_nav2_gridmap::GridLayers> checked_;
+  /// The state of the map the last build started from: never built from twice.
+  std::weak_ptr<const vantrell_nav2_gridmap::GridLayers> source_;
+  bool building_{false};
+  bool given_up_{false};  ///< a build ran out of memory or threads: none again
+  std::atomic<bool> stop_{false};
+  std::thread builder_;
+};
+
+}  // namespace astar2
+}  // namespace vantrell_nav2_planner
+
+#endif  // VANTRELL_NAV2_PLANNER__ASTAR2__LANDMARK_KEEPER_HPP_

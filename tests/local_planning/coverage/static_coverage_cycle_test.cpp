@@ -1,0 +1,202 @@
+// The planning cycle, the local path from the current row and the obstacle stop, driven
+// directly on drawn floors.
+#include "local_planning/coverage/coverage_fixtures.hpp"
+#include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
+
+namespace static_coverage_test {
+namespace {
+
+using Kind = StaticCoveragePlanning;
+
+Piece piece(NavPath path, int32_t kind) {
+  Piece made;
+  made.nav_path = std::move(path);
+  made.path_type = kind;
+  return made;
+}
+
+// A vertical row of `n` poses up the middle of the divider wall of `twoRooms`, with the given
+// poses moved into the right room.
+Piece wallRow(std::size_t n, const std::vector<std::size_t>& in_right_room, int32_t kind = 1) {
+  Piece row = piece(line(2.975, 0.5, 2.975, 0.5 + 0.05 * (n - 1)), kind);
+  for (const std::size_t i : in_right_room) {
+    row.nav_path.poses[i] = pose(4.0, 1.5);
+  }
+  return row;
+}
+
+// Two rooms of 2.9 m x 2.9 m side by side, divided by a wall without a door.
+cv::Mat twoRooms() {
+  cv::Mat floor = room(120, 60);
+  wall(floor, 58, 0, 61, 59);
+  return floor;
+}
+
+class CycleFixture : public PlannerFixture {
+ protected:
+  bool cycle(Piece& out, ControlState& state) {
+    bool replan = false;
+    out = Piece();
+    state = ControlState();
+    return planner_->makePlan(out, state, replan);
+  }
+};
+
+TEST_F(CycleFixture, RemovesOnlyRowsThatComeNearNoOutlineOfTheZone) {
+  build(twoRooms());
+  placeRobot(1.0, 1.0);
+  planner_->updateGoal(coverageGoal("rows", {zoneBox(0.0, 0.0, 5.95, 2.95)}));
+  Piece out;
+  ControlState state;
+  ASSERT_TRUE(cycle(out, state));
+  ASSERT_EQ(Access::edges(*planner_).size(), 2U);
+
+  MultiPaths set;
+  set.paths = {piece(line(1.0, 1.0, 1.95, 1.0), Kind::kRowFollow),
+               // Examined from pose 8, after the long row below: its pose 3 is not looked at.
+               wallRow(20, {3}),
+               // 31 poses: examined from pose 8 to 22 only.
+               wallRow(31, {5, 25}),
+               // Only its last pose reaches an outline, the second one: kept.
+               wallRow(20, {19}), wallRow(20, {}, Kind::kEdgeFollow), wallRow(20, {})};
+  planner_->updateGlobalPaths(set);
+  planner_->removeInvaildPath();
+  const auto& kept = Access::cache(*planner_).paths;
+  ASSERT_EQ(kept.size(), 3U);
+  EXPECT_EQ(kept[0].nav_path, set.paths[0].nav_path);
+  EXPECT_EQ(kept[1].nav_path, set.paths[3].nav_path);
+  EXPECT_EQ(kept[2].path_type, Kind::kEdgeFollow);
+  EXPECT_EQ(countLogged("StaticCoveragePlanning::removeInvaildPath cut global path"), 3);
+}
+
+TEST_F(CycleFixture, ATaskWithNothingToCleanEndsInItsFirstCycle) {
+  cv::Mat floor = room(60, 40);
+  wall(floor, 30, 0, 59, 39);
+  build(floor);
+  placeRobot(0.5, 0.5);
+  // The zone lies in the wall: no region, no outline.
+  planner_->updateGoal(coverageGoal("walled", {zoneBox(1.8, 0.2, 2.8, 1.8)}));
+  Piece out;
+  ControlState state;
+  ASSERT_TRUE(cycle(out, state));
+  EXPECT_TRUE(state.finished);
+  EXPECT_TRUE(Access::taskFinished(*planner_));
+  ASSERT_EQ(out.nav_path.poses.size(), 1U);
+  // The cycle had no path to copy a frame from: the robot's frame.
+  EXPECT_EQ(out.nav_path.header.frame_id, "map");
+  EXPECT_EQ(countLogged("get_coverage_points server not exist"), 1);
+
+  // Finished for good: the robot stays, and the covered points are not asked for again.
+  ASSERT_TRUE(cycle(out, state));
+  EXPECT_TRUE(state.finished);
+  EXPECT_EQ(out.nav_path.poses.size(), 1U);
+  EXPECT_EQ(countLogged("get_coverage_points server not exist"), 1);
+}
+
+TEST_F(CycleFixture, PlansWithoutABorderBandAndFailsWithoutTheRobotPose) {
+  build(room(60, 40), {rclcpp::Parameter("distance_to_border", 0.0)});
+  placeRobot(1.0, 1.0);
+  planner_->updateGoal(coverageGoal("no-band", {zoneBox(0.0, 0.0, 2.95, 1.95)}));
+  Piece out;
+  ControlState state;
+  ASSERT_TRUE(cycle(out, state));
+  EXPECT_GT(Access::cache(*planner_).paths.size(), 2U);
+  EXPECT_EQ(Probe::cleanCoverageTriggers().count(), 1U);
+  EXPECT_FALSE(out.nav_path.poses.empty());
+
+  gm::removeRobotPose(*maps_.local);
+  EXPECT_FALSE(cycle(out, state));
+}
+
+TEST_F(CycleFixture, FollowClearsBlockedPosesNearTheRobotAndBridgesGaps) {
+  cv::Mat floor = room(100, 40);
+  wall(floor, 35, 0, 36, 21);   // Blocks the row 0.75 m ahead of the robot.
+  wall(floor, 70, 15, 71, 39);  // Blocks it again 2.5 m ahead.
+  build(floor);
+  placeRobot(1.0, 1.0);
+  planner_->updateRobotPose();
+  Piece row = piece(line(1.05, 1.0, 4.5, 1.0), Kind::kRowFollow);
+  MultiPaths set;
+  set.paths = {row, row};
+  planner_->updateGlobalPaths(set);
+  NavPath local;
+  ControlState state;
+  ASSERT_TRUE(planner_->planLocalPathFromGlobal(row, local, state));
+  // Within the first metre the blocked poses went and a search leads round the wall; further
+  // ahead they stay.
+  int near_blocked = 0;
+  int bridge = 0;
+  int far_blocked = 0;
+  for (const auto& p : local.poses) {
+    const double x = p.pose.position.x;
+    const bool on_row = std::fabs(p.pose.position.y - 1.0) < 1e-6;
+    near_blocked += on_row && x > 1.6 && x < 1.9;
+    bridge += p.pose.position.y > 1.1 && x > 1.6 && x < 1.9;
+    far_blocked += on_row && x > 3.45 && x < 3.6;
+  }
+  EXPECT_EQ(near_blocked, 0);
+  EXPECT_GT(bridge, 0);
+  EXPECT_GT(far_blocked, 0);
+
+  // A bridge that would go past the end of the local path is skipped.
+  Piece gap = piece(line(1.0, 1.0, 2.0, 1.0, 1.0), Kind::kRowFollow);
+  NavPath empty;
+  planner_->fixPathsBlocked(gap, empty, 0);
+  EXPECT_TRUE(empty.poses.empty());
+
+  // A local path leaving the local map ends at its last pose on it.
+  NavPath leaving = line(4.5, 1.0, 5.5, 1.0);
+  planner_->cutLocalPathOutofBound(leaving);
+  EXPECT_LT(leaving.poses.back().pose.position.x, 4.98);
+}
+
+TEST_F(CycleFixture, StopsForADynamicObstacleOnItsPathThenGoesAround) {
+  build(room(80, 40), {rclcpp::Parameter("stop_dynamic_obstacle", true),
+                       rclcpp::Parameter("stop_obstacle_distance", 1.5)});
+  auto now = std::chrono::system_clock::time_point(std::chrono::hours(1000));
+  Access::clock(*planner_) = [&now]() { return now; };
+  placeRobot(0.5, 1.0);
+  planner_->updateGoal(coverageGoal("stop", {zoneBox(0.0, 0.0, 3.95, 1.95)}));
+  planner_->updateRobotPose();
+  gm::markObstacleCells(*maps_.local, {{30, 20}, {31, 20}}, 4, false);
+  maps_.local->getMultiGridMap()->updateMap();
+  NavPath ahead = line(0.5, 1.0, 3.0, 1.0);
+
+  const auto stop = [&]() {
+    ControlState state;
+    Piece out;
+    const bool held = planner_->stopObstacle(ahead, state, out);
+    EXPECT_EQ(out.nav_path.poses.size(), held ? 1U : 0U);
+    return held;
+  };
+  EXPECT_TRUE(stop());
+  // Held for "wait_dyn_obstacle_time" (3 s) whatever happens meanwhile.
+  Access::stopDynamicObstacle(*planner_) = false;
+  now += std::chrono::milliseconds(3000);
+  EXPECT_TRUE(stop());
+  Access::stopDynamicObstacle(*planner_) = true;
+  now += std::chrono::milliseconds(1);
+  EXPECT_FALSE(stop());
+  EXPECT_EQ(countLogged("停障等待到最大时长，结束停障开始绕障"), 1);
+  // No new stop within "stop_obstacle_trigger_interval_time" (10 s) of the last one's end.
+  now += std::chrono::milliseconds(10000);
+  EXPECT_FALSE(stop());
+  now += std::chrono::milliseconds(1);
+  EXPECT_TRUE(stop());
+
+  // In the cycle: the robot stands where it is.
+  now += std::chrono::seconds(1);
+  MultiPaths set;
+  set.paths = {piece(ahead, Kind::kRowFollow), piece(ahead, Kind::kRowFollow)};
+  planner_->updateGlobalPaths(set);
+  Piece out;
+  ControlState state;
+  bool replan = false;
+  ASSERT_TRUE(planner_->makePlan(out, state, replan));
+  EXPECT_EQ(state.wait_state, 0);
+  ASSERT_EQ(out.nav_path.poses.size(), 1U);
+  EXPECT_DOUBLE_EQ(out.nav_path.poses[0].pose.position.x, 0.5);
+}
+
+}  // namespace
+}  // namespace static_coverage_test

@@ -1,0 +1,110 @@
+// Construction, parameters, the goal intake and the robot cell of the static coverage planner.
+#include "local_planning/coverage/coverage_fixtures.hpp"
+
+namespace static_coverage_test {
+namespace {
+
+double valueOf(const rclcpp::Parameter& parameter) {
+  return parameter.get_type() == rclcpp::ParameterType::PARAMETER_BOOL ? parameter.as_bool()
+                                                                       : parameter.as_double();
+}
+
+double real(const rclcpp_lifecycle::LifecycleNode& node, const std::string& name) {
+  return valueOf(node.get_parameter(name));
+}
+
+TEST_F(PlannerFixture, DeclaresOnlyMissingNamesSoTheEarlierDeclarersDefaultsHold) {
+  // Alone, its own defaults; built after the node and the dynamic coverage planner, theirs.
+  const std::vector<rclcpp::Parameter> earlier{
+      rclcpp::Parameter("stop_obstacle_distance", 1.5),
+      rclcpp::Parameter("smooth_window_size", 15.0),
+      rclcpp::Parameter("dynamic_obstacle_checkout_range", 0.3),
+      rclcpp::Parameter("publish_morph_local_costmap_mat", false),
+      rclcpp::Parameter("wait_dyn_obstacle_time", 5.0)};
+  const std::vector<double> own{0.28, 0.0, 0.4, 1.0, 3.0};
+  for (const bool first : {true, false}) {
+    SCOPED_TRACE(first ? "alone" : "after the others");
+    build(room(40, 30), {}, first ? std::vector<rclcpp::Parameter>{} : earlier);
+    for (std::size_t i = 0; i < earlier.size(); ++i) {
+      EXPECT_DOUBLE_EQ(real(*node_, earlier[i].get_name()), first ? own[i] : valueOf(earlier[i]));
+    }
+    // The second declaration of minimum_cleaning_area (0.0125) has no effect: 200 cells.
+    EXPECT_NEAR(Access::minimumCleaningArea(*planner_), 200.0, 1e-3);
+    EXPECT_EQ(node_->get_parameter("jump_index").as_int(), 20);
+    // The image conversion reads its own name, which nobody declares.
+    EXPECT_DOUBLE_EQ(real(*node_, "static_coverage_safe_distance"), 0.23);
+    EXPECT_FALSE(node_->has_parameter("static_coverage_safe_offset"));
+  }
+  auto node = makeNode("wrong_type", {rclcpp::Parameter("distance_btw_lines", "wide")});
+  EXPECT_ANY_THROW(StaticCoveragePlanning(node, maps_.global, maps_.local, maps_.zone));
+}
+
+TEST_F(PlannerFixture, LineSpacingIsTheDistanceBetweenLinesRoundedToCells) {
+  // 0.35 / 0.05 is 6.9999... (the map's resolution is a 32-bit float).
+  for (const auto& [distance, cells] : {std::pair{0.35, 7}, {0.38, 8}, {0.36, 7}, {0.32, 6}}) {
+    SCOPED_TRACE(distance);
+    build(room(40, 30), {rclcpp::Parameter("distance_btw_lines", distance)});
+    planner_->updateGoal(coverageGoal("spacing", {zoneBox(0.1, 0.1, 1.8, 1.3)}));
+    EXPECT_EQ(Access::lineSpacing(*planner_), cells);
+  }
+}
+
+TEST_F(PlannerFixture, StartsATaskOnlyOnANewUuid) {
+  build(room(60, 40));
+  placeRobot(1.0, 1.0);
+  // A first goal without a uuid equals the empty stored one: no task, no zones.
+  planner_->updateGoal(coverageGoal("", {zoneBox(0.1, 0.1, 2.8, 1.8)}));
+  Piece out;
+  ControlState state;
+  bool replan = false;
+  EXPECT_FALSE(planner_->makePlan(out, state, replan));
+  EXPECT_EQ(countLogged("[StaticCoveragePlanning] zone_infos_ is empty"), 1);
+
+  auto goal = std::make_shared<Goal>(
+      *coverageGoal("task", {zoneBox(0.1, 0.1, 1.4, 1.8), zoneBox(1.5, 0.1, 2.8, 1.8)}));
+  goal->global_paths.paths.resize(3);
+  planner_->updateGoal(goal);
+  // The goal's set is cached and emptied again by the task's reset.
+  EXPECT_TRUE(Access::cache(*planner_).paths.empty());
+  EXPECT_EQ(Probe::contours().count(), 2U);
+  ASSERT_EQ(Access::zones(*planner_).size(), 2U);
+  EXPECT_EQ(Access::zones(*planner_)[0].rect, cv::Rect(2, 2, 27, 35));
+  EXPECT_NEAR(Access::needCleanArea(*planner_), 4.42, 1e-6);
+
+  // The same task: only the cached paths are taken, and only when the goal brings some.
+  planner_->updateGoal(goal);
+  EXPECT_EQ(Access::cache(*planner_).paths.size(), 3U);
+  auto without_paths = std::make_shared<Goal>(*goal);
+  without_paths->global_paths.paths.clear();
+  planner_->updateGoal(without_paths);
+  EXPECT_EQ(Access::cache(*planner_).paths.size(), 3U);
+  EXPECT_EQ(Probe::contours().count(), 2U);
+}
+
+TEST_F(PlannerFixture, SkipsZonePointsOffTheMapAndDropsZonesLeftWithoutArea) {
+  build(room(40, 30));
+  auto partly_off = zoneBox(0.1, 0.1, 1.8, 1.3);
+  partly_off.points[1].x = -4.0F;
+  planner_->updateGoal(coverageGoal("off", {partly_off, zoneBox(-3.0, -3.0, 1.0, 1.0)}));
+  ASSERT_EQ(Access::zones(*planner_).size(), 1U);
+  EXPECT_EQ(Access::zones(*planner_)[0].points.size(), 3U);
+  EXPECT_EQ(countLogged("is off the map, skipped"), 4);
+  EXPECT_EQ(countLogged("a zone with 1 cells on the map is dropped"), 1);
+}
+
+TEST_F(PlannerFixture, RobotCellLeftOfTheWindowIsNegativeNotWrapped) {
+  build(room(60, 40));
+  placeRobot(0.5, 0.5);
+  Access::setWindowOrigin(*planner_, 30, 20);
+  EXPECT_TRUE(planner_->updateRobotPose());
+  EXPECT_EQ(Access::robotWindowCell(*planner_), cv::Point(-20, -10));
+  EXPECT_EQ(countLogged("[ContourManager]updateRobotPose bbox_origin_x_=30,global_x_=10"), 1);
+
+  gm::removeRobotPose(*maps_.global);
+  EXPECT_FALSE(planner_->updateRobotPose());
+  // The last good pose stays.
+  EXPECT_DOUBLE_EQ(Access::robotPose(*planner_).pose.position.x, 0.5);
+}
+
+}  // namespace
+}  // namespace static_coverage_test
