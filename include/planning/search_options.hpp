@@ -31,9 +31,11 @@ struct SearchFields {
 /// A record with all 88 bytes zero, then `fields`.
 AstarOptions searchOptions(const SearchFields& fields);
 
-/// The path tolerance and the search budget of the grid-search global planners.
+/// The search budget the planners pass: 400 x 10000 cells sweep a whole 2000 x 2000 map.
+inline constexpr int32_t kSearchBudget = 400;
+
+/// The path tolerance of the grid-search global planners.
 inline constexpr double kGlobalPathTolerance = 0.3;
-inline constexpr int32_t kGlobalSearchBudget = 400;
 
 /// The record of the grid-search global planners ("dijkstra" and its siblings): cost-aware,
 /// turning room kept, the start within `fuzzy_range`, the goal within `goal_tolerance`.

@@ -23,15 +23,15 @@ inline constexpr uint8_t kRasterClear = 0;
 struct ZoneCells {
   /// The cells of the corners that lie on the map, in the zone's order (x = column, y = row).
   std::vector<cv::Point> outline;
-  /// How many corners were left out: not a number, infinite, or off the map.
-  std::size_t corners_off_map{0};
+  /// The corners left out, in the zone's order: not a number, infinite, or off the map.
+  std::vector<geometry_msgs::msg::Point32> off_map;
 };
 
 /**
- * The cells of the zone's corners, each by Costmap2D::worldToMap of its x and y widened to
- * double. A corner that is not finite or lies off the map is never converted (the conversion is
- * not defined for it) but counted in corners_off_map; whether the zone still serves without it is
- * the caller's rule.
+ * The cells of the zone's corners (or of any points), each by Costmap2D::worldToMap of its x and
+ * y widened to double. A corner that is not finite or lies off the map is never converted (the
+ * conversion is not defined for it) but kept in off_map; whether the zone still serves without
+ * it is the caller's rule.
  */
 ZoneCells zoneCells(const std::vector<geometry_msgs::msg::Point32>& zone,
                     const nav2_costmap_2d::Costmap2D& costmap);

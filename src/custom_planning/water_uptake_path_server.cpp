@@ -225,7 +225,7 @@ bool WaterUptakePathServer::getPostTaskPath(
 
   // Every corner must lie on the map: a zone cut short would be another zone.
   const ZoneCells cells = zoneCells(zone, *costmap_);
-  if (cells.corners_off_map > 0) {
+  if (!cells.off_map.empty()) {
     LOG_ERROR("[WaterUptakePathServer] getPostTaskPath worldToMap failed");
     return false;
   }

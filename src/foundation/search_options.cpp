@@ -23,7 +23,7 @@ AstarOptions globalSearchOptions(double fuzzy_range, double goal_tolerance) {
   fields.start_tolerance = fuzzy_range;
   fields.goal_tolerance = goal_tolerance;
   fields.path_tolerance = kGlobalPathTolerance;
-  fields.budget = kGlobalSearchBudget;
+  fields.budget = kSearchBudget;
   return searchOptions(fields);
 }
 

@@ -32,7 +32,7 @@ ZoneCells zoneCells(const std::vector<geometry_msgs::msg::Point32>& zone,
         costmap.worldToMap(x, y, mx, my)) {
       cells.outline.emplace_back(static_cast<int>(mx), static_cast<int>(my));
     } else {
-      ++cells.corners_off_map;
+      cells.off_map.push_back(corner);
     }
   }
   return cells;

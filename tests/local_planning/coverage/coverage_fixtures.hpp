@@ -15,13 +15,15 @@
 #include <utility>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "local_planning/contour/contour_fixtures.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "platform/ros2/rclcpp/spin_thread.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/log_capture.hpp"
 #include "support/task_manager_client.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
@@ -75,13 +77,7 @@ using planning::StaticCoveragePlanning;
 constexpr double kCell = 0.05;
 
 inline PoseStamped pose(double x, double y, double yaw = 0.0) {
-  PoseStamped made;
-  made.header.frame_id = "map";
-  made.pose.position.x = x;
-  made.pose.position.y = y;
-  made.pose.orientation.z = std::sin(yaw / 2.0);
-  made.pose.orientation.w = std::cos(yaw / 2.0);
-  return made;
+  return planning::geometry::planarPose(x, y, yaw);
 }
 
 // Poses `step` apart from (x0, y0) to (x1, y1), both ends included.
@@ -113,7 +109,7 @@ inline std::shared_ptr<const Goal> coverageGoal(const std::string& uuid,
                                                 std::vector<geometry_msgs::msg::Polygon> zones,
                                                 int32_t coverage_width = 10) {
   auto goal = std::make_shared<Goal>();
-  goal->current_planning_id = "static_coverage_planning";
+  goal->current_planning_id = planning::local_keys::kStaticCoverage;
   goal->global_path_uuid = uuid;
   goal->zone_polygons = std::move(zones);
   goal->action_id = 7;

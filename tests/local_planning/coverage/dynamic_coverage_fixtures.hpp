@@ -7,6 +7,7 @@
 
 #include "local_planning/coverage/coverage_fixtures.hpp"
 #include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
@@ -127,7 +128,7 @@ class DynamicFixture : public ::testing::Test {
 inline std::shared_ptr<const Goal> dynamicGoal(const std::string& uuid,
                                                std::vector<geometry_msgs::msg::Polygon> zones) {
   auto goal = std::make_shared<Goal>(*coverageGoal(uuid, std::move(zones)));
-  goal->current_planning_id = "dynamic_coverage_planning";
+  goal->current_planning_id = planning::local_keys::kDynamicCoverage;
   return goal;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "planners_fixture.hpp"
+#include "planning/codes.hpp"
 
 namespace planners_test {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(PointToPoint, OnlyWhatThisCyclesSearchLeftCountsAndABlockedSearchAsksForA
     bool found, blocked, leaves_poses, replan;
     std::string error;  // empty: the goal succeeds
   };
-  const std::string code = std::to_string(planning::point_to_point::kLocalPlannerFailed);
+  const std::string code = std::to_string(planning::codes::kLocalPlanFailed);
   const std::string astar = "astar local planner failed, error code is " + code;
   const std::string local = "local planner failed, error code is " + code;
   const std::string empty = "local planning failed, path is empty! error code is " + code;

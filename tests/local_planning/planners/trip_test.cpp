@@ -8,8 +8,9 @@
 #include <string>
 
 #include "planners_fixture.hpp"
+#include "planning/geometry.hpp"
 #include "planning/nav_global_planning_server.hpp"
-#include "tf2/utils.h"
+#include "planning/planner_keys.hpp"
 #include "tf2_ros/transform_broadcaster.h"
 #include "vantrell_nav2_common/collision_check.hpp"
 
@@ -67,7 +68,7 @@ class Robot {
       driven += std::hypot(p.pose.position.x - x_, p.pose.position.y - y_);
       at.x = x_ = p.pose.position.x;
       at.y = y_ = p.pose.position.y;
-      at.theta = tf2::getYaw(p.pose.orientation);
+      at.theta = planning::geometry::yawOf(p);
       if (!floor_.isCollisionFreePose(at, true)) {
         return false;
       }
@@ -107,7 +108,7 @@ TEST_F(PointToPoint, ATripAcrossTheOfficeFloorReachesItsGoalWithoutTouchingAnyth
   ASSERT_EQ(global_node->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
   ASSERT_EQ(global_node->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
   GlobalPlanning::Goal request;
-  request.current_planning_id = "dijkstra";
+  request.current_planning_id = planning::local_keys::kDijkstra;
   request.goal_poses = {pose(target.x, target.y, M_PI / 2.0)};
   const auto planned = task_manager_->call<GlobalPlanning>("global_planning", request);
   ASSERT_TRUE(planned.succeeded());

@@ -284,9 +284,7 @@ class ContourManager {
 
   template <typename... Args>
   void trace(const std::string& format, Args&&... args) const {
-    if (trace_logger_) {
-      trace_logger_->pub_debug(format, std::forward<Args>(args)...);
-    }
+    traceLine(trace_logger_, format, std::forward<Args>(args)...);
   }
 
   // Tracking.

@@ -58,9 +58,6 @@ class DynamicCoveragePlanning final : public NavLocalPlanning {
   using TimePoint = std::chrono::system_clock::time_point;
   using OccupancyGridPublisher = rclcpp_lifecycle::LifecyclePublisher<nav_msgs::msg::OccupancyGrid>;
 
-  /// Logged when a finished task cleaned less than "proportion_cleaned_area_threshold" of its
-  /// zones.
-  static constexpr int32_t kCleanedAreaTooLess = 101100029;
   /// Module named in every recording request.
   static constexpr const char* kRecordingModule = "vantrell_nav2_planning";
 
