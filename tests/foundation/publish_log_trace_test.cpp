@@ -52,8 +52,7 @@ class TracePublisher : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    capture_ = test_support::captureLog();
-    capture_->clear();
+    capture_ = test_support::clearedLog();
     planning_node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("trace_planning_node");
     listener_node_ = std::make_shared<rclcpp::Node>("trace_listener_node");
     subscription_ = listener_node_->create_subscription<std_msgs::msg::String>(

@@ -127,6 +127,13 @@ inline std::shared_ptr<CaptureSink> captureLog() {
   return sink;
 }
 
+// The capture, emptied: what a test reads is what it caused.
+inline std::shared_ptr<CaptureSink> clearedLog() {
+  auto sink = captureLog();
+  sink->clear();
+  return sink;
+}
+
 // Whether a record ends with `tail`.
 inline bool logged(CaptureSink& sink, const std::string& tail) {
   return sink.countEndingWith(tail) > 0;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <sstream>
 
+#include "planning/geometry.hpp"
 #include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
@@ -64,6 +65,14 @@ void requirePlanner(const std::string& planner) {
 }
 
 }  // namespace
+
+geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
+  return planning::geometry::planarPose(pose.x, pose.y, pose.yaw);
+}
+
+Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose) {
+  return {pose.pose.position.x, pose.pose.position.y, planning::geometry::yawOf(pose)};
+}
 
 Pose2 parsePose(const std::string& text, const std::string& what) {
   std::vector<std::string> fields;

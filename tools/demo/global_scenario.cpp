@@ -34,22 +34,6 @@ constexpr const char* kTourStart = "reception";
 
 std::string position(const Pose2& pose) { return formatPosition(pose.x, pose.y); }
 
-geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
-  geometry_msgs::msg::PoseStamped stamped;
-  stamped.header.frame_id = "map";
-  stamped.pose.position.x = pose.x;
-  stamped.pose.position.y = pose.y;
-  stamped.pose.orientation.z = std::sin(pose.yaw / 2.0);
-  stamped.pose.orientation.w = std::cos(pose.yaw / 2.0);
-  return stamped;
-}
-
-Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose) {
-  const auto& q = pose.pose.orientation;
-  return {pose.pose.position.x, pose.pose.position.y,
-          std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z))};
-}
-
 const char* outcomeName(const PlanOutcome& outcome) {
   if (!outcome.accepted) {
     return "not accepted";

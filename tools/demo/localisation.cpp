@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "planning/geometry.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -25,8 +26,7 @@ geometry_msgs::msg::TransformStamped robotTransform(const std::string& map_frame
   transform.child_frame_id = base_frame;
   transform.transform.translation.x = pose.x;
   transform.transform.translation.y = pose.y;
-  transform.transform.rotation.z = std::sin(pose.yaw / 2.0);
-  transform.transform.rotation.w = std::cos(pose.yaw / 2.0);
+  transform.transform.rotation = planning::geometry::yawToQuaternion(pose.yaw);
   return transform;
 }
 

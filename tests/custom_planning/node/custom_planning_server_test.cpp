@@ -34,8 +34,7 @@ class CustomPlanningServerTest : public ::testing::Test {
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 
   void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     clock_ = std::make_unique<rclcpp_testing::ManualClock>(rclcpp::Time(1000, 0, RCL_ROS_TIME));
     helper_ = rclcpp::Node::make_shared("custom_planning_helper");
     client_ = helper_->create_client<WaterUptakePath>(kService);

@@ -28,10 +28,7 @@ double heading(const PoseStamped& p) { return p.pose.orientation.z; }
 
 class UptakePathTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
-  }
+  void SetUp() override { log_ = test_support::clearedLog(); }
 
   // A 20 m x 20 m map at 5 cm, free everywhere unless the test says otherwise.
   std::vector<PoseStamped> run(PoseStamped near, PoseStamped far, const PoseStamped& robot,

@@ -106,8 +106,7 @@ class WaterUptakeServiceTest : public ::testing::Test {
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 
   void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     static int test_number = 0;
     ++test_number;
     topic_ = "/water_uptake_test_costmap_" + std::to_string(test_number);

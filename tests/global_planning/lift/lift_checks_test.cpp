@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lift_node_fixture.hpp"
+#include "support/shapes.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 
 namespace lift_node_test {
@@ -18,11 +19,7 @@ using vantrell_nav2_gridmap::testing::markObstaclePolygon;
 constexpr uint32_t kWheelchair = 0x100;
 constexpr uint32_t kHospitalBed = 0x200;
 
-Polygon box(double x0, double y0, double x1, double y1) {
-  Polygon polygon;
-  polygon.points = {corner(x0, y0), corner(x1, y0), corner(x1, y1), corner(x0, y1)};
-  return polygon;
-}
+using test_support::box;
 
 void expectPolygon(const Polygon& polygon, const std::vector<std::pair<double, double>>& corners) {
   ASSERT_EQ(polygon.points.size(), corners.size());

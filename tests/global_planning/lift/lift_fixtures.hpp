@@ -21,6 +21,7 @@
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "support/log_capture.hpp"
+#include "support/shapes.hpp"
 #include "support/text_map.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
@@ -41,24 +42,9 @@ using test_support::drawnGrid;
 using test_support::freeRows;
 using test_support::squareRobot;
 
-inline geometry_msgs::msg::PoseStamped pose(double x, double y, double yaw = 0.0,
-                                            const std::string& frame = "map") {
-  return planning::geometry::planarPose(x, y, yaw, frame);
-}
-
-inline geometry_msgs::msg::Point32 point32(double x, double y) {
-  geometry_msgs::msg::Point32 made;
-  made.x = static_cast<float>(x);
-  made.y = static_cast<float>(y);
-  return made;
-}
-
-// The rectangle [x0, x1] x [y0, y1], corners counter-clockwise from (x0, y0).
-inline geometry_msgs::msg::Polygon box(double x0, double y0, double x1, double y1) {
-  geometry_msgs::msg::Polygon polygon;
-  polygon.points = {point32(x0, y0), point32(x1, y0), point32(x1, y1), point32(x0, y1)};
-  return polygon;
-}
+using test_support::box;
+using test_support::point32;
+using test_support::pose;
 
 inline double distance(const geometry_msgs::msg::Point& a, double x, double y) {
   return std::hypot(a.x - x, a.y - y);
@@ -92,8 +78,7 @@ class LiftPlannerTest : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    log_ = test_support::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     CommunicatorProbe::reset();
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("lift_planners_test");
     node_->declare_parameter("safe_cost", 0);

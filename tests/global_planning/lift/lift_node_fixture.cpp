@@ -42,22 +42,14 @@ PoseStamped poseAt(double x, double y, double yaw) {
   return planning::geometry::planarPose(x, y, yaw);
 }
 
-geometry_msgs::msg::Point32 corner(double x, double y) {
-  geometry_msgs::msg::Point32 point;
-  point.x = static_cast<float>(x);
-  point.y = static_cast<float>(y);
-  return point;
-}
-
 Polygon carFrame() {
   Polygon car;
-  car.points = {corner(3.0, 7.95), corner(3.0, 5.5), corner(5.0, 5.5), corner(5.0, 7.95)};
+  car.points = {point32(3.0, 7.95), point32(3.0, 5.5), point32(5.0, 5.5), point32(5.0, 7.95)};
   return car;
 }
 
 void LiftNodeTest::SetUp() {
-  log_ = test_support::captureLog();
-  log_->clear();
+  log_ = test_support::clearedLog();
   CommunicatorProbe::reset();
   task_manager_ = std::make_unique<test_support::TaskManagerClient>();
   tap_ = std::make_unique<CheckAreaTap>();

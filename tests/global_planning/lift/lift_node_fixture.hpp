@@ -17,6 +17,7 @@
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/log_capture.hpp"
+#include "support/shapes.hpp"
 #include "support/task_manager_client.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"
 #include "visualization_msgs/msg/marker.hpp"
@@ -61,7 +62,7 @@ class CheckAreaTap {
 };
 
 PoseStamped poseAt(double x, double y, double yaw = 0.0);
-geometry_msgs::msg::Point32 corner(double x, double y);
+using test_support::point32;
 // The car of test_support::drawLiftHall, as the task manager describes it: p0 and p3 on the
 // back wall, p1 and p2 at the door, so that the hall and the forced path reach out of the door.
 Polygon carFrame();

@@ -133,8 +133,7 @@ PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, 
 }
 
 void NodeTest::SetUp() {
-  log_ = test_support::captureLog();
-  log_->clear();
+  log_ = test_support::clearedLog();
   vantrell_communicator::testing::CommunicatorProbe::reset();
   vantrell_diagnosis::testing::DiagnosisProbe::reset();
   nav2_smoother::testing::SmootherFaults::reset();

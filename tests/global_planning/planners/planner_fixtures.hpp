@@ -23,6 +23,7 @@
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "support/log_capture.hpp"
+#include "support/shapes.hpp"
 #include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
@@ -65,17 +66,8 @@ using test_support::drawnGrid;
 using test_support::freeRows;
 using test_support::pointRobot;
 
-inline geometry_msgs::msg::PoseStamped pose(double x, double y, double yaw = 0.0,
-                                            const std::string& frame = "map") {
-  return planning::geometry::planarPose(x, y, yaw, frame);
-}
-
-inline geometry_msgs::msg::Point32 point32(double x, double y) {
-  geometry_msgs::msg::Point32 made;
-  made.x = static_cast<float>(x);
-  made.y = static_cast<float>(y);
-  return made;
-}
+using test_support::point32;
+using test_support::pose;
 
 inline void placeRobot(GridMapROS& map, double x, double y) {
   vantrell_nav2_gridmap::testing::placeRobot(map, x, y, 0.0);
@@ -124,8 +116,7 @@ class PlannerTest : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    log_ = test_support::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
   }
 
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> makeNode(double fuzzy_range = 1.0,

@@ -96,8 +96,7 @@ class ClippingTest : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    log_ = test_support::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("clipping_test");
   }
 

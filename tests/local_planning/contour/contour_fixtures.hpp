@@ -121,8 +121,7 @@ inline std::shared_ptr<std::vector<std::vector<cv::Point>>> zoneList(
 class ManagerFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     const auto floor =
         gm::occupancyGridFromDrawing(gm::drawingFromRows(walledRows(80, 60)), 0.05, -0.025, -0.025);
     maps_ = gm::makeLocalNodeMaps(floor, cv::Rect(20, 10, 40, 40), test_support::pointRobot());

@@ -24,15 +24,17 @@
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/log_capture.hpp"
+#include "support/shapes.hpp"
 #include "support/task_manager_client.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 
 namespace planning {
+namespace testing {
 
 // The planner's task state, which only its own cycles would otherwise reach.
-struct StaticCoveragePlanningTestAccess {
+struct StaticCoveragePlanningProbe {
   using P = StaticCoveragePlanning;
   static std::function<P::TimePoint()>& clock(P& p) { return p.clock_; }
   static std::string& debugImageFolder(P& p) { return p.debug_image_folder_; }
@@ -56,13 +58,14 @@ struct StaticCoveragePlanningTestAccess {
   static const NavLocalPlanning::PoseStamped& robotPose(const P& p) { return p.robot_pose_; }
 };
 
+}  // namespace testing
 }  // namespace planning
 
 namespace static_coverage_test {
 
 namespace gm = vantrell_nav2_gridmap::testing;
 using namespace std::chrono_literals;
-using Access = planning::StaticCoveragePlanningTestAccess;
+using Access = planning::testing::StaticCoveragePlanningProbe;
 using Goal = vantrell_nav2_protocol::action::LocalPlanning::Goal;
 using GetCoveredPoints = vantrell_nav2_protocol::srv::GetCoveredPoints;
 using MultiPaths = vantrell_nav2_protocol::msg::MultiPaths;
@@ -94,16 +97,7 @@ inline NavPath line(double x0, double y0, double x1, double y1, double step = kC
 }
 
 // An axis-aligned zone polygon, world corners.
-inline geometry_msgs::msg::Polygon zoneBox(double x0, double y0, double x1, double y1) {
-  geometry_msgs::msg::Polygon polygon;
-  for (const auto& [x, y] : {std::pair{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}) {
-    geometry_msgs::msg::Point32 point;
-    point.x = static_cast<float>(x);
-    point.y = static_cast<float>(y);
-    polygon.points.push_back(point);
-  }
-  return polygon;
-}
+using test_support::box;
 
 inline std::shared_ptr<const Goal> coverageGoal(const std::string& uuid,
                                                 std::vector<geometry_msgs::msg::Polygon> zones,

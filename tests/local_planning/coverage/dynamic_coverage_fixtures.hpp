@@ -12,9 +12,10 @@
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
 namespace planning {
+namespace testing {
 
 // The planner's task state, which only its own cycles would otherwise reach.
-struct DynamicCoveragePlanningTestAccess {
+struct DynamicCoveragePlanningProbe {
   using P = DynamicCoveragePlanning;
   static std::function<P::TimePoint()>& clock(P& p) { return p.clock_; }
   static std::string& pathFileFolder(P& p) { return p.path_file_folder_; }
@@ -46,6 +47,7 @@ struct DynamicCoveragePlanningTestAccess {
   }
 };
 
+}  // namespace testing
 }  // namespace planning
 
 namespace dynamic_coverage_test {
@@ -72,8 +74,8 @@ using static_coverage_test::room;
 using static_coverage_test::SimulatedRobot;
 using static_coverage_test::TaskCentre;
 using static_coverage_test::wall;
-using static_coverage_test::zoneBox;
-using Access = planning::DynamicCoveragePlanningTestAccess;
+using test_support::box;
+using Access = planning::testing::DynamicCoveragePlanningProbe;
 using planning::DynamicCoveragePlanning;
 using AstarPlanner = vantrell_nav2_planner::astar2::AstarPlanner;
 using AstarPlannerProbe = vantrell_nav2_planner::astar2::AstarPlannerProbe;

@@ -20,20 +20,13 @@ using path_product_test::rowsWithWalls;
 
 constexpr unsigned char kLethal = 253;
 
-class RedefineGoal : public ::testing::Test {
+class RedefineGoal : public path_product_test::ToolboxTest {
  protected:
-  void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
-  }
-
   bool search(const std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>& map,
               const nav_msgs::msg::Path& path, double look_ahead, double clearance) {
     return product_.redefineGoal(map, pose(1.5, 2.5), path, kLethal, look_ahead, clearance, index_);
   }
 
-  planning::PathProduct product_;
-  std::shared_ptr<test_support::CaptureSink> log_;
   int index_{-1};
 };
 

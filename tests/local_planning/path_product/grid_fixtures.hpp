@@ -1,12 +1,15 @@
 #ifndef LOCAL_PLANNING__PATH_PRODUCT__GRID_FIXTURES_HPP_
 #define LOCAL_PLANNING__PATH_PRODUCT__GRID_FIXTURES_HPP_
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <opencv2/core.hpp>
 #include <string>
 #include <vector>
 
 #include "geometry_msgs/msg/point.hpp"
+#include "planning/path_product.hpp"
 #include "support/log_capture.hpp"
 #include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
@@ -35,6 +38,15 @@ inline void clearTypes(vantrell_nav2_gridmap::GridMapROS& map) {
   vantrell_nav2_gridmap::testing::clearObstacles(map);
   map.getMultiGridMap()->updateMap();
 }
+
+// A toolbox and the log it writes to, cleared before each test.
+class ToolboxTest : public ::testing::Test {
+ protected:
+  void SetUp() override { log_ = test_support::clearedLog(); }
+
+  planning::PathProduct product_;
+  std::shared_ptr<test_support::CaptureSink> log_;
+};
 
 }  // namespace path_product_test
 

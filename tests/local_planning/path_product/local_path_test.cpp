@@ -22,16 +22,7 @@ using path_product_test::pose;
 using path_product_test::rowsWithWalls;
 using path_product_test::yawOf;
 
-class LocalPathTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
-  }
-
-  planning::PathProduct product_;
-  std::shared_ptr<test_support::CaptureSink> log_;
-};
+class LocalPathTest : public path_product_test::ToolboxTest {};
 
 class LocalPathFromGlobal : public LocalPathTest {};
 

@@ -26,13 +26,8 @@ constexpr uint32_t kDynamic = 0x4;
 constexpr uint32_t kWheelchair = 0x100;
 constexpr uint32_t kHospitalBed = 0x200;
 
-class DynamicObstacle : public ::testing::Test {
+class DynamicObstacle : public path_product_test::ToolboxTest {
  protected:
-  void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
-  }
-
   bool test(const nav_msgs::msg::Path& path,
             const std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>& map, double start, double end,
             double clearance) {
@@ -43,8 +38,6 @@ class DynamicObstacle : public ::testing::Test {
     return map.getMultiGridMap()->getCostmap()->getResolution();
   }
 
-  planning::PathProduct product_;
-  std::shared_ptr<test_support::CaptureSink> log_;
   double distance_{-1.0};
 };
 

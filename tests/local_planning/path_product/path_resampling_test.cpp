@@ -17,16 +17,7 @@ using path_product_test::pathOf;
 using path_product_test::pose;
 using path_product_test::yawOf;
 
-class PathResampling : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
-  }
-
-  planning::PathProduct product_;
-  std::shared_ptr<test_support::CaptureSink> log_;
-};
+class PathResampling : public path_product_test::ToolboxTest {};
 
 TEST_F(PathResampling, OnePoseIsLeftAloneWithAWarning) {
   auto path = pathOf({{1.0, 2.0}});

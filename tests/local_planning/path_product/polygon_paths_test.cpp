@@ -16,16 +16,7 @@ using path_product_test::logged;
 using path_product_test::polygonOf;
 using path_product_test::pose;
 
-class PolygonPath : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_ = test_support::captureLog();
-    log_->clear();
-  }
-
-  planning::PathProduct product_;
-  std::shared_ptr<test_support::CaptureSink> log_;
-};
+class PolygonPath : public path_product_test::ToolboxTest {};
 
 TEST_F(PolygonPath, ApproachesTheCentreOfASquareFromOutside) {
   const auto square = polygonOf({{0.0f, 0.0f}, {2.0f, 0.0f}, {2.0f, 2.0f}, {0.0f, 2.0f}});

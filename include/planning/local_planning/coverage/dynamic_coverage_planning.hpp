@@ -30,7 +30,9 @@
 
 namespace planning {
 
-struct DynamicCoveragePlanningTestAccess;
+namespace testing {
+struct DynamicCoveragePlanningProbe;
+}  // namespace testing
 
 /**
  * The local planner "dynamic_coverage_planning": cleans the zones of a task on line by following
@@ -150,7 +152,7 @@ class DynamicCoveragePlanning final : public NavLocalPlanning {
   void calculateCleaningEfficiency();
 
  private:
-  friend struct DynamicCoveragePlanningTestAccess;
+  friend struct testing::DynamicCoveragePlanningProbe;
 
   void declareOwnParameters(rclcpp_lifecycle::LifecycleNode& node);
   void readNodeParameters(rclcpp_lifecycle::LifecycleNode& node);
