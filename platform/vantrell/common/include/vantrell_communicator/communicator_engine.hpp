@@ -28,8 +28,8 @@ class CommunicatorEngine {
   static std::shared_ptr<CommunicatorEngine> GetInstance();
 
   explicit CommunicatorEngine(PrivateTag);
-  CommunicatorEngine(const CommunicatorEngine &) = delete;
-  CommunicatorEngine &operator=(const CommunicatorEngine &) = delete;
+  CommunicatorEngine(const CommunicatorEngine&) = delete;
+  CommunicatorEngine& operator=(const CommunicatorEngine&) = delete;
 
   std::shared_ptr<MicroUnitPlanning> getPlanningUnit() const { return planning_; }
   std::shared_ptr<MicroUnitRobotEvent> getRobotEventUnit() const { return robot_event_; }
