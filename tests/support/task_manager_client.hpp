@@ -7,9 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <typeinfo>
 
+#include "planning_sim/node_host.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 
@@ -45,14 +45,14 @@ struct PendingGoal {
 
 /**
  * Plays the task manager: sends goals of any action type and waits, with a bounded wait, for
- * their results, while its own executor spins on a thread of its own. The nodes under test are
- * spun by the same executor (spin), so goal, cancel and accept callbacks run there as they
- * would on the hosting process's executor. Starts rclcpp when it is not running yet.
+ * their results, while its node is served by a host executor on a thread of its own
+ * (planning_sim::NodeHost). The nodes under test are spun by the same host (spin), so goal,
+ * cancel and accept callbacks run there as they would on the hosting process's executor. Starts
+ * rclcpp when it is not running yet.
  */
 class TaskManagerClient {
  public:
   explicit TaskManagerClient(const std::string& node_name = "task_manager");
-  ~TaskManagerClient();
   TaskManagerClient(const TaskManagerClient&) = delete;
   TaskManagerClient& operator=(const TaskManagerClient&) = delete;
 
@@ -141,12 +141,10 @@ class TaskManagerClient {
   }
 
   rclcpp::Node::SharedPtr node_;
-  rclcpp::executors::SingleThreadedExecutor executor_;
-  std::thread spinner_;
-  // Ready once spin has returned.
-  std::future<void> spin_done_;
   std::mutex clients_mutex_;
   std::map<std::string, std::shared_ptr<void>> clients_;
+  // Last: it stops serving the nodes before the clients and the node go.
+  planning_sim::NodeHost host_;
 };
 
 }  // namespace test_support

@@ -1,9 +1,7 @@
 #include "demo_host.hpp"
 
+#include <future>
 #include <stdexcept>
-#include <utility>
-
-#include "lifecycle_msgs/msg/state.hpp"
 
 namespace demo {
 
@@ -19,35 +17,12 @@ DemoHost::DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridM
                                                               rclcpp::NodeOptions());
   task_manager_ = std::make_shared<rclcpp::Node>("demo_task_manager");
   client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
-
-  executor_.add_node(node_->get_node_base_interface());
-  executor_.add_node(task_manager_);
-  std::packaged_task<void()> spin([this] { executor_.spin(); });
-  spin_done_ = spin.get_future();
-  spinner_ = std::thread(std::move(spin));
-
-  try {
-    if (node_->configure().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE ||
-        node_->activate().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE) {
-      throw std::runtime_error("the global planning node did not come up");
-    }
-    if (!client_->wait_for_action_server(kServerPatience)) {
-      throw std::runtime_error("the \"global_planning\" action server did not appear");
-    }
-  } catch (...) {
-    stopSpinning();
-    throw;
+  host_.spin(node_);
+  host_.spin(task_manager_);
+  planning_sim::bringUp(*node_);
+  if (!client_->wait_for_action_server(kServerPatience)) {
+    throw std::runtime_error("the \"global_planning\" action server did not appear");
   }
-}
-
-DemoHost::~DemoHost() { stopSpinning(); }
-
-void DemoHost::stopSpinning() {
-  // A cancel that comes before spin has begun is lost, so it is repeated until spin returns.
-  do {
-    executor_.cancel();
-  } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
-  spinner_.join();
 }
 
 void DemoHost::placeRobot(const Pose2& pose) { localisation_.placeRobot(pose); }

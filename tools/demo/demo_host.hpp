@@ -2,13 +2,12 @@
 #define DEMO__DEMO_HOST_HPP_
 
 #include <chrono>
-#include <future>
 #include <memory>
-#include <thread>
 
 #include "demo_options.hpp"
 #include "localisation.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning_sim/node_host.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 
@@ -32,8 +31,8 @@ struct PlanOutcome {
 /**
  * Plays the hosting process, the robot's localisation and the task manager: constructs the
  * global planning node on the global and the local grid map, spins it together with a
- * task-manager node on an executor thread, configures and activates it, places the robot and
- * sends "global_planning" goals through an action client. rclcpp must be running.
+ * task-manager node on the host's executor thread (planning_sim::NodeHost), configures and
+ * activates it, places the robot and sends "global_planning" goals through an action client.
  */
 class DemoHost {
  public:
@@ -41,7 +40,6 @@ class DemoHost {
 
   // Throws std::runtime_error when the node does not come up.
   DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map);
-  ~DemoHost();
   DemoHost(const DemoHost&) = delete;
   DemoHost& operator=(const DemoHost&) = delete;
 
@@ -50,15 +48,12 @@ class DemoHost {
   PlanOutcome plan(const GlobalPlanning::Goal& goal, std::chrono::seconds patience);
 
  private:
-  void stopSpinning();
-
   Localisation localisation_;
   std::shared_ptr<planning::NavGlobalPlanningServer> node_;
   rclcpp::Node::SharedPtr task_manager_;
   rclcpp_action::Client<GlobalPlanning>::SharedPtr client_;
-  rclcpp::executors::SingleThreadedExecutor executor_;
-  std::future<void> spin_done_;
-  std::thread spinner_;
+  // Last: it stops serving the nodes before they go.
+  planning_sim::NodeHost host_;
 };
 
 }  // namespace demo

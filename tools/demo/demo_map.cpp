@@ -73,6 +73,16 @@ void requireUnrotated(const nav_msgs::msg::OccupancyGrid& grid, const std::strin
   }
 }
 
+// What the grid maps refuse is bad input of the demo.
+template <typename MakeT>
+auto refusedAsInput(MakeT make) {
+  try {
+    return make();
+  } catch (const std::exception& error) {
+    throw InputError(std::string("cannot use the map: ") + error.what());
+  }
+}
+
 }  // namespace
 
 std::string formatNumber(double value, int decimals) {
@@ -112,11 +122,12 @@ nav_msgs::msg::OccupancyGrid occupancyGridOf(const cv::Mat& drawing, double reso
 
 std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> makeGridMap(
     const std::string& name, const nav_msgs::msg::OccupancyGrid& grid) {
-  try {
-    return std::make_shared<vantrell_nav2_gridmap::GridMapROS>(name, grid);
-  } catch (const std::exception& error) {
-    throw InputError(std::string("cannot use the map: ") + error.what());
-  }
+  return refusedAsInput(
+      [&] { return std::make_shared<vantrell_nav2_gridmap::GridMapROS>(name, grid); });
+}
+
+planning_sim::GlobalNodeMaps makeGlobalNodeMaps(const nav_msgs::msg::OccupancyGrid& grid) {
+  return refusedAsInput([&] { return planning_sim::makeGlobalNodeMaps(grid); });
 }
 
 DemoMap loadDemoMap(const std::string& map_yaml) {

@@ -9,6 +9,7 @@
 #include "demo_options.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "office_floor.hpp"
+#include "planning_sim/host_maps.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 
 namespace demo {
@@ -35,6 +36,9 @@ nav_msgs::msg::OccupancyGrid occupancyGridOf(const cv::Mat& drawing, double reso
 // loaded still cannot become a grid map.
 std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> makeGridMap(
     const std::string& name, const nav_msgs::msg::OccupancyGrid& grid);
+// The global planning node's two grid maps on `grid` (planning_sim::makeGlobalNodeMaps), with
+// the same refusal.
+planning_sim::GlobalNodeMaps makeGlobalNodeMaps(const nav_msgs::msg::OccupancyGrid& grid);
 
 // The bundled office floor, or the map-server YAML file given. Throws InputError naming the
 // file and what is wrong with it, a rotated map included; nothing but that one message reaches

@@ -106,11 +106,10 @@ int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
   std::string start_label = options.start ? "start" : kTourStart;
 
   // On the robot the local map is a window that follows it; here both see the whole floor.
-  auto global_map = makeGridMap("global", map.grid);
-  auto local_map = makeGridMap("local", map.grid);
+  const auto maps = makeGlobalNodeMaps(map.grid);
 
   out << "Global planning on " << map.description << "\n";
-  DemoHost host(global_map, local_map);
+  DemoHost host(maps.global, maps.local);
   std::vector<DrawnLeg> drawn;
   size_t succeeded = 0;
   for (size_t i = 0; i < legs.size(); ++i) {

@@ -1,10 +1,8 @@
 #include "lift_host.hpp"
 
-#include <stdexcept>
 #include <utility>
 
 #include "demo_map.hpp"
-#include "lifecycle_msgs/msg/state.hpp"
 #include "vantrell_nav2_gridmap/obstacle_edit.hpp"
 
 namespace demo {
@@ -18,12 +16,10 @@ constexpr char kRobotEventTopic[] = "/communicator/robot_event";
 
 LiftHost::LiftHost(const nav_msgs::msg::OccupancyGrid& grid,
                    const std::vector<double>& lift_polygon)
-    : global_map_(makeGridMap("global", grid)),
-      local_map_(makeGridMap("local", grid)),
-      localisation_({global_map_, local_map_}) {
+    : maps_(makeGlobalNodeMaps(grid)), localisation_(maps_.list()) {
   rclcpp::NodeOptions options;
   options.append_parameter_override("lift_polygon", lift_polygon);
-  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map_, local_map_, options);
+  node_ = std::make_shared<planning::NavGlobalPlanningServer>(maps_.global, maps_.local, options);
   task_manager_ = std::make_shared<rclcpp::Node>("demo_lift_task_manager");
 
   tap_ = std::make_shared<rclcpp::Node>("demo_lift_check_areas");
@@ -41,26 +37,9 @@ LiftHost::LiftHost(const nav_msgs::msg::OccupancyGrid& grid,
       kRobotEventTopic, rclcpp::QoS(16),
       [this](std::shared_ptr<const vantrell_protocol::msg::RobotEvent>) { ++robot_events_; });
 
-  executor_.add_node(node_->get_node_base_interface());
-  executor_.add_node(task_manager_);
-  std::packaged_task<void()> spin([this] { executor_.spin(); });
-  spin_done_ = spin.get_future();
-  spinner_ = std::thread(std::move(spin));
-  if (node_->configure().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE ||
-      node_->activate().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE) {
-    stopSpinning();
-    throw std::runtime_error("the global planning node did not come up");
-  }
-}
-
-LiftHost::~LiftHost() { stopSpinning(); }
-
-void LiftHost::stopSpinning() {
-  // A cancel that comes before spin has begun is lost, so it is repeated until spin returns.
-  do {
-    executor_.cancel();
-  } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
-  spinner_.join();
+  host_.spin(node_);
+  host_.spin(task_manager_);
+  planning_sim::bringUp(*node_);
 }
 
 void LiftHost::placeRobot(const Pose2& pose) { localisation_.placeRobot(pose); }
@@ -71,8 +50,9 @@ void LiftHost::reportObstacle(const geometry_msgs::msg::Polygon& outline, uint32
     edit.polygon.push_back({point.x, point.y});
   }
   edit.types = types;
-  global_map_->getMultiGridMap()->queueObstacleEdit(edit);
-  local_map_->getMultiGridMap()->queueObstacleEdit(edit);
+  for (const auto& map : maps_.list()) {
+    map->getMultiGridMap()->queueObstacleEdit(edit);
+  }
 }
 
 void LiftHost::drainTaps() {

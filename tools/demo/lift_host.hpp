@@ -5,7 +5,6 @@
 #include <future>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "demo_options.hpp"
@@ -14,6 +13,8 @@
 #include "localisation.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning_sim/host_maps.hpp"
+#include "planning_sim/node_host.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"
@@ -35,16 +36,15 @@ struct ActionOutcome {
 /**
  * Plays the hosting process, the robot's localisation and recognisers and the task manager around
  * the lift: hosts the global planning node on a map with the given "lift_polygon", spins it with
- * a task-manager node on an executor thread, sends goals of all four of its actions, reports
- * obstacles the robot's recognisers see (wheelchairs, hospital beds), and listens to the polygons
- * the node publishes on "check_area" and "check_lift_area" and to the robot events it raises.
- * rclcpp must be running.
+ * a task-manager node on the host's executor thread, sends goals of all four of its actions,
+ * reports obstacles the robot's recognisers see (wheelchairs, hospital beds), and listens to the
+ * polygons the node publishes on "check_area" and "check_lift_area" and to the robot events it
+ * raises. rclcpp must be running.
  */
 class LiftHost {
  public:
   // Throws std::runtime_error when the node or one of its actions does not come up.
   LiftHost(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<double>& lift_polygon);
-  ~LiftHost();
   LiftHost(const LiftHost&) = delete;
   LiftHost& operator=(const LiftHost&) = delete;
 
@@ -67,10 +67,8 @@ class LiftHost {
   template <typename ActionT>
   typename rclcpp_action::Client<ActionT>::SharedPtr client(const std::string& action);
   void drainTaps();
-  void stopSpinning();
 
-  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> global_map_;
-  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map_;
+  planning_sim::GlobalNodeMaps maps_;
   Localisation localisation_;
   std::shared_ptr<planning::NavGlobalPlanningServer> node_;
   rclcpp::Node::SharedPtr task_manager_;
@@ -83,9 +81,8 @@ class LiftHost {
   std::vector<geometry_msgs::msg::PolygonStamped> check_areas_;
   std::vector<geometry_msgs::msg::PolygonStamped> check_lift_areas_;
   size_t robot_events_{0};
-  rclcpp::executors::SingleThreadedExecutor executor_;
-  std::future<void> spin_done_;
-  std::thread spinner_;
+  // Last: it stops serving the nodes before they go.
+  planning_sim::NodeHost host_;
 };
 
 template <typename ActionT>

@@ -8,11 +8,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "lifecycle_msgs/msg/state.hpp"
 #include "localisation.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "path_picture.hpp"
+#include "planning_sim/node_host.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -289,10 +289,7 @@ WaterUptakeHost::WaterUptakeHost(const nav_msgs::msg::OccupancyGrid& grid) {
   executor_.add_node(host_);
   executor_.add_node(node_->get_node_base_interface());
   try {
-    if (node_->configure().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE ||
-        node_->activate().id() != lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE) {
-      throw std::runtime_error("the custom planning node did not come up");
-    }
+    planning_sim::bringUp(*node_);
     const std::string service = node_->get_parameter(kServiceParameter).as_string();
     client_ = host_->create_client<WaterUptakePath>(service);
     if (!client_->wait_for_service(kServerPatience)) {
@@ -313,7 +310,8 @@ WaterUptakeHost::~WaterUptakeHost() {
 }
 
 void WaterUptakeHost::placeRobot(const Pose2& pose) {
-  broadcaster_->sendTransform(robotTransform("map", "base_footprint", pose, host_->now()));
+  broadcaster_->sendTransform(
+      planning_sim::robotTransform("map", "base_footprint", toPose2D(pose), host_->now()));
 }
 
 UptakeAnswer WaterUptakeHost::request(const geometry_msgs::msg::Polygon& zone,

@@ -4,8 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "geometry_msgs/msg/transform_stamped.hpp"
-#include "lifecycle_msgs/msg/state.hpp"
+#include "planning/geometry.hpp"
 #include "planning/planner_keys.hpp"
 #include "planning/search_options.hpp"
 
@@ -17,8 +16,6 @@ using Clock = std::chrono::steady_clock;
 
 // The planner whose road is measured.
 constexpr const char* kPlannerKey = planning::global_keys::kDijkstra;
-// Each costmap hears "/tf" on a listener thread of its own; this only bounds a stuck one.
-const rclcpp::Duration kHearingPatience = rclcpp::Duration::from_seconds(10.0);
 
 double millisecondsSince(Clock::time_point began) {
   return std::chrono::duration<double, std::milli>(Clock::now() - began).count();
@@ -53,37 +50,28 @@ PlanningHost::RclcppSession::~RclcppSession() {
 }
 
 PlanningHost::PlanningHost(const nav_msgs::msg::OccupancyGrid& map,
-                           const vantrell_nav2_gridmap::GridMapParams& params) {
-  global_map_ = std::make_shared<vantrell_nav2_gridmap::GridMapROS>("global", map, params);
-  local_map_ = std::make_shared<vantrell_nav2_gridmap::GridMapROS>("local", map, params);
-  global_map_->waitForCostmap();
-  local_map_->waitForCostmap();
-  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map_, local_map_);
-  bringUpNode();
-  engine_ = std::make_shared<vantrell_nav2_planner::astar2::AstarPlanner>("global", global_map_);
-  options_ = dijkstraOptions();
-}
-
-// The executor goes first, then the client, then the node, which joins its workers.
-PlanningHost::~PlanningHost() = default;
-
-void PlanningHost::bringUpNode() {
-  using lifecycle_msgs::msg::State;
-  if (node_->configure().id() != State::PRIMARY_STATE_INACTIVE) {
-    throw std::runtime_error("the global planning node failed to configure");
+                           const vantrell_nav2_gridmap::GridMapParams& params)
+    : maps_(planning_sim::makeGlobalNodeMaps(map, params)) {
+  for (const auto& grid_map : maps_.list()) {
+    grid_map->waitForCostmap();
   }
-  if (node_->activate().id() != State::PRIMARY_STATE_ACTIVE) {
-    throw std::runtime_error("the global planning node failed to activate");
-  }
+  node_ = std::make_shared<planning::NavGlobalPlanningServer>(maps_.global, maps_.local);
   task_manager_ = std::make_shared<rclcpp::Node>("global_planning_benchmark");
-  broadcaster_ = std::make_shared<tf2_ros::TransformBroadcaster>(task_manager_);
-  executor_.add_node(node_->get_node_base_interface());
-  executor_.add_node(task_manager_);
+  localisation_ =
+      std::make_unique<planning_sim::Localisation>(maps_.list(), "global_planning_benchmark_robot");
   client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
+  host_.spin(node_);
+  host_.spin(task_manager_);
+  planning_sim::bringUp(*node_);
   if (!client_->wait_for_action_server(kActionPatience)) {
     throw std::runtime_error("the \"global_planning\" action server did not appear");
   }
+  engine_ = std::make_shared<vantrell_nav2_planner::astar2::AstarPlanner>("global", maps_.global);
+  options_ = dijkstraOptions();
 }
+
+// The host's executor stops first, then the client goes, then the node, which joins its workers.
+PlanningHost::~PlanningHost() = default;
 
 vantrell_nav2_planner::astar2::AstarOptions PlanningHost::dijkstraOptions() const {
   // The "dijkstra" planner's record for a goal that allows a fuzzy end.
@@ -92,7 +80,7 @@ vantrell_nav2_planner::astar2::AstarOptions PlanningHost::dijkstraOptions() cons
 }
 
 std::shared_ptr<const vantrell_nav2_gridmap::GridLayers> PlanningHost::layers() const {
-  return global_map_->getMultiGridMap()->getLayers();
+  return maps_.global->getMultiGridMap()->getLayers();
 }
 
 bool PlanningHost::contains(int64_t x, int64_t y) const {
@@ -104,7 +92,7 @@ bool PlanningHost::contains(int64_t x, int64_t y) const {
 geometry_msgs::msg::PoseStamped PlanningHost::cellPose(int64_t x, int64_t y) const {
   const auto current = layers();
   geometry_msgs::msg::PoseStamped pose;
-  pose.header.frame_id = global_map_->getCostmapROS()->getGlobalFrameID();
+  pose.header.frame_id = maps_.global->getCostmapROS()->getGlobalFrameID();
   pose.pose.position.x = current->origin_x + (static_cast<double>(x) + 0.5) * current->resolution;
   pose.pose.position.y = current->origin_y + (static_cast<double>(y) + 0.5) * current->resolution;
   pose.pose.orientation.w = 1.0;
@@ -141,8 +129,7 @@ PlanningHost::ActionRun PlanningHost::planWithAction(const CellPair& pair, int32
   ActionRun run;
   const auto began = Clock::now();
   const auto accepted = client_->async_send_goal(goal, send_options);
-  if (executor_.spin_until_future_complete(accepted, kActionPatience) !=
-      rclcpp::FutureReturnCode::SUCCESS) {
+  if (accepted.wait_for(kActionPatience) != std::future_status::ready) {
     run.outcome = "timeout";
     run.ms = millisecondsSince(began);
     return run;
@@ -152,8 +139,7 @@ PlanningHost::ActionRun PlanningHost::planWithAction(const CellPair& pair, int32
     run.ms = millisecondsSince(began);
     return run;
   }
-  if (executor_.spin_until_future_complete(answered, kActionPatience) !=
-      rclcpp::FutureReturnCode::SUCCESS) {
+  if (answered.wait_for(kActionPatience) != std::future_status::ready) {
     run.outcome = "timeout";
     run.ms = millisecondsSince(began);
     return run;
@@ -172,22 +158,11 @@ PlanningHost::ActionRun PlanningHost::planWithAction(const CellPair& pair, int32
 // As the robot's localisation does: the transform from the map frame to the robot's base on
 // "/tf". The goal goes out once both costmaps have heard it, so that it is planned from there.
 void PlanningHost::placeRobot(const geometry_msgs::msg::PoseStamped& pose) {
-  const auto costmap = global_map_->getCostmapROS();
-  geometry_msgs::msg::TransformStamped transform;
-  transform.header.stamp = task_manager_->now();
-  transform.header.frame_id = costmap->getGlobalFrameID();
-  transform.child_frame_id = costmap->getBaseFrameID();
-  transform.transform.translation.x = pose.pose.position.x;
-  transform.transform.translation.y = pose.pose.position.y;
-  transform.transform.rotation = pose.pose.orientation;
-  broadcaster_->sendTransform(transform);
-  for (const auto& map : {global_map_, local_map_}) {
-    if (!map->getCostmapROS()->getTfBuffer()->canTransform(
-            transform.header.frame_id, transform.child_frame_id, transform.header.stamp,
-            kHearingPatience)) {
-      throw std::runtime_error("the costmaps did not hear where the robot stands");
-    }
-  }
+  geometry_msgs::msg::Pose2D robot;
+  robot.x = pose.pose.position.x;
+  robot.y = pose.pose.position.y;
+  robot.theta = planning::geometry::yawOf(pose);
+  localisation_->placeRobot(robot);
 }
 
 }  // namespace global_planning_benchmark

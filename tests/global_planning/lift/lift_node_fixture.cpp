@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "planning/geometry.hpp"
+#include "planning_sim/host_maps.hpp"
+#include "planning_sim/node_host.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
@@ -72,13 +74,13 @@ rclcpp::NodeOptions LiftNodeTest::liftOptions() {
 }
 
 void LiftNodeTest::startNode(const rclcpp::NodeOptions& options) {
-  using vantrell_nav2_gridmap::testing::makeGridMap;
-  global_map_ = makeGridMap("global", hall_.image, hall_.resolution);
-  local_map_ = makeGridMap("local", hall_.image, hall_.resolution);
+  const auto maps = planning_sim::makeGlobalNodeMaps(
+      vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(hall_.image, hall_.resolution));
+  global_map_ = maps.global;
+  local_map_ = maps.local;
   node_ = std::make_shared<LiftNode>(global_map_, local_map_, options);
   task_manager_->spin(node_);
-  ASSERT_EQ(node_->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
-  ASSERT_EQ(node_->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+  ASSERT_NO_THROW(planning_sim::bringUp(*node_));
 }
 
 void LiftNodeTest::placeRobot(double x, double y, double yaw) {

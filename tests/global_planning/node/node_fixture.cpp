@@ -7,6 +7,8 @@
 #include "logger/logger.hpp"
 #include "nav2_smoother/testing/smoother_faults.hpp"
 #include "planning/geometry.hpp"
+#include "planning_sim/host_maps.hpp"
+#include "planning_sim/node_host.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_diagnosis/testing/diagnosis_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
@@ -148,18 +150,17 @@ void NodeTest::TearDown() {
 }
 
 void NodeTest::buildNode(const test_support::DrawnMap& map, const rclcpp::NodeOptions& options) {
-  using vantrell_nav2_gridmap::testing::makeGridMap;
   map_ = map;
-  global_map_ = makeGridMap("global", map.image, map.resolution, map.origin_x, map.origin_y);
-  local_map_ = makeGridMap("local", map.image, map.resolution, map.origin_x, map.origin_y);
+  const auto maps =
+      planning_sim::makeGlobalNodeMaps(vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(
+          map.image, map.resolution, map.origin_x, map.origin_y));
+  global_map_ = maps.global;
+  local_map_ = maps.local;
   node_ = std::make_shared<ObservedNode>(global_map_, local_map_, options);
   task_manager_->spin(node_);
 }
 
-void NodeTest::bringUp() {
-  ASSERT_EQ(node_->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
-  ASSERT_EQ(node_->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
-}
+void NodeTest::bringUp() { ASSERT_NO_THROW(planning_sim::bringUp(*node_)); }
 
 void NodeTest::placeRobot(double x, double y, double yaw) {
   vantrell_nav2_gridmap::testing::placeRobot(*global_map_, x, y, yaw);

@@ -20,7 +20,8 @@
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "planning/planner_keys.hpp"
-#include "platform/ros2/rclcpp/spin_thread.hpp"
+#include "planning_sim/node_host.hpp"
+#include "planning_sim/task_centre.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/log_capture.hpp"
@@ -190,52 +191,31 @@ class SimulatedRobot {
   std::vector<PoseStamped> track_;
 };
 
-// The task centre: answers "/get_coverage_point" with what `covered` returns. Given the planner's
-// node, it spins both (the node's executor serves the planner's client) on a thread of its own;
-// otherwise whoever spins the planner's node spins node() too.
+// The task centre (planning_sim::TaskCentre) answering with what `covered` returns. Given the
+// planner's node, a host serves both (the node's executor serves the planner's client) on a
+// thread of its own; otherwise whoever spins the planner's node spins node() too.
 class TaskCentre {
  public:
   TaskCentre(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& planner_node,
              std::function<std::vector<PoseStamped>()> covered)
-      : node_(std::make_shared<rclcpp::Node>("task_centre")), covered_(std::move(covered)) {
-    service_ = node_->create_service<GetCoveredPoints>(
-        "/get_coverage_point", [this](const std::shared_ptr<GetCoveredPoints::Request> request,
-                                      std::shared_ptr<GetCoveredPoints::Response> response) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          ++requests_;
-          last_flag_ = request->request_flag;
-          response->covered_poses = covered_();
-          response->success = true;
-        });
+      : centre_(std::move(covered)) {
     if (planner_node) {
-      executor_.add_node(planner_node->get_node_base_interface());
-      executor_.add_node(node_);
-      spinning_.emplace(executor_);
+      host_.emplace();
+      host_->spin(planner_node);
+      host_->spin(centre_.node());
     }
   }
-  ~TaskCentre() { spinning_.reset(); }
   TaskCentre(const TaskCentre&) = delete;
   TaskCentre& operator=(const TaskCentre&) = delete;
 
-  rclcpp::Node::SharedPtr node() const { return node_; }
-  int requests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
-  }
-  int lastFlag() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return last_flag_;
-  }
+  rclcpp::Node::SharedPtr node() const { return centre_.node(); }
+  int requests() const { return static_cast<int>(centre_.requests()); }
+  int lastFlag() const { return centre_.lastRequestFlag(); }
 
  private:
-  rclcpp::Node::SharedPtr node_;
-  std::function<std::vector<PoseStamped>()> covered_;
-  rclcpp::Service<GetCoveredPoints>::SharedPtr service_;
-  rclcpp::executors::SingleThreadedExecutor executor_;
-  std::optional<rclcpp_test::SpinThread> spinning_;
-  mutable std::mutex mutex_;
-  int requests_{0};
-  int last_flag_{-1};
+  planning_sim::TaskCentre centre_;
+  // Last: it stops serving before the centre goes.
+  std::optional<planning_sim::NodeHost> host_;
 };
 
 // One node, the maps of a floor and a planner on them, with both grid-search engines and a
@@ -304,8 +284,12 @@ class NodeUnderTest {
         centre_(nullptr, [this]() { return robot_.track(); }) {
     task_manager_->spin(node_);
     task_manager_->spin(centre_.node());
-    configured_ = node_->configure().id() == lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE &&
-                  node_->activate().id() == lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE;
+    try {
+      planning_sim::bringUp(*node_);
+      configured_ = true;
+    } catch (const std::runtime_error&) {
+      configured_ = false;
+    }
   }
   // The goals stop before the node goes.
   ~NodeUnderTest() {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "planning_sim/node_host.hpp"
 #include "vantrell_diagnosis/testing/diagnosis_probe.hpp"
 
 namespace local_node_test {
@@ -153,10 +154,7 @@ void LocalNodeTest::buildNode(hooks::LocalNodeMaps maps, const rclcpp::NodeOptio
   task_manager_->spin(node_);
 }
 
-void LocalNodeTest::bringUp() {
-  ASSERT_EQ(node_->configure().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
-  ASSERT_EQ(node_->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
-}
+void LocalNodeTest::bringUp() { ASSERT_NO_THROW(planning_sim::bringUp(*node_)); }
 
 LocalPlanning::Goal LocalNodeTest::goalFor(const std::string& key) {
   LocalPlanning::Goal goal;

@@ -11,9 +11,11 @@
 #include "global_planning_benchmark/pairs_file.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning_sim/host_maps.hpp"
+#include "planning_sim/localisation.hpp"
+#include "planning_sim/node_host.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
-#include "tf2_ros/transform_broadcaster.h"
 #include "vantrell_nav2_gridmap/grid_layers.hpp"
 #include "vantrell_nav2_gridmap/grid_map_params.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
@@ -25,14 +27,11 @@ namespace global_planning_benchmark {
 
 /**
  * Plays the process that hosts the global planning node, the robot's localisation and its task
- * manager: builds the global and the local grid map from one map, constructs, configures and
- * activates the node, places the robot by broadcasting its transform and sends
- * "global_planning" goals to it through an action client. Beside the node it keeps a grid-search
- * engine of its own on the global grid map, searched with the option record that the node's
- * "dijkstra" planner passes.
- *
- * Single-threaded from the caller's side: the executor spins on the calling thread while an
- * action runs; the node's workers and the costmaps' tf listeners are the only other threads.
+ * manager (the host setup of planning_sim): builds the global and the local grid map from one
+ * map, constructs, configures and activates the node, serves it on the host's executor thread,
+ * places the robot by broadcasting its transform and sends "global_planning" goals to it through
+ * an action client. Beside the node it keeps a grid-search engine of its own on the global grid
+ * map, searched with the option record that the node's "dijkstra" planner passes.
  */
 class PlanningHost {
  public:
@@ -95,20 +94,19 @@ class PlanningHost {
 
   using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 
-  void bringUpNode();
   void placeRobot(const geometry_msgs::msg::PoseStamped& pose);
   vantrell_nav2_planner::astar2::AstarOptions dijkstraOptions() const;
 
   RclcppSession session_;
-  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> global_map_;
-  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map_;
+  planning_sim::GlobalNodeMaps maps_;
   std::shared_ptr<planning::NavGlobalPlanningServer> node_;
   std::shared_ptr<vantrell_nav2_planner::astar2::AstarPlanner> engine_;
   vantrell_nav2_planner::astar2::AstarOptions options_{};
   rclcpp::Node::SharedPtr task_manager_;
-  std::shared_ptr<tf2_ros::TransformBroadcaster> broadcaster_;
+  std::unique_ptr<planning_sim::Localisation> localisation_;
   rclcpp_action::Client<GlobalPlanning>::SharedPtr client_;
-  rclcpp::executors::SingleThreadedExecutor executor_;
+  // Last: it stops serving the node before the node goes.
+  planning_sim::NodeHost host_;
 };
 
 }  // namespace global_planning_benchmark

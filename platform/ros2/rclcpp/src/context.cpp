@@ -1,7 +1,7 @@
 #include "rclcpp/context.hpp"
 
+#include "process_clock.hpp"
 #include "rclcpp/detail/graph.hpp"
-#include "time_source.hpp"
 
 namespace rclcpp {
 
@@ -53,7 +53,7 @@ bool Context::shutdown(const std::string& reason) {
   for (const auto& callback : callbacks) {
     callback();
   }
-  detail::TimeSource::instance().wake_all();
+  detail::ProcessClock::instance().wake_all();
   // Waits for services and action servers end as well.
   detail::Graph::instance().wake();
   return true;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "process_clock.hpp"
 #include "rclcpp/node.hpp"
-#include "time_source.hpp"
 
 namespace rclcpp {
 
@@ -341,7 +341,7 @@ std::chrono::nanoseconds Executor::time_until_next_timer(const std::vector<Candi
 bool Executor::get_next_executable(AnyExecutable& any_executable,
                                    std::chrono::nanoseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  auto& time_source = detail::TimeSource::instance();
+  auto& time_source = detail::ProcessClock::instance();
   for (;;) {
     // Read before the spinning flag: a cancel or shutdown between the two then still changes
     // the generation this waits on, instead of being lost.

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "rclcpp/node_interfaces/node_time_source.hpp"
+
 namespace rclcpp_lifecycle {
 
 namespace {
@@ -83,6 +85,9 @@ LifecycleNode::LifecycleNode(const std::string& node_name, const std::string& na
       node_services_(std::make_shared<rclcpp::node_interfaces::NodeServicesInterface>(node_base_)),
       node_clock_(std::make_shared<rclcpp::node_interfaces::NodeClockInterface>()),
       node_parameters_(std::make_shared<rclcpp::node_interfaces::NodeParametersInterface>(options)),
+      node_time_source_(std::make_shared<rclcpp::node_interfaces::NodeTimeSource>(
+          node_base_, node_topics_, node_graph_, node_services_, node_logging_, node_clock_,
+          node_parameters_, options.clock_qos(), options.use_clock_thread())),
       node_waitables_(
           std::make_shared<rclcpp::node_interfaces::NodeWaitablesInterface>(node_base_)),
       states_{{StateMsg::PRIMARY_STATE_UNKNOWN, "unknown"},
@@ -97,9 +102,6 @@ LifecycleNode::LifecycleNode(const std::string& node_name, const std::string& na
               {StateMsg::TRANSITION_STATE_DEACTIVATING, "deactivating"},
               {StateMsg::TRANSITION_STATE_ERRORPROCESSING, "errorprocessing"}},
       current_state_id_(StateMsg::PRIMARY_STATE_UNCONFIGURED) {
-  if (!node_parameters_->has_parameter("use_sim_time")) {
-    node_parameters_->declare_parameter("use_sim_time", rclcpp::ParameterValue(false));
-  }
   callbacks_[StateMsg::TRANSITION_STATE_CONFIGURING] = [this](const rclcpp_lifecycle::State& s) {
     return on_configure(s);
   };
@@ -229,6 +231,8 @@ RCLCPP_LIFECYCLE_INTERFACE_GETTER_(NodeWaitablesInterface, get_node_waitables_in
                                    node_waitables_)
 RCLCPP_LIFECYCLE_INTERFACE_GETTER_(NodeParametersInterface, get_node_parameters_interface,
                                    node_parameters_)
+RCLCPP_LIFECYCLE_INTERFACE_GETTER_(NodeTimeSourceInterface, get_node_time_source_interface,
+                                   node_time_source_)
 
 #undef RCLCPP_LIFECYCLE_INTERFACE_GETTER_
 

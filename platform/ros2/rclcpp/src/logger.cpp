@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "log_sinks.hpp"
+#include "process_clock.hpp"
 #include "rclcpp/logging.hpp"
-#include "time_source.hpp"
 
 namespace rclcpp {
 
@@ -96,7 +96,7 @@ bool logging_enabled_for(const Logger& logger, Logger::Level level) {
 }
 
 void log_text(const Logger& logger, Logger::Level level, const std::string& text) {
-  const int64_t now = TimeSource::instance().now(RCL_SYSTEM_TIME);
+  const int64_t now = ProcessClock::instance().now(RCL_SYSTEM_TIME);
   auto& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   // ROS 2's default console format: [LEVEL] [seconds.nanoseconds] [name]: text

@@ -1,5 +1,7 @@
 #include "rclcpp/node.hpp"
 
+#include "rclcpp/node_interfaces/node_time_source.hpp"
+
 namespace rclcpp {
 
 Node::Node(const std::string& node_name, const NodeOptions& options)
@@ -17,12 +19,10 @@ Node::Node(const std::string& node_name, const std::string& namespace_, const No
       node_services_(std::make_shared<node_interfaces::NodeServicesInterface>(node_base_)),
       node_clock_(std::make_shared<node_interfaces::NodeClockInterface>()),
       node_parameters_(std::make_shared<node_interfaces::NodeParametersInterface>(options)),
-      node_waitables_(std::make_shared<node_interfaces::NodeWaitablesInterface>(node_base_)) {
-  // Every ROS 2 node has it; here time is simulated through the test hook.
-  if (!node_parameters_->has_parameter("use_sim_time")) {
-    node_parameters_->declare_parameter("use_sim_time", ParameterValue(false));
-  }
-}
+      node_time_source_(std::make_shared<node_interfaces::NodeTimeSource>(
+          node_base_, node_topics_, node_graph_, node_services_, node_logging_, node_clock_,
+          node_parameters_, options.clock_qos(), options.use_clock_thread())),
+      node_waitables_(std::make_shared<node_interfaces::NodeWaitablesInterface>(node_base_)) {}
 
 Node::~Node() = default;
 
@@ -136,6 +136,8 @@ RCLCPP_NODE_INTERFACE_GETTER_(NodeServicesInterface, get_node_services_interface
 RCLCPP_NODE_INTERFACE_GETTER_(NodeWaitablesInterface, get_node_waitables_interface, node_waitables_)
 RCLCPP_NODE_INTERFACE_GETTER_(NodeParametersInterface, get_node_parameters_interface,
                               node_parameters_)
+RCLCPP_NODE_INTERFACE_GETTER_(NodeTimeSourceInterface, get_node_time_source_interface,
+                              node_time_source_)
 
 #undef RCLCPP_NODE_INTERFACE_GETTER_
 

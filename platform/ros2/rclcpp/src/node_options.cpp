@@ -29,6 +29,13 @@ NodeOptions& NodeOptions::parameter_overrides(const std::vector<Parameter>& para
   return *this;
 }
 
+const rclcpp::QoS& NodeOptions::clock_qos() const { return clock_qos_; }
+
+NodeOptions& NodeOptions::clock_qos(const rclcpp::QoS& clock_qos) {
+  clock_qos_ = clock_qos;
+  return *this;
+}
+
 #define RCLCPP_NODE_OPTION_FLAG_(name)               \
   bool NodeOptions::name() const { return name##_; } \
   NodeOptions& NodeOptions::name(bool value) {       \

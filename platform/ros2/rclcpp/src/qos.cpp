@@ -106,6 +106,9 @@ bool QoS::operator==(const QoS& other) const {
 
 bool QoS::operator!=(const QoS& other) const { return !(*this == other); }
 
+ClockQoS::ClockQoS(const QoSInitialization& qos_initialization)
+    : QoS(qos_initialization, rmw_qos_profile_sensor_data) {}
+
 SensorDataQoS::SensorDataQoS(const QoSInitialization& qos_initialization)
     : QoS(qos_initialization, rmw_qos_profile_sensor_data) {}
 

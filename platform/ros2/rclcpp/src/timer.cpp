@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "time_source.hpp"
+#include "process_clock.hpp"
 
 namespace rclcpp {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "time_source.hpp"
+#include "process_clock.hpp"
 
 namespace rclcpp {
 
@@ -73,7 +73,7 @@ void on_shutdown(std::function<void()> callback, Context::SharedPtr context) {
 
 bool sleep_for(const std::chrono::nanoseconds& nanoseconds, Context::SharedPtr context) {
   auto ctx = or_default(context);
-  auto& source = detail::TimeSource::instance();
+  auto& source = detail::ProcessClock::instance();
   const int64_t target = source.now(RCL_STEADY_TIME) + nanoseconds.count();
   return source.sleep_until(RCL_STEADY_TIME, target, [ctx]() { return !ctx->is_valid(); });
 }

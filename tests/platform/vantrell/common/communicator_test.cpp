@@ -245,6 +245,31 @@ TEST_F(CommunicatorTest, ReportsFromTheRobotAreReadBack) {
   EXPECT_TRUE(engine_->getPeopleInfoUnit()->getPeopleInfo().at("lidar").people.empty());
 }
 
+// The robot's base reports odometry on "odom"; the engine's own executor thread takes it in, so
+// nothing the host spins is needed.
+TEST_F(CommunicatorTest, OdometryReportedOnTheTopicIsTheLatestRecord) {
+  auto base = std::make_shared<rclcpp::Node>("robot_base");
+  auto odometry = base->create_publisher<nav_msgs::msg::Odometry>("odom", rclcpp::QoS(10));
+  nav_msgs::msg::Odometry report;
+  report.header.frame_id = "odom";
+  report.child_frame_id = "base_footprint";
+  report.twist.twist.linear.x = -0.3;
+  report.twist.twist.angular.z = 0.52;
+  for (int32_t second = 1; second <= 3; ++second) {
+    report.header.stamp.sec = second;
+    odometry->publish(report);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (engine_->getOdomUnit()->getOdom().header.stamp.sec != 3 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const auto odom = engine_->getOdomUnit()->getOdom();
+  EXPECT_EQ(odom.header.stamp.sec, 3);
+  EXPECT_EQ(odom.header.frame_id, "base_footprint");
+  EXPECT_EQ(odom.twist, report.twist.twist);
+}
+
 TEST_F(CommunicatorTest, ResetForgetsEverythingButKeepsTheEngine) {
   auto planning = engine_->getPlanningUnit();
   planning->publishLocalPath(nav_msgs::msg::Path());

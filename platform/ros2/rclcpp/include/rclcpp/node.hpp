@@ -26,6 +26,7 @@
 #include "rclcpp/node_interfaces/node_logging_interface.hpp"
 #include "rclcpp/node_interfaces/node_parameters_interface.hpp"
 #include "rclcpp/node_interfaces/node_services_interface.hpp"
+#include "rclcpp/node_interfaces/node_time_source_interface.hpp"
 #include "rclcpp/node_interfaces/node_timers_interface.hpp"
 #include "rclcpp/node_interfaces/node_topics_interface.hpp"
 #include "rclcpp/node_interfaces/node_waitables_interface.hpp"
@@ -204,6 +205,7 @@ class Node : public std::enable_shared_from_this<Node> {
   rclcpp::node_interfaces::NodeServicesInterface::SharedPtr get_node_services_interface();
   rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr get_node_waitables_interface();
   rclcpp::node_interfaces::NodeParametersInterface::SharedPtr get_node_parameters_interface();
+  rclcpp::node_interfaces::NodeTimeSourceInterface::SharedPtr get_node_time_source_interface();
 
   const rclcpp::NodeOptions& get_node_options() const;
 
@@ -217,6 +219,7 @@ class Node : public std::enable_shared_from_this<Node> {
   rclcpp::node_interfaces::NodeServicesInterface::SharedPtr node_services_;
   rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock_;
   rclcpp::node_interfaces::NodeParametersInterface::SharedPtr node_parameters_;
+  rclcpp::node_interfaces::NodeTimeSourceInterface::SharedPtr node_time_source_;
   rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr node_waitables_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "rclcpp/context.hpp"
 #include "rclcpp/parameter.hpp"
+#include "rclcpp/qos.hpp"
 
 namespace rclcpp {
 
@@ -43,6 +44,10 @@ class NodeOptions {
   NodeOptions& start_parameter_services(bool start_parameter_services);
   bool start_parameter_event_publisher() const;
   NodeOptions& start_parameter_event_publisher(bool start_parameter_event_publisher);
+  // How the node's time source subscribes to "/clock" when it uses simulated time, and whether
+  // it takes the ticks on a thread of its own (otherwise the node's executor serves them).
+  const rclcpp::QoS& clock_qos() const;
+  NodeOptions& clock_qos(const rclcpp::QoS& clock_qos);
   bool use_clock_thread() const;
   NodeOptions& use_clock_thread(bool use_clock_thread);
   bool allow_undeclared_parameters() const;
@@ -60,6 +65,7 @@ class NodeOptions {
   bool enable_topic_statistics_ = false;
   bool start_parameter_services_ = true;
   bool start_parameter_event_publisher_ = true;
+  rclcpp::QoS clock_qos_ = rclcpp::ClockQoS();
   bool use_clock_thread_ = true;
   bool allow_undeclared_parameters_ = false;
   bool automatically_declare_parameters_from_overrides_ = false;

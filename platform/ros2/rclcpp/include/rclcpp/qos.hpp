@@ -86,6 +86,12 @@ class QoS {
   rmw_qos_profile_t rmw_qos_profile_;
 };
 
+// What a time source subscribes to "/clock" with: best effort, the newest tick only.
+class ClockQoS : public QoS {
+ public:
+  explicit ClockQoS(const QoSInitialization& qos_initialization = KeepLast(1));
+};
+
 class SensorDataQoS : public QoS {
  public:
   explicit SensorDataQoS(const QoSInitialization& qos_initialization =

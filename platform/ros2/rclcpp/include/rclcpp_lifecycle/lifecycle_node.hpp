@@ -195,6 +195,7 @@ class LifecycleNode : public node_interfaces::LifecycleNodeInterface,
   rclcpp::node_interfaces::NodeServicesInterface::SharedPtr get_node_services_interface();
   rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr get_node_waitables_interface();
   rclcpp::node_interfaces::NodeParametersInterface::SharedPtr get_node_parameters_interface();
+  rclcpp::node_interfaces::NodeTimeSourceInterface::SharedPtr get_node_time_source_interface();
 
   const rclcpp::NodeOptions& get_node_options() const;
 
@@ -248,6 +249,7 @@ class LifecycleNode : public node_interfaces::LifecycleNodeInterface,
   rclcpp::node_interfaces::NodeServicesInterface::SharedPtr node_services_;
   rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock_;
   rclcpp::node_interfaces::NodeParametersInterface::SharedPtr node_parameters_;
+  rclcpp::node_interfaces::NodeTimeSourceInterface::SharedPtr node_time_source_;
   rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr node_waitables_;
 
   std::vector<State> states_;

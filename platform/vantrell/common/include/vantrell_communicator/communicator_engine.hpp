@@ -1,7 +1,9 @@
 #ifndef VANTRELL_COMMUNICATOR__COMMUNICATOR_ENGINE_HPP_
 #define VANTRELL_COMMUNICATOR__COMMUNICATOR_ENGINE_HPP_
 
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "rclcpp/rclcpp.hpp"
 #include "vantrell_communicator/micro_unit_dynamic_obstacle.hpp"
@@ -16,9 +18,10 @@ namespace vantrell_communicator {
 /**
  * The process-wide link between the navigation components and the rest of
  * the robot. It owns one ROS node ("vantrell_communicator") on which its units
- * publish, and the units that hold what the robot reports back. The units live
- * as long as the engine; every operation of every unit may be called from any
- * thread.
+ * publish and listen, spun by an executor on a thread of the engine's own from
+ * construction until rclcpp shuts down or the engine goes, and the units that
+ * hold what the robot reports back. The units live as long as the engine;
+ * every operation of every unit may be called from any thread.
  */
 class CommunicatorEngine {
   struct PrivateTag {};
@@ -28,6 +31,7 @@ class CommunicatorEngine {
   static std::shared_ptr<CommunicatorEngine> GetInstance();
 
   explicit CommunicatorEngine(PrivateTag);
+  ~CommunicatorEngine();
   CommunicatorEngine(const CommunicatorEngine&) = delete;
   CommunicatorEngine& operator=(const CommunicatorEngine&) = delete;
 
@@ -48,6 +52,9 @@ class CommunicatorEngine {
   std::shared_ptr<MicroUnitOdom> odom_;
   std::shared_ptr<MicroUnitDynamicObstacle> dynamic_obstacle_;
   std::shared_ptr<MicroUnitPeopleInfo> people_info_;
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::future<void> spin_done_;
+  std::thread spinner_;
 };
 
 }  // namespace vantrell_communicator

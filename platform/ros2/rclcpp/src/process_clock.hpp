@@ -1,5 +1,5 @@
-#ifndef RCLCPP__SRC__TIME_SOURCE_HPP_
-#define RCLCPP__SRC__TIME_SOURCE_HPP_
+#ifndef RCLCPP__SRC__PROCESS_CLOCK_HPP_
+#define RCLCPP__SRC__PROCESS_CLOCK_HPP_
 
 #include <chrono>
 #include <condition_variable>
@@ -12,12 +12,13 @@
 namespace rclcpp {
 namespace detail {
 
-// The process's source of time. Normally the system and steady clocks of the
-// machine; a test or host may take it over, and then every clock kind reads
-// the driven time, which moves only when told to.
-class TimeSource {
+// The process's time. Normally the system and steady clocks of the machine;
+// a test may take it over, and then every clock kind reads the driven time,
+// which moves only when told to. (A ROS-time clock attached to a node that
+// uses simulated time reads that instead: see rcl/time.h.)
+class ProcessClock {
  public:
-  static TimeSource& instance();
+  static ProcessClock& instance();
 
   rcl_time_point_value_t now(rcl_clock_type_t clock_type) const;
   bool is_driven() const;
@@ -33,11 +34,16 @@ class TimeSource {
   // soon as `interrupted` holds; it is checked whenever `wake_all` runs.
   bool sleep_until(rcl_clock_type_t clock_type, rcl_time_point_value_t target,
                    const std::function<bool()>& interrupted);
+  // The same for a clock read by `read_now`; `told` says whether its time
+  // moves only when told to (then only `wake_all` ends a wait).
+  bool sleep_until(const std::function<rcl_time_point_value_t()>& read_now,
+                   rcl_time_point_value_t target, const std::function<bool()>& told,
+                   const std::function<bool()>& interrupted);
   // Wakes sleepers and executors: time moved, or the context shut down.
   void wake_all();
 
  private:
-  TimeSource() = default;
+  ProcessClock() = default;
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;
@@ -50,4 +56,4 @@ class TimeSource {
 }  // namespace detail
 }  // namespace rclcpp
 
-#endif  // RCLCPP__SRC__TIME_SOURCE_HPP_
+#endif  // RCLCPP__SRC__PROCESS_CLOCK_HPP_

@@ -1,0 +1,44 @@
+#include "planning_sim/node_host.hpp"
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "lifecycle_msgs/msg/state.hpp"
+
+namespace planning_sim {
+
+NodeHost::NodeHost() {
+  if (!rclcpp::ok()) {
+    rclcpp::init(0, nullptr);
+  }
+  std::packaged_task<void()> spin([this] { executor_.spin(); });
+  spin_done_ = spin.get_future();
+  spinner_ = std::thread(std::move(spin));
+}
+
+NodeHost::~NodeHost() {
+  // A cancel that comes before spin has begun is lost, so it is repeated until spin returns.
+  do {
+    executor_.cancel();
+  } while (spin_done_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
+  spinner_.join();
+}
+
+void NodeHost::spin(const rclcpp::node_interfaces::NodeBaseInterface::SharedPtr& node) {
+  executor_.add_node(node);
+}
+
+void bringUp(rclcpp_lifecycle::LifecycleNode& node) {
+  using lifecycle_msgs::msg::State;
+  const std::string name = node.get_name();
+  if (node.configure().id() != State::PRIMARY_STATE_INACTIVE) {
+    throw std::runtime_error("the node \"" + name + "\" failed to configure");
+  }
+  if (node.activate().id() != State::PRIMARY_STATE_ACTIVE) {
+    throw std::runtime_error("the node \"" + name + "\" failed to activate");
+  }
+}
+
+}  // namespace planning_sim
