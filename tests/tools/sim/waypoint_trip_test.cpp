@@ -9,10 +9,11 @@
 #include <limits>
 #include <vector>
 
-#include "planning/global_planning/planner_keys.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/geometry.hpp"
+#include "planning/planner_keys.hpp"
 #include "planning_sim/local_planning_sim.hpp"
 #include "sim_fixtures.hpp"
+#include "support/shapes.hpp"
 #include "support/task_manager_client.hpp"
 
 namespace sim_test {
@@ -48,22 +49,13 @@ double gap(const Outline& first, const Outline& second) {
 }
 
 Outline placed(const Outline& footprint, const geometry_msgs::msg::Pose& pose) {
-  const double yaw = 2.0 * std::atan2(pose.orientation.z, pose.orientation.w);
+  const double yaw = planning::geometry::yawOf(pose.orientation);
   Outline outline;
   for (const auto& corner : footprint) {
     outline.push_back(point(pose.position.x + corner.x * std::cos(yaw) - corner.y * std::sin(yaw),
                             pose.position.y + corner.x * std::sin(yaw) + corner.y * std::cos(yaw)));
   }
   return outline;
-}
-
-geometry_msgs::msg::PoseStamped waypoint(const cv::Point2d& place) {
-  geometry_msgs::msg::PoseStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.position.x = place.x;
-  pose.pose.position.y = place.y;
-  pose.pose.orientation.w = 1.0;
-  return pose;
 }
 
 TEST(WaypointTrip, TheRobotLeavesTheGivenWaypointsForABoxThatAppearsOnThemAndArrives) {
@@ -78,12 +70,13 @@ TEST(WaypointTrip, TheRobotLeavesTheGivenWaypointsForABoxThatAppearsOnThemAndArr
   sim.robot().place(pose2(start.x, start.y));
 
   GlobalPlanning::Goal route;
-  route.current_planning_id = planning::planner_keys::kWayPoints;
+  route.current_planning_id = planning::global_keys::kWayPoints;
   for (const cv::Point& cell :
        {cv::Point{115, 30}, cv::Point{115, 100}, cv::Point{73, 110},
         floor.place("door_1") + cv::Point{0, 21}, floor.place("cabinet_gap"),
         floor.place("door_5") - cv::Point{0, 21}, floor.place("door_5") + cv::Point{0, 25}}) {
-    route.goal_poses.push_back(waypoint(floor.cellToWorld(cell)));
+    const cv::Point2d place = floor.cellToWorld(cell);
+    route.goal_poses.push_back(test_support::pose(place.x, place.y));
   }
   test_support::TaskManagerClient task_manager;
   const auto planned = task_manager.call<GlobalPlanning>("global_planning", route);
