@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "demo_map.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/geometry.hpp"
+#include "planning/planner_keys.hpp"
 #include "planning_sim/cleaning_picture.hpp"
 #include "planning_sim/floor_space.hpp"
 #include "planning_sim/local_planning_sim.hpp"
@@ -27,7 +28,7 @@ namespace {
 using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 
 constexpr std::chrono::seconds kPatience{30};
-constexpr const char* kTransitPlanner = "dijkstra";
+constexpr const char* kTransitPlanner = planning::global_keys::kDijkstra;
 // The robot has reached a zone when it stands this near its start cell.
 constexpr double kArrivalTolerance = 0.3;
 
@@ -98,12 +99,7 @@ class TransitPlanner {
     using WrappedResult = rclcpp_action::ClientGoalHandle<GlobalPlanning>::WrappedResult;
     GlobalPlanning::Goal request;
     request.current_planning_id = kTransitPlanner;
-    geometry_msgs::msg::PoseStamped pose;
-    pose.header.frame_id = "map";
-    pose.pose.position.x = goal.x;
-    pose.pose.position.y = goal.y;
-    pose.pose.orientation.w = 1.0;
-    request.goal_poses = {pose};
+    request.goal_poses = {planning::geometry::planarPose(goal.x, goal.y)};
     auto promise = std::make_shared<std::promise<WrappedResult>>();
     auto future = promise->get_future();
     rclcpp_action::Client<GlobalPlanning>::SendGoalOptions send;
@@ -132,7 +128,8 @@ std::string plannerOf(const DemoOptions& options) {
   if (options.planner == planning::local_keys::kDynamicCoverage) {
     return options.planner;
   }
-  if (options.planner == planning::local_keys::kStaticCoverage || options.planner == "dijkstra") {
+  if (options.planner == planning::local_keys::kStaticCoverage ||
+      options.planner == planning::global_keys::kDijkstra) {
     return planning::local_keys::kStaticCoverage;
   }
   throw UsageError("the clean scenario takes --planner " +

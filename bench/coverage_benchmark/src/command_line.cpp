@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace coverage_benchmark {
 

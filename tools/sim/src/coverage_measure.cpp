@@ -6,6 +6,9 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 
+#include "planning/geometry.hpp"
+#include "planning/zone_raster.hpp"
+
 namespace planning_sim {
 
 namespace {
@@ -14,8 +17,6 @@ namespace {
 // than kSteadySpread (a curve wider than about 2 m radius counts as steady).
 constexpr double kSteadyDistance = 0.2;
 constexpr double kSteadySpread = 0.1;
-
-double normalised(double angle) { return std::atan2(std::sin(angle), std::cos(angle)); }
 
 // Distance from each free cell's centre to the centre of the nearest cell that is not free; the
 // image border counts as not free.
@@ -29,11 +30,7 @@ cv::Mat clearance(const cv::Mat& free) {
 
 cv::Mat polygonMask(const cv::Size& size, const std::vector<cv::Point>& polygon) {
   cv::Mat mask(size, CV_8UC1, cv::Scalar(0));
-  if (!polygon.empty()) {
-    const std::vector<std::vector<cv::Point>> polygons{polygon};
-    cv::fillPoly(mask, polygons, cv::Scalar(255), cv::LINE_8);
-    cv::polylines(mask, polygons, true, cv::Scalar(255), 1, cv::LINE_8);
-  }
+  planning::fillZone(polygon, mask, 255);
   return mask;
 }
 
@@ -144,7 +141,7 @@ TrackFigures measureTrack(const std::vector<geometry_msgs::msg::Pose2D>& track) 
   double anchor = heading;
   for (size_t i = 1; i < track.size(); ++i) {
     const double step = std::hypot(track[i].x - track[i - 1].x, track[i].y - track[i - 1].y);
-    const double turn = normalised(track[i].theta - track[i - 1].theta);
+    const double turn = planning::geometry::normalizeAngle(track[i].theta - track[i - 1].theta);
     driven += step;
     heading += turn;
     figures.length_m += step;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <optional>
 
-#include "tf2/utils.h"
+#include "planning/geometry.hpp"
 
 namespace planning_sim {
 
@@ -27,7 +27,7 @@ std::vector<geometry_msgs::msg::Pose2D> posesSince(
     geometry_msgs::msg::Pose2D pose;
     pose.x = track[i].pose.position.x;
     pose.y = track[i].pose.position.y;
-    pose.theta = tf2::getYaw(track[i].pose.orientation);
+    pose.theta = planning::geometry::yawOf(track[i].pose.orientation);
     poses.push_back(pose);
   }
   return poses;
@@ -174,8 +174,7 @@ void ZoneCleaner::backOff(const rclcpp::Duration& used) {
   nav_msgs::msg::Path back;
   geometry_msgs::msg::PoseStamped pose;
   pose.header.frame_id = "map";
-  pose.pose.orientation.z = std::sin(at.theta / 2.0);
-  pose.pose.orientation.w = std::cos(at.theta / 2.0);
+  pose.pose.orientation = planning::geometry::yawToQuaternion(at.theta);
   for (const double d : {0.0, kBumperBackOff}) {
     pose.pose.position.x = at.x - d * std::cos(at.theta);
     pose.pose.position.y = at.y - d * std::sin(at.theta);
