@@ -15,42 +15,16 @@
 #include <vector>
 
 #include "support/drawn_maps.hpp"
+#include "support/program_run.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  int status{-1};
-  std::vector<std::string> lines;
-  std::string errors;
-};
-
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The raw JSON text of a field of a flat object; empty when the line has none.
-std::string field(const std::string& line, const std::string& key) {
-  const std::string name = "\"" + key + "\":";
-  const size_t at = line.find(name);
-  if (at == std::string::npos) {
-    return {};
-  }
-  const size_t begin = at + name.size();
-  if (line[begin] == '"') {
-    return line.substr(begin + 1, line.find('"', begin + 1) - begin - 1);
-  }
-  return line.substr(begin, line.find_first_of(",}", begin) - begin);
-}
-
-double number(const std::string& line, const std::string& key) {
-  const std::string text = field(line, key);
-  return text.empty() || text == "null" ? std::nan("") : std::stod(text);
-}
+using test_support::ProgramRun;
+using test_support::readFile;
+const auto field = &test_support::jsonField;
+const auto number = &test_support::jsonNumber;
 
 class CoverageBenchmarkTest : public ::testing::Test {
  protected:
@@ -82,20 +56,7 @@ class CoverageBenchmarkTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   ProgramRun run(const std::string& args) {
-    const fs::path out = dir_ / "out.txt";
-    const fs::path err = dir_ / "err.txt";
-    const std::string command = std::string("cd '") + dir_.string() + "' && '" +
-                                COVERAGE_BENCHMARK_PROGRAM + "' " + args + " >'" + out.string() +
-                                "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    ProgramRun result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(readFile(out));
-    for (std::string line; std::getline(lines, line);) {
-      result.lines.push_back(line);
-    }
-    result.errors = readFile(err);
-    return result;
+    return test_support::runProgram(COVERAGE_BENCHMARK_PROGRAM, args, dir_);
   }
 
   fs::path dir_;
@@ -147,18 +108,18 @@ TEST_F(CoverageBenchmarkTest, CleansEachRoomWithEachPlannerAndSumsUpPerPlanner) 
     EXPECT_EQ(result.status, 2) << "the table room has no place for the robot";
     ASSERT_EQ(result.lines.size(), 3U) << result.errors;
     const std::string& hall = result.lines[0];
-    EXPECT_EQ(field(hall, "room"), "hall");
+    EXPECT_EQ(field(hall, "room"), "\"hall\"");
     EXPECT_GT(number(hall, "covered_share"), c.least_share) << hall;
     EXPECT_GE(number(hall, "overlap"), 1.0) << hall;
     EXPECT_GT(number(hall, "path_length_m"), 1.0) << hall;
     EXPECT_NEAR(number(hall, "estimated_time_s"),
                 number(hall, "path_length_m") / 0.3 + number(hall, "rotation_rad") / 0.52, 0.2);
     EXPECT_GE(number(hall, "cycle_ms_p99"), number(hall, "cycle_ms_mean")) << hall;
-    EXPECT_EQ(field(result.lines[1], "end"), "no place for the robot");
+    EXPECT_EQ(field(result.lines[1], "end"), "\"no place for the robot\"");
     const std::string& summary = result.lines[2];
     EXPECT_EQ(field(summary, "summary"), "true");
     EXPECT_EQ(field(summary, "rooms"), "2");
-    EXPECT_EQ(field(summary, "worst_room"), "table");
+    EXPECT_EQ(field(summary, "worst_room"), "\"table\"");
     EXPECT_NEAR(number(summary, "mean_covered_share"), number(hall, "covered_share") / 2.0, 1e-3);
   }
 }
