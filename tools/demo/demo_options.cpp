@@ -140,6 +140,10 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
       options.zone = parseZone(valueOf(args, i, arg));
     } else if (arg == "--planner") {
       options.planner = valueOf(args, i, arg);
+    } else if (arg == "--rooms") {
+      options.rooms_file = valueOf(args, i, arg);
+    } else if (arg == "--room") {
+      options.rooms.push_back(valueOf(args, i, arg));
     } else if (arg == "--output") {
       options.output = valueOf(args, i, arg);
     } else {
@@ -152,6 +156,9 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
   if (!isScenario(options.scenario)) {
     throw UsageError("there is no scenario \"" + options.scenario +
                      "\"; available: " + scenarioNames());
+  }
+  if (options.scenario == "clean") {
+    return options;
   }
   requirePlanner(options.planner);
   if (options.scenario == "lift") {
@@ -213,6 +220,10 @@ std::string usage(const std::string& program) {
       << "                     water: the zone's corners (metres, at least three); default\n"
       << "                     office B of the bundled floor; the robot stands at its door\n"
       << "                     unless --start says otherwise; with --map give both\n"
+      << "  --rooms FILE       clean: the map's rooms file (FILE.rooms.yaml); --room ID picks\n"
+      << "                     rooms (repeat); default office B and the kitchen of the\n"
+      << "                     bundled floor; --planner static_coverage_planning (default) or\n"
+      << "                     dynamic_coverage_planning; --zone cleans one zone instead\n"
       << "  --output FILE.png  the picture (default global_plans.png)\n"
       << "  -h, --help         this text\n"
       << "\n"

@@ -35,6 +35,9 @@ struct DemoOptions {
   // Corners of the water-uptake zone; empty for the water scenario's own.
   std::vector<MapPoint> zone;
   std::string planner{planning::global_keys::kDijkstra};
+  // clean: the floor's rooms file, and the rooms of it to clean (all when empty).
+  std::string rooms_file;
+  std::vector<std::string> rooms;
   std::string output{"global_plans.png"};
   bool help{false};
 };

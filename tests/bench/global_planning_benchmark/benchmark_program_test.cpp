@@ -15,50 +15,16 @@
 #include <vector>
 
 #include "support/drawn_maps.hpp"
+#include "support/program_run.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  int status{-1};
-  std::vector<std::string> lines;
-  std::string errors;
-};
-
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The raw JSON text of a field of a flat object: a string with its quotes, an array, a number or
-// a literal; empty when the line has no such field.
-std::string field(const std::string& line, const std::string& key) {
-  const std::string name = "\"" + key + "\":";
-  const size_t at = line.find(name);
-  if (at == std::string::npos) {
-    return {};
-  }
-  const size_t begin = at + name.size();
-  size_t end = begin;
-  if (line[begin] == '"') {
-    for (end = begin + 1; end < line.size() && line[end] != '"'; ++end) {
-      end += line[end] == '\\' ? 1 : 0;
-    }
-    return line.substr(begin, end + 1 - begin);
-  }
-  if (line[begin] == '[') {
-    return line.substr(begin, line.find(']', begin) + 1 - begin);
-  }
-  return line.substr(begin, line.find_first_of(",}", begin) - begin);
-}
-
-double number(const std::string& line, const std::string& key) {
-  const std::string text = field(line, key);
-  return text.empty() || text == "null" ? std::nan("") : std::stod(text);
-}
+using test_support::ProgramRun;
+using test_support::readFile;
+const auto field = &test_support::jsonField;
+const auto number = &test_support::jsonNumber;
 
 class BenchmarkProgramTest : public ::testing::Test {
  protected:
@@ -93,19 +59,7 @@ class BenchmarkProgramTest : public ::testing::Test {
   }
 
   ProgramRun run(const std::string& args) {
-    const fs::path out = dir_ / "out.txt";
-    const fs::path err = dir_ / "err.txt";
-    const std::string command = std::string("'") + GLOBAL_PLANNING_BENCHMARK_PROGRAM + "' " + args +
-                                " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    ProgramRun result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(readFile(out));
-    for (std::string line; std::getline(lines, line);) {
-      result.lines.push_back(line);
-    }
-    result.errors = readFile(err);
-    return result;
+    return test_support::runProgram(GLOBAL_PLANNING_BENCHMARK_PROGRAM, args, dir_);
   }
 
   fs::path dir_;
