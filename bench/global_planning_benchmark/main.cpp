@@ -1,39 +1,13 @@
 // Global planning benchmark: plans start and goal pairs on a map with the grid-search engine and
 // through the global planning node's action, one JSON line per pair. See bench/README.md.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "global_planning_benchmark/benchmark_run.hpp"
 #include "global_planning_benchmark/command_line.hpp"
-
-namespace {
-
-// Standard output carries the JSON lines and nothing else. Everything that the libraries write
-// to standard output (the logger's console sink and its start-up notes) is sent to standard
-// error instead, and the lines go to a stream on a copy of the original descriptor.
-std::FILE* takeStandardOutput() {
-  std::fflush(stdout);
-  const int lines = dup(STDOUT_FILENO);
-  if (lines < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-    return nullptr;
-  }
-  return fdopen(lines, "w");
-}
-
-// The node logs through the process-wide logger, configured from these variables on first use.
-// Unless the caller set them: console only (it reaches standard error), warnings and errors.
-void setLoggerDefaults() {
-  setenv("SPDLOG_STDOUT", "true", 0);
-  setenv("SPDLOG_SYSTEMD", "false", 0);
-  setenv("SPDLOG_LEVEL", "warning", 0);
-}
-
-}  // namespace
+#include "global_planning_benchmark/program_output.hpp"
 
 int main(int argc, char** argv) {
   using global_planning_benchmark::CommandLine;
@@ -49,12 +23,12 @@ int main(int argc, char** argv) {
     return global_planning_benchmark::kCouldNotRun;
   }
 
-  std::FILE* lines = takeStandardOutput();
+  std::FILE* lines = global_planning_benchmark::takeStandardOutput();
   if (lines == nullptr) {
     std::cerr << program << ": cannot set up standard output\n";
     return global_planning_benchmark::kCouldNotRun;
   }
-  setLoggerDefaults();
+  global_planning_benchmark::setLoggerDefaults();
   global_planning_benchmark::BenchmarkRun run(
       command.options,
       [lines](const std::string& line) {

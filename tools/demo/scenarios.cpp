@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "drive_scenario.hpp"
 #include "global_scenario.hpp"
 #include "lift_scenario.hpp"
 #include "water_scenario.hpp"
@@ -12,6 +13,7 @@ namespace {
 
 const std::map<std::string, Scenario>& registry() {
   static const std::map<std::string, Scenario> scenarios{
+      {"drive", runDriveScenario},
       {"global", runGlobalScenario},
       {"lift", runLiftScenario},
       {"water", runWaterScenario},

@@ -1,15 +1,10 @@
 // The benchmark program as its users run it: on a small drawn map saved in the map-server format,
 // with a pairs file or drawn pairs, reading its JSON lines, its errors and its exit status.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/benchmark_program.hpp"
 
-#include <cmath>
-#include <cstdlib>
+#include <gtest/gtest.h>
+
 #include <filesystem>
-#include <fstream>
-#include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,95 +15,35 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  int status{-1};
-  std::vector<std::string> lines;
-  std::string errors;
-};
+using test_support::ProgramRun;
+using test_support::readTextFile;
 
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The raw JSON text of a field of a flat object: a string with its quotes, an array, a number or
-// a literal; empty when the line has no such field.
 std::string field(const std::string& line, const std::string& key) {
-  const std::string name = "\"" + key + "\":";
-  const size_t at = line.find(name);
-  if (at == std::string::npos) {
-    return {};
-  }
-  const size_t begin = at + name.size();
-  size_t end = begin;
-  if (line[begin] == '"') {
-    for (end = begin + 1; end < line.size() && line[end] != '"'; ++end) {
-      end += line[end] == '\\' ? 1 : 0;
-    }
-    return line.substr(begin, end + 1 - begin);
-  }
-  if (line[begin] == '[') {
-    return line.substr(begin, line.find(']', begin) + 1 - begin);
-  }
-  return line.substr(begin, line.find_first_of(",}", begin) - begin);
+  return test_support::jsonField(line, key);
 }
 
 double number(const std::string& line, const std::string& key) {
-  const std::string text = field(line, key);
-  return text.empty() || text == "null" ? std::nan("") : std::stod(text);
+  return test_support::jsonNumber(line, key);
 }
 
 class BenchmarkProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("global_planning_benchmark_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  BenchmarkProgramTest()
+      : workspace_(GLOBAL_PLANNING_BENCHMARK_PROGRAM,
+                   std::string("global_planning_benchmark_test_") +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name()),
+        dir_(workspace_.dir()) {}
 
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Saves a drawn map as the map server reads it: the image's top row is the map's last row.
   fs::path saveMap(const test_support::DrawnMap& map, const std::string& name) {
-    cv::Mat image;
-    cv::flip(map.image, image, 0);
-    EXPECT_TRUE(cv::imwrite((dir_ / (name + ".png")).string(), image));
-    const fs::path yaml = dir_ / (name + ".yaml");
-    std::ofstream(yaml) << "image: " << name << ".png\n"
-                        << "resolution: " << map.resolution << "\n"
-                        << "origin: [0.0, 0.0, 0.0]\n"
-                        << "negate: 0\noccupied_thresh: 0.65\nfree_thresh: 0.196\n"
-                        << "mode: trinary\n";
-    return yaml;
+    return workspace_.saveMap(map, name);
   }
-
   fs::path saveText(const std::string& name, const std::string& text) {
-    const fs::path file = dir_ / name;
-    std::ofstream(file) << text;
-    return file;
+    return workspace_.saveText(name, text);
   }
+  ProgramRun run(const std::string& args) { return workspace_.run(args); }
 
-  ProgramRun run(const std::string& args) {
-    const fs::path out = dir_ / "out.txt";
-    const fs::path err = dir_ / "err.txt";
-    const std::string command = std::string("'") + GLOBAL_PLANNING_BENCHMARK_PROGRAM + "' " + args +
-                                " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    ProgramRun result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(readFile(out));
-    for (std::string line; std::getline(lines, line);) {
-      result.lines.push_back(line);
-    }
-    result.errors = readFile(err);
-    return result;
-  }
-
-  fs::path dir_;
+  test_support::ProgramWorkspace workspace_;
+  const fs::path dir_;
 };
 
 TEST_F(BenchmarkProgramTest, PlansEveryPairBothWaysAndReportsTheOneOffTheMap) {
@@ -196,7 +131,7 @@ TEST_F(BenchmarkProgramTest, DrawnPairsAreSavedAndRepeatTheirDraw) {
   ASSERT_EQ(first.lines.size(), 3U);
 
   std::vector<std::string> ends;
-  std::istringstream rows(readFile(saved));
+  std::istringstream rows(readTextFile(saved));
   for (std::string row; std::getline(rows, row);) {
     if (!row.empty() && row[0] != '#') {
       std::istringstream values(row);
