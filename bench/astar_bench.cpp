@@ -17,6 +17,7 @@
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav2_map_server/map_io.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
+#include "planning/search_options.hpp"
 #include "vantrell_nav2_gridmap/grid_layers.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
@@ -41,12 +42,7 @@ struct Scene {
 
 AstarOptions benchOptions() {
   // The global planners' record, without a budget so that the largest maps finish too.
-  AstarOptions options{};
-  options.byte_0 = true;
-  options.byte_2 = true;
-  options.fuzzy_range = 1.0;
-  options.goal_fuzzy_range = 1.0;
-  options.tolerance = 0.3;
+  AstarOptions options = planning::globalSearchOptions(1.0, 1.0);
   options.int_60 = 0;
   return options;
 }

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format-14 python3
   libopencv-dev libspdlog-dev libfmt-dev libsystemd-dev libyaml-cpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )

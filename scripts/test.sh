@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs it, then builds and runs the threading
-# tests under ThreadSanitizer.
+# Installs what is missing, checks the formatting, builds the whole suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs it, then builds and runs
+# the threading tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install_deps.sh
+
+# Every source reads as .clang-format writes it before anything is built.
+bash scripts/check_format.sh
 
 jobs=${JOBS:-$(nproc)}
 # Line tables and -O1 keep sanitizer reports readable and halve the compile time of -O2 -g.

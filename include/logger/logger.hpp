@@ -18,14 +18,14 @@ namespace vantrell {
 class Logger {
  public:
   // Returns the one instance; the name of the first call names the spdlog logger.
-  static Logger &Instance(const std::string &name);
+  static Logger& Instance(const std::string& name);
 
-  explicit Logger(const std::string &name);
+  explicit Logger(const std::string& name);
   // Releases logger_ at process exit, while other threads may still be logging.
   ~Logger();
 
-  Logger(const Logger &) = delete;
-  Logger &operator=(const Logger &) = delete;
+  Logger(const Logger&) = delete;
+  Logger& operator=(const Logger&) = delete;
 
   // Written by the constructor and, at exit, by the destructor; records reach it with
   // std::atomic_load, so a thread still logging at exit never sees it half released.
@@ -41,18 +41,18 @@ namespace detail {
 // A log call must never throw into its caller: a format that does not match its
 // arguments (for example an exception text used as format) is written as it is.
 template <typename... Args>
-std::string formatLogText(fmt::format_string<Args...> format, Args &&...args) {
+std::string formatLogText(fmt::format_string<Args...> format, Args&&... args) {
   try {
     return fmt::format(format, std::forward<Args>(args)...);
-  } catch (const fmt::format_error &) {
+  } catch (const fmt::format_error&) {
     const auto view = fmt::string_view(format);
     return std::string(view.data(), view.size());
   }
 }
 
 // Numbers the record if it passes the threshold and hands it to spdlog as finished text.
-void writeLogRecord(const spdlog::source_loc &location, std::int32_t level, const char *tag,
-                    const std::string &text);
+void writeLogRecord(const spdlog::source_loc& location, std::int32_t level, const char* tag,
+                    const std::string& text);
 
 }  // namespace detail
 }  // namespace vantrell

@@ -10,6 +10,7 @@
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav_msgs/msg/path.hpp"
 #include "planning/path_product.hpp"
+#include "planning/search_options.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "vantrell_nav2_base_class/publish_log_trace.hpp"
 #include "vantrell_nav2_common/base_robot.hpp"
@@ -37,6 +38,9 @@ struct GoalFlags {
  * setGoalFlags and makePlan in that order. A planner takes no lock: the node orders the calls.
  * A failing planner returns false and, where it has a code for the failure, leaves it in
  * error_code_ for the node to report.
+ *
+ * Sources in src/global_planning/planners/: nav_global_planning.cpp, and
+ * nav_global_planning_lift_hall.cpp (getLiftHallFrame).
  */
 class NavGlobalPlanning {
  public:
@@ -44,9 +48,6 @@ class NavGlobalPlanning {
   using AstarPlanner = vantrell_nav2_planner::astar2::AstarPlanner;
   using AstarOptions = vantrell_nav2_planner::astar2::AstarOptions;
   using GlobalPlanningGoal = vantrell_nav2_protocol::action::GlobalPlanning::Goal;
-
-  /// Code stored by a planner whose search failed.
-  static constexpr int32_t kGlobalPlanFailed = 101100007;
 
   /**
    * Reads the node parameters "safe_cost" (integer) and "fuzzy_range" (double), which the node
@@ -86,9 +87,9 @@ class NavGlobalPlanning {
   void convertToPath(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
                      nav_msgs::msg::Path& path) const;
 
-  /// The lift hall in front of `lift`, as seen from the two poses (defined with the lift checks);
-  /// empty, with the remembered distance unchanged, for a lift of fewer than 4 points or a pose
-  /// that is not finite.
+  /// The lift hall in front of `lift`, as seen from the two poses
+  /// (nav_global_planning_lift_hall.cpp); empty, with the remembered distance unchanged, for a lift
+  /// of fewer than 4 points or a pose that is not finite.
   geometry_msgs::msg::Polygon getLiftHallFrame(const geometry_msgs::msg::Polygon& lift,
                                                const geometry_msgs::msg::PoseStamped& first,
                                                const geometry_msgs::msg::PoseStamped& second);
@@ -103,9 +104,18 @@ class NavGlobalPlanning {
   /// pose (empty frame, origin, identity orientation). False when there is no costmap or no pose.
   bool getRobotPose(geometry_msgs::msg::PoseStamped& pose) const;
 
-  /// The option record of the grid-search planners; `goal_tolerance` is the goal-side
-  /// tolerance (0 = the goal itself).
-  AstarOptions makeSearchOptions(double goal_tolerance) const;
+  /// Which engines a planner searches with.
+  enum class Engines { kGlobal, kLocalAndGlobal };
+
+  /// The rest of the searching planners' preamble, after the robot pose: at least one goal pose
+  /// and the engines the planner needs; false, with a WARN naming `planner`, when one is missing.
+  bool hasGoalAndEngines(const char* planner,
+                         const std::vector<geometry_msgs::msg::PoseStamped>& goals,
+                         Engines engines) const;
+
+  /// The end of a failed search: error_code_ := 101100007 and the ERROR "global planner failed,
+  /// error code is 101100007", written in the name of makePlan. Returns false.
+  bool searchFailed();
 
   /// A search succeeded only when the engine answered true and left at least one path.
   static bool searchSucceeded(bool found, const vantrell_nav2_protocol::msg::MultiPaths& paths);

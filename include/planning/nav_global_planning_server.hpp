@@ -50,6 +50,10 @@ namespace planning {
  * The node must be owned by a std::shared_ptr when it is configured: its planners and its
  * smoother refer back to it weakly. Parameters are declared on every configure without looking
  * whether they exist, so configuring the same object a second time fails.
+ *
+ * Sources in src/global_planning/: nav_global_planning_server.cpp (lifecycle, configuration,
+ * planner table), nav_global_planning_server_plan.cpp (the "global_planning" road),
+ * nav_global_planning_server_lift.cpp (lift planners, lift checks, forced path).
  */
 class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
  public:
@@ -61,12 +65,6 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   using ForceGlobalPath = vantrell_nav2_protocol::action::ForceGlobalPath;
   using MultiPaths = vantrell_nav2_protocol::msg::MultiPaths;
 
-  /// Code of a failed global plan (also: unknown planner, no robot pose, unusable path set).
-  static constexpr int32_t kGlobalPlanFailed = 101100007;
-  /// Code of a path set that could not be smoothed.
-  static constexpr int32_t kSmoothFailed = 101100008;
-  /// Consecutive failed goals after which a diagnosis report is raised.
-  static constexpr int32_t kFailuresBeforeReport = 12;
   /// Start target yaw meaning "the robot already faces its first stretch": 4 pi.
   static constexpr double kNoStartTurn = 12.566370614359172;
 

@@ -27,11 +27,17 @@ namespace planning {
  *
  * Every operation that takes a grid map answers with its failure value when
  * the map, its multi-layer grid or its costmap is missing.
+ *
+ * Sources in src/local_planning/path_product/: path_product.cpp (resampling, filling, end yaw,
+ * forced path), path_product_polygon_paths.cpp (polygon paths, corner cutting),
+ * path_product_free_goal.cpp (redefineGoal), path_product_local_path.cpp (the local piece of a
+ * global path), path_product_obstacle_tests.cpp (obstacle and emergency tests).
  */
 class PathProduct {
  public:
-  /// The most poses fillPath lets a path reach: 100 km at the waypoint planner's 0.1 m spacing,
-  /// far beyond any floor. A gap that would need more is refused instead of allocated.
+  /// The most poses fillPath, resamplePath and generateForceGlobalPath let a path reach: 100 km
+  /// at the waypoint planner's 0.1 m spacing, far beyond any floor. A step or a gap that would
+  /// need more is refused instead of allocated.
   static constexpr size_t kMaxFilledPoses = 1000000;
 
   PathProduct();
@@ -40,8 +46,9 @@ class PathProduct {
    * Rebuilds the poses of path `step` metres apart along the chords from each
    * new pose towards the next input pose (corners are cut), computed in single
    * precision as the planners expect. Only the first and last input poses are
-   * kept. A path of fewer than two poses, or a step that is not positive, leaves
-   * the path as it is. Returns a copy of the path after the change.
+   * kept. A path of fewer than two poses, a step that is not positive, or a step
+   * that would make more than kMaxFilledPoses poses leaves the path as it is.
+   * Returns a copy of the path after the change.
    */
   nav_msgs::msg::Path resamplePath(nav_msgs::msg::Path& path, float step) const;
 
@@ -78,7 +85,8 @@ class PathProduct {
 
   /**
    * A straight path from `start` to `end` with poses about `step` apart (at
-   * least two poses), all oriented as `start`; tolerance 0.2.
+   * least two poses), all oriented as `start`; tolerance 0.2. A step that gives
+   * no pose count, or more poses than kMaxFilledPoses, keeps the two ends only.
    */
   vantrell_nav2_protocol::msg::Path generateForceGlobalPath(
       double step, const geometry_msgs::msg::PoseStamped& start,

@@ -37,16 +37,16 @@ class ThreadPool {
       stop_ = true;
     }
     condition_.notify_all();
-    for (auto &worker : workers_) {
+    for (auto& worker : workers_) {
       worker.join();
     }
   }
 
-  ThreadPool(const ThreadPool &) = delete;
-  ThreadPool &operator=(const ThreadPool &) = delete;
+  ThreadPool(const ThreadPool&) = delete;
+  ThreadPool& operator=(const ThreadPool&) = delete;
 
   template <class F, class... Args>
-  void enqueue(F &&f, Args &&...args) {
+  void enqueue(F&& f, Args&&... args) {
     std::function<void()> task = std::bind(std::forward<F>(f), std::forward<Args>(args)...);
     {
       std::lock_guard<std::mutex> lock(queue_mutex_);

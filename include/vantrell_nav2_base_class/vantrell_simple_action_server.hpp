@@ -34,9 +34,9 @@ class VantrellSimpleActionServer {
       rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock_interface,
       rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging_interface,
       rclcpp::node_interfaces::NodeWaitablesInterface::SharedPtr node_waitables_interface,
-      const std::string &action_name, ExecuteCallback execute_callback,
+      const std::string& action_name, ExecuteCallback execute_callback,
       CompletionCallback completion_callback, std::chrono::milliseconds server_timeout,
-      bool spin_thread, const rcl_action_server_options_t &options)
+      bool spin_thread, const rcl_action_server_options_t& options)
       : node_base_interface_(node_base_interface),
         node_clock_interface_(node_clock_interface),
         node_logging_interface_(node_logging_interface),
@@ -60,7 +60,7 @@ class VantrellSimpleActionServer {
     action_server_ = rclcpp_action::create_server<ActionT>(
         node_base_interface_, node_clock_interface_, node_logging_interface_,
         node_waitables_interface_, action_name_,
-        [this, gate = gate_](const rclcpp_action::GoalUUID &uuid,
+        [this, gate = gate_](const rclcpp_action::GoalUUID& uuid,
                              std::shared_ptr<const typename ActionT::Goal> goal) {
           std::lock_guard<std::mutex> lock(gate->mutex);
           return gate->open ? handle_goal(uuid, goal) : rclcpp_action::GoalResponse::REJECT;
@@ -107,8 +107,8 @@ class VantrellSimpleActionServer {
     }
   }
 
-  VantrellSimpleActionServer(const VantrellSimpleActionServer &) = delete;
-  VantrellSimpleActionServer &operator=(const VantrellSimpleActionServer &) = delete;
+  VantrellSimpleActionServer(const VantrellSimpleActionServer&) = delete;
+  VantrellSimpleActionServer& operator=(const VantrellSimpleActionServer&) = delete;
 
   // There is no deactivation: once active, the server accepts goals for the rest of its life.
   void activate() {
@@ -142,7 +142,7 @@ class VantrellSimpleActionServer {
   }
 
  protected:
-  rclcpp_action::GoalResponse handle_goal(const rclcpp_action::GoalUUID & /*uuid*/,
+  rclcpp_action::GoalResponse handle_goal(const rclcpp_action::GoalUUID& /*uuid*/,
                                           std::shared_ptr<const typename ActionT::Goal> /*goal*/) {
     std::lock_guard<std::recursive_mutex> lock(update_mutex_);
     if (!server_active_) {
@@ -201,7 +201,7 @@ class VantrellSimpleActionServer {
       debug_msg("Executing the goal...");
       try {
         execute_callback_();
-      } catch (const std::exception &ex) {
+      } catch (const std::exception& ex) {
         abandon_run(ex.what());
         return;
       } catch (...) {
@@ -242,7 +242,7 @@ class VantrellSimpleActionServer {
     debug_msg("Worker thread done.");
   }
 
-  void terminate(std::shared_ptr<GoalHandle> &handle,
+  void terminate(std::shared_ptr<GoalHandle>& handle,
                  typename std::shared_ptr<typename ActionT::Result> result =
                      std::make_shared<typename ActionT::Result>()) {
     std::lock_guard<std::recursive_mutex> lock(update_mutex_);
@@ -284,7 +284,7 @@ class VantrellSimpleActionServer {
   }
 
   // Whatever the callback threw, both goals end and the worker stays usable.
-  void abandon_run(const std::string &what) {
+  void abandon_run(const std::string& what) {
     RCLCPP_ERROR(node_logging_interface_->get_logger(),
                  "Action server failed while executing action callback: \"%s\"", what.c_str());
     {
@@ -301,21 +301,21 @@ class VantrellSimpleActionServer {
     }
   }
 
-  static bool is_active(const std::shared_ptr<GoalHandle> &handle) {
+  static bool is_active(const std::shared_ptr<GoalHandle>& handle) {
     return handle != nullptr && handle->is_active();
   }
 
-  void debug_msg(const std::string &msg) const {
+  void debug_msg(const std::string& msg) const {
     RCLCPP_DEBUG(node_logging_interface_->get_logger(), "[%s] [ActionServer] %s",
                  action_name_.c_str(), msg.c_str());
   }
 
-  void warn_msg(const std::string &msg) const {
+  void warn_msg(const std::string& msg) const {
     RCLCPP_WARN(node_logging_interface_->get_logger(), "[%s] [ActionServer] %s",
                 action_name_.c_str(), msg.c_str());
   }
 
-  void error_msg(const std::string &msg) const {
+  void error_msg(const std::string& msg) const {
     RCLCPP_ERROR(node_logging_interface_->get_logger(), "[%s] [ActionServer] %s",
                  action_name_.c_str(), msg.c_str());
   }

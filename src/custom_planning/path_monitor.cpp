@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "tf2/exceptions.h"
 #include "tf2/time.h"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
@@ -22,7 +24,7 @@ constexpr char kRobotFrame[] = "base_footprint";
 constexpr char kRecordingModule[] = "vantrell_nav2_planning";
 constexpr char kRecordingEventPrefix[] = "abnormal_path_";
 constexpr size_t kKeptPaths = 3;
-constexpr double kPi = 3.141592653589793;
+using geometry::kPi;
 
 // Dead bands of the motion check.
 constexpr double kMovingSpeed = 0.05;
@@ -42,15 +44,16 @@ constexpr double kCmdVelRestartGap = 1.0;
 constexpr int kLongestTriggerDelayMinutes = 1000000;
 
 // A stamp as it came, also one before the epoch that rclcpp::Time refuses.
-double stampSeconds(const builtin_interfaces::msg::Time &stamp) {
+double stampSeconds(const builtin_interfaces::msg::Time& stamp) {
   return static_cast<double>(stamp.sec) + static_cast<double>(stamp.nanosec) * 1e-9;
 }
 
-double yawOf(const geometry_msgs::msg::Quaternion &q) {
+// The monitor reads its heading from z and w alone, as a planar robot's orientation holds it.
+double headingFromZW(const geometry_msgs::msg::Quaternion& q) {
   return std::atan2(2.0 * q.z * q.w, 1.0 - 2.0 * q.z * q.z);
 }
 
-int atLeastOne(const std::string &name, int value) {
+int atLeastOne(const std::string& name, int value) {
   if (value < 1) {
     LOG_WARN("[PathMonitor] {} is {}, taken as 1", name, value);
     return 1;
@@ -61,14 +64,14 @@ int atLeastOne(const std::string &name, int value) {
 }  // namespace
 
 std::shared_ptr<PathMonitor> PathMonitor::create(
-    const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node) {
+    const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
   auto monitor = std::make_shared<PathMonitor>(ConstructionKey(), node);
   monitor->startListening(node.lock());
   return monitor;
 }
 
 PathMonitor::PathMonitor(ConstructionKey /*key*/,
-                         const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node)
+                         const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node)
     : param_prefix_("path_monitor_server."), node_weak_(node) {
   robot_pose_.pose.orientation.w = 1.0;
   const auto host = node_weak_.lock();
@@ -89,7 +92,7 @@ PathMonitor::PathMonitor(ConstructionKey /*key*/,
 // Last: a host may configure the node from another thread than the one spinning it, and a message
 // or tick arriving from now on finds the times, parameters, tf and communicator set. A callback
 // holds the monitor for its run only, so a monitor replaced meanwhile goes once it has returned.
-void PathMonitor::startListening(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node) {
+void PathMonitor::startListening(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
   if (!node) {
     throw std::invalid_argument("PathMonitor needs a living node");
   }
@@ -113,8 +116,8 @@ void PathMonitor::startListening(const std::shared_ptr<rclcpp_lifecycle::Lifecyc
   });
 }
 
-void PathMonitor::declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node) {
-  const auto name = [this](const char *suffix) { return param_prefix_ + suffix; };
+void PathMonitor::declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
+  const auto name = [this](const char* suffix) { return param_prefix_ + suffix; };
   event_publish_interval_ = declareAndGetParameter(node, name("event_publish_interval"), 30.0);
   path_time_out_ = declareAndGetParameter(node, name("path_time_out"), 1.5);
   path_compare_length_ = declareAndGetParameter(node, name("path_compare_length"), 1.5);
@@ -204,8 +207,8 @@ void PathMonitor::local_path_callback(std::shared_ptr<nav_msgs::msg::Path> msg) 
     return;
   }
 
-  const nav_msgs::msg::Path &newest = local_paths_.back();
-  const nav_msgs::msg::Path &previous = local_paths_[local_paths_.size() - 2];
+  const nav_msgs::msg::Path& newest = local_paths_.back();
+  const nav_msgs::msg::Path& previous = local_paths_[local_paths_.size() - 2];
   path_diff_history_.push_back(compare_paths(newest, previous, path_compare_length_));
   if (path_diff_history_.size() > static_cast<size_t>(dir_dif_history_size_)) {
     path_diff_history_.pop_front();
@@ -213,10 +216,10 @@ void PathMonitor::local_path_callback(std::shared_ptr<nav_msgs::msg::Path> msg) 
 
   const size_t n = newest.poses.size();
   const size_t k = n <= 5 ? n - 1 : 5;
-  const auto &from = newest.poses[0].pose.position;
-  const auto &to = newest.poses[k].pose.position;
+  const auto& from = newest.poses[0].pose.position;
+  const auto& to = newest.poses[k].pose.position;
   const double direction = std::atan2(to.y - from.y, to.x - from.x);
-  double angle = direction - yawOf(robot_pose_.pose.orientation);
+  double angle = direction - headingFromZW(robot_pose_.pose.orientation);
   while (std::abs(angle) > kPi) {
     angle += angle < -kPi ? 2.0 * kPi : -2.0 * kPi;
   }
@@ -232,7 +235,7 @@ void PathMonitor::update_robot_pose() {
   geometry_msgs::msg::TransformStamped transform;
   try {
     transform = tf_buffer_->lookupTransform(kMapFrame, kRobotFrame, tf2::TimePointZero);
-  } catch (const tf2::TransformException &) {
+  } catch (const tf2::TransformException&) {
     return;
   }
   robot_pose_.header = transform.header;
@@ -285,7 +288,7 @@ void PathMonitor::timer_callback() {
   const std::string style = styleName(motion != 0 ? motion : path);
   if (std::abs(elapsed) > event_publish_interval_) {
     LOG_ERROR("ErrorCode: {}, [PathMonitor] detect abnormal path, Error style is {}",
-              kAbnormalPathErrorCode, style);
+              codes::kAbnormalPath, style);
     last_trigger_time_ = stamp;
     if (trigger_pkg_record_) {
       pub_trigger_msg(style);
@@ -382,7 +385,7 @@ int PathMonitor::check_dir_change_time() {
   }
 
   int flips = 0;
-  for (const auto &[begin, end] : runs) {
+  for (const auto& [begin, end] : runs) {
     if (end - begin + 1 < static_cast<size_t>(kShortestLowSpeedRun)) {
       continue;
     }
@@ -448,8 +451,8 @@ int PathMonitor::check_pose_stable() {
   if (pose_history_.empty() || pose_history_.size() < static_cast<size_t>(pose_history_size_)) {
     return 0;
   }
-  const auto &last = pose_history_.back();
-  for (const auto &sample : pose_history_) {
+  const auto& last = pose_history_.back();
+  for (const auto& sample : pose_history_) {
     if (std::hypot(sample.first - last.first, sample.second - last.second) >
         pose_stable_tolerance_) {
       return 0;
@@ -462,7 +465,7 @@ int PathMonitor::check_pose_stable() {
   return 6;
 }
 
-void PathMonitor::requestRecording(const std::string &style) {
+void PathMonitor::requestRecording(const std::string& style) {
   communicator_->getErrCodeUnit()->publishActiveTriggerRosbag(kRecordingModule,
                                                               kRecordingEventPrefix + style);
 }

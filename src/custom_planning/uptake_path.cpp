@@ -5,21 +5,19 @@
 #include <opencv2/imgproc.hpp>
 
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 
 namespace planning {
 namespace custom_planning {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kHalfPi = 1.5707963267948966;
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kSearchStep = 0.1;
+using geometry::headingBetween;
+using geometry::kPi;
+using geometry::normalizeAngle;
+using geometry::planarDistance;
 
-double planarDistance(const geometry_msgs::msg::PoseStamped& a,
-                      const geometry_msgs::msg::PoseStamped& b) {
-  return std::hypot(a.pose.position.x - b.pose.position.x, a.pose.position.y - b.pose.position.y);
-}
+constexpr double kSearchStep = 0.1;
 
 void setHeading(geometry_msgs::msg::PoseStamped& pose, double heading) {
   pose.pose.orientation.x = 0.0;
@@ -64,8 +62,7 @@ void UptakePath::computeUptakePath(const cv::Mat& mask,
   auto& near = path_vec[0];
   auto& far = path_vec[1];
 
-  const double theta = std::atan2(far.pose.position.y - near.pose.position.y,
-                                  far.pose.position.x - near.pose.position.x);
+  const double theta = headingBetween(near, far);
   const double length = planarDistance(near, far);
   const double robot_dis = planarDistance(near, robot);
   const double far_x = far.pose.position.x;
@@ -92,21 +89,14 @@ void UptakePath::computeUptakePath(const cv::Mat& mask,
     }
   }
 
-  setHeading(near, std::atan2(near.pose.position.y - robot.pose.position.y,
-                              near.pose.position.x - robot.pose.position.x));
+  setHeading(near, headingBetween(robot, near));
   setHeading(far, theta);
   LOG_INFO("修改吸水路径模式");
 
   searchValidEndPoint(mask, path_vec, theta, length, theta, uptake_case, far_x);
 
-  double alpha = theta + kHalfPi;
-  if (alpha > kPi) {
-    alpha -= kTwoPi;
-  }
-  double beta = alpha + kPi;
-  if (beta > kPi) {
-    beta -= kTwoPi;
-  }
+  const double alpha = normalizeAngle(theta + kPi / 2.0);
+  const double beta = normalizeAngle(alpha + kPi);
 
   const geometry_msgs::msg::PoseStamped end = path_vec.back();
   geometry_msgs::msg::PoseStamped forward = end;

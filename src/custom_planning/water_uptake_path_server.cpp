@@ -11,6 +11,9 @@
 
 #include "logger/logger.hpp"
 #include "nav2_util/robot_utils.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
+#include "planning/zone_raster.hpp"
 #include "tf2_ros/create_timer_ros.h"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
@@ -183,21 +186,6 @@ void WaterUptakePathServer::buildFreeMap() {
   cv::compare(costs, 0, free_map_, cv::CMP_EQ);
 }
 
-bool WaterUptakePathServer::zoneContour(const geometry_msgs::msg::Polygon& zone,
-                                        std::vector<cv::Point>& contour) const {
-  contour.clear();
-  for (const auto& point : zone.points) {
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (!std::isfinite(point.x) || !std::isfinite(point.y) ||
-        !costmap_->worldToMap(point.x, point.y, mx, my)) {
-      return false;
-    }
-    contour.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-  }
-  return true;
-}
-
 bool WaterUptakePathServer::cornerToCell(const cv::Point2f& corner,
                                          const nav2_costmap_2d::Costmap2D& costmap,
                                          unsigned int& mx, unsigned int& my) {
@@ -223,7 +211,8 @@ bool WaterUptakePathServer::getPostTaskPath(
   buildFreeMap();
 
   if (zone_polygons_.empty() || zone_polygons_.front().points.empty()) {
-    LOG_ERROR("get goal_zone error, size is zero, error code is {}", kZoneMissingErrorCode);
+    LOG_ERROR("get goal_zone error, size is zero, error code is {}",
+              codes::kWaterUptakeZoneMissing);
     return false;
   }
   const geometry_msgs::msg::Polygon& zone = zone_polygons_.front();
@@ -234,14 +223,14 @@ bool WaterUptakePathServer::getPostTaskPath(
     return false;
   }
 
-  std::vector<cv::Point> contour;
-  if (!zoneContour(zone, contour)) {
+  // Every corner must lie on the map: a zone cut short would be another zone.
+  const ZoneCells cells = zoneCells(zone, *costmap_);
+  if (!cells.off_map.empty()) {
     LOG_ERROR("[WaterUptakePathServer] getPostTaskPath worldToMap failed");
     return false;
   }
-
-  cv::drawContours(zone_map_, std::vector<std::vector<cv::Point>>{contour}, 0, cv::Scalar(255),
-                   cv::FILLED, cv::LINE_8);
+  const std::vector<cv::Point>& contour = cells.outline;
+  fillZone(contour, zone_map_);
   cv::bitwise_and(free_map_, zone_map_, zone_map_);
   // The border counts as free, so a zone at the map edge keeps its edge cells.
   cv::erode(zone_map_, zone_map_, cv::Mat(), cv::Point(-1, -1), kZoneErodeIterations,
@@ -294,8 +283,7 @@ bool WaterUptakePathServer::getPostTaskPath(
   size_t nearest = 0;
   double nearest_dis = std::numeric_limits<double>::max();
   for (size_t k = 0; k < corner_poses.size(); ++k) {
-    const double dis = std::hypot(corner_poses[k].pose.position.x - robot.pose.position.x,
-                                  corner_poses[k].pose.position.y - robot.pose.position.y);
+    const double dis = geometry::planarDistance(corner_poses[k], robot);
     if (dis < nearest_dis) {
       nearest_dis = dis;
       nearest = k;

@@ -9,13 +9,14 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "planning/global_planning/astar_planning.hpp"
 #include "planning/global_planning/astar_uptake_water_planning.hpp"
 #include "planning/global_planning/astar_with_local_and_global_planning.hpp"
 #include "planning/global_planning/global_astar_goal_zone_planning.hpp"
-#include "planning/global_planning/planner_keys.hpp"
 #include "planning/global_planning/recommand_points_planning.hpp"
 #include "planning/global_planning/way_points_planning.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 
@@ -53,11 +54,13 @@ NavGlobalPlanningServer::~NavGlobalPlanningServer() {
 
 NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_configure(
     const rclcpp_lifecycle::State& /*state*/) {
-  result_ = std::make_shared<GlobalPlanning::Result>();
   declareLiftParameters();
   readFootprintExtents();
   scaleLiftPolygon(lift_polygon_, lift_length_, lift_width_, offset_x_);
   const rcl_action_server_options_t options = declareActionServerOptions();
+  // Only once the declarations have passed: a second configure throws at its first name, and a
+  // goal still running on the servers of the first keeps writing this record.
+  result_ = std::make_shared<GlobalPlanning::Result>();
   createActionServers(options);
 
   // The planners read both when they are built, without declaring them.
@@ -180,10 +183,10 @@ void NavGlobalPlanningServer::runGoal(const char* road_name,
     return;
   } catch (const std::exception& error) {
     LOG_ERROR_FROM(road_name, "{} failed: {}, error code is {}", road_name, error.what(),
-                   kGlobalPlanFailed);
+                   codes::kGlobalPlanFailed);
   } catch (...) {
     LOG_ERROR_FROM(road_name, "{} failed: unknown exception, error code is {}", road_name,
-                   kGlobalPlanFailed);
+                   codes::kGlobalPlanFailed);
   }
   if (fail) {
     fail(*goal);
@@ -210,7 +213,7 @@ void NavGlobalPlanningServer::createActionServers(const rcl_action_server_option
       "global_planning", &Self::global_planning_server_, "computePlan", &Self::computePlan,
       [this](const GlobalPlanning::Goal& goal) {
         countFailure();
-        terminateGoal(goal, kGlobalPlanFailed);
+        terminateGoal(goal, codes::kGlobalPlanFailed);
       },
       options);
   lift_free_server_ = makeServer<LiftFree>("is_global_free", &Self::lift_free_server_,
@@ -221,7 +224,7 @@ void NavGlobalPlanningServer::createActionServers(const rcl_action_server_option
       [this](const FuzzyLiftFree::Goal& goal) {
         auto result = std::make_shared<FuzzyLiftFree::Result>();
         result->free_pose = goal.door_pose;
-        result->error_code = kGlobalPlanFailed;
+        result->error_code = codes::kGlobalPlanFailed;
         fuzzy_lift_free_server_->terminate_current(result);
       },
       options);
@@ -232,7 +235,7 @@ void NavGlobalPlanningServer::createActionServers(const rcl_action_server_option
 
 void NavGlobalPlanningServer::buildPlanners(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
-  namespace keys = planner_keys;
+  namespace keys = global_keys;
   planners_[keys::kDijkstra] = std::make_shared<AstarPlanning>(node, global_gridmap_);
   planners_[keys::kDijkstraGoalZone] =
       std::make_shared<GlobalAstarGoalZonePlanning>(node, global_gridmap_);

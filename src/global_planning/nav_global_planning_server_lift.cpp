@@ -12,26 +12,25 @@
 
 #include "logger/logger.hpp"
 #include "nav2_costmap_2d/footprint.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/global_planning/lift_out_planning.hpp"
 #include "planning/global_planning/lift_planning.hpp"
-#include "planning/global_planning/planner_keys.hpp"
 #include "planning/nav_global_planning_server.hpp"
-#include "tf2/utils.h"
+#include "planning/planner_keys.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"
 
 namespace planning {
 
 namespace {
 
-using planner_keys::kLift;
-using planner_keys::kLiftOut;
+using global_keys::kLift;
+using global_keys::kLiftOut;
 
 // Corners 0 to 3 of the waiting area are values 2 to 9 of "lift_polygon".
 constexpr size_t kFirstWaitingCorner = 2;
 constexpr size_t kLiftPolygonValues = 10;
 constexpr size_t kLiftCorners = 4;
-constexpr int32_t kLiftEventType = 6;
-constexpr int32_t kLiftBlocked = 70001;
 // The refusals of the lift frame are the check's, whichever helper writes them.
 constexpr char kFuzzyCheck[] = "isFuzzyGlobalFree";
 
@@ -232,11 +231,10 @@ void NavGlobalPlanningServer::placeWaitingArea(geometry_msgs::msg::PoseStamped& 
     corner.y = static_cast<float>(corner.y * lift_waiting_area_);
   }
   const geometry_msgs::msg::Quaternion door_orientation = door.pose.orientation;
-  const double away = tf2::getYaw(door_orientation) + M_PI;
+  const double away = geometry::yawOf(door_orientation) + geometry::kPi;
   door.pose.position.x += 0.5 * lift_waiting_area_ * std::cos(away);
   door.pose.position.y += 0.5 * lift_waiting_area_ * std::sin(away);
-  door.pose.orientation.z = std::sin(away / 2.0);
-  door.pose.orientation.w = std::cos(away / 2.0);
+  geometry::setYawKeepingXY(door.pose.orientation, away);
   base_robot_.translatePolygon(lift_frame_, door);
   storeLiftInnerFrame(lift_frame_.polygon.points);
   door.pose.orientation = door_orientation;
@@ -275,8 +273,8 @@ void NavGlobalPlanningServer::finishFuzzyCheck(
 void NavGlobalPlanningServer::raiseLiftBlockedEvent() {
   vantrell_protocol::msg::RobotEvent event;
   event.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
-  event.event_type = kLiftEventType;
-  event.event_code = kLiftBlocked;
+  event.event_type = codes::kLiftEventType;
+  event.event_code = codes::kLiftBlockedEvent;
   communicator_->getRobotEventUnit()->publishRobotEvent(event);
 }
 

@@ -7,7 +7,10 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_diagnosis/diagnosis.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"
 
@@ -17,13 +20,8 @@ namespace {
 
 // The failure lines belong to the plan computation, whichever helper writes them.
 constexpr char kComputePlan[] = "computePlan";
-constexpr int16_t kLiftInMode = 100;
-constexpr int16_t kLiftOutMode = 101;
 // Goals of this mode get their goal poses back in the result.
 constexpr int16_t kEchoGoalPosesMode = 405;
-constexpr int32_t kLiftEventType = 6;
-constexpr int32_t kLiftInPlanFailed = 70002;
-constexpr int32_t kLiftOutPlanFailed = 70003;
 constexpr double kMaxSmoothSeconds = 1.0;
 // The start heading is taken over this many steps of the path.
 constexpr size_t kHeadingSteps = 4;
@@ -63,7 +61,7 @@ void NavGlobalPlanningServer::computePlan() {
   if (!planner) {
     LOG_ERROR("computePlan: there is no global planner called \"{}\"", planner_key);
     raiseLiftPlanEvent(goal->goal_mode);
-    failGoal(*goal, kGlobalPlanFailed);
+    failGoal(*goal, codes::kGlobalPlanFailed);
     return;
   }
   MultiPaths paths;
@@ -78,14 +76,14 @@ void NavGlobalPlanningServer::computePlan() {
   }
 
   if (!smoothPaths(paths)) {
-    LOG_ERROR("!!!!!!!!!!!!!!!!!smooth failed, error code is {}", kSmoothFailed);
-    terminateGoal(*goal, kSmoothFailed);
+    LOG_ERROR("!!!!!!!!!!!!!!!!!smooth failed, error code is {}", codes::kSmoothFailed);
+    terminateGoal(*goal, codes::kSmoothFailed);
     return;
   }
   geometry_msgs::msg::PoseStamped robot_pose;
   if (!global_gridmap_->getCostmapROS()->getRobotPose(robot_pose)) {
-    LOG_ERROR("computePlan failed: no robot pose, error code is {}", kGlobalPlanFailed);
-    terminateGoal(*goal, kGlobalPlanFailed);
+    LOG_ERROR("computePlan failed: no robot pose, error code is {}", codes::kGlobalPlanFailed);
+    terminateGoal(*goal, codes::kGlobalPlanFailed);
     return;
   }
 
@@ -123,10 +121,10 @@ int32_t NavGlobalPlanningServer::failureCode(const NavGlobalPlanning& planner, b
                                              const MultiPaths& paths) {
   if (planned && !paths.paths.empty()) {
     LOG_ERROR_FROM(kComputePlan, "computePlan: the last path of the plan holds no pose");
-    return kGlobalPlanFailed;
+    return codes::kGlobalPlanFailed;
   }
   const int32_t code = planner.getErrorCode();
-  return code == 0 ? kGlobalPlanFailed : code;
+  return code == 0 ? codes::kGlobalPlanFailed : code;
 }
 
 void NavGlobalPlanningServer::fillResult(const GlobalPlanning::Goal& goal, MultiPaths& paths,
@@ -160,18 +158,18 @@ std::shared_ptr<NavGlobalPlanning> NavGlobalPlanningServer::findPlanner(
 
 void NavGlobalPlanningServer::raiseLiftPlanEvent(int16_t goal_mode) {
   int32_t event_code = 0;
-  if (goal_mode == kLiftInMode) {
-    event_code = kLiftInPlanFailed;
+  if (goal_mode == global_keys::kLiftInMode) {
+    event_code = codes::kLiftInPlanFailedEvent;
     trace_logger_->pub_debug("lift in plan failed !!!");
-  } else if (goal_mode == kLiftOutMode) {
-    event_code = kLiftOutPlanFailed;
+  } else if (goal_mode == global_keys::kLiftOutMode) {
+    event_code = codes::kLiftOutPlanFailedEvent;
     trace_logger_->pub_debug("lift out plan failed !!!");
   } else {
     return;
   }
   vantrell_protocol::msg::RobotEvent event;
   event.stamp = rclcpp::Clock(RCL_SYSTEM_TIME).now();
-  event.event_type = kLiftEventType;
+  event.event_type = codes::kLiftEventType;
   event.event_code = event_code;
   communicator_->getRobotEventUnit()->publishRobotEvent(event);
 }
@@ -212,7 +210,7 @@ void NavGlobalPlanningServer::countFailure() {
   ++failure_count_;
   LOG_INFO_FROM(kComputePlan, "----------GlobalPlanning retry times is {}----------",
                 failure_count_);
-  if (failure_count_ >= kFailuresBeforeReport) {
+  if (failure_count_ >= codes::kFailuresBeforeReport) {
     Diagnosis::getInstance().DataStatusReport(GLOBAL_PLANNING_FAILURE, 1);
     diagnosis_reported_ = 1;
     failure_count_ = 0;
@@ -253,12 +251,9 @@ double NavGlobalPlanningServer::startTargetYaw(
       samePosition(poses[n - 1].pose.position, poses[n - 1 - kHeadingSteps].pose.position)) {
     return 0.0;
   }
-  const double heading = std::atan2(ahead.y - first.y, ahead.x - first.x);
-  double difference = std::remainder(robot_yaw - heading, 2.0 * M_PI);
-  if (difference <= -M_PI) {
-    difference += 2.0 * M_PI;
-  }
-  return std::fabs(difference) < M_PI / 2.0 ? kNoStartTurn : heading;
+  const double heading = geometry::headingBetween(poses[0], poses[kHeadingSteps]);
+  const double difference = geometry::normalizeAngle(robot_yaw - heading);
+  return std::fabs(difference) < geometry::kPi / 2.0 ? kNoStartTurn : heading;
 }
 
 }  // namespace planning

@@ -7,9 +7,8 @@
 
 #include "geometry_msgs/msg/pose2_d.hpp"
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
-#include "tf2/utils.h"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
 
 namespace planning {
 
@@ -87,7 +86,7 @@ void NavLocalPlanning::searchExtraGoals(nav_msgs::msg::Path& path, ControlState&
     geometry_msgs::msg::Pose2D flat;
     flat.x = goal.pose.position.x;
     flat.y = goal.pose.position.y;
-    flat.theta = tf2::getYaw(goal.pose.orientation);
+    flat.theta = geometry::yawOf(goal);
     if (!collision_check_->isCollisionFreePose(flat, false, footprint)) {
       continue;
     }

@@ -14,8 +14,8 @@
 #include "planning/local_planning/local_astar_goal_zone.hpp"
 #include "planning/local_planning/local_force_backward.hpp"
 #include "planning/local_planning/local_force_enter_lift.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
 #include "planning/local_planning/local_way_points.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 

@@ -4,15 +4,15 @@
 
 #include "geometry_msgs/msg/pose2_d.hpp"
 #include "logger/logger.hpp"
-#include "path_product/path_geometry.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace planning {
 
 namespace {
 
-using path_geometry::headingBetween;
+using geometry::headingBetween;
 
 // Only a local goal this close to the robot is judged: a farther one may clear on the way.
 constexpr double kBlockedGoalRange = 2.5;
@@ -29,7 +29,7 @@ constexpr double kSpinTargetStep = 0.3;
 
 double NavLocalPlanningServer::getStartSpinThetaThreshold(int32_t mode, bool backward) const {
   if (mode != local_keys::kCoverageMode) {
-    return M_PI / 2.0;
+    return geometry::kPi / 2.0;
   }
   return backward ? static_coverage_spin_theta_tolerance_backward_
                   : static_coverage_spin_theta_tolerance_;
@@ -77,9 +77,9 @@ bool NavLocalPlanningServer::isPathBlocked(const MultiPaths& paths) {
   at_goal.y = goal.pose.position.y;
   at_goal.theta = headingBetween(first[first.size() - 1 - kEndHeadingSteps], first.back());
   if (at_goal.theta < 0.0) {
-    at_goal.theta += 2.0 * M_PI;
+    at_goal.theta += 2.0 * geometry::kPi;
   }
-  if (spin_collision_->isCollisionFree(at_goal, -M_PI, M_PI)) {
+  if (spin_collision_->isCollisionFree(at_goal, -geometry::kPi, geometry::kPi)) {
     return false;
   }
   LOG_INFO("path blocked! target_yaw:{}", headingBetween(last[0], last[1]));
@@ -91,7 +91,7 @@ bool NavLocalPlanningServer::doubleCheckMoveBackward(const Path& path,
   double min_angle = 0.0;
   double max_angle = 0.0;
   spin_collision_->getSpinAngle(robot, path.nav_path, kSpinTargetStep, min_angle, max_angle);
-  if (min_angle < -M_PI / 2.0 && max_angle > M_PI / 2.0) {
+  if (min_angle < -geometry::kPi / 2.0 && max_angle > geometry::kPi / 2.0) {
     return !spin_collision_->isCollisionFree(robot, min_angle, max_angle);
   }
   return false;

@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "rclcpp/clock.hpp"
 #include "vantrell_diagnosis/diagnosis.hpp"
@@ -55,10 +57,10 @@ void NavLocalPlanningServer::computePlan() {
   try {
     planGoal(goal);
   } catch (const std::exception& error) {
-    LOG_ERROR("computePlan failed: {}, error code is {}", error.what(), kLocalPlanFailed);
+    LOG_ERROR("computePlan failed: {}, error code is {}", error.what(), codes::kLocalPlanFailed);
     failGoal(false);
   } catch (...) {
-    LOG_ERROR("computePlan failed: unknown exception, error code is {}", kLocalPlanFailed);
+    LOG_ERROR("computePlan failed: unknown exception, error code is {}", codes::kLocalPlanFailed);
     failGoal(false);
   }
 }
@@ -171,7 +173,7 @@ bool NavLocalPlanningServer::acceptPlannedPath(const NavLocalPlanning& planner, 
                                                const Path& path, bool need_replan) {
   if (!planned) {
     LOG_ERROR_FROM(kComputePlan, "local planning failed,result is false! error code is {}",
-                   kLocalPlanFailed);
+                   codes::kLocalPlanFailed);
     failGoal(need_replan);
     return false;
   }
@@ -182,7 +184,7 @@ bool NavLocalPlanningServer::acceptPlannedPath(const NavLocalPlanning& planner, 
   }
   if (path.nav_path.poses.empty()) {
     LOG_ERROR_FROM(kComputePlan, "local planning failed, path is empty! error code is {}",
-                   kLocalPlanFailed);
+                   codes::kLocalPlanFailed);
     failGoal(need_replan);
     return false;
   }
@@ -211,7 +213,7 @@ bool NavLocalPlanningServer::smoothPath(NavLocalPlanning& planner, Path& path) {
   const bool smoothed = planner.pathSmooter(path.nav_path);
   const int64_t milliseconds = smoothing.wholeMilliseconds();
   if (!smoothed || path.nav_path.poses.empty()) {
-    LOG_ERROR_FROM(kComputePlan, "smooth failed, error code is {}", kSmoothFailed);
+    LOG_ERROR_FROM(kComputePlan, "smooth failed, error code is {}", codes::kSmoothFailed);
     terminateGoal();
     return false;
   }
@@ -231,11 +233,7 @@ SpinState NavLocalPlanningServer::judgeSpin(NavLocalPlanning& planner, const Pos
   planner.updatePathWithMovementConstraint(path);
   planner.spinJudge(robot, path, path.nav_path, spin, spin_judge_path_length_tolerance_);
   if (planner.needSetEndYaw() && !path.nav_path.poses.empty()) {
-    auto& orientation = path.nav_path.poses.back().pose.orientation;
-    orientation.x = 0.0;
-    orientation.y = 0.0;
-    orientation.z = std::sin(spin.target_yaw / 2.0);
-    orientation.w = std::cos(spin.target_yaw / 2.0);
+    path.nav_path.poses.back().pose.orientation = geometry::yawToQuaternion(spin.target_yaw);
   }
   return spin;
 }
@@ -279,7 +277,7 @@ void NavLocalPlanningServer::countFailure() {
   ++failure_count_;
   LOG_INFO_FROM(kComputePlan, "----------LocalPlanning retry times is {}----------",
                 failure_count_);
-  if (failure_count_ >= kFailuresBeforeReport) {
+  if (failure_count_ >= codes::kFailuresBeforeReport) {
     Diagnosis::getInstance().DataStatusReport(LOCAL_PLANNING_FAILURE, 1);
     diagnosis_reported_ = 1;
     failure_count_ = 0;

@@ -7,16 +7,17 @@
 
 #include "geometry_msgs/msg/pose2_d.hpp"
 #include "logger/logger.hpp"
-#include "path_product/path_geometry.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
-#include "tf2/utils.h"
+#include "planning/planner_keys.hpp"
 
 namespace planning {
 
 namespace {
 
-using path_geometry::headingBetween;
+using geometry::headingBetween;
+using geometry::kPi;
+using geometry::normalizeAngle;
 
 // A path that starts at a zelto corner is measured this much beyond the look-ahead, so that the
 // heading comes from the leg after the corner.
@@ -26,7 +27,7 @@ geometry_msgs::msg::Pose2D toPose2D(const geometry_msgs::msg::PoseStamped& pose)
   geometry_msgs::msg::Pose2D flat;
   flat.x = pose.pose.position.x;
   flat.y = pose.pose.position.y;
-  flat.theta = tf2::getYaw(pose.pose.orientation);
+  flat.theta = geometry::yawOf(pose);
   return flat;
 }
 
@@ -64,7 +65,7 @@ void NavLocalPlanning::spinJudge(const PoseStamped& robot, Path& piece, nav_msgs
   }
   state.spin_required =
       !poses.empty() &&
-      std::fabs(base_robot_.calDelAngle(robot_yaw, heading)) >= state.start_spin_threshold &&
+      std::fabs(normalizeAngle(robot_yaw - heading)) >= state.start_spin_threshold &&
       base_robot_.calDistance(poses.front(), poses.back()) >= path_length_tolerance;
 
   if (zelto_need_rotation_) {
@@ -84,8 +85,8 @@ void NavLocalPlanning::spinJudge(const PoseStamped& robot, Path& piece, nav_msgs
 
   if (piece.move_backward && found) {
     // Driven tail first: the robot must face away from the path.
-    heading = base_robot_.calDelAngle(heading, M_PI);
-    state.spin_required = std::fabs(base_robot_.calDelAngle(robot_yaw, heading)) >= M_PI / 2.0;
+    heading = normalizeAngle(heading - kPi);
+    state.spin_required = std::fabs(normalizeAngle(robot_yaw - heading)) >= kPi / 2.0;
     if (!piece.check_blocked) {
       state.spin_option = false;
     }
@@ -126,8 +127,8 @@ double NavLocalPlanning::getRobotPathAngle(const nav_msgs::msg::Path& path,
   if (samePosition(poses[4], poses[0]) || samePosition(poses.back(), poses[poses.size() - 5])) {
     return 0.0;
   }
-  return base_robot_.calDelAngle(base_robot_.quaternion2Yaw(robot.pose.orientation),
-                                 headingBetween(poses[0], poses[4]));
+  return normalizeAngle(base_robot_.quaternion2Yaw(robot.pose.orientation) -
+                        headingBetween(poses[0], poses[4]));
 }
 
 void NavLocalPlanning::reversePath(nav_msgs::msg::Path& path) const {
@@ -143,7 +144,7 @@ void NavLocalPlanning::reversePath(nav_msgs::msg::Path& path) const {
     yaws[i] = headingBetween(poses[ahead], poses[behind]);
   }
   for (std::size_t i = 0; i < n; ++i) {
-    poses[i].pose.orientation = path_geometry::yawToQuaternion(yaws[i]);
+    poses[i].pose.orientation = geometry::yawToQuaternion(yaws[i]);
   }
 }
 
@@ -152,7 +153,7 @@ bool NavLocalPlanning::backwardMovement(Path& piece, const PoseStamped& robot) {
     return false;
   }
   const double angle = getRobotPathAngle(piece.nav_path, robot);
-  if (planning_mode_ != local_keys::kForceBackwardMode && std::fabs(angle) <= M_PI / 2.0) {
+  if (planning_mode_ != local_keys::kForceBackwardMode && std::fabs(angle) <= kPi / 2.0) {
     return false;
   }
   piece.move_backward = true;

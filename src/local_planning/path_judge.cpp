@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "logger/logger.hpp"
-#include "planning/local_planning/trace_line.hpp"
+#include "planning/geometry.hpp"
 
 namespace planning {
 
@@ -29,12 +29,10 @@ constexpr double kMinAwayPathLength = 1.0;
 constexpr std::size_t kEndHeadingPoses = 4;
 constexpr double kBigTurnScaleFactor = 0.7;
 
-double degreesToRadians(double degrees) { return degrees / 180.0 * M_PI; }
+double degreesToRadians(double degrees) { return degrees / 180.0 * geometry::kPi; }
 
 double headingOver(const nav_msgs::msg::Path& path, std::size_t from, std::size_t to) {
-  const auto& a = path.poses[from].pose.position;
-  const auto& b = path.poses[to].pose.position;
-  return std::atan2(b.y - a.y, b.x - a.x);
+  return geometry::headingBetween(path.poses[from], path.poses[to]);
 }
 
 }  // namespace

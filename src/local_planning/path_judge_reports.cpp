@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "planning/local_planning/path_judge.hpp"
-#include "planning/local_planning/trace_line.hpp"
 #include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
 
 namespace planning {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "planning/local_planning/local_planning_keys.hpp"
-#include "planning/local_planning/trace_line.hpp"
+#include "planning/codes.hpp"
+#include "planning/planner_keys.hpp"
 #include "rclcpp/clock.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"
 
@@ -119,8 +119,8 @@ void SpeedLimitValue::promptBigTurn(bool considered, bool big_turn) {
   vantrell_protocol::msg::RobotEvent event;
   rclcpp::Clock clock(RCL_SYSTEM_TIME);
   event.stamp = clock.now();
-  event.event_type = local_keys::kBigTurnEventType;
-  event.event_code = local_keys::kBigTurnEventCode;
+  event.event_type = codes::kPromptEventType;
+  event.event_code = codes::kBigTurnEvent;
   communicator_->getRobotEventUnit()->publishRobotEvent(event);
   turn_speak_countdown_ = settings_.two_speaker_nead_time;
 }

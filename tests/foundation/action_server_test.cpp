@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "count_action.hpp"
-#include "log_capture.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "rclcpp_testing/log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "vantrell_nav2_base_class/vantrell_simple_action_server.hpp"
 
 namespace {
@@ -74,7 +74,7 @@ class Script {
  public:
   void plan(int order, Ending ending, bool hold = false) {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto &step = steps_[order];
+    auto& step = steps_[order];
     step = std::make_shared<Step>();
     step->ending = ending;
     step->hold = hold;
@@ -91,7 +91,7 @@ class Script {
 
   void releaseAll() {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto &entry : steps_) {
+    for (auto& entry : steps_) {
       entry.second->gate.release();
     }
   }
@@ -106,7 +106,7 @@ class Script {
     return workers_;
   }
 
-  void execute(Server &server) {
+  void execute(Server& server) {
     const auto goal = server.get_current_goal();
     if (!goal) {
       return;
@@ -157,7 +157,7 @@ class Script {
 
   std::shared_ptr<Step> step(int order) {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto &found = steps_[order];
+    auto& found = steps_[order];
     if (!found) {
       found = std::make_shared<Step>();
     }
@@ -175,12 +175,12 @@ class Script {
 // on_activate, left alone by on_deactivate.
 class ServingNode : public rclcpp_lifecycle::LifecycleNode {
  public:
-  ServingNode(Script &script, Script &other_script)
+  ServingNode(Script& script, Script& other_script)
       : rclcpp_lifecycle::LifecycleNode("serving_node"),
         script_(script),
         other_script_(other_script) {}
 
-  CallbackReturn on_configure(const rclcpp_lifecycle::State &) override {
+  CallbackReturn on_configure(const rclcpp_lifecycle::State&) override {
     auto options = rcl_action_server_get_default_options();
     options.result_service_qos.depth = 5;
     options.result_timeout.nanoseconds = 2500000000;
@@ -195,13 +195,13 @@ class ServingNode : public rclcpp_lifecycle::LifecycleNode {
     return CallbackReturn::SUCCESS;
   }
 
-  CallbackReturn on_activate(const rclcpp_lifecycle::State &) override {
+  CallbackReturn on_activate(const rclcpp_lifecycle::State&) override {
     server_->activate();
     other_server_->activate();
     return CallbackReturn::SUCCESS;
   }
 
-  CallbackReturn on_deactivate(const rclcpp_lifecycle::State &) override {
+  CallbackReturn on_deactivate(const rclcpp_lifecycle::State&) override {
     return CallbackReturn::SUCCESS;
   }
 
@@ -209,20 +209,20 @@ class ServingNode : public rclcpp_lifecycle::LifecycleNode {
   void dropServer() { server_.reset(); }
 
  private:
-  std::shared_ptr<ObservedServer> makeServer(const std::string &name, std::function<void()> execute,
-                                             const rcl_action_server_options_t &options) {
+  std::shared_ptr<ObservedServer> makeServer(const std::string& name, std::function<void()> execute,
+                                             const rcl_action_server_options_t& options) {
     return std::make_shared<ObservedServer>(
         get_node_base_interface(), get_node_clock_interface(), get_node_logging_interface(),
         get_node_waitables_interface(), name, std::move(execute), nullptr,
         std::chrono::milliseconds(500), false, options);
   }
 
-  Script &script_;
-  Script &other_script_;
+  Script& script_;
+  Script& other_script_;
   std::shared_ptr<ObservedServer> server_;
   std::shared_ptr<ObservedServer> other_server_;
-  ObservedServer *server_view_{nullptr};
-  ObservedServer *other_view_{nullptr};
+  ObservedServer* server_view_{nullptr};
+  ObservedServer* other_view_{nullptr};
 };
 
 struct SentGoal {
@@ -230,7 +230,7 @@ struct SentGoal {
   std::shared_future<WrappedResult> result;
 };
 
-rclcpp_action::Client<Count>::SharedPtr makeClient(rclcpp::Node &node, const std::string &name) {
+rclcpp_action::Client<Count>::SharedPtr makeClient(rclcpp::Node& node, const std::string& name) {
   return rclcpp_action::create_client<Count>(
       node.get_node_base_interface(), node.get_node_graph_interface(),
       node.get_node_logging_interface(), node.get_node_waitables_interface(), name);
@@ -272,10 +272,10 @@ class ActionServer : public ::testing::Test {
 
   SentGoal send(int order) { return sendTo(*client_, order); }
 
-  SentGoal sendTo(rclcpp_action::Client<Count> &client, int order) {
+  SentGoal sendTo(rclcpp_action::Client<Count>& client, int order) {
     auto result = std::make_shared<std::promise<WrappedResult>>();
     rclcpp_action::Client<Count>::SendGoalOptions options;
-    options.result_callback = [result](const WrappedResult &wrapped) {
+    options.result_callback = [result](const WrappedResult& wrapped) {
       result->set_value(wrapped);
     };
     Count::Goal goal;
@@ -284,7 +284,7 @@ class ActionServer : public ::testing::Test {
   }
 
   // A missing answer fails the test instead of blocking it.
-  static ClientGoalHandle::SharedPtr accepted(const SentGoal &goal) {
+  static ClientGoalHandle::SharedPtr accepted(const SentGoal& goal) {
     if (goal.handle.wait_for(kPatience) != std::future_status::ready) {
       ADD_FAILURE() << "no goal response";
       return nullptr;
@@ -292,7 +292,7 @@ class ActionServer : public ::testing::Test {
     return goal.handle.get();
   }
 
-  static WrappedResult resultOf(const SentGoal &goal) {
+  static WrappedResult resultOf(const SentGoal& goal) {
     if (goal.result.wait_for(kPatience) != std::future_status::ready) {
       ADD_FAILURE() << "no result";
       WrappedResult missing{};
@@ -304,7 +304,7 @@ class ActionServer : public ::testing::Test {
     return goal.result.get();
   }
 
-  bool cancel(const SentGoal &goal) {
+  bool cancel(const SentGoal& goal) {
     const auto handle = accepted(goal);
     if (!handle) {
       return false;
@@ -321,7 +321,7 @@ class ActionServer : public ::testing::Test {
   std::vector<std::pair<Level, std::string>> frameRecords() {
     std::vector<std::pair<Level, std::string>> frame;
     const std::string prefix = "[count] [ActionServer] ";
-    for (const auto &record : log_.records()) {
+    for (const auto& record : log_.records()) {
       if (record.logger_name == "serving_node" && record.message.rfind(prefix, 0) == 0) {
         frame.emplace_back(record.level, record.message.substr(prefix.size()));
       }
@@ -329,13 +329,13 @@ class ActionServer : public ::testing::Test {
     return frame;
   }
 
-  size_t frameCount(Level level, const std::string &text) {
+  size_t frameCount(Level level, const std::string& text) {
     const auto frame = frameRecords();
     return static_cast<size_t>(
         std::count(frame.begin(), frame.end(), std::pair<Level, std::string>(level, text)));
   }
 
-  void waitForRecord(const std::string &text) {
+  void waitForRecord(const std::string& text) {
     ASSERT_TRUE(
         log_.wait_for(text, std::chrono::duration_cast<std::chrono::milliseconds>(kPatience)))
         << "no record containing \"" << text << "\"";
@@ -499,7 +499,7 @@ TEST_F(ActionServer, AThrowingCallbackEndsBothGoalsAndTheWorkerCarriesOn) {
        "Action server failed while executing action callback: \"unknown exception\""}};
 
   int order = 1;
-  for (const auto &thrown : cases) {
+  for (const auto& thrown : cases) {
     const int failing = order++;
     const int waiting = order++;
     const int next = order++;
@@ -562,7 +562,7 @@ TEST_F(ActionServer, AGoalArrivingAfterTheLastLookAtThePendingSlotIsStillRun) {
 }
 
 TEST_F(ActionServer, WritesItsRecordsInTheFrameFormat) {
-  auto singleton = foundation_test::captureLog();
+  auto singleton = test_support::captureLog();
   singleton->clear();
   configureAndActivate();
 
@@ -667,7 +667,7 @@ TEST_F(ActionServer, AGoalAcceptedWhileTheServerGoesIsEndedWithoutRunning) {
   rclcpp_action::GoalUUID uuid{};
   uuid[0] = 7;
   endpoint->receive_goal_request(uuid, goal,
-                                 [answering](bool, const rclcpp::Time &) { answering->enter(); });
+                                 [answering](bool, const rclcpp::Time&) { answering->enter(); });
   answering->waitEntered();
   node_->dropServer();
 

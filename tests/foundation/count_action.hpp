@@ -14,20 +14,20 @@ namespace action {
 struct Count_Goal {
   ROSIDL_MESSAGE_POINTER_ALIASES(Count_Goal);
   int32_t order{};
-  bool operator==(const Count_Goal &other) const { return order == other.order; }
+  bool operator==(const Count_Goal& other) const { return order == other.order; }
   ROSIDL_MESSAGE_INEQUALITY(Count_Goal)
 };
 
 struct Count_Result {
   ROSIDL_MESSAGE_POINTER_ALIASES(Count_Result);
   int32_t value{};
-  bool operator==(const Count_Result &other) const { return value == other.value; }
+  bool operator==(const Count_Result& other) const { return value == other.value; }
   ROSIDL_MESSAGE_INEQUALITY(Count_Result)
 };
 
 struct Count_Feedback {
   ROSIDL_MESSAGE_POINTER_ALIASES(Count_Feedback);
-  bool operator==(const Count_Feedback &) const { return true; }
+  bool operator==(const Count_Feedback&) const { return true; }
   ROSIDL_MESSAGE_INEQUALITY(Count_Feedback)
 };
 

@@ -17,7 +17,7 @@ TEST(DebugLogger, FallsBackOnInvalidValuesAndShowsAllFourLevels) {
   setenv("SPDLOG_LEVEL", "debug", 1);
 
   ::testing::internal::CaptureStdout();
-  Logger &logger = Logger::Instance("first");
+  Logger& logger = Logger::Instance("first");
   LOG_DEBUG("debug {}", 1);
   LOG_INFO("info {}", 2);
   LOG_WARN("warn {}", 3);
@@ -34,7 +34,7 @@ TEST(DebugLogger, FallsBackOnInvalidValuesAndShowsAllFourLevels) {
   EXPECT_EQ(logger.logger_->name(), "first");
   EXPECT_EQ(logger.level_, 1);
   ASSERT_EQ(logger.logger_->sinks().size(), 1u);
-  EXPECT_NE(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex> *>(
+  EXPECT_NE(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex>*>(
                 logger.logger_->sinks().front().get()),
             nullptr);
 }

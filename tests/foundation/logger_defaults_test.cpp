@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "log_capture.hpp"
 #include "logger/logger.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -25,13 +25,13 @@ class DefaultLogger : public ::testing::Test {
   }
 
   // What the first use of the logger wrote to standard output.
-  static std::string &notes() {
+  static std::string& notes() {
     static std::string text;
     return text;
   }
 };
 
-std::string numberOf(const std::string &text) { return text.substr(0, 3); }
+std::string numberOf(const std::string& text) { return text.substr(0, 3); }
 
 TEST_F(DefaultLogger, WritesThreeNotesInOrderAndKeepsTheDefaults) {
   EXPECT_EQ(notes(),
@@ -39,19 +39,19 @@ TEST_F(DefaultLogger, WritesThreeNotesInOrderAndKeepsTheDefaults) {
             "environment variable SPDLOG_SYSTEMD is not set, and set false\n"
             "environment variable SPDLOG_LEVEL is not set, and set default level\n");
 
-  Logger &logger = Logger::Instance("another name");
+  Logger& logger = Logger::Instance("another name");
   EXPECT_EQ(&logger, &Logger::Instance("spdlog"));
   EXPECT_EQ(logger.logger_->name(), "spdlog");
   EXPECT_EQ(logger.level_, 2);
   EXPECT_EQ(logger.logger_->level(), spdlog::level::info);
   ASSERT_EQ(logger.logger_->sinks().size(), 1u);
-  EXPECT_NE(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex> *>(
+  EXPECT_NE(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex>*>(
                 logger.logger_->sinks().front().get()),
             nullptr);
 }
 
 TEST_F(DefaultLogger, ConsoleShowsPrefixAndTextOnlyAndDebugIsNeitherShownNorCounted) {
-  Logger &logger = Logger::Instance("spdlog");
+  Logger& logger = Logger::Instance("spdlog");
   const int before = logger.count_.load();
 
   ::testing::internal::CaptureStdout();
@@ -68,8 +68,8 @@ TEST_F(DefaultLogger, ConsoleShowsPrefixAndTextOnlyAndDebugIsNeitherShownNorCoun
 }
 
 TEST_F(DefaultLogger, NumbersPassingRecordsFromOneAndWrapsAfter127) {
-  auto capture = foundation_test::captureLog();
-  Logger &logger = Logger::Instance("spdlog");
+  auto capture = test_support::captureLog();
+  Logger& logger = Logger::Instance("spdlog");
   // Bring the counter to a known place: the next passing record is number 1.
   while (logger.count_.load() % 128 != 0) {
     LOG_INFO("filler");
@@ -91,7 +91,7 @@ TEST_F(DefaultLogger, NumbersPassingRecordsFromOneAndWrapsAfter127) {
 }
 
 TEST_F(DefaultLogger, PassesBracesInTheFormattedTextThrough) {
-  auto capture = foundation_test::captureLog();
+  auto capture = test_support::captureLog();
   capture->clear();
   const std::string with_braces = "{} and {0} stay";
   LOG_WARN("value {}", with_braces);
@@ -105,7 +105,7 @@ TEST_F(DefaultLogger, PassesBracesInTheFormattedTextThrough) {
 }
 
 TEST_F(DefaultLogger, RecordCarriesTheCallSiteLocation) {
-  auto capture = foundation_test::captureLog();
+  auto capture = test_support::captureLog();
   capture->clear();
   const int line = __LINE__ + 1;
   LOG_INFO("located");

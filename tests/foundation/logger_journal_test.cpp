@@ -17,7 +17,7 @@ TEST(JournalLogger, HasConsoleThenJournalAndTraceBehavesAsDebug) {
   setenv("SPDLOG_LEVEL", "trace", 1);
 
   ::testing::internal::CaptureStdout();
-  Logger &logger = Logger::Instance("spdlog");
+  Logger& logger = Logger::Instance("spdlog");
   // The journal may be unreachable here; spdlog's error handler deals with that.
   LOG_DEBUG("debug {}", "shown");
   const std::string console = ::testing::internal::GetCapturedStdout();
@@ -26,10 +26,10 @@ TEST(JournalLogger, HasConsoleThenJournalAndTraceBehavesAsDebug) {
   EXPECT_EQ(console, "  1 [DEBUG] debug shown\n");
   EXPECT_EQ(logger.level_, 0);
   ASSERT_EQ(logger.logger_->sinks().size(), 2u);
-  EXPECT_NE(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex> *>(
+  EXPECT_NE(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex>*>(
                 logger.logger_->sinks()[0].get()),
             nullptr);
-  EXPECT_EQ(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex> *>(
+  EXPECT_EQ(dynamic_cast<spdlog::sinks::ansicolor_stdout_sink<spdlog::details::console_mutex>*>(
                 logger.logger_->sinks()[1].get()),
             nullptr);
 }

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "log_capture.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -83,7 +83,7 @@ TEST(DeclareAndGetParameter, AnOutsideValueOfAnotherTypeIsRefusedAtDeclaration) 
 // An int cannot hold every integer parameter: such a value must fail the read, not be wrapped
 // into another number (4294967297 would read as 1).
 TEST(DeclareAndGetParameter, AnIntegerAnIntCannotHoldFailsNamingTheParameter) {
-  const auto log = foundation_test::captureLog();
+  const auto log = test_support::captureLog();
   log->clear();
   const auto node = makeNode({rclcpp::Parameter("retries", int64_t{4294967297}),
                               rclcpp::Parameter("depth", int64_t{-2147483649})});

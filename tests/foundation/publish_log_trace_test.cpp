@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "log_capture.hpp"
 #include "logger/logger.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "std_msgs/msg/string.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -52,8 +52,7 @@ class TracePublisher : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    capture_ = foundation_test::captureLog();
-    capture_->clear();
+    capture_ = test_support::clearedLog();
     planning_node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("trace_planning_node");
     listener_node_ = std::make_shared<rclcpp::Node>("trace_listener_node");
     subscription_ = listener_node_->create_subscription<std_msgs::msg::String>(
@@ -69,7 +68,7 @@ class TracePublisher : public ::testing::Test {
     return lines_;
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> capture_;
+  std::shared_ptr<test_support::CaptureSink> capture_;
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> planning_node_;
   std::shared_ptr<rclcpp::Node> listener_node_;
   rclcpp::Subscription<std_msgs::msg::String>::SharedPtr subscription_;
@@ -127,6 +126,19 @@ TEST_F(TracePublisher, AMismatchedFormatIsPublishedAsItIsRatherThanThrown) {
   const auto lines = receivedLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(textAfterStamp(lines[0]), "index {} of {}");
+}
+
+// A component traces through its publisher once it has one; before that the line goes only to
+// the log, where this test's INFO level hides it.
+TEST_F(TracePublisher, ATraceLineGoesOutOnceThePublisherIsThere) {
+  std::shared_ptr<LogPublisher> trace;
+  EXPECT_NO_THROW(traceLine(trace, "before {}", 1));
+  trace = std::make_shared<LogPublisher>(planning_node_);
+  traceLine(trace, "after {}", 2);
+  const auto lines = receivedLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(textAfterStamp(lines[0]), "after 2");
+  EXPECT_TRUE(capture_->records().empty());
 }
 
 TEST(CurrentTimeString, IsLocalTimeInWholeSeconds) {

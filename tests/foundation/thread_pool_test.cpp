@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "log_capture.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -104,7 +104,7 @@ TEST(ThreadPool, BusyOnlyWhileATaskRuns) {
 }
 
 TEST(ThreadPool, WarnsWhenFiveOrMoreTasksWait) {
-  auto capture = foundation_test::captureLog();
+  auto capture = test_support::captureLog();
   capture->clear();
   Gate gate;
   ThreadPool pool(1);

@@ -6,7 +6,8 @@
 #include <sstream>
 
 #include "drive_scenario.hpp"
-#include "planning/global_planning/planner_keys.hpp"
+#include "planning/geometry.hpp"
+#include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -46,8 +47,8 @@ double parseCoordinate(const std::string& text, const std::string& what) {
 }
 
 std::string plannerNames() {
-  std::vector<std::string> names(planning::planner_keys::kGlobalPlanners.begin(),
-                                 planning::planner_keys::kGlobalPlanners.end());
+  std::vector<std::string> names(planning::global_keys::kGlobalPlanners.begin(),
+                                 planning::global_keys::kGlobalPlanners.end());
   std::sort(names.begin(), names.end());
   std::string text;
   for (const auto& name : names) {
@@ -57,7 +58,7 @@ std::string plannerNames() {
 }
 
 void requirePlanner(const std::string& planner) {
-  const auto& keys = planning::planner_keys::kGlobalPlanners;
+  const auto& keys = planning::global_keys::kGlobalPlanners;
   if (std::find(keys.begin(), keys.end(), planner) == keys.end()) {
     throw UsageError("there is no planner \"" + planner +
                      "\"; the global planning node has: " + plannerNames());
@@ -79,6 +80,14 @@ std::vector<std::string> fieldsOf(const std::string& text) {
 }
 
 }  // namespace
+
+geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
+  return planning::geometry::planarPose(pose.x, pose.y, pose.yaw);
+}
+
+Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose) {
+  return {pose.pose.position.x, pose.pose.position.y, planning::geometry::yawOf(pose)};
+}
 
 Pose2 parsePose(const std::string& text, const std::string& what) {
   const std::vector<std::string> fields = fieldsOf(text);

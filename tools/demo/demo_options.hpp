@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "geometry_msgs/msg/pose_stamped.hpp"
+#include "planning/planner_keys.hpp"
+
 namespace demo {
 
 // A position on the map (metres) and a heading (radians).
@@ -39,7 +42,7 @@ struct DemoOptions {
   // Corners of the water-uptake zone; empty for the water scenario's own.
   std::vector<MapPoint> zone;
   std::vector<ObstaclePlacement> obstacles;
-  std::string planner{"dijkstra"};
+  std::string planner{planning::global_keys::kDijkstra};
   std::string output{"global_plans.png"};
   bool help{false};
 };
@@ -55,6 +58,10 @@ DemoOptions parseOptions(const std::vector<std::string>& args);
 
 // "X,Y" or "X,Y,YAW" with finite numbers. Throws UsageError naming `what`.
 Pose2 parsePose(const std::string& text, const std::string& what);
+
+// A pose in the "map" frame, and back.
+geometry_msgs::msg::PoseStamped toPose(const Pose2& pose);
+Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose);
 
 // "X1,Y1,X2,Y2,X3,Y3[,...]": at least three corners, finite numbers. Throws UsageError.
 std::vector<MapPoint> parseZone(const std::string& text);

@@ -8,7 +8,7 @@
 
 #include "drive_picture.hpp"
 #include "localisation.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 #include "planning_sim/drive_measures.hpp"
 #include "planning_sim/local_planning_sim.hpp"
 #include "planning_sim/point_to_point_drive.hpp"
@@ -45,16 +45,6 @@ std::vector<cv::Point2d> pointsOf(const std::vector<geometry_msgs::msg::PoseStam
     points.emplace_back(pose.pose.position.x, pose.pose.position.y);
   }
   return points;
-}
-
-geometry_msgs::msg::PoseStamped stampedPose(const Pose2& pose) {
-  geometry_msgs::msg::PoseStamped stamped;
-  stamped.header.frame_id = "map";
-  stamped.pose.position.x = pose.x;
-  stamped.pose.position.y = pose.y;
-  stamped.pose.orientation.z = std::sin(pose.yaw / 2.0);
-  stamped.pose.orientation.w = std::cos(pose.yaw / 2.0);
-  return stamped;
 }
 
 const char* outcomeOf(const planning_sim::DriveLeg& leg) {
@@ -204,7 +194,7 @@ int runDriveScenario(const DemoOptions& options, std::ostream& out) {
     out << "leg " << i + 1 << ": " << start_label << " " << formatPosition(robot.x, robot.y)
         << " -> " << stop.label << " " << formatPosition(stop.goal.x, stop.goal.y) << "\n";
     const auto leg =
-        planning_sim::driveTo(*sim, stampedPose(stop.goal), drive, static_cast<int32_t>(i + 1));
+        planning_sim::driveTo(*sim, toPose(stop.goal), drive, static_cast<int32_t>(i + 1));
     const auto measures = planning_sim::measureDrive(leg, clearance);
     report(out, leg, measures);
     drawn.push_back(pictureOf(leg, measures, robot, stop.goal));

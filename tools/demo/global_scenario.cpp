@@ -6,6 +6,7 @@
 
 #include "demo_host.hpp"
 #include "path_picture.hpp"
+#include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -14,38 +15,24 @@ namespace {
 
 constexpr std::chrono::seconds kPlanPatience{30};
 
+namespace keys = planning::global_keys;
+
 // The tour of the bundled floor: name of the place and the planner that takes the robot there.
 struct TourStop {
   const char* place;
   const char* planner;
 };
 constexpr TourStop kTour[] = {
-    {"office_a", "dijkstra"},
-    {"meeting_room", "dijkstra"},
-    {"open_plan", "astar_with_local_and_global_map"},
-    {"kitchen", "dijkstra"},
-    {"office_c", "dijkstra"},
-    {"reception", "dijkstra"},
+    {"office_a", keys::kDijkstra},
+    {"meeting_room", keys::kDijkstra},
+    {"open_plan", keys::kAstarWithLocalAndGlobalMap},
+    {"kitchen", keys::kDijkstra},
+    {"office_c", keys::kDijkstra},
+    {"reception", keys::kDijkstra},
 };
 constexpr const char* kTourStart = "reception";
 
 std::string position(const Pose2& pose) { return formatPosition(pose.x, pose.y); }
-
-geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
-  geometry_msgs::msg::PoseStamped stamped;
-  stamped.header.frame_id = "map";
-  stamped.pose.position.x = pose.x;
-  stamped.pose.position.y = pose.y;
-  stamped.pose.orientation.z = std::sin(pose.yaw / 2.0);
-  stamped.pose.orientation.w = std::cos(pose.yaw / 2.0);
-  return stamped;
-}
-
-Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose) {
-  const auto& q = pose.pose.orientation;
-  return {pose.pose.position.x, pose.pose.position.y,
-          std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z))};
-}
 
 const char* outcomeName(const PlanOutcome& outcome) {
   if (!outcome.accepted) {

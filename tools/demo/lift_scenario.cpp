@@ -11,6 +11,7 @@
 #include "demo_map.hpp"
 #include "lift_host.hpp"
 #include "path_picture.hpp"
+#include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -24,8 +25,7 @@ using ForceGlobalPath = vantrell_nav2_protocol::action::ForceGlobalPath;
 using Polygon = geometry_msgs::msg::Polygon;
 
 constexpr std::chrono::seconds kPatience{30};
-constexpr int16_t kLiftInMode = 100;
-constexpr int16_t kLiftOutMode = 101;
+namespace keys = planning::global_keys;
 constexpr uint32_t kWheelchair = 0x100;
 // Pairs 1 to 4 are the corners of the waiting area in front of a door, scaled by half the car's
 // length and width; the first and last pairs only pad the list.
@@ -72,22 +72,6 @@ Polygon drawCar(cv::Mat& image, int first, int last) {
   Polygon car;
   car.points = {corner(west, back), corner(west, front), corner(east, front), corner(east, back)};
   return car;
-}
-
-geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
-  geometry_msgs::msg::PoseStamped stamped;
-  stamped.header.frame_id = "map";
-  stamped.pose.position.x = pose.x;
-  stamped.pose.position.y = pose.y;
-  stamped.pose.orientation.z = std::sin(pose.yaw / 2.0);
-  stamped.pose.orientation.w = std::cos(pose.yaw / 2.0);
-  return stamped;
-}
-
-Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose) {
-  const auto& q = pose.pose.orientation;
-  return {pose.pose.position.x, pose.pose.position.y,
-          std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z))};
 }
 
 std::string position(double x, double y) {
@@ -247,7 +231,7 @@ int runLiftScenario(const DemoOptions& options, std::ostream& out) {
   bool as_expected = true;
 
   FuzzyLiftFree::Goal check;
-  check.planner_name = "lift";
+  check.planner_name = keys::kLift;
   check.resize_flag = true;
   check.door_pose = toPose(drawn.door_b);
   check.lift_inner_frame = drawn.car_b;
@@ -277,7 +261,8 @@ int runLiftScenario(const DemoOptions& options, std::ostream& out) {
         << yesNo(free_answer.result.is_free) << ", robot inside car A "
         << yesNo(free_answer.result.is_contained) << "\n";
 
-    as_expected = planLeg(host, out, 4, "lift", kLiftInMode, robot, place, ride) && as_expected;
+    as_expected =
+        planLeg(host, out, 4, keys::kLift, keys::kLiftInMode, robot, place, ride) && as_expected;
 
     const auto forced =
         host.call<ForceGlobalPath>("force_global_path", ForceGlobalPath::Goal(), kPatience);
@@ -310,7 +295,7 @@ int runLiftScenario(const DemoOptions& options, std::ostream& out) {
     as_expected = as_expected && inside.result.is_contained;
 
     FuzzyLiftFree::Goal leave;
-    leave.planner_name = "lift_out";
+    leave.planner_name = keys::kLiftOut;
     Pose2 door_out = drawn.door_a;
     door_out.yaw = M_PI / 2.0;
     leave.door_pose = toPose(door_out);
@@ -326,7 +311,8 @@ int runLiftScenario(const DemoOptions& options, std::ostream& out) {
       waiting.yaw = M_PI / 2.0;
       out << "   waiting area in front of car A, centred at " << position(waiting) << "\n";
       as_expected =
-          planLeg(host, out, 8, "lift_out", kLiftOutMode, robot, waiting, ride) && as_expected;
+          planLeg(host, out, 8, keys::kLiftOut, keys::kLiftOutMode, robot, waiting, ride) &&
+          as_expected;
     }
   }
 

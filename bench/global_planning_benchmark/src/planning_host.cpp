@@ -4,7 +4,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "tf2/utils.h"
+#include "planning/geometry.hpp"
+#include "planning/planner_keys.hpp"
+#include "planning/search_options.hpp"
 
 namespace global_planning_benchmark {
 
@@ -12,11 +14,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The planner whose road is measured, and the values its option record carries beside the
-// node's "fuzzy_range".
-constexpr char kPlannerKey[] = "dijkstra";
-constexpr double kPathTolerance = 0.3;
-constexpr int32_t kSearchBudget = 400;
+// The planner whose road is measured.
+constexpr const char* kPlannerKey = planning::global_keys::kDijkstra;
 
 double millisecondsSince(Clock::time_point began) {
   return std::chrono::duration<double, std::milli>(Clock::now() - began).count();
@@ -77,14 +76,7 @@ PlanningHost::~PlanningHost() = default;
 vantrell_nav2_planner::astar2::AstarOptions PlanningHost::dijkstraOptions() const {
   // The "dijkstra" planner's record for a goal that allows a fuzzy end.
   const double fuzzy_range = node_->get_parameter("fuzzy_range").as_double();
-  vantrell_nav2_planner::astar2::AstarOptions options{};
-  options.byte_0 = true;
-  options.byte_2 = true;
-  options.fuzzy_range = fuzzy_range;
-  options.goal_fuzzy_range = fuzzy_range;
-  options.tolerance = kPathTolerance;
-  options.int_60 = kSearchBudget;
-  return options;
+  return planning::globalSearchOptions(fuzzy_range, fuzzy_range);
 }
 
 std::shared_ptr<const vantrell_nav2_gridmap::GridLayers> PlanningHost::layers() const {
@@ -169,7 +161,7 @@ void PlanningHost::placeRobot(const geometry_msgs::msg::PoseStamped& pose) {
   geometry_msgs::msg::Pose2D robot;
   robot.x = pose.pose.position.x;
   robot.y = pose.pose.position.y;
-  robot.theta = tf2::getYaw(pose.pose.orientation);
+  robot.theta = planning::geometry::yawOf(pose);
   localisation_->placeRobot(robot);
 }
 

@@ -9,9 +9,9 @@
 
 #include "global_planning_benchmark/json_line.hpp"
 #include "global_planning_benchmark/pair_inputs.hpp"
+#include "planning/geometry.hpp"
 #include "planning_sim/point_to_point_drive.hpp"
 #include "planning_sim/spread.hpp"
-#include "tf2/utils.h"
 
 namespace local_planning_benchmark {
 
@@ -24,7 +24,7 @@ constexpr int kMetreDecimals = 3;
 // The start heading is the global path's, taken towards its pose this far ahead.
 constexpr double kHeadingAhead = 0.3;
 // Headings tried, either way from the path's, when the robot does not fit there.
-constexpr double kHeadingStep = M_PI / 12.0;
+constexpr double kHeadingStep = planning::geometry::kPi / 12.0;
 
 const char* endName(const planning_sim::DriveLeg& leg) {
   if (!leg.globalPathFound()) {
@@ -63,7 +63,7 @@ geometry_msgs::msg::Pose2D startPose(planning_sim::LocalPlanningSim& sim,
                                      const planning_sim::DriveLeg& leg,
                                      geometry_msgs::msg::Pose2D start) {
   const double along = headingAlong(leg, start);
-  for (int step = 0; step * kHeadingStep <= M_PI; ++step) {
+  for (int step = 0; step * kHeadingStep <= planning::geometry::kPi; ++step) {
     for (const int side : {1, -1}) {
       start.theta = along + side * step * kHeadingStep;
       if (!sim.world().under(sim.robot().params().footprint, start)) {

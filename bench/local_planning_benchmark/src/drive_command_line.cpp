@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace local_planning_benchmark {
 

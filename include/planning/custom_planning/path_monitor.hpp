@@ -49,18 +49,15 @@ class PathMonitor : public std::enable_shared_from_this<PathMonitor> {
   };
 
  public:
-  /// Error code of a reported anomaly.
-  static constexpr int kAbnormalPathErrorCode = 101100034;
-
   /// Reads the parameters, sets up tf, and then starts the subscriptions and the tick. Throws
   /// std::invalid_argument when the node is gone.
   static std::shared_ptr<PathMonitor> create(
-      const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node);
+      const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node);
 
   /// Everything but the subscriptions and the timers; reached through create() only.
-  PathMonitor(ConstructionKey key, const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> &node);
-  PathMonitor(const PathMonitor &) = delete;
-  PathMonitor &operator=(const PathMonitor &) = delete;
+  PathMonitor(ConstructionKey key, const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node);
+  PathMonitor(const PathMonitor&) = delete;
+  PathMonitor& operator=(const PathMonitor&) = delete;
 
   void cmd_vel_callback(std::shared_ptr<geometry_msgs::msg::Twist> msg);
   void local_path_callback(std::shared_ptr<nav_msgs::msg::Path> msg);
@@ -88,11 +85,11 @@ class PathMonitor : public std::enable_shared_from_this<PathMonitor> {
  private:
   friend class testing::PathMonitorProbe;
 
-  void declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node);
-  void startListening(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode> &node);
+  void declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node);
+  void startListening(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node);
   void clearPathHistories();
   rclcpp::Time now() const;
-  void requestRecording(const std::string &style);
+  void requestRecording(const std::string& style);
 
   std::mutex history_mutex_;
   std::string param_prefix_;

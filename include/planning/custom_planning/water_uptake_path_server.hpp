@@ -47,9 +47,6 @@ class WaterUptakePathServer : public std::enable_shared_from_this<WaterUptakePat
   using WaterUptakePath = vantrell_protocol::srv::WaterUptakePath;
   using UptakePathCase = custom_planning::UptakePathCase;
 
-  /// Error code of a request without a zone.
-  static constexpr int kZoneMissingErrorCode = 101100010;
-
   /// Declares and reads the "water_uptake_path_server." parameters, subscribes to the costmap,
   /// sets up tf and the debug publishers, and then offers the service. Throws
   /// std::invalid_argument when the node is gone.
@@ -97,7 +94,6 @@ class WaterUptakePathServer : public std::enable_shared_from_this<WaterUptakePat
   void declareParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node);
   void offerService();
   void buildFreeMap();
-  bool zoneContour(const geometry_msgs::msg::Polygon& zone, std::vector<cv::Point>& contour) const;
   void publishPolygon(
       const std::shared_ptr<rclcpp::Publisher<geometry_msgs::msg::PolygonStamped>>& publisher,
       const geometry_msgs::msg::Polygon& polygon);

@@ -15,7 +15,6 @@
 #include "nav_msgs/msg/path.hpp"
 #include "planning/local_planning/control_state.hpp"
 #include "planning/local_planning/spin_state.hpp"
-#include "planning/local_planning/trace_line.hpp"
 #include "planning/path_product.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "vantrell_communicator/communicator_engine.hpp"
@@ -43,6 +42,11 @@ namespace planning {
  *
  * The base keeps the global path set of the goal, keyed by the set's uuid, across goals: the
  * planners consume it front first through getNextGlobalPath.
+ *
+ * Sources in src/local_planning/: nav_local_planning.cpp (collaborators, goal, global-path
+ * bookkeeping), nav_local_planning_spin.cpp (rotate-in-place, reachable path, backward move),
+ * nav_local_planning_fuzzy.cpp (fuzzy goal, speed limit, smoothing with the pose),
+ * nav_local_planning_debug_image.cpp (VisualizeDebug).
  */
 class NavLocalPlanning {
  public:

@@ -45,6 +45,10 @@ namespace planning {
  * judge refer back to it weakly. The node's first parameter group is declared with plain
  * declarations, so a node object is configured once: configuring it again fails at the first
  * name, before anything is touched, and the node keeps serving as the first configure left it.
+ *
+ * Sources in src/local_planning/: nav_local_planning_server.cpp (lifecycle, parameters, planner
+ * table), nav_local_planning_server_plan.cpp (the "local_planning" road),
+ * nav_local_planning_server_checks.cpp (start-spin threshold, blocked goal, backward check).
  */
 class NavLocalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
  public:
@@ -54,13 +58,6 @@ class NavLocalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   using MultiPaths = vantrell_nav2_protocol::msg::MultiPaths;
   using Path = vantrell_nav2_protocol::msg::Path;
   using PoseStamped = geometry_msgs::msg::PoseStamped;
-
-  /// Code of a goal whose planner failed, gave no path, or threw.
-  static constexpr int32_t kLocalPlanFailed = 101100006;
-  /// Code of a local path that could not be smoothed.
-  static constexpr int32_t kSmoothFailed = 101100008;
-  /// Consecutive failed goals after which a diagnosis report is raised.
-  static constexpr int32_t kFailuresBeforeReport = 12;
 
   /// Throws std::invalid_argument when a grid map is missing.
   NavLocalPlanningServer(std::shared_ptr<GridMapROS> global_gridmap,

@@ -10,6 +10,7 @@
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "logger/logger.hpp"
 #include "planning/path_product.hpp"
+#include "planning/search_options.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "vantrell_nav2_base_class/publish_log_trace.hpp"
 #include "vantrell_nav2_common/base_robot.hpp"
@@ -36,6 +37,9 @@ namespace planning {
  * passes for a new one.
  *
  * Used from the owner's planning call only, on one thread; nothing here locks.
+ *
+ * Sources in src/local_planning/clipping/: path_clipping.cpp, path_clipping_retries.cpp (the
+ * jump-point retries on either map); one source per strategy.
  */
 class PathClippingBase {
  public:
@@ -44,9 +48,6 @@ class PathClippingBase {
   using AstarOptions = vantrell_nav2_planner::astar2::AstarOptions;
   using Path = vantrell_nav2_protocol::msg::Path;
   using PoseStamped = geometry_msgs::msg::PoseStamped;
-
-  /// Code logged when a local search fails.
-  static constexpr int32_t kLocalPlanFailed = 101100006;
 
   /**
    * Keeps the collaborators and reads the parameters (declared with their defaults when the
@@ -137,12 +138,12 @@ class PathClippingBase {
   // concrete destructor; no strategy is ever deleted through a pointer to this base.
   ~PathClippingBase() = default;
 
-  /// An option record with every byte zero but the fields given.
-  static AstarOptions makeOptions(bool first_flag, double fuzzy_range, double goal_fuzzy_range,
-                                  double tolerance);
+  /// The strategies' records: cost-aware or not, both ends within `end_tolerance`, path
+  /// tolerance 0.3, nothing else set.
+  static AstarOptions clippingOptions(bool cost_aware, double end_tolerance);
 
   /// The options of every search of the avoid-obstacle and sharp-angle strategies.
-  static AstarOptions detourOptions() { return makeOptions(true, 0.5, 0.5, 0.3); }
+  static AstarOptions detourOptions() { return clippingOptions(true, 0.5); }
 
   /// Clears `out.nav_path.poses`, then searches with `engine` (a missing engine fails, logged).
   static bool search(const std::shared_ptr<AstarPlanner>& engine, const PoseStamped& start,
@@ -157,12 +158,7 @@ class PathClippingBase {
   /// A trace line through the trace publisher, or a DEBUG record when there is none yet.
   template <typename... Args>
   void trace(const std::string& format, Args&&... args) const {
-    if (trace_logger_) {
-      trace_logger_->pub_debug(format, std::forward<Args>(args)...);
-      return;
-    }
-    LOG_DEBUG("{}",
-              vantrell::detail::formatLogText(fmt::runtime(format), std::forward<Args>(args)...));
+    traceLine(trace_logger_, format, std::forward<Args>(args)...);
   }
 
   double goal_inflation_radius_{0.25};

@@ -26,6 +26,9 @@ namespace planning {
  *
  * A predicate that does not fire leaves the caller's scale alone unless its comment says
  * otherwise. Used by one thread at a time: the milk image is the judge's only state.
+ *
+ * Sources in src/local_planning/: path_judge.cpp (map and path predicates), path_judge_reports.cpp
+ * (milk, people and moving obstacles).
  */
 class PathJudge {
  public:

@@ -24,10 +24,6 @@
 namespace planning {
 namespace point_to_point {
 
-// Codes the planners log with their failures.
-inline constexpr int32_t kRobotPoseUnavailable = 101100002;
-inline constexpr int32_t kLocalPlannerFailed = 101100006;
-
 /**
  * The cycle's piece of the cached global path set into `piece` (`out` takes its tolerance).
  * Returns the cycle's answer when it is decided here: true with `state.finished` set when no

@@ -1,6 +1,7 @@
 #include "planning/global_planning/astar_uptake_water_planning.hpp"
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -33,7 +34,7 @@ bool AstarUptakeWaterPlanning::makePlan(const std::vector<geometry_msgs::msg::Po
   }
 
   // The water station is reached within the fuzzy range whatever the goal asks.
-  const AstarOptions options = makeSearchOptions(fuzzy_range_);
+  const AstarOptions options = globalSearchOptions(fuzzy_range_, fuzzy_range_);
   const geometry_msgs::msg::PoseStamped& first_goal = goals.front();
   bool found = global_planner_->searchPaths(robot_pose, first_goal, options, paths);
 
@@ -65,8 +66,8 @@ bool AstarUptakeWaterPlanning::makePlan(const std::vector<geometry_msgs::msg::Po
     return true;
   }
   LOG_ERROR("global planner failed:{}, {}, error code is {}", first_goal.pose.position.x,
-            first_goal.pose.position.y, kGlobalPlanFailed);
-  error_code_ = kGlobalPlanFailed;
+            first_goal.pose.position.y, codes::kGlobalPlanFailed);
+  error_code_ = codes::kGlobalPlanFailed;
   return false;
 }
 

@@ -1,6 +1,7 @@
 #include "planning/global_planning/astar_with_local_and_global_planning.hpp"
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -12,20 +13,13 @@ AstarWithLocalAndGlobalPlanning::AstarWithLocalAndGlobalPlanning(
 bool AstarWithLocalAndGlobalPlanning::makePlan(
     const std::vector<geometry_msgs::msg::PoseStamped>& goals,
     vantrell_nav2_protocol::msg::MultiPaths& paths) {
-  if (goals.empty()) {
-    LOG_WARN("AstarWithLocalAndGlobalPlanning received no goal pose");
-    return false;
-  }
-  if (!local_planner_ || !global_planner_) {
-    LOG_WARN("AstarWithLocalAndGlobalPlanning lacks its local or global grid search");
-    return false;
-  }
   geometry_msgs::msg::PoseStamped robot_pose;
-  if (!getRobotPose(robot_pose)) {
+  if (!getRobotPose(robot_pose) ||
+      !hasGoalAndEngines("AstarWithLocalAndGlobalPlanning", goals, Engines::kLocalAndGlobal)) {
     return false;
   }
   const AstarOptions options =
-      makeSearchOptions(goal_flags_.forbid_fuzzy_goal ? 0.0 : fuzzy_range_);
+      globalSearchOptions(fuzzy_range_, goal_flags_.forbid_fuzzy_goal ? 0.0 : fuzzy_range_);
   const geometry_msgs::msg::PoseStamped& goal = goals.front();
 
   const bool local_found = local_planner_->searchPaths(robot_pose, goal, options, paths);
@@ -43,9 +37,7 @@ bool AstarWithLocalAndGlobalPlanning::makePlan(
       return true;
     }
   }
-  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
-  error_code_ = kGlobalPlanFailed;
-  return false;
+  return searchFailed();
 }
 
 }  // namespace planning

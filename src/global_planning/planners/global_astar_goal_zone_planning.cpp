@@ -1,61 +1,15 @@
 #include "planning/global_planning/global_astar_goal_zone_planning.hpp"
 
-#include <climits>
 #include <cmath>
 #include <mutex>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
+#include "planning/zone_raster.hpp"
 
 namespace planning {
-
-namespace {
-
-constexpr uint8_t kBlockedPixel = 0;
-constexpr uint8_t kUsablePixel = 255;
-
-// 255 on every cell where the robot's centre may stand, 0 elsewhere.
-cv::Mat drawFreeImage(const vantrell_nav2_gridmap::MultiGridMap& grid, unsigned int size_x,
-                      unsigned int size_y) {
-  cv::Mat free_image(static_cast<int>(size_y), static_cast<int>(size_x), CV_8UC1);
-  for (unsigned int my = 0; my < size_y; ++my) {
-    auto* row = free_image.ptr<uint8_t>(static_cast<int>(my));
-    for (unsigned int mx = 0; mx < size_x; ++mx) {
-      row[mx] = grid.inDanger(mx, my, 0) ? kBlockedPixel : kUsablePixel;
-    }
-  }
-  return free_image;
-}
-
-// Whether a coordinate lies within [origin, origin + cells * resolution). NaN, infinities and
-// values like 1e30 fail here, before a conversion to a cell, which is not defined for them.
-bool withinMap(double value, double origin, unsigned int cells, double resolution) {
-  return std::isfinite(value) && value >= origin &&
-         value < origin + static_cast<double>(cells) * resolution;
-}
-
-// The zone outline in cells; points off the map are left out rather than guessed.
-std::vector<cv::Point> zoneOutlineInCells(const std::vector<geometry_msgs::msg::Point32>& zone,
-                                          const nav2_costmap_2d::Costmap2D& costmap) {
-  std::vector<cv::Point> outline;
-  outline.reserve(zone.size());
-  const double resolution = costmap.getResolution();
-  for (const auto& point : zone) {
-    const double x = static_cast<double>(point.x);
-    const double y = static_cast<double>(point.y);
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (withinMap(x, costmap.getOriginX(), costmap.getSizeInCellsX(), resolution) &&
-        withinMap(y, costmap.getOriginY(), costmap.getSizeInCellsY(), resolution) &&
-        costmap.worldToMap(x, y, mx, my)) {
-      outline.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-    }
-  }
-  return outline;
-}
-
-}  // namespace
 
 GlobalAstarGoalZonePlanning::GlobalAstarGoalZonePlanning(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
@@ -101,16 +55,18 @@ GlobalAstarGoalZonePlanning::findBestStartPointInContours(
     return result;
   }
 
-  const std::vector<cv::Point> outline = zoneOutlineInCells(zone, *costmap);
-  if (outline.size() < 3U) {
+  // Corners off the map are left out rather than guessed.
+  const ZoneCells cells = zoneCells(zone, *costmap);
+  if (cells.outline.size() < 3U) {
     return result;
   }
 
-  const cv::Mat free_image = drawFreeImage(*grid, size_x, size_y);
+  // 255 on every cell where the robot's centre may stand and that lies in the zone.
+  const cv::Mat free_image = gridImage(size_x, size_y, [&grid](unsigned int mx, unsigned int my) {
+    return !grid->inDanger(mx, my, 0);
+  });
   cv::Mat zone_image = cv::Mat::zeros(free_image.size(), CV_8UC1);
-  const std::vector<std::vector<cv::Point>> contours{outline};
-  cv::drawContours(zone_image, contours, 0, cv::Scalar(kUsablePixel), -1, cv::LINE_8, cv::noArray(),
-                   INT_MAX, cv::Point(0, 0));
+  fillZone(cells.outline, zone_image);
   cv::bitwise_and(free_image, zone_image, zone_image);
 
   cv::Mat distance;
@@ -156,7 +112,7 @@ bool GlobalAstarGoalZonePlanning::makePlan(
       findBestStartPointInContours(goal_zone_, global_gridmap_ros_);
   if (best.empty()) {
     LOG_WARN("------>Global Astar Goal Zone Planning can't find best final point");
-    error_code_ = kGlobalPlanFailed;
+    error_code_ = codes::kGlobalPlanFailed;
     return false;
   }
 
@@ -165,14 +121,9 @@ bool GlobalAstarGoalZonePlanning::makePlan(
     return false;
   }
   // The zone is reached within the fuzzy range even when the goal forbids a fuzzy goal.
-  const AstarOptions options = makeSearchOptions(fuzzy_range_);
+  const AstarOptions options = globalSearchOptions(fuzzy_range_, fuzzy_range_);
   const bool found = global_planner_->searchPaths(robot_pose, best.front(), options, paths);
-  if (searchSucceeded(found, paths)) {
-    return true;
-  }
-  error_code_ = kGlobalPlanFailed;
-  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
-  return false;
+  return searchSucceeded(found, paths) || searchFailed();
 }
 
 }  // namespace planning

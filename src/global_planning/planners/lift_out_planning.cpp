@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/global_planning/lift_planning.hpp"
 
 namespace planning {
 
 namespace {
 
-constexpr double kLiftPathTolerance = 0.2;
 // The waiting area lies farther from the robot than the car does, so the fallback reaches
 // farther than the lift-in search's.
 constexpr double kFallbackDistance = 20.0;
@@ -30,24 +30,12 @@ bool LiftOutPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamped
   if (!getRobotPose(robot_pose)) {
     return false;
   }
-  bool found = false;
-  if (goals.empty()) {
-    LOG_ERROR("LiftOutPlanning received no goal pose");
-  } else if (!global_planner_) {
-    LOG_ERROR("LiftOutPlanning has no global grid search");
-  } else {
-    AstarOptions options;
-    // The engine reads the record byte for byte: every byte not set below must be zero.
-    std::memset(static_cast<void*>(&options), 0, sizeof(options));
-    options.byte_2 = true;
-    options.goal_fuzzy_range = kLiftPathTolerance;
-    options.tolerance = kLiftPathTolerance;
-    found = global_planner_->searchPaths(robot_pose, goals.front(), options, paths);
-  }
+  // Without a goal or an engine the plan fails as a search that found nothing does.
+  const bool found = hasGoalAndEngines("LiftOutPlanning", goals, Engines::kGlobal) &&
+                     global_planner_->searchPaths(robot_pose, goals.front(),
+                                                  liftSearchOptions(kLiftPathTolerance), paths);
   if (!searchSucceeded(found, paths)) {
-    error_code_ = kGlobalPlanFailed;
-    LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
-    return false;
+    return searchFailed();
   }
   // The robot faces into the car, so it leaves backwards; what follows the first path does not.
   paths.paths.front().move_backward = true;
@@ -63,7 +51,7 @@ bool LiftOutPlanning::connectiveAreaSearch(const geometry_msgs::msg::PoseStamped
                                            const geometry_msgs::msg::Polygon& target_area) {
   const auto& from = start.pose.position;
   const auto& to = goal.pose.position;
-  max_search_radius_ = std::max(max_search_radius_, std::hypot(from.x - to.x, from.y - to.y));
+  max_search_radius_ = std::max(max_search_radius_, geometry::planarDistance(from, to));
   const double mid_x = (from.x + to.x) * 0.5;
   const double mid_y = (from.y + to.y) * 0.5;
 

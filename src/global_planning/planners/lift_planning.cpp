@@ -3,21 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <unordered_set>
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "visualization_msgs/msg/marker.hpp"
 
 namespace planning {
 
 namespace {
-
-// Tolerance copied into the lift paths: the follower must come close, the car is narrow.
-constexpr double kLiftPathTolerance = 0.2;
 
 struct FloodEntry {
   unsigned int mx;
@@ -178,25 +175,11 @@ bool LiftPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamped>& 
   if (!getRobotPose(robot_pose)) {
     return false;
   }
-  bool found = false;
-  if (goals.empty()) {
-    LOG_ERROR("LiftPlanning received no goal pose");
-  } else if (!global_planner_) {
-    LOG_ERROR("LiftPlanning has no global grid search");
-  } else {
-    AstarOptions options;
-    // The engine reads the record byte for byte: every byte not set below must be zero.
-    std::memset(static_cast<void*>(&options), 0, sizeof(options));
-    options.byte_2 = true;
-    options.tolerance = kLiftPathTolerance;
-    found = global_planner_->searchPaths(robot_pose, goals.front(), options, paths);
-  }
-  if (searchSucceeded(found, paths)) {
-    return true;
-  }
-  error_code_ = kGlobalPlanFailed;
-  LOG_ERROR("global planner failed, error code is {}", kGlobalPlanFailed);
-  return false;
+  // Without a goal or an engine the plan fails as a search that found nothing does.
+  const bool found =
+      hasGoalAndEngines("LiftPlanning", goals, Engines::kGlobal) &&
+      global_planner_->searchPaths(robot_pose, goals.front(), liftSearchOptions(0.0), paths);
+  return searchSucceeded(found, paths) || searchFailed();
 }
 
 bool LiftPlanning::connectiveAreaSearch(const geometry_msgs::msg::PoseStamped& start,

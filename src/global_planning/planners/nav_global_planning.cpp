@@ -1,9 +1,9 @@
 #include "planning/nav_global_planning.hpp"
 
-#include <cstring>
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
 namespace planning {
@@ -93,17 +93,24 @@ bool NavGlobalPlanning::getRobotPose(geometry_msgs::msg::PoseStamped& pose) cons
   return costmap_ros->getRobotPose(pose);
 }
 
-NavGlobalPlanning::AstarOptions NavGlobalPlanning::makeSearchOptions(double goal_tolerance) const {
-  AstarOptions options;
-  // The engine reads the record byte for byte: every byte not set below must be zero.
-  std::memset(static_cast<void*>(&options), 0, sizeof(options));
-  options.byte_0 = true;
-  options.byte_2 = true;
-  options.fuzzy_range = fuzzy_range_;
-  options.goal_fuzzy_range = goal_tolerance;
-  options.tolerance = 0.3;
-  options.int_60 = 400;
-  return options;
+bool NavGlobalPlanning::hasGoalAndEngines(const char* planner,
+                                          const std::vector<geometry_msgs::msg::PoseStamped>& goals,
+                                          Engines engines) const {
+  if (goals.empty()) {
+    LOG_WARN_FROM("makePlan", "{} received no goal pose", planner);
+    return false;
+  }
+  if (!global_planner_ || (engines == Engines::kLocalAndGlobal && !local_planner_)) {
+    LOG_WARN_FROM("makePlan", "{} lacks its grid search", planner);
+    return false;
+  }
+  return true;
+}
+
+bool NavGlobalPlanning::searchFailed() {
+  LOG_ERROR_FROM("makePlan", "global planner failed, error code is {}", codes::kGlobalPlanFailed);
+  error_code_ = codes::kGlobalPlanFailed;
+  return false;
 }
 
 bool NavGlobalPlanning::searchSucceeded(bool found,

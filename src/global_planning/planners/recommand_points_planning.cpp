@@ -2,6 +2,7 @@
 
 #include "logger/logger.hpp"
 #include "nav_2d_utils/conversions.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -38,7 +39,7 @@ bool RecommandPointsPlanning::makePlan(const std::vector<geometry_msgs::msg::Pos
     return false;
   }
 
-  AstarOptions options = makeSearchOptions(fuzzy_range_);
+  AstarOptions options = globalSearchOptions(fuzzy_range_, fuzzy_range_);
   if (goal_flags_.forbid_fuzzy_goal) {
     LOG_INFO("RecommandPointsPlanning forbidden fuzzy model");
     options.goal_fuzzy_range = 0.0;
@@ -58,8 +59,8 @@ bool RecommandPointsPlanning::makePlan(const std::vector<geometry_msgs::msg::Pos
   const bool found = global_planner_->searchPaths(robot_pose, goal, options, paths);
   if (!searchSucceeded(found, paths)) {
     LOG_ERROR("global planner failed search_res: {}, paths_msg.paths.size(): {}, error code is {}",
-              found, paths.paths.size(), kGlobalPlanFailed);
-    error_code_ = kGlobalPlanFailed;
+              found, paths.paths.size(), codes::kGlobalPlanFailed);
+    error_code_ = codes::kGlobalPlanFailed;
     return false;
   }
   publishGoals(goal, paths);

@@ -2,6 +2,7 @@
 
 #include "logger/logger.hpp"
 #include "nav_msgs/msg/path.hpp"
+#include "planning/codes.hpp"
 
 namespace planning {
 
@@ -29,7 +30,7 @@ bool WayPointsPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamp
   // As the searching planners refuse goals off the map: a waypoint far off it would only make
   // the toolbox fill kilometres of path towards it.
   if (!waypointsOnMap(goals)) {
-    error_code_ = kGlobalPlanFailed;
+    error_code_ = codes::kGlobalPlanFailed;
     return false;
   }
 
@@ -43,8 +44,8 @@ bool WayPointsPlanning::makePlan(const std::vector<geometry_msgs::msg::PoseStamp
   // with waypoints the toolbox refuses only a path too long to hold.
   if (!path_product_.fillPath(waypoints, kMinWaypointGap, kMaxWaypointGap, filled_path) &&
       !goals.empty()) {
-    LOG_WARN("WayPointsPlanning cannot fill the path, error code is {}", kGlobalPlanFailed);
-    error_code_ = kGlobalPlanFailed;
+    LOG_WARN("WayPointsPlanning cannot fill the path, error code is {}", codes::kGlobalPlanFailed);
+    error_code_ = codes::kGlobalPlanFailed;
     return false;
   }
   LOG_INFO("filled_path size is {}", filled_path.poses.size());
@@ -67,7 +68,7 @@ bool WayPointsPlanning::waypointsOnMap(
       LOG_WARN_FROM("makePlan",
                     "WayPointsPlanning waypoint {} at ({}, {}) lies off the global map, error "
                     "code is {}",
-                    i, position.x, position.y, kGlobalPlanFailed);
+                    i, position.x, position.y, codes::kGlobalPlanFailed);
       return false;
     }
   }

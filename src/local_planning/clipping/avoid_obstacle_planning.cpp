@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "planning/codes.hpp"
+
 namespace planning {
 
 namespace {
@@ -104,7 +106,7 @@ void AvoidObataclePlanning::spliceDetour(int obstacle_index, int goal_index, boo
 void AvoidObataclePlanning::reportFailure(Path& out_path) const {
   out_path.nav_path.poses.clear();
   notifyOwner(false);
-  LOG_ERROR("local planner failed, error code is {}", kLocalPlanFailed);
+  LOG_ERROR("local planner failed, error code is {}", codes::kLocalPlanFailed);
 }
 
 }  // namespace planning

@@ -1,10 +1,10 @@
 #include "planning/local_planning/path_clipping.hpp"
 
 #include <cmath>
-#include <cstring>
 #include <utility>
 #include <vector>
 
+#include "planning/codes.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
 namespace planning {
@@ -18,6 +18,8 @@ constexpr uint8_t kDefaultCostLimit = 50;
 // gaps split.
 constexpr double kDetourMinGap = 0.05;
 constexpr double kDetourMaxGap = 0.1;
+// How close the follower must come to the end of a detour.
+constexpr double kClippingPathTolerance = 0.3;
 
 }  // namespace
 
@@ -84,7 +86,7 @@ void PathClippingBase::astarPlanFromCurrent(const PoseStamped& start, AstarOptio
   }
   if (out_path.nav_path.poses.empty()) {
     notifyOwner(false);
-    LOG_ERROR("local planner failed, error code is {}", kLocalPlanFailed);
+    LOG_ERROR("local planner failed, error code is {}", codes::kLocalPlanFailed);
     return;
   }
   notifyOwner(true);
@@ -112,17 +114,14 @@ uint8_t PathClippingBase::costLimit() const {
   return static_cast<uint8_t>(low);
 }
 
-PathClippingBase::AstarOptions PathClippingBase::makeOptions(bool first_flag, double fuzzy_range,
-                                                             double goal_fuzzy_range,
-                                                             double tolerance) {
-  AstarOptions options;
-  // The engine reads the record byte for byte: every byte not set below must be zero.
-  std::memset(static_cast<void*>(&options), 0, sizeof(options));
-  options.byte_0 = first_flag;
-  options.fuzzy_range = fuzzy_range;
-  options.goal_fuzzy_range = goal_fuzzy_range;
-  options.tolerance = tolerance;
-  return options;
+PathClippingBase::AstarOptions PathClippingBase::clippingOptions(bool cost_aware,
+                                                                 double end_tolerance) {
+  SearchFields fields;
+  fields.cost_aware = cost_aware;
+  fields.start_tolerance = end_tolerance;
+  fields.goal_tolerance = end_tolerance;
+  fields.path_tolerance = kClippingPathTolerance;
+  return searchOptions(fields);
 }
 
 bool PathClippingBase::search(const std::shared_ptr<AstarPlanner>& engine, const PoseStamped& start,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "planning/codes.hpp"
 #include "planning/local_planning/path_clipping.hpp"
 
 namespace planning {
@@ -43,7 +44,7 @@ bool PathClippingBase::localCostmapJumpPointPlanning(const int& start_index, int
         start_index, poses.size());
     return false;
   }
-  const AstarOptions options = makeOptions(false, 0.5, 0.5, 0.3);
+  const AstarOptions options = clippingOptions(false, 0.5);
   for (int attempt = 1; attempt <= kLastAttempt; ++attempt) {
     end_index = std::max(0, std::min(end_index, last - kJumpPoses) + kJumpPoses);
     const PoseStamped& goal = poses[static_cast<size_t>(end_index)];
@@ -82,7 +83,7 @@ bool PathClippingBase::globalCostmapJumpPointPlanning(const int& start_index, in
   const int max_tries = static_cast<int>(global_try_count) * kCandidatesPerTry;
   if (!tryToMakePlanInGlobalCostmap(local_path, end_index, robot_pose, out_path, max_tries)) {
     LOG_ERROR("LocalWayPoints::makePlan tryToMakePlanInGlobalCostmap failed, error code is {}",
-              kLocalPlanFailed);
+              codes::kLocalPlanFailed);
   }
   ++local_fail_count;
   return true;
@@ -103,7 +104,7 @@ bool PathClippingBase::tryToMakePlanInGlobalCostmap(Path& local_path, int& index
   }
   const auto& poses = local_path.nav_path.poses;
   const int last = static_cast<int>(poses.size()) - 1;
-  const AstarOptions options = makeOptions(false, 1.0, 1.0, 0.3);
+  const AstarOptions options = clippingOptions(false, 1.0);
   for (int tries = 0; tries <= max_tries;) {
     // Compared by difference: index + stride could overflow for an index near the int limit.
     if (last - index < kCandidateStride) {
@@ -120,7 +121,8 @@ bool PathClippingBase::tryToMakePlanInGlobalCostmap(Path& local_path, int& index
       continue;
     }
     if (!search(global_planner_, robot_pose, candidate, options, out_path)) {
-      LOG_ERROR("use global_gridmap_ros local planning failed, error code is {}", kLocalPlanFailed);
+      LOG_ERROR("use global_gridmap_ros local planning failed, error code is {}",
+                codes::kLocalPlanFailed);
     }
     if (!out_path.nav_path.poses.empty() &&
         base_robot_.calpathDistance(out_path.nav_path) >= kGlobalDetourLimit) {

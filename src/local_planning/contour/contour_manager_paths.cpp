@@ -7,10 +7,10 @@
 
 #include "logger/logger.hpp"
 #include "planning/local_planning/contour/contour_manager.hpp"
+#include "planning/search_options.hpp"
 
 namespace planning {
 
-using vantrell_nav2_planner::astar2::AstarOptions;
 using vantrell_nav2_planner::astar2::AstarReferencePath;
 
 namespace {
@@ -237,12 +237,13 @@ bool ContourManager::navigateToContour(const vantrell_nav2_protocol::msg::Path& 
 }
 
 AstarOptions ContourManager::approachOptions() const {
-  AstarOptions options{};
-  options.byte_0 = true;
-  options.byte_2 = dynamic_coverage_few_obstacle_;
-  options.fuzzy_range = 1.0;
-  options.goal_fuzzy_range = dynamic_coverage_fuzzy_range_end_;
-  options.tolerance = 0.5;
+  SearchFields fields;
+  fields.cost_aware = true;
+  fields.keep_turning_room = dynamic_coverage_few_obstacle_;
+  fields.start_tolerance = 1.0;
+  fields.goal_tolerance = dynamic_coverage_fuzzy_range_end_;
+  fields.path_tolerance = 0.5;
+  AstarOptions options = searchOptions(fields);
   const double resolution = planning_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
   options.offset_cells = static_cast<int32_t>(std::ceil(offset_distance_ / resolution));
   return options;

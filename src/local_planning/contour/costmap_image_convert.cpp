@@ -9,7 +9,7 @@
 
 #include "costmap_image_detail.hpp"
 #include "logger/logger.hpp"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
+#include "planning/geometry.hpp"
 
 namespace planning {
 
@@ -211,11 +211,7 @@ void CostmapImageConvert::overlayLocalCells(const cv::Rect& rect,
 
 void CostmapImageConvert::traceCellCount(const cv::Mat& image) {
   const int cells = image.rows * image.cols;
-  if (trace_logger_) {
-    trace_logger_->pub_debug("cell size is {}", cells);
-  } else {
-    LOG_DEBUG("cell size is {}", cells);
-  }
+  traceLine(trace_logger_, "cell size is {}", cells);
 }
 
 }  // namespace planning

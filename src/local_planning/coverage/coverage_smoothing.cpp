@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "logger/logger.hpp"
-#include "planning/local_planning/trace_line.hpp"
+#include "planning/geometry.hpp"
 #include "vantrell_communicator/communicator_engine.hpp"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
+#include "vantrell_nav2_base_class/publish_log_trace.hpp"
 
 namespace planning {
 
@@ -128,13 +128,7 @@ bool CoverageSmoothing::cutInsideCorner(nav_msgs::msg::Path& path, bool obstacle
   }
   double turn = 0.0;
   if (farthest > 0) {
-    turn = yaw - std::atan2(poses[farthest].pose.position.y - a.pose.position.y,
-                            poses[farthest].pose.position.x - a.pose.position.x);
-    if (turn > M_PI) {
-      turn -= 2.0 * M_PI;
-    } else if (turn <= -M_PI) {
-      turn += 2.0 * M_PI;
-    }
+    turn = geometry::normalizeAngle(yaw - geometry::headingBetween(a, poses[farthest]));
   }
   const nav_msgs::msg::Path straight = chord(a, b);
   const double clearance = second_gridmap_->getMultiGridMap()->getCostmap()->getResolution() +

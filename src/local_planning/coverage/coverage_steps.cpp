@@ -1,11 +1,51 @@
 #include "planning/local_planning/coverage/coverage_steps.hpp"
 
 #include <opencv2/imgproc.hpp>
+#include <sstream>
 
 #include "logger/logger.hpp"
+#include "planning/zone_raster.hpp"
 
 namespace planning {
 namespace coverage {
+
+namespace {
+
+// A zone needs three corners to enclose anything.
+constexpr std::size_t kLeastZoneCells = 3;
+
+}  // namespace
+
+ZoneCellPolygons zoneCellPolygons(const std::vector<geometry_msgs::msg::Polygon>& polygons,
+                                  const nav2_costmap_2d::Costmap2D& costmap,
+                                  const std::string& owner) {
+  const double resolution = costmap.getResolution();
+  ZoneCellPolygons taken;
+  std::ostringstream cells_text;
+  for (const auto& polygon : polygons) {
+    LOG_DEBUG("polygon points size is {}", polygon.points.size());
+    ZoneCells cells = zoneCells(polygon, costmap);
+    for (const auto& corner : cells.off_map) {
+      LOG_WARN("{}::updateGoal zone point ({}, {}) is off the map, skipped", owner, corner.x,
+               corner.y);
+    }
+    for (const auto& cell : cells.outline) {
+      cells_text << cell.x << " " << cell.y << " ";
+    }
+    cells_text << "\n";
+    if (cells.outline.size() < kLeastZoneCells) {
+      LOG_WARN("{}::updateGoal a zone with {} cells on the map is dropped", owner,
+               cells.outline.size());
+      continue;
+    }
+    const double area = cv::contourArea(cells.outline) * resolution * resolution;
+    LOG_DEBUG("polygon area is {}", area);
+    taken.area += area;
+    taken.zones.push_back(std::move(cells.outline));
+  }
+  taken.cells_text = cells_text.str();
+  return taken;
+}
 
 double secondsBetween(std::chrono::system_clock::time_point from,
                       std::chrono::system_clock::time_point to) {
@@ -23,19 +63,11 @@ double drawCoveredArea(const nav2_costmap_2d::Costmap2D& costmap,
     mask = cv::Mat::zeros(rows, cols, CV_8UC1);
   }
   mask.setTo(0);
-  std::vector<cv::Point> cells;
-  std::size_t skipped = 0;
-  for (const auto& point : points) {
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (costmap.worldToMap(point.x, point.y, mx, my)) {
-      cells.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-    } else {
-      ++skipped;
-    }
-  }
-  if (skipped > 0) {
-    LOG_WARN("{}::calculateCleaningEfficiency {} covered points off the map", owner, skipped);
+  const ZoneCells covered = zoneCells(points, costmap);
+  const std::vector<cv::Point>& cells = covered.outline;
+  if (!covered.off_map.empty()) {
+    LOG_WARN("{}::calculateCleaningEfficiency {} covered points off the map", owner,
+             covered.off_map.size());
   }
   if (!cells.empty()) {
     const cv::Point* first = cells.data();

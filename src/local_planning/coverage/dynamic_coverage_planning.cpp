@@ -8,15 +8,13 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "rclcpp/qos.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
 namespace planning {
 
 namespace {
-
-// A zone needs this many cells to enclose any area.
-constexpr std::size_t kLeastZoneCells = 3;
 
 // How long the destructor waits for the executor thread between two cancels: a cancel that comes
 // before the thread has entered spin is lost, and spin would then run on.
@@ -331,35 +329,13 @@ void DynamicCoveragePlanning::updateGoal(std::shared_ptr<const LocalPlanningGoal
 
 std::string DynamicCoveragePlanning::takeZones(
     const std::vector<geometry_msgs::msg::Polygon>& polygons) {
-  const nav2_costmap_2d::Costmap2D& costmap = *third_gridmap_->getMultiGridMap()->getCostmap();
-  const double resolution = costmap.getResolution();
-  std::ostringstream cells_text;
-  for (const auto& polygon : polygons) {
-    LOG_DEBUG("polygon points size is {}", polygon.points.size());
-    Cells zone;
-    for (const auto& point : polygon.points) {
-      unsigned int mx = 0;
-      unsigned int my = 0;
-      if (!costmap.worldToMap(point.x, point.y, mx, my)) {
-        LOG_WARN("DynamicCoveragePlanning::updateGoal zone point ({}, {}) is off the map, skipped",
-                 point.x, point.y);
-        continue;
-      }
-      zone.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-      cells_text << mx << " " << my << " ";
-    }
-    cells_text << "\n";
-    if (zone.size() < kLeastZoneCells) {
-      LOG_WARN("DynamicCoveragePlanning::updateGoal a zone with {} cells on the map is dropped",
-               zone.size());
-      continue;
-    }
-    const double area = cv::contourArea(zone) * resolution * resolution;
-    LOG_DEBUG("polygon area is {}", area);
-    need_clean_area_ += area;
+  coverage::ZoneCellPolygons taken = coverage::zoneCellPolygons(
+      polygons, *third_gridmap_->getMultiGridMap()->getCostmap(), "DynamicCoveragePlanning");
+  need_clean_area_ += taken.area;
+  for (auto& zone : taken.zones) {
     current_contours_->push_back(std::move(zone));
   }
-  return cells_text.str();
+  return taken.cells_text;
 }
 
 void DynamicCoveragePlanning::reset() {

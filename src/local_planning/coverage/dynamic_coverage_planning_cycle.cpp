@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
+#include "planning/search_options.hpp"
 
 namespace planning {
 
@@ -17,7 +19,6 @@ constexpr double kJoinDistance = 0.3;
 // Options of the join search: cost-aware steps, half a metre of tolerance at either end, a
 // budget for the whole local map.
 constexpr double kJoinFuzzyRange = 0.5;
-constexpr int32_t kJoinBudget = 400;
 // A path with less than this left is used up.
 constexpr double kUsedUpLength = 0.1;
 // A path with less than this left is short...
@@ -272,12 +273,13 @@ bool DynamicCoveragePlanning::joinRobot(const Path& current, Path& out) {
     LOG_ERROR("DynamicCoveragePlanning::makePlan no local grid search to join the robot");
     return false;
   }
-  vantrell_nav2_planner::astar2::AstarOptions options{};
-  options.byte_0 = true;
-  options.fuzzy_range = kJoinFuzzyRange;
-  options.goal_fuzzy_range = kJoinFuzzyRange;
-  options.tolerance = static_cast<double>(current.tolerance);
-  options.int_60 = kJoinBudget;
+  SearchFields fields;
+  fields.cost_aware = true;
+  fields.start_tolerance = kJoinFuzzyRange;
+  fields.goal_tolerance = kJoinFuzzyRange;
+  fields.path_tolerance = static_cast<double>(current.tolerance);
+  fields.budget = kSearchBudget;
+  const AstarOptions options = searchOptions(fields);
   Path join;
   if (!local_planner_->searchPath(robot_pose_, poses.front(), options, join)) {
     return false;
@@ -381,7 +383,7 @@ bool DynamicCoveragePlanning::checkContourDirection(const Path& path, const Pose
   double min_angle = 0.0;
   double max_angle = 0.0;
   spin_collision_->getSpinAngle(robot, path.nav_path, kSpinStep, min_angle, max_angle);
-  return min_angle < -M_PI / 2.0 && max_angle > M_PI / 2.0 &&
+  return min_angle < -geometry::kPi / 2.0 && max_angle > geometry::kPi / 2.0 &&
          !spin_collision_->isCollisionFree(robot, min_angle, max_angle);
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
 #include "vantrell_protocol/msg/covered_points.hpp"
@@ -97,7 +98,8 @@ void DynamicCoveragePlanning::calculateCleaningEfficiency() {
     LOG_ERROR(
         "ErrorCode: {},The proportion of the cleaned area is less than {},proportion_cleaned_area "
         "is {}",
-        kCleanedAreaTooLess, proportion_cleaned_area_threshold_, cleaned_area_ / need_clean_area_);
+        codes::kCleanedAreaTooSmall, proportion_cleaned_area_threshold_,
+        cleaned_area_ / need_clean_area_);
   } else {
     err_code->publishActiveTriggerRosbag(kRecordingModule, "task_finished");
   }

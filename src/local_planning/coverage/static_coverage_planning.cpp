@@ -10,7 +10,8 @@
 
 #include "logger/logger.hpp"
 #include "nav2_util/node_utils.hpp"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
+#include "planning/geometry.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
 namespace planning {
@@ -19,9 +20,6 @@ namespace {
 
 // The smoother's settings until the first smoothing configures it from the parameters.
 constexpr std::array<float, 7> kInitialSmootherSettings{0.3F, 0.1F, 0.0F, 0.05F, 0.0F, 3.0F, 0.03F};
-
-// A zone needs this many cells to enclose any area.
-constexpr std::size_t kLeastZoneCells = 3;
 
 std::shared_ptr<rclcpp_lifecycle::LifecycleNode> lockNode(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
@@ -268,38 +266,12 @@ void StaticCoveragePlanning::updateGoal(std::shared_ptr<const LocalPlanningGoal>
 }
 
 void StaticCoveragePlanning::takeZones(const std::vector<geometry_msgs::msg::Polygon>& polygons) {
-  const nav2_costmap_2d::Costmap2D& costmap = *third_gridmap_->getMultiGridMap()->getCostmap();
-  const double resolution = costmap.getResolution();
-  need_clean_area_ = 0.0;
-  current_contours_->clear();
-  std::ostringstream cells_text;
-  for (const auto& polygon : polygons) {
-    LOG_DEBUG("polygon points size is {}", polygon.points.size());
-    Cells zone;
-    for (const auto& point : polygon.points) {
-      unsigned int mx = 0;
-      unsigned int my = 0;
-      if (!costmap.worldToMap(point.x, point.y, mx, my)) {
-        LOG_WARN("StaticCoveragePlanning::updateGoal zone point ({}, {}) is off the map, skipped",
-                 point.x, point.y);
-        continue;
-      }
-      zone.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-      cells_text << "(" << mx << ", " << my << ") ";
-    }
-    cells_text << "\n";
-    if (zone.size() < kLeastZoneCells) {
-      LOG_WARN("StaticCoveragePlanning::updateGoal a zone with {} cells on the map is dropped",
-               zone.size());
-      continue;
-    }
-    const double area = cv::contourArea(zone) * resolution * resolution;
-    LOG_DEBUG("polygon area is {}", area);
-    need_clean_area_ += area;
-    current_contours_->push_back(std::move(zone));
-  }
+  coverage::ZoneCellPolygons taken = coverage::zoneCellPolygons(
+      polygons, *third_gridmap_->getMultiGridMap()->getCostmap(), "StaticCoveragePlanning");
+  need_clean_area_ = taken.area;
+  *current_contours_ = std::move(taken.zones);
   LOG_INFO("current_contours_ size is {}", current_contours_->size());
-  LOG_INFO("current_contours_points_msg is {}", cells_text.str());
+  LOG_INFO("current_contours_points_msg is {}", taken.cells_text);
 }
 
 void StaticCoveragePlanning::reset() {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 
 namespace planning {
@@ -14,15 +15,7 @@ constexpr double kFreePlaceProbeStep = 0.1;
 // The clearance of a narrow path is sampled at every third pose.
 constexpr std::size_t kNarrowProbeStride = 3;
 
-void setHeading(geometry_msgs::msg::Quaternion& orientation, double yaw) {
-  orientation.z = std::sin(yaw / 2.0);
-  orientation.w = std::cos(yaw / 2.0);
-}
-
-double headingBetween(const geometry_msgs::msg::PoseStamped& a,
-                      const geometry_msgs::msg::PoseStamped& b) {
-  return std::atan2(b.pose.position.y - a.pose.position.y, b.pose.position.x - a.pose.position.x);
-}
+using geometry::headingBetween;
 
 // Obstacle distance at (x, y) on the grid map; false off it.
 bool distanceAt(const vantrell_nav2_gridmap::GridMapROS& map, double x, double y,
@@ -45,7 +38,8 @@ bool StaticCoveragePlanning::judgePointRotation(nav_msgs::msg::Path& path) {
     return false;
   }
   for (std::size_t i = 1; i + 1 < poses.size(); ++i) {
-    setHeading(poses[i].pose.orientation, headingBetween(poses[i - 1], poses[i + 1]));
+    geometry::setYawKeepingXY(poses[i].pose.orientation,
+                              headingBetween(poses[i - 1], poses[i + 1]));
   }
   poses.front().pose.orientation = poses[1].pose.orientation;
   poses.back().pose.orientation = poses[poses.size() - 2].pose.orientation;

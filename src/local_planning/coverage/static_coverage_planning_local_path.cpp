@@ -1,20 +1,20 @@
 // The local path of one cycle from the current row or edge path: the approach by grid search,
 // then the follow from the robot on, with blocked poses cleared and gaps bridged.
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <optional>
 
-#include "../path_product/path_geometry.hpp"
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
+#include "planning/search_options.hpp"
 
 namespace planning {
 
-using path_geometry::headingBetween;
-using path_geometry::planarDistance;
-using path_geometry::setYawKeepingXY;
+using geometry::headingBetween;
+using geometry::planarDistance;
+using geometry::setYawKeepingXY;
 
 namespace {
 
@@ -27,14 +27,14 @@ constexpr double kEntryCopyDistance = 0.1;
 // Blocked poses are cleared within this much of path from the start of a followed path.
 constexpr double kClearBlockedLength = 1.0;
 
-vantrell_nav2_planner::astar2::AstarOptions searchOptions() {
-  vantrell_nav2_planner::astar2::AstarOptions options;
-  std::memset(&options, 0, sizeof(options));
-  options.fuzzy_range = 0.2;
-  options.goal_fuzzy_range = 0.1;
-  options.tolerance = 0.25;
-  options.int_60 = 400;
-  return options;
+// The record of every search of the local path: nothing but its three tolerances and the budget.
+AstarOptions localPathSearchOptions() {
+  SearchFields fields;
+  fields.start_tolerance = 0.2;
+  fields.goal_tolerance = 0.1;
+  fields.path_tolerance = 0.25;
+  fields.budget = kSearchBudget;
+  return searchOptions(fields);
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ std::optional<bool> StaticCoveragePlanning::poseIsFree(const PoseStamped& pose, 
 
 bool StaticCoveragePlanning::search(const PoseStamped& start, const PoseStamped& goal,
                                     bool with_global, nav_msgs::msg::Path& found) const {
-  const auto options = searchOptions();
+  const auto options = localPathSearchOptions();
   Path result;
   for (const auto& engine : {local_planner_, with_global ? global_planner_ : nullptr}) {
     if (engine && engine->searchPath(start, goal, options, result) &&

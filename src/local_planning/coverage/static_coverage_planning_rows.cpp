@@ -8,6 +8,7 @@
 #include <string>
 
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/coverage/coverage_rows.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 
@@ -19,10 +20,7 @@ namespace {
 constexpr double kRegionSimplifyCells = 2.0;
 
 void headTowards(geometry_msgs::msg::PoseStamped& pose, const geometry_msgs::msg::PoseStamped& to) {
-  const double yaw = std::atan2(to.pose.position.y - pose.pose.position.y,
-                                to.pose.position.x - pose.pose.position.x);
-  pose.pose.orientation.z = std::sin(yaw / 2.0);
-  pose.pose.orientation.w = std::cos(yaw / 2.0);
+  geometry::setYawKeepingXY(pose.pose.orientation, geometry::headingBetween(pose, to));
 }
 
 }  // namespace
@@ -75,8 +73,7 @@ bool StaticCoveragePlanning::getEdgePath(MultiPaths& paths) {
   std::size_t nearest = 0;
   double nearest_distance = std::numeric_limits<double>::max();
   for (std::size_t i = 0; i < poses.size(); ++i) {
-    const double d = std::hypot(poses[i].pose.position.x - robot_pose_.pose.position.x,
-                                poses[i].pose.position.y - robot_pose_.pose.position.y);
+    const double d = geometry::planarDistance(poses[i], robot_pose_);
     if (d < nearest_distance) {
       nearest_distance = d;
       nearest = i;
@@ -163,8 +160,7 @@ NavLocalPlanning::PoseStamped StaticCoveragePlanning::findNearestPoint(
     for (std::size_t c = 0; c < rows[r].size(); ++c) {
       const PoseStamped cell = cellPose(*map, static_cast<int>(bbox_origin_x_) + rows[r][c].x,
                                         static_cast<int>(bbox_origin_y_) + rows[r][c].y);
-      const double d = std::hypot(cell.pose.position.x - from.pose.position.x,
-                                  cell.pose.position.y - from.pose.position.y);
+      const double d = geometry::planarDistance(cell, from);
       if (d < nearest_distance) {
         nearest_distance = d;
         index = static_cast<int>(r);

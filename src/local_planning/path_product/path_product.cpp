@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "logger/logger.hpp"
-#include "path_geometry.hpp"
+#include "planning/geometry.hpp"
 
 namespace planning {
 
+using geometry::headingBetween;
+using geometry::yawToQuaternion;
 using geometry_msgs::msg::PoseStamped;
-using path_geometry::headingBetween;
-using path_geometry::yawToQuaternion;
 
 namespace {
 
@@ -31,17 +31,19 @@ void orientAlongPath(std::vector<PoseStamped>& poses) {
   poses[m - 1].pose.orientation = poses[m - 2].pose.orientation;
 }
 
-// Whether `added` more poses fit into a filled path that holds `held` already.
-bool fitsFilledPath(size_t held, double added) {
+// Whether `added` more poses fit into a path that holds `held` already; a refusal is a WARN in
+// the name of `operation`.
+bool fitsPath(const char* operation, size_t held, double added) {
   if (held <= PathProduct::kMaxFilledPoses &&
       added <= static_cast<double>(PathProduct::kMaxFilledPoses - held)) {
     return true;
   }
-  LOG_WARN_FROM("fillPath",
-                "PathProduct::fillPath a gap needs {} more poses, a path holds at most {}", added,
-                PathProduct::kMaxFilledPoses);
+  LOG_WARN_FROM(operation, "PathProduct::{} needs {} more poses, a path holds at most {}",
+                operation, added, PathProduct::kMaxFilledPoses);
   return false;
 }
+
+bool fitsFilledPath(size_t held, double added) { return fitsPath("fillPath", held, added); }
 
 // A pose of the resampled path between the input poses: unstamped, unheaded.
 PoseStamped resampledPose(double x, double y) {
@@ -75,6 +77,20 @@ FloatChord floatChord(const PoseStamped& from, const PoseStamped& to) {
   return chord;
 }
 
+// At most how many poses resampling `input` at `step` makes: every chord gives one pose per
+// step and one for what is left of it. Chords that are not finite end their loop at once and
+// add nothing here.
+double resampledPoseBound(const std::vector<PoseStamped>& input, float step) {
+  double bound = 1.0;
+  for (size_t i = 1; i < input.size(); ++i) {
+    const float length = floatChord(input[i - 1], input[i]).length;
+    if (std::isfinite(length)) {
+      bound += static_cast<double>(length) / static_cast<double>(step) + 1.0;
+    }
+  }
+  return bound;
+}
+
 }  // namespace
 
 PathProduct::PathProduct() = default;
@@ -88,6 +104,9 @@ nav_msgs::msg::Path PathProduct::resamplePath(nav_msgs::msg::Path& path, float s
   // A step of zero or less would append the anchor again and again.
   if (!(step > 0.0f)) {
     LOG_WARN("PathProduct::resamplePath step must be positive, step is {}", step);
+    return path;
+  }
+  if (!fitsPath("resamplePath", 0, resampledPoseBound(input, step))) {
     return path;
   }
 
@@ -203,7 +222,7 @@ bool PathProduct::fillPath(const std::vector<PoseStamped>& in, double min_gap, d
       return false;
     }
     int segments = 0;
-    if (d > max_gap && path_geometry::truncatedCount(std::ceil(d / max_gap), segments)) {
+    if (d > max_gap && geometry::truncatedCount(std::ceil(d / max_gap), segments)) {
       const double unit = 1.0 / segments;
       for (int j = 1; j < segments; ++j) {
         PoseStamped inserted = p;
@@ -236,7 +255,7 @@ double PathProduct::getLocalGoalYaw(const nav_msgs::msg::Path& path, int index) 
   if (n > 4 && index >= 0 && index < n - 4) {
     return headingBetween(poses[index], poses[index + 1]);
   }
-  return base_robot_.quaternion2Yaw(poses.back().pose.orientation);
+  return geometry::yawOf(poses.back());
 }
 
 vantrell_nav2_protocol::msg::Path PathProduct::generateForceGlobalPath(
@@ -245,14 +264,14 @@ vantrell_nav2_protocol::msg::Path PathProduct::generateForceGlobalPath(
   const double dy = end.pose.position.y - start.pose.position.y;
   const double dist = std::hypot(dx, dy);
   int n = 0;
-  if (!path_geometry::truncatedCount(dist / step, n)) {
+  if (!geometry::truncatedCount(dist / step, n)) {
     LOG_WARN(
         "PathProduct::generateForceGlobalPath step {} gives no pose count over {}, "
         "keeping the two ends only",
         step, dist);
     n = 1;
   }
-  if (n <= 0) {
+  if (n <= 0 || !fitsPath("generateForceGlobalPath", 0, static_cast<double>(n) + 1.0)) {
     n = 1;
   }
 

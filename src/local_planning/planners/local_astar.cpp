@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "planning/local_planning/point_to_point_steps.hpp"
 
 namespace planning {
@@ -92,7 +93,7 @@ bool LocalAstar::searchAlongPiece(const Path& piece, Path& out, bool& need_repla
   if (out.check_blocked) {
     need_replan = true;
   }
-  LOG_ERROR("astar local planner failed, error code is {}", point_to_point::kLocalPlannerFailed);
+  LOG_ERROR("astar local planner failed, error code is {}", codes::kLocalPlanFailed);
   return false;
 }
 

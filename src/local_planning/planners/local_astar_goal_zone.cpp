@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "planning/local_planning/point_to_point_steps.hpp"
+#include "planning/zone_raster.hpp"
 
 namespace planning {
 
@@ -35,8 +37,7 @@ bool LocalAstarGoalZone::makePlan(Path& out, ControlState& state, bool& /*need_r
   const std::vector<geometry_msgs::msg::Polygon> zones = zone_polygons_;
   PoseStamped robot;
   if (!getLocalRobotPose(robot)) {
-    LOG_ERROR("makePlan getRobotPose failed, error code is {}",
-              point_to_point::kRobotPoseUnavailable);
+    LOG_ERROR("makePlan getRobotPose failed, error code is {}", codes::kRobotPoseUnavailable);
     return false;
   }
   PoseStamped local_goal;
@@ -59,7 +60,7 @@ bool LocalAstarGoalZone::makePlan(Path& out, ControlState& state, bool& /*need_r
   point_to_point::searchThisCycle(local_planner_.get(), robot, local_goal, options, out);
   trace("goal2 is {} {}", local_goal.pose.position.x, local_goal.pose.position.y);
   if (out.nav_path.poses.empty()) {
-    LOG_ERROR("local planner failed, error code is {}", point_to_point::kLocalPlannerFailed);
+    LOG_ERROR("local planner failed, error code is {}", codes::kLocalPlanFailed);
     return false;
   }
   return true;
@@ -77,16 +78,9 @@ std::optional<cv::Point> LocalAstarGoalZone::robotCell(const PoseStamped& robot)
 
 std::vector<cv::Point> LocalAstarGoalZone::zoneCells(
     const geometry_msgs::msg::Polygon& zone) const {
-  const auto* costmap = global_gridmap_->getMultiGridMap()->getCostmap();
-  std::vector<cv::Point> cells;
-  for (const auto& corner : zone.points) {
-    unsigned int mx = 0;
-    unsigned int my = 0;
-    if (std::isfinite(corner.x) && std::isfinite(corner.y) &&
-        costmap->worldToMap(corner.x, corner.y, mx, my)) {
-      cells.emplace_back(static_cast<int>(mx), static_cast<int>(my));
-    }
-  }
+  // Corners off the map are left out, as the global goal-zone planner leaves them out.
+  std::vector<cv::Point> cells =
+      planning::zoneCells(zone, *global_gridmap_->getMultiGridMap()->getCostmap()).outline;
   if (cells.size() < kZoneCorners) {
     cells.clear();
   }
@@ -114,8 +108,7 @@ bool LocalAstarGoalZone::getBestFinalPoint(std::vector<geometry_msgs::msg::Polyg
 void LocalAstarGoalZone::updatePathWithMovementConstraint(Path& path) {
   PoseStamped robot;
   if (!getLocalRobotPose(robot)) {
-    LOG_ERROR("makePlan getRobotPose failed, error code is {}",
-              point_to_point::kRobotPoseUnavailable);
+    LOG_ERROR("makePlan getRobotPose failed, error code is {}", codes::kRobotPoseUnavailable);
     return;
   }
   backwardMovement(path, robot);

@@ -6,9 +6,8 @@
 
 #include "logger/logger.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/local_astar.hpp"
-#include "tf2/utils.h"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
 
 namespace planning {
 
@@ -99,13 +98,13 @@ bool LocalAstar::isTargetPointRotatable(const nav_msgs::msg::Path& path, double&
     angle = 0.0;
     return false;
   }
-  const double from = tf2::getYaw(path.poses.back().pose.orientation);
-  const double to = tf2::getYaw(goal_pose_.pose.orientation);
+  const double from = geometry::yawOf(path.poses.back());
+  const double to = geometry::yawOf(goal_pose_);
   double clockwise = 0.0;
   double counter_clockwise = 0.0;
   spin_collision_->getSpinAngle(from, to, clockwise, counter_clockwise);
   angle = std::min(std::fabs(clockwise), std::fabs(counter_clockwise));
-  if (angle < M_PI / 2.0) {
+  if (angle < geometry::kPi / 2.0) {
     return true;
   }
   return spin_collision_->isCollisionFree(goal_pose_, clockwise, counter_clockwise);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/codes.hpp"
 #include "planning/local_planning/point_to_point_steps.hpp"
 
 namespace planning {
@@ -34,7 +35,7 @@ bool LocalForceBackward::makePlan(Path& out, ControlState& state, bool& need_rep
     if (out.check_blocked) {
       need_replan = true;
     }
-    LOG_ERROR("local planner failed, error code is {}", point_to_point::kLocalPlannerFailed);
+    LOG_ERROR("local planner failed, error code is {}", codes::kLocalPlanFailed);
     return false;
   }
   out.move_backward = true;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/point_to_point_steps.hpp"
 
 namespace planning {
@@ -67,12 +68,10 @@ bool LocalForceEnterLift::getNearestFreePose(const nav_msgs::msg::Path& path,
     LOG_ERROR("LocalForceEnterLift::getNearestFreePose global_path is empty!");
     return false;
   }
-  const auto& at = robot.pose.position;
   size_t nearest = poses.size();
   double nearest_distance = std::numeric_limits<double>::max();
   for (size_t i = 0; i < poses.size(); ++i) {
-    const auto& p = poses[i].pose.position;
-    const double distance = std::hypot(p.x - at.x, p.y - at.y);
+    const double distance = geometry::planarDistance(poses[i], robot);
     if (distance < nearest_distance && isFree(poses[i])) {
       nearest = i;
       nearest_distance = distance;
@@ -90,20 +89,13 @@ bool LocalForceEnterLift::getNearestFreePose(const nav_msgs::msg::Path& path,
     return false;
   }
   goal = poses[last - 1];
-  const auto& first = poses.front().pose.position;
-  const auto& end = poses.back().pose.position;
-  const auto& target = goal.pose.position;
-  double offset =
-      std::atan2(target.y - at.y, target.x - at.x) - std::atan2(end.y - first.y, end.x - first.x);
-  if (offset > M_PI) {
-    offset -= 2.0 * M_PI;
-  } else if (offset < -M_PI) {
-    offset += 2.0 * M_PI;
-  }
-  if (std::hypot(target.x - at.x, target.y - at.y) <= kGoalAtHand) {
+  const double offset =
+      geometry::normalizeAngle(geometry::headingBetween(robot, goal) -
+                               geometry::headingBetween(poses.front(), poses.back()));
+  if (geometry::planarDistance(goal, robot) <= kGoalAtHand) {
     return true;
   }
-  return std::fabs(offset) <= M_PI / 2.0;
+  return std::fabs(offset) <= geometry::kPi / 2.0;
 }
 
 vantrell_nav2_planner::astar2::AstarOptions LocalForceEnterLift::setForceEnterLiftAstarOptions()

@@ -7,8 +7,8 @@
 #include "logger/logger.hpp"
 #include "planning/local_planning/avoid_obstacle_planning.hpp"
 #include "planning/local_planning/follow_path_planning.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
 #include "planning/local_planning/sharp_angle_planning.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_protocol/msg/covered_points.hpp"
 

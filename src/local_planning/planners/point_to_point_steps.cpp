@@ -5,7 +5,8 @@
 #include "geometry_msgs/msg/twist.hpp"
 #include "logger/logger.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
+#include "planning/geometry.hpp"
+#include "planning/search_options.hpp"
 
 namespace planning {
 namespace point_to_point {
@@ -21,10 +22,8 @@ constexpr double kPredictionWeight = 0.5;
 constexpr double kCutLength = 100.0;
 constexpr double kResampleStep = 0.1;
 
-// Search options of all four planners: the start may step out of inflation up to this far, and
-// the budget lets a search sweep a whole floor.
+// Search options of all four planners: the start may step out of inflation up to this far.
 constexpr double kStartFuzzyRange = 0.5;
-constexpr int32_t kSearchBudget = 400;
 // The grid-search planners keep close to their previous local path.
 constexpr double kReferenceCost = 100.0;
 constexpr double kReferenceDistance = 2.0;
@@ -93,13 +92,13 @@ bool smoothFromRobot(PathSmoother& smoother, const vantrell_nav2_gridmap::GridMa
 
 vantrell_nav2_planner::astar2::AstarOptions plainSearchOptions(double goal_fuzzy_range,
                                                                double tolerance) {
-  vantrell_nav2_planner::astar2::AstarOptions options{};
-  options.byte_2 = true;
-  options.fuzzy_range = kStartFuzzyRange;
-  options.goal_fuzzy_range = goal_fuzzy_range;
-  options.tolerance = tolerance;
-  options.int_60 = kSearchBudget;
-  return options;
+  SearchFields fields;
+  fields.keep_turning_room = true;
+  fields.start_tolerance = kStartFuzzyRange;
+  fields.goal_tolerance = goal_fuzzy_range;
+  fields.path_tolerance = tolerance;
+  fields.budget = kSearchBudget;
+  return searchOptions(fields);
 }
 
 vantrell_nav2_planner::astar2::AstarOptions referencedSearchOptions(

@@ -11,12 +11,12 @@
 #include <string>
 #include <thread>
 
-#include "foundation/log_capture.hpp"
 #include "lifecycle_msgs/msg/state.hpp"
 #include "rclcpp/executors/multi_threaded_executor.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_testing/manual_clock.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -34,8 +34,7 @@ class CustomPlanningServerTest : public ::testing::Test {
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 
   void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     clock_ = std::make_unique<rclcpp_testing::ManualClock>(rclcpp::Time(1000, 0, RCL_ROS_TIME));
     helper_ = rclcpp::Node::make_shared("custom_planning_helper");
     client_ = helper_->create_client<WaterUptakePath>(kService);
@@ -92,7 +91,7 @@ class CustomPlanningServerTest : public ::testing::Test {
     return logged("detect abnormal path, Error style is long_backward") == before + 1;
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::unique_ptr<rclcpp_testing::ManualClock> clock_;
   rclcpp::executors::SingleThreadedExecutor executor_;
   rclcpp::Node::SharedPtr helper_;

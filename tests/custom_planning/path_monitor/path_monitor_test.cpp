@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "path_monitor_probe.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "rclcpp_testing/manual_clock.hpp"
+#include "support/log_capture.hpp"
 #include "tf2_testing/transforms.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 
@@ -35,7 +35,7 @@ class PathMonitorTest : public ::testing::Test {
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 
   void SetUp() override {
-    log_ = foundation_test::captureLog();
+    log_ = test_support::captureLog();
     clock_ = std::make_unique<rclcpp_testing::ManualClock>(rclcpp::Time(1000, 0, RCL_ROS_TIME));
     CommunicatorProbe::reset();
     log_->clear();
@@ -119,7 +119,7 @@ class PathMonitorTest : public ::testing::Test {
     return CommunicatorProbe::rosbagTriggers().kept();
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::unique_ptr<rclcpp_testing::ManualClock> clock_;
   rclcpp::executors::SingleThreadedExecutor executor_;
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
+#include "planning/geometry.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -20,22 +21,14 @@ using planning::custom_planning::UptakePathParams;
 constexpr double kPi = 3.141592653589793;
 
 PoseStamped pose(double x, double y, const std::string& frame = "") {
-  PoseStamped p;
-  p.header.frame_id = frame;
-  p.pose.position.x = x;
-  p.pose.position.y = y;
-  p.pose.orientation.w = 1.0;
-  return p;
+  return planning::geometry::planarPose(x, y, 0.0, frame);
 }
 
 double heading(const PoseStamped& p) { return p.pose.orientation.z; }
 
 class UptakePathTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
-  }
+  void SetUp() override { log_ = test_support::clearedLog(); }
 
   // A 20 m x 20 m map at 5 cm, free everywhere unless the test says otherwise.
   std::vector<PoseStamped> run(PoseStamped near, PoseStamped far, const PoseStamped& robot,
@@ -54,7 +47,7 @@ class UptakePathTest : public ::testing::Test {
 
   nav2_costmap_2d::Costmap2D costmap_{400, 400, 0.05, 0.0, 0.0};
   cv::Mat mask_{400, 400, CV_8UC1, cv::Scalar(255)};
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
 };
 
 void expectAt(const PoseStamped& p, double x, double y, double yaw) {

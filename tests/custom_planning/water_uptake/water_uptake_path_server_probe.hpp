@@ -13,25 +13,25 @@ namespace testing {
 // Reaches into the server for tests only: its tf buffer and costmap source.
 class WaterUptakePathServerProbe {
  public:
-  explicit WaterUptakePathServerProbe(WaterUptakePathServer &server) : server_(server) {}
+  explicit WaterUptakePathServerProbe(WaterUptakePathServer& server) : server_(server) {}
 
-  tf2_ros::Buffer &tfBuffer() const { return *server_.tf_buffer_; }
+  tf2_ros::Buffer& tfBuffer() const { return *server_.tf_buffer_; }
 
   // Size in cells of the latest costmap received, (0, 0) before the first.
   std::pair<unsigned int, unsigned int> costmapSize() const {
     try {
       const auto costmap = server_.costmap_sub_->getCostmap();
       return {costmap->getSizeInCellsX(), costmap->getSizeInCellsY()};
-    } catch (const std::exception &) {
+    } catch (const std::exception&) {
       return {0, 0};
     }
   }
 
-  const cv::Mat &freeMap() const { return server_.free_map_; }
-  cv::Mat &zoneMap() const { return server_.zone_map_; }
+  const cv::Mat& freeMap() const { return server_.free_map_; }
+  cv::Mat& zoneMap() const { return server_.zone_map_; }
 
  private:
-  WaterUptakePathServer &server_;
+  WaterUptakePathServer& server_;
 };
 
 }  // namespace testing

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_msgs/msg/costmap.hpp"
 #include "rclcpp/executors/single_threaded_executor.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
 #include "tf2_ros/static_transform_broadcaster.h"
 #include "tf2_testing/transforms.hpp"
 #include "water_uptake_path_server_probe.hpp"
@@ -106,8 +106,7 @@ class WaterUptakeServiceTest : public ::testing::Test {
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 
   void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     static int test_number = 0;
     ++test_number;
     topic_ = "/water_uptake_test_costmap_" + std::to_string(test_number);
@@ -196,7 +195,7 @@ class WaterUptakeServiceTest : public ::testing::Test {
     return corners;
   }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::string topic_;
   rclcpp::executors::SingleThreadedExecutor executor_;
   rclcpp::Node::SharedPtr helper_;

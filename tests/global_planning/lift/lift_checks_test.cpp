@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lift_node_fixture.hpp"
+#include "support/shapes.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 
 namespace lift_node_test {
@@ -18,11 +19,7 @@ using vantrell_nav2_gridmap::testing::markObstaclePolygon;
 constexpr uint32_t kWheelchair = 0x100;
 constexpr uint32_t kHospitalBed = 0x200;
 
-Polygon box(double x0, double y0, double x1, double y1) {
-  Polygon polygon;
-  polygon.points = {corner(x0, y0), corner(x1, y0), corner(x1, y1), corner(x0, y1)};
-  return polygon;
-}
+using test_support::box;
 
 void expectPolygon(const Polygon& polygon, const std::vector<std::pair<double, double>>& corners) {
   ASSERT_EQ(polygon.points.size(), corners.size());
@@ -75,7 +72,7 @@ TEST_F(LiftChecks, BeforeAnyLiftCheckOnlyTheCellIsTested) {
 }
 
 TEST_F(LiftChecks, FootprintIsTestedAgainstTheStoredCar) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   const auto car = hall_.placeInWorld("car_centre");
 
   placeRobot("car_centre", M_PI / 2.0);
@@ -92,7 +89,7 @@ TEST_F(LiftChecks, FootprintIsTestedAgainstTheStoredCar) {
 }
 
 TEST_F(LiftChecks, TargetOffTheMapIsNeverFree) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   placeRobot("car_centre", M_PI / 2.0);
   const auto reply = isFree(poseAt(-1.0, 3.0));
   ASSERT_TRUE(reply.succeeded());
@@ -103,7 +100,7 @@ TEST_F(LiftChecks, TargetOffTheMapIsNeverFree) {
 
 TEST_F(LiftChecks, WithoutARobotPoseTheFootprintIsNotContained) {
   // A car around the map origin, where a footprint at the default pose would lie.
-  ASSERT_TRUE(fuzzy(liftGoal("lift", box(-1.0, -1.0, 1.0, 1.0))).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, box(-1.0, -1.0, 1.0, 1.0))).succeeded());
   vantrell_nav2_gridmap::testing::removeRobotPose(*global_map_);
   const auto reply = isFree(poseAt(4.0, 6.0));
   ASSERT_TRUE(reply.succeeded());
@@ -115,7 +112,7 @@ TEST_F(LiftChecks, WithoutARobotPoseTheFootprintIsNotContained) {
 // ---- is_fuzzy_global_free, the way in -------------------------------------------------------
 
 TEST_F(LiftChecks, FindsTheFreeCarPlaceNearestTheDoor) {
-  const auto goal = liftGoal("lift", carFrame());
+  const auto goal = liftGoal(keys::kLift, carFrame());
   const auto reply = fuzzy(goal);
   ASSERT_TRUE(reply.succeeded());
   EXPECT_TRUE(reply.result->is_free);
@@ -134,14 +131,14 @@ TEST_F(LiftChecks, FindsTheFreeCarPlaceNearestTheDoor) {
 }
 
 TEST_F(LiftChecks, WithoutResizingTheFirstCarRowIsTaken) {
-  const auto reply = fuzzy(liftGoal("lift", carFrame(), false));
+  const auto reply = fuzzy(liftGoal(keys::kLift, carFrame(), false));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_TRUE(reply.result->is_free);
   EXPECT_NEAR(reply.result->free_pose.pose.position.y, 5.525, 1e-6);
 }
 
 TEST_F(LiftChecks, PublishesTheCarTheHallAndTheUsableCar) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   ASSERT_EQ(tap_->check_area.size(), 1u);
   ASSERT_EQ(tap_->check_lift_area.size(), 2u);
   expectPolygon(tap_->check_area[0].polygon, {{3.0, 7.95}, {3.0, 5.5}, {5.0, 5.5}, {5.0, 7.95}});
@@ -162,9 +159,9 @@ TEST_F(LiftChecks, PublishesTheCarTheHallAndTheUsableCar) {
 
 TEST_F(LiftChecks, HallStaysAsDeepAsTheFarthestRobotMadeIt) {
   placeRobot(4.025, 0.5, M_PI / 2.0);
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   placeRobot("hall_centre", M_PI / 2.0);
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   ASSERT_EQ(tap_->check_lift_area.size(), 4u);
   // 7.95 - (1.225 + 4.975 + 1.5), both times.
   EXPECT_NEAR(tap_->check_lift_area[0].polygon.points[1].y, 0.25, 1e-4);
@@ -172,8 +169,8 @@ TEST_F(LiftChecks, HallStaysAsDeepAsTheFarthestRobotMadeIt) {
 }
 
 TEST_F(LiftChecks, AGoalWithoutFrameUsesTheStoredOne) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
-  const auto reply = fuzzy(liftGoal("lift", Polygon()));
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
+  const auto reply = fuzzy(liftGoal(keys::kLift, Polygon()));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_TRUE(reply.result->is_free);
   EXPECT_FALSE(logged(*log_, "receive no lift_inner_frame"));
@@ -183,7 +180,7 @@ TEST_F(LiftChecks, AGoalWithoutFrameUsesTheStoredOne) {
 
 TEST_F(LiftChecks, OccupiedCarIsNotFreeAndTheLiftIsRefused) {
   markObstaclePolygon(*global_map_, box(3.0, 5.5, 5.0, 7.95));
-  const auto goal = liftGoal("lift", carFrame());
+  const auto goal = liftGoal(keys::kLift, carFrame());
   const auto reply = fuzzy(goal);
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FALSE(reply.result->is_free);
@@ -191,7 +188,7 @@ TEST_F(LiftChecks, OccupiedCarIsNotFreeAndTheLiftIsRefused) {
   expectSamePosition(reply.result->free_pose, goal.door_pose);
   const auto events = robotEvents();
   ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(eventsWithCode(events, kLiftBlocked), 1u);
+  EXPECT_EQ(eventsWithCode(events, kLiftBlockedEvent), 1u);
   EXPECT_GT(events[0].stamp.sec, 0);
   // The search did run.
   EXPECT_EQ(markers().size(), 1u);
@@ -202,13 +199,13 @@ class EmergencyInTheCar : public LiftChecks, public ::testing::WithParamInterfac
 TEST_P(EmergencyInTheCar, KeepsTheRobotOutWithoutSearching) {
   // Seen by the local map only: that is the one the emergency test reads.
   markObstaclePolygon(*local_map_, box(3.5, 6.5, 4.2, 7.5), GetParam(), false);
-  const auto goal = liftGoal("lift", carFrame());
+  const auto goal = liftGoal(keys::kLift, carFrame());
   const auto reply = fuzzy(goal);
   ASSERT_TRUE(reply.succeeded());
   EXPECT_TRUE(reply.result->has_emergency);
   EXPECT_FALSE(reply.result->is_free);
   EXPECT_EQ(reply.result->free_pose, goal.door_pose);
-  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 1u);
+  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlockedEvent), 1u);
   EXPECT_TRUE(tap_->check_area.empty());
   EXPECT_TRUE(tap_->check_lift_area.empty());
   EXPECT_TRUE(markers().empty());
@@ -221,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(WheelchairAndHospitalBed, EmergencyInTheCar,
 TEST_F(LiftChecks, OtherObstacleTypesAreNoEmergency) {
   // A dynamic obstacle (type 4) beside the door: the car is still usable.
   markObstaclePolygon(*local_map_, box(3.5, 6.5, 4.2, 7.5), 4, false);
-  const auto reply = fuzzy(liftGoal("lift", carFrame()));
+  const auto reply = fuzzy(liftGoal(keys::kLift, carFrame()));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FALSE(reply.result->has_emergency);
   EXPECT_TRUE(reply.result->is_free);
@@ -238,7 +235,7 @@ class LiftOutChecks : public LiftChecks {
 };
 
 TEST_F(LiftOutChecks, PlacesTheWaitingAreaInFrontOfTheDoorAndStoresIt) {
-  const auto goal = liftGoal("lift_out", Polygon());
+  const auto goal = liftGoal(keys::kLiftOut, Polygon());
   const auto reply = fuzzy(goal);
   ASSERT_TRUE(reply.succeeded());
   // Met coming from the car: the first cell within one cell of the door, with room to turn.
@@ -273,7 +270,7 @@ TEST_F(LiftOutChecks, PlacesTheWaitingAreaInFrontOfTheDoorAndStoresIt) {
 }
 
 TEST_F(LiftOutChecks, AFrameThatCameWithTheGoalIsReplacedByTheWaitingArea) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift_out", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLiftOut, carFrame())).succeeded());
   ASSERT_EQ(tap_->check_area.size(), 1u);
   EXPECT_NE(tap_->check_area[0].polygon, carFrame());
   placeRobot("car_centre", M_PI / 2.0);
@@ -286,7 +283,7 @@ TEST_F(LiftOutChecks, AFrameThatCameWithTheGoalIsReplacedByTheWaitingArea) {
 TEST_F(LiftOutChecks, NoWayOutIsNotFreeButRaisesNoEvent) {
   // The door and the front of the car are blocked.
   markObstaclePolygon(*global_map_, box(2.9, 3.0, 5.1, 5.8));
-  const auto reply = fuzzy(liftGoal("lift_out", Polygon()));
+  const auto reply = fuzzy(liftGoal(keys::kLiftOut, Polygon()));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FALSE(reply.result->is_free);
   EXPECT_TRUE(robotEvents().empty());
@@ -298,7 +295,7 @@ TEST_F(LiftOutChecks, NoWayOutIsNotFreeButRaisesNoEvent) {
 TEST_F(LiftChecks, AFrameOfThreePointsIsRefused) {
   auto frame = carFrame();
   frame.points.pop_back();
-  const auto goal = liftGoal("lift", frame);
+  const auto goal = liftGoal(keys::kLift, frame);
   const auto reply = fuzzy(goal);
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FALSE(reply.result->is_free);
@@ -306,20 +303,20 @@ TEST_F(LiftChecks, AFrameOfThreePointsIsRefused) {
   EXPECT_TRUE(logged(*log_,
                      "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree "
                      "lift_inner_frame holds 3 points, 4 needed"));
-  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 1u);
+  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlockedEvent), 1u);
   EXPECT_TRUE(tap_->check_area.empty());
   EXPECT_TRUE(tap_->check_lift_area.empty());
   EXPECT_TRUE(markers().empty());
 }
 
 TEST_F(LiftChecks, NoFrameAtAllIsRefused) {
-  const auto reply = fuzzy(liftGoal("lift", Polygon()));
+  const auto reply = fuzzy(liftGoal(keys::kLift, Polygon()));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FALSE(reply.result->is_free);
   EXPECT_TRUE(logged(*log_,
                      "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree receive no "
                      "lift_inner_frame"));
-  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 1u);
+  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlockedEvent), 1u);
   EXPECT_TRUE(tap_->check_area.empty());
 }
 
@@ -345,14 +342,14 @@ TEST_F(LiftChecks, AnUnknownPlannerIsRefusedAndNotAddedToTheTable) {
 TEST_F(LiftNodeTest, ADefaultNodeChecksALiftCarButCannotSetOutTheWaitingArea) {
   startNode(rclcpp::NodeOptions());
   placeRobot("hall_centre", M_PI / 2.0);
-  const auto in = fuzzy(liftGoal("lift", carFrame()));
+  const auto in = fuzzy(liftGoal(keys::kLift, carFrame()));
   ASSERT_TRUE(in.succeeded());
   EXPECT_TRUE(in.result->is_free);
   EXPECT_GE(in.result->free_pose.pose.position.y, 5.8);
   ASSERT_EQ(tap_->check_area.size(), 1u);
   EXPECT_EQ(tap_->check_area[0].polygon, carFrame());
 
-  const auto goal = liftGoal("lift_out", carFrame());
+  const auto goal = liftGoal(keys::kLiftOut, carFrame());
   const auto out = fuzzy(goal);
   ASSERT_TRUE(out.succeeded());
   EXPECT_FALSE(out.result->is_free);
@@ -375,9 +372,9 @@ TEST_F(LiftNodeTest, ADefaultNodeChecksALiftCarButCannotSetOutTheWaitingArea) {
 // Without the robot there is no hall to build: the map origin standing in for it would make the
 // hall, and every later one, deeper for good.
 TEST_F(LiftChecks, WithoutARobotPoseNeitherWayIsFreeAndTheHallKeepsItsDepth) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   vantrell_nav2_gridmap::testing::removeRobotPose(*global_map_);
-  for (const std::string name : {"lift", "lift_out"}) {
+  for (const std::string name : {keys::kLift, keys::kLiftOut}) {
     SCOPED_TRACE(name);
     const auto goal = liftGoal(name, carFrame());
     const auto reply = fuzzy(goal);
@@ -387,22 +384,22 @@ TEST_F(LiftChecks, WithoutARobotPoseNeitherWayIsFreeAndTheHallKeepsItsDepth) {
   }
   EXPECT_TRUE(
       logged(*log_, "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree getRobotPose Failed!"));
-  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 1u);
+  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlockedEvent), 1u);
   EXPECT_EQ(tap_->check_area.size(), 1u);
   EXPECT_EQ(markers().size(), 1u);
 
   placeRobot("hall_centre", M_PI / 2.0);
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   ASSERT_EQ(tap_->check_lift_area.size(), 4u);
   EXPECT_NEAR(tap_->check_lift_area[2].polygon.points[1].y, 2.275, 1e-4);
 }
 
 // A pose that is not a number is a bad request: refused before anything is kept from it.
 TEST_F(LiftChecks, NonFinitePosesAreRefusedAndLeaveNothingBehind) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  for (const std::string name : {"lift", "lift_out"}) {
+  for (const std::string name : {keys::kLift, keys::kLiftOut}) {
     auto goal = liftGoal(name, box(0.0, 0.0, 1.0, 1.0));
     goal.door_pose.pose.position.x = nan;
     goal.door_pose.pose.orientation.z = inf;
@@ -415,14 +412,14 @@ TEST_F(LiftChecks, NonFinitePosesAreRefusedAndLeaveNothingBehind) {
 
   log_->clear();
   placeRobot(nan, 3.0, M_PI / 2.0);
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   EXPECT_TRUE(
       logged(*log_, "[ERROR] NavGlobalPlanningServer::isFuzzyGlobalFree getRobotPose Failed!"));
-  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlocked), 2u);
+  EXPECT_EQ(eventsWithCode(robotEvents(), kLiftBlockedEvent), 2u);
 
   // The stored car is still the first goal's, the hall as deep as the first one made it.
   placeRobot("hall_centre", M_PI / 2.0);
-  const auto reply = fuzzy(liftGoal("lift", Polygon()));
+  const auto reply = fuzzy(liftGoal(keys::kLift, Polygon()));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_TRUE(reply.result->is_free);
   ASSERT_EQ(tap_->check_area.size(), 2u);
@@ -433,11 +430,11 @@ TEST_F(LiftChecks, NonFinitePosesAreRefusedAndLeaveNothingBehind) {
 
 // Records name the operation that writes them, and their source from the project root.
 TEST_F(LiftChecks, RecordsNameTheCheckThatWroteThemAndTheirSourceFromTheProjectRoot) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   vantrell_nav2_gridmap::testing::removeRobotPose(*global_map_);
   log_->clear();
   ASSERT_TRUE(isFree(poseAt(4.0, 6.0)).succeeded());
-  ASSERT_TRUE(fuzzy(liftGoal("lift", Polygon(), false)).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, Polygon(), false)).succeeded());
   const auto records = log_->records();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].function, "isGlobalFree");

@@ -21,14 +21,14 @@ class LiftConcurrency : public LiftNodeTest {
 TEST_F(LiftConcurrency, PlanningIntoTheCarWhileTheCarIsChecked) {
   const auto car = hall_.placeInWorld("car_centre");
   GlobalPlanning::Goal into_car;
-  into_car.current_planning_id = "lift";
+  into_car.current_planning_id = keys::kLift;
   into_car.goal_mode = 100;
   into_car.goal_poses = {poseAt(car.x, car.y, M_PI / 2.0)};
 
   for (int round = 0; round < 4; ++round) {
     auto planned = task_manager_->send<GlobalPlanning>("global_planning", into_car);
-    auto checked =
-        task_manager_->send<FuzzyLiftFree>("is_fuzzy_global_free", liftGoal("lift", carFrame()));
+    auto checked = task_manager_->send<FuzzyLiftFree>("is_fuzzy_global_free",
+                                                      liftGoal(keys::kLift, carFrame()));
     const auto plan_reply = task_manager_->waitFor(planned);
     const auto check_reply = task_manager_->waitFor(checked);
     ASSERT_TRUE(plan_reply.succeeded()) << "round " << round;
@@ -44,7 +44,7 @@ TEST_F(LiftConcurrency, TheStoredFrameChangesWhileItIsRead) {
   is_free.target_pose = doorPose(0.0);
   for (int round = 0; round < 4; ++round) {
     // In and out in turn: the stored frame is the car, then the waiting area.
-    const std::string planner = round % 2 == 0 ? "lift" : "lift_out";
+    const std::string planner = round % 2 == 0 ? keys::kLift : keys::kLiftOut;
     auto checked = task_manager_->send<FuzzyLiftFree>(
         "is_fuzzy_global_free", liftGoal(planner, round % 2 == 0 ? carFrame() : Polygon()));
     auto contained = task_manager_->send<LiftFree>("is_global_free", is_free);

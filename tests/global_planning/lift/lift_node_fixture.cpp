@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "planning/geometry.hpp"
 #include "planning_sim/host_maps.hpp"
 #include "planning_sim/node_host.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
@@ -40,41 +41,17 @@ void CheckAreaTap::drain() {
 }
 
 PoseStamped poseAt(double x, double y, double yaw) {
-  PoseStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.z = std::sin(yaw / 2.0);
-  pose.pose.orientation.w = std::cos(yaw / 2.0);
-  return pose;
-}
-
-geometry_msgs::msg::Point32 corner(double x, double y) {
-  geometry_msgs::msg::Point32 point;
-  point.x = static_cast<float>(x);
-  point.y = static_cast<float>(y);
-  return point;
+  return planning::geometry::planarPose(x, y, yaw);
 }
 
 Polygon carFrame() {
   Polygon car;
-  car.points = {corner(3.0, 7.95), corner(3.0, 5.5), corner(5.0, 5.5), corner(5.0, 7.95)};
+  car.points = {point32(3.0, 7.95), point32(3.0, 5.5), point32(5.0, 5.5), point32(5.0, 7.95)};
   return car;
 }
 
-bool logged(foundation_test::CaptureSink& sink, const std::string& tail) {
-  for (const auto& text : sink.texts()) {
-    if (text.size() >= tail.size() &&
-        text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 void LiftNodeTest::SetUp() {
-  log_ = foundation_test::captureLog();
-  log_->clear();
+  log_ = test_support::clearedLog();
   CommunicatorProbe::reset();
   task_manager_ = std::make_unique<test_support::TaskManagerClient>();
   tap_ = std::make_unique<CheckAreaTap>();
@@ -124,7 +101,7 @@ PoseStamped LiftNodeTest::doorPose(double yaw) const {
 FuzzyLiftFree::Goal LiftNodeTest::liftGoal(const std::string& planner, const Polygon& frame,
                                            bool resize) const {
   FuzzyLiftFree::Goal goal;
-  goal.door_pose = doorPose(planner == "lift_out" ? M_PI / 2.0 : -M_PI / 2.0);
+  goal.door_pose = doorPose(planner == keys::kLiftOut ? M_PI / 2.0 : -M_PI / 2.0);
   goal.lift_inner_frame = frame;
   goal.planner_name = planner;
   goal.resize_flag = resize;

@@ -8,18 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/polygon_stamped.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
+#include "planning/codes.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/log_capture.hpp"
+#include "support/shapes.hpp"
 #include "support/task_manager_client.hpp"
 #include "vantrell_protocol/msg/robot_event.hpp"
 #include "visualization_msgs/msg/marker.hpp"
 
 namespace lift_node_test {
+namespace keys = planning::global_keys;
 
 using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 using LiftFree = vantrell_nav2_protocol::action::LiftFree;
@@ -30,7 +34,7 @@ using PoseStamped = geometry_msgs::msg::PoseStamped;
 using Polygon = geometry_msgs::msg::Polygon;
 using PolygonStamped = geometry_msgs::msg::PolygonStamped;
 
-constexpr int32_t kLiftBlocked = 70001;
+using planning::codes::kLiftBlockedEvent;
 
 // The node with its planner table in view.
 class LiftNode : public planning::NavGlobalPlanningServer {
@@ -58,12 +62,12 @@ class CheckAreaTap {
 };
 
 PoseStamped poseAt(double x, double y, double yaw = 0.0);
-geometry_msgs::msg::Point32 corner(double x, double y);
+using test_support::point32;
 // The car of test_support::drawLiftHall, as the task manager describes it: p0 and p3 on the
 // back wall, p1 and p2 at the door, so that the hall and the forced path reach out of the door.
 Polygon carFrame();
 // Whether a captured record ends with `tail`.
-bool logged(foundation_test::CaptureSink& sink, const std::string& tail);
+using test_support::logged;
 
 /**
  * A global planning node on the drawn lift hall, its goals sent by a task manager client. The
@@ -100,7 +104,7 @@ class LiftNodeTest : public ::testing::Test {
   std::shared_ptr<GridMapROS> local_map_;
   std::shared_ptr<LiftNode> node_;
   std::unique_ptr<test_support::TaskManagerClient> task_manager_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::unique_ptr<CheckAreaTap> tap_;
 };
 

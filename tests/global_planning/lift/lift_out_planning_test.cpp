@@ -61,7 +61,7 @@ TEST_F(LiftPlannerTest, LiftOutPlanFailureStoresTheCode) {
   planner.setGlobalPlanner(std::make_shared<AstarPlanner>("global", map));
   MultiPaths paths;
   EXPECT_FALSE(planner.makePlan({pose(2.5, 0.5)}, paths));
-  EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner.getErrorCode(), kGlobalPlanFailed);
   EXPECT_TRUE(logged(*log_, "[ERROR] global planner failed, error code is 101100007"));
   EXPECT_FALSE(logged(*log_, "move_backward is true"));
 }

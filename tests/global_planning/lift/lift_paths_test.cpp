@@ -6,6 +6,7 @@
 #include <string>
 
 #include "lift_node_fixture.hpp"
+#include "planning/codes.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 
 namespace lift_node_test {
@@ -40,7 +41,7 @@ TEST_F(LiftPaths, WithoutALiftCheckThereIsNoForcedPath) {
 }
 
 TEST_F(LiftPaths, ForcedPathRunsStraightIntoTheStoredCar) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   const auto reply = force();
   ASSERT_TRUE(reply.succeeded());
   ASSERT_TRUE(reply.result->success);
@@ -72,7 +73,7 @@ TEST_F(LiftPaths, ForcedPathRunsStraightIntoTheStoredCar) {
 }
 
 TEST_F(LiftPaths, EveryForcedPathGetsItsOwnIdentifierWhateverTheTarget) {
-  ASSERT_TRUE(fuzzy(liftGoal("lift", carFrame())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLift, carFrame())).succeeded());
   const auto first = force();
   ForceGlobalPath::Goal elsewhere;
   elsewhere.target_pose = poseAt(1.0, 1.0, 2.0);
@@ -91,7 +92,7 @@ TEST_F(LiftPaths, EveryForcedPathGetsItsOwnIdentifierWhateverTheTarget) {
 
 TEST_F(LiftPaths, AfterLeavingTheForcedPathRunsIntoTheWaitingArea) {
   placeRobot("car_centre", -M_PI / 2.0);
-  ASSERT_TRUE(fuzzy(liftGoal("lift_out", Polygon())).succeeded());
+  ASSERT_TRUE(fuzzy(liftGoal(keys::kLiftOut, Polygon())).succeeded());
   const auto reply = force();
   ASSERT_TRUE(reply.succeeded());
   ASSERT_TRUE(reply.result->success);
@@ -106,7 +107,7 @@ TEST_F(LiftPaths, AfterLeavingTheForcedPathRunsIntoTheWaitingArea) {
 
 TEST_F(LiftPaths, LiftInPlanEndsInTheCar) {
   const auto car = hall_.placeInWorld("car_centre");
-  const auto reply = plan("lift", 100, poseAt(car.x, car.y, M_PI / 2.0));
+  const auto reply = plan(keys::kLift, keys::kLiftInMode, poseAt(car.x, car.y, M_PI / 2.0));
   ASSERT_TRUE(reply.succeeded());
   ASSERT_FALSE(reply.result->multi_paths.paths.empty());
   const auto& path = reply.result->multi_paths.paths.back();
@@ -118,7 +119,7 @@ TEST_F(LiftPaths, LiftInPlanEndsInTheCar) {
 TEST_F(LiftPaths, LiftOutPlanBacksOutOfTheCar) {
   placeRobot("car_centre", M_PI / 2.0);
   const auto hall_centre = hall_.placeInWorld("hall_centre");
-  const auto reply = plan("lift_out", 101, poseAt(hall_centre.x, hall_centre.y));
+  const auto reply = plan(keys::kLiftOut, keys::kLiftOutMode, poseAt(hall_centre.x, hall_centre.y));
   ASSERT_TRUE(reply.succeeded());
   ASSERT_FALSE(reply.result->multi_paths.paths.empty());
   EXPECT_TRUE(reply.result->multi_paths.paths.front().move_backward);
@@ -127,19 +128,19 @@ TEST_F(LiftPaths, LiftOutPlanBacksOutOfTheCar) {
 
 TEST_F(LiftPaths, FailedLiftPlansAbortWithTheirEvents) {
   // Inside the car's side wall: no way there.
-  auto reply = plan("lift", 100, poseAt(2.925, 6.5));
+  auto reply = plan(keys::kLift, keys::kLiftInMode, poseAt(2.925, 6.5));
   ASSERT_TRUE(reply.aborted());
-  EXPECT_EQ(reply.result->error_code, 101100007);
+  EXPECT_EQ(reply.result->error_code, planning::codes::kGlobalPlanFailed);
 
   placeRobot("car_centre", M_PI / 2.0);
-  reply = plan("lift_out", 101, poseAt(2.925, 6.5));
+  reply = plan(keys::kLiftOut, keys::kLiftOutMode, poseAt(2.925, 6.5));
   ASSERT_TRUE(reply.aborted());
-  EXPECT_EQ(reply.result->error_code, 101100007);
+  EXPECT_EQ(reply.result->error_code, planning::codes::kGlobalPlanFailed);
 
   const auto events = robotEvents();
   ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(events[0].event_code, 70002);
-  EXPECT_EQ(events[1].event_code, 70003);
+  EXPECT_EQ(events[0].event_code, planning::codes::kLiftInPlanFailedEvent);
+  EXPECT_EQ(events[1].event_code, planning::codes::kLiftOutPlanFailedEvent);
 }
 
 }  // namespace

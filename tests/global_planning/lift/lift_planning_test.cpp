@@ -70,7 +70,7 @@ TEST_F(LiftPlanningPlanTest, SearchFailureStoresTheCodeAndLogsIt) {
   // Inside the car's side wall: with no goal-side tolerance there is no way there.
   const auto wall = hall_.cellToWorld({58, 130});
   EXPECT_FALSE(planner.makePlan({pose(wall.x, wall.y)}, paths));
-  EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner.getErrorCode(), kGlobalPlanFailed);
   EXPECT_TRUE(logged(*log_, "[ERROR] global planner failed, error code is 101100007"));
 }
 
@@ -90,12 +90,12 @@ TEST_F(LiftPlanningPlanTest, NoGoalOrNoEngineIsAFailedPlanNotACrash) {
   LiftPlanning planner(node_, map_);
   MultiPaths paths;
   EXPECT_FALSE(planner.makePlan({placePose("car_centre")}, paths));
-  EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner.getErrorCode(), kGlobalPlanFailed);
 
   planner.setErrorCode(0);
   planner.setGlobalPlanner(engine_);
   EXPECT_FALSE(planner.makePlan({}, paths));
-  EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner.getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(AstarPlannerProbe::lastCall(*engine_).calls, 0u);
 }
 

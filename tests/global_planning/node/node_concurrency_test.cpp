@@ -41,13 +41,42 @@ TEST_F(NodeConcurrency, LiftActionsAreServedWhileAGlobalPlanIsUnderWay) {
   EXPECT_TRUE(task_manager_->waitFor(held).succeeded());
 }
 
+// The host may configure the node again (after cleanup) while a goal still runs, since the
+// servers stay on: that configure fails before it touches what the goal writes, so the goal
+// ends with its own result record, the zone it was sent with included.
+TEST_F(NodeConcurrency, ASecondConfigureDuringAGoalLeavesTheGoalsResultAlone) {
+  auto planner = addScriptedPlanner("scripted");
+  planner->holdNextPlan();
+  auto goal = goalFor("scripted", {poseAt(3.0, 7.5)});
+  goal.goal_zone.resize(3);
+  goal.goal_zone[1].x = 2.0F;
+  goal.goal_zone[2].y = 2.0F;
+  auto held = task_manager_->send<GlobalPlanning>("global_planning", goal);
+  ASSERT_TRUE(planner->waitUntilHeld());
+  const auto* record = node_->resultRecord();
+
+  ASSERT_EQ(node_->deactivate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE);
+  ASSERT_EQ(node_->cleanup().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_UNCONFIGURED);
+  planning::NavGlobalPlanningServer::CallbackReturn code =
+      planning::NavGlobalPlanningServer::CallbackReturn::SUCCESS;
+  node_->configure(code);
+  EXPECT_EQ(code, planning::NavGlobalPlanningServer::CallbackReturn::ERROR);
+  EXPECT_EQ(node_->resultRecord(), record);
+
+  planner->release();
+  const auto reply = task_manager_->waitFor(held);
+  ASSERT_TRUE(reply.succeeded());
+  ASSERT_EQ(reply.result->goal_zones.size(), 1U);
+  EXPECT_EQ(reply.result->goal_zones[0].points.size(), 3U);
+}
+
 TEST_F(NodeConcurrency, FourServersTakeGoalsAtOnceRoundAfterRound) {
   const std::vector<std::string> offices{"office_1", "office_2", "office_3",
                                          "office_4", "office_5", "office_6"};
   std::set<std::string> identifiers;
   for (const auto& office : offices) {
-    auto global = task_manager_->send<GlobalPlanning>("global_planning",
-                                                      goalFor("dijkstra", {poseAt(map_, office)}));
+    auto global = task_manager_->send<GlobalPlanning>(
+        "global_planning", goalFor(keys::kDijkstra, {poseAt(map_, office)}));
     auto lift_free = task_manager_->send<LiftFree>("is_global_free", LiftFree::Goal());
     auto fuzzy = task_manager_->send<FuzzyLiftFree>("is_fuzzy_global_free", FuzzyLiftFree::Goal());
     auto force = task_manager_->send<ForceGlobalPath>("force_global_path", ForceGlobalPath::Goal());
@@ -73,7 +102,7 @@ TEST_F(NodeConcurrency, TwoTaskManagersPlanningFromTheirOwnThreads) {
   auto run = [&](test_support::TaskManagerClient& client, size_t first) {
     for (size_t i = first; i < first + 4; ++i) {
       replies[i] = client.call<GlobalPlanning>(
-          "global_planning", goalFor("astar_with_local_and_global_map",
+          "global_planning", goalFor(keys::kAstarWithLocalAndGlobalMap,
                                      {poseAt(map_, i % 2 == 0 ? "office_1" : "office_6")}));
     }
   };

@@ -9,6 +9,7 @@
 
 #include "nav2_smoother/testing/smoother_faults.hpp"
 #include "node_fixture.hpp"
+#include "planning/codes.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_diagnosis/testing/diagnosis_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
@@ -40,7 +41,7 @@ class NodeFailure : public NodeTest {
   void failNextPlans() {
     ScriptedPlanner::Script script;
     script.answer = false;
-    script.error_code = kPlanFailed;
+    script.error_code = kGlobalPlanFailed;
     planner_->setScript(script);
   }
 
@@ -84,7 +85,7 @@ TEST_F(NodeFailure, PlannerGetsTheGoalItsFlagsAndThePoses) {
 TEST_F(NodeFailure, PlannerFailureAbortsWithThePlannersCode) {
   failNextPlans();
   const auto reply = planScripted(3, 44);
-  expectCleanAbort(reply, kPlanFailed, 3, 44);
+  expectCleanAbort(reply, kGlobalPlanFailed, 3, 44);
   EXPECT_EQ(log_->count("[ERROR] computePlan failed: error code is 101100007"), 1U);
   EXPECT_EQ(CommunicatorProbe::globalPaths().count(), 0U);
 }
@@ -96,14 +97,14 @@ TEST_F(NodeFailure, AbortedResultCarriesNothingOfTheGoalBefore) {
   ASSERT_FALSE(good.result->global_path_uuid.empty());
 
   failNextPlans();
-  expectCleanAbort(planScripted(6, 2), kPlanFailed, 6, 2);
+  expectCleanAbort(planScripted(6, 2), kGlobalPlanFailed, 6, 2);
 }
 
 TEST_F(NodeFailure, UnknownPlannerIsAFailureThatLeavesTheTableAlone) {
   const auto keys_before = node_->plannerKeys();
   auto goal = goalFor("no_such_planner", {poseAt(3.0, 2.0)});
   goal.action_id = 9;
-  expectCleanAbort(plan(goal), kPlanFailed, 0, 9);
+  expectCleanAbort(plan(goal), kGlobalPlanFailed, 0, 9);
 
   EXPECT_EQ(node_->plannerKeys(), keys_before);
   EXPECT_EQ(node_->failureCount(), 1);
@@ -119,14 +120,14 @@ TEST_F(NodeFailure, FailureWithoutACodeStillReportsThePlanFailedCode) {
   script.answer = false;
   script.error_code = 0;
   planner_->setScript(script);
-  expectCleanAbort(planScripted(), kPlanFailed, 0, 0);
+  expectCleanAbort(planScripted(), kGlobalPlanFailed, 0, 0);
 }
 
 TEST_F(NodeFailure, EmptyPathSetFromASuccessfulPlannerIsAFailureWithoutRobotEvent) {
   ScriptedPlanner::Script script;
   script.paths = 0;
   planner_->setScript(script);
-  expectCleanAbort(planScripted(100), kPlanFailed, 100, 0);
+  expectCleanAbort(planScripted(100), kGlobalPlanFailed, 100, 0);
   EXPECT_EQ(CommunicatorProbe::robotEvents().count(), 0U);
   EXPECT_EQ(node_->failureCount(), 1);
 }
@@ -136,7 +137,7 @@ TEST_F(NodeFailure, EmptyLastPathIsAPlannerFailure) {
   script.paths = 2;
   script.last_path_poses = 0;
   planner_->setScript(script);
-  expectCleanAbort(planScripted(), kPlanFailed, 0, 0);
+  expectCleanAbort(planScripted(), kGlobalPlanFailed, 0, 0);
   EXPECT_EQ(node_->failureCount(), 1);
   EXPECT_EQ(CommunicatorProbe::globalPaths().count(), 0U);
 }
@@ -161,7 +162,7 @@ TEST_F(NodeFailure, MissingRobotPoseAbortsWithThePlanFailedCodeAndCountsNothing)
   succeedNextPlans();
   vantrell_nav2_gridmap::testing::removeRobotPose(*global_map_);
 
-  expectCleanAbort(planScripted(0, 4), kPlanFailed, 0, 4);
+  expectCleanAbort(planScripted(0, 4), kGlobalPlanFailed, 0, 4);
   EXPECT_EQ(log_->count("[ERROR] computePlan failed: no robot pose, error code is 101100007"), 1U);
   EXPECT_EQ(node_->failureCount(), 1);
   EXPECT_EQ(CommunicatorProbe::globalPaths().count(), 0U);
@@ -170,7 +171,7 @@ TEST_F(NodeFailure, MissingRobotPoseAbortsWithThePlanFailedCodeAndCountsNothing)
 TEST_F(NodeFailure, SuccessClearsThePlannersErrorCode) {
   failNextPlans();
   planScripted();
-  ASSERT_EQ(planner_->getErrorCode(), kPlanFailed);
+  ASSERT_EQ(planner_->getErrorCode(), kGlobalPlanFailed);
   succeedNextPlans();
   ASSERT_TRUE(planScripted().succeeded());
   EXPECT_EQ(planner_->getErrorCode(), 0);
@@ -185,10 +186,10 @@ TEST_F(NodeFailure, FailedLiftPlansRaiseOneRobotEventEach) {
 
   const auto events = CommunicatorProbe::robotEvents().kept();
   ASSERT_EQ(events.size(), 2U);
-  EXPECT_EQ(events[0].event_type, 6);
-  EXPECT_EQ(events[0].event_code, 70002);
-  EXPECT_EQ(events[1].event_type, 6);
-  EXPECT_EQ(events[1].event_code, 70003);
+  EXPECT_EQ(events[0].event_type, planning::codes::kLiftEventType);
+  EXPECT_EQ(events[0].event_code, planning::codes::kLiftInPlanFailedEvent);
+  EXPECT_EQ(events[1].event_type, planning::codes::kLiftEventType);
+  EXPECT_EQ(events[1].event_code, planning::codes::kLiftOutPlanFailedEvent);
   EXPECT_TRUE(events[0].message.empty());
   EXPECT_TRUE(events[0].params.empty());
   EXPECT_NE(events[0].stamp.sec, 0);
@@ -204,7 +205,7 @@ TEST_F(NodeFailure, LiftPlanWithAnUnknownPlannerStillTellsTheRobot) {
   ASSERT_TRUE(plan(goal).aborted());
   const auto events = CommunicatorProbe::robotEvents().kept();
   ASSERT_EQ(events.size(), 1U);
-  EXPECT_EQ(events[0].event_code, 70002);
+  EXPECT_EQ(events[0].event_code, planning::codes::kLiftInPlanFailedEvent);
 }
 
 TEST_F(NodeFailure, TwelveFailuresInARowRaiseTheReportAndASuccessClearsIt) {
@@ -268,7 +269,7 @@ TEST_F(NodeFailure, CancelAskedWhilePlanningEndsOnlyAFailedGoalCanceled) {
   planner_->release();
   const auto reply = task_manager_->waitFor(goal);
   ASSERT_TRUE(reply.canceled());
-  EXPECT_EQ(reply.result->error_code, kPlanFailed);
+  EXPECT_EQ(reply.result->error_code, kGlobalPlanFailed);
 }
 
 // A goal whose road throws (here: runs out of memory) is this node's failure, with its code: left
@@ -277,15 +278,15 @@ TEST_F(NodeFailure, AGoalWhoseRoadThrowsFailsWithTheNodesCode) {
   ScriptedPlanner::Script script;
   script.out_of_memory = true;
   planner_->setScript(script);
-  expectCleanAbort(planScripted(3, 44), kPlanFailed, 3, 44);
+  expectCleanAbort(planScripted(3, 44), kGlobalPlanFailed, 3, 44);
   EXPECT_EQ(log_->count("[ERROR] computePlan failed: std::bad_alloc, error code is 101100007"), 1U);
   EXPECT_EQ(log_->count("[ERROR]"), 1U);
   EXPECT_EQ(node_->failureCount(), 1);
 
   // The lift check answers not free, with the code.
-  node_->putPlanner("lift", planner_);
+  node_->putPlanner(keys::kLift, planner_);
   FuzzyLiftFree::Goal lift;
-  lift.planner_name = "lift";
+  lift.planner_name = keys::kLift;
   lift.door_pose = poseAt(map_, "centre", M_PI / 2.0);
   lift.door_pose.pose.position.y += 0.5;
   const auto& door = lift.door_pose.pose.position;
@@ -299,7 +300,7 @@ TEST_F(NodeFailure, AGoalWhoseRoadThrowsFailsWithTheNodesCode) {
   const auto reply = task_manager_->call<FuzzyLiftFree>("is_fuzzy_global_free", lift);
   ASSERT_TRUE(reply.aborted());
   EXPECT_FALSE(reply.result->is_free);
-  EXPECT_EQ(reply.result->error_code, kPlanFailed);
+  EXPECT_EQ(reply.result->error_code, kGlobalPlanFailed);
   EXPECT_EQ(reply.result->free_pose, lift.door_pose);
   EXPECT_EQ(
       log_->count("[ERROR] isFuzzyGlobalFree failed: std::bad_alloc, error code is 101100007"), 1U);

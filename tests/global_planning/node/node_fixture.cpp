@@ -6,6 +6,7 @@
 
 #include "logger/logger.hpp"
 #include "nav2_smoother/testing/smoother_faults.hpp"
+#include "planning/geometry.hpp"
 #include "planning_sim/host_maps.hpp"
 #include "planning_sim/node_host.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
@@ -125,13 +126,7 @@ std::vector<PoseStamped> ScriptedPlanner::goalsSeen() const {
 }
 
 PoseStamped poseAt(double x, double y, double yaw) {
-  PoseStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.z = std::sin(yaw / 2.0);
-  pose.pose.orientation.w = std::cos(yaw / 2.0);
-  return pose;
+  return planning::geometry::planarPose(x, y, yaw);
 }
 
 PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, double yaw) {
@@ -139,44 +134,8 @@ PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, 
   return poseAt(world.x, world.y, yaw);
 }
 
-double yawOf(const PoseStamped& pose) {
-  const auto& q = pose.pose.orientation;
-  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
-}
-
-std::vector<std::string> LogSink::texts() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return texts_;
-}
-
-size_t LogSink::count(const std::string& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<size_t>(std::count_if(texts_.begin(), texts_.end(), [&](const auto& line) {
-    return line.find(text) != std::string::npos;
-  }));
-}
-
-void LogSink::clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  texts_.clear();
-}
-
-void LogSink::sink_it_(const spdlog::details::log_msg& msg) {
-  texts_.emplace_back(msg.payload.data(), msg.payload.size());
-}
-
-std::shared_ptr<LogSink> captureLog() {
-  static const std::shared_ptr<LogSink> sink = [] {
-    auto made = std::make_shared<LogSink>();
-    vantrell::Logger::Instance("spdlog").logger_->sinks().push_back(made);
-    return made;
-  }();
-  return sink;
-}
-
 void NodeTest::SetUp() {
-  log_ = captureLog();
-  log_->clear();
+  log_ = test_support::clearedLog();
   vantrell_communicator::testing::CommunicatorProbe::reset();
   vantrell_diagnosis::testing::DiagnosisProbe::reset();
   nav2_smoother::testing::SmootherFaults::reset();

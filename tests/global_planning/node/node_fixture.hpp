@@ -2,7 +2,6 @@
 #define GLOBAL_PLANNING_NODE__NODE_FIXTURE_HPP_
 
 #include <gtest/gtest.h>
-#include <spdlog/sinks/base_sink.h>
 
 #include <cstdint>
 #include <future>
@@ -11,12 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "planning/codes.hpp"
+#include "planning/geometry.hpp"
 #include "planning/nav_global_planning.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/log_capture.hpp"
 #include "support/task_manager_client.hpp"
 
 namespace node_test {
+namespace keys = planning::global_keys;
 
 using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 using LiftFree = vantrell_nav2_protocol::action::LiftFree;
@@ -25,8 +29,8 @@ using ForceGlobalPath = vantrell_nav2_protocol::action::ForceGlobalPath;
 using GridMapROS = vantrell_nav2_gridmap::GridMapROS;
 using PoseStamped = geometry_msgs::msg::PoseStamped;
 
-constexpr int32_t kPlanFailed = 101100007;
-constexpr int32_t kSmoothFailed = 101100008;
+using planning::codes::kGlobalPlanFailed;
+using planning::codes::kSmoothFailed;
 
 // The node as its host sees it, plus read access to what configure built.
 class ObservedNode : public planning::NavGlobalPlanningServer {
@@ -47,6 +51,8 @@ class ObservedNode : public planning::NavGlobalPlanningServer {
     planners_[key] = std::move(planner);
   }
   int32_t failureCount() const { return failure_count_; }
+  // The record the "global_planning" goals fill; compared by address only.
+  const GlobalPlanning::Result* resultRecord() const { return result_.get(); }
 };
 
 // A planner whose answer the test sets: what makePlan returns, how many straight paths it gives
@@ -98,25 +104,7 @@ class ScriptedPlanner final : public planning::NavGlobalPlanning {
 
 PoseStamped poseAt(double x, double y, double yaw = 0.0);
 PoseStamped poseAt(const test_support::DrawnMap& map, const std::string& place, double yaw = 0.0);
-double yawOf(const PoseStamped& pose);
-
-// Keeps every record of the process-wide logger, as the console would show it.
-class LogSink : public spdlog::sinks::base_sink<std::mutex> {
- public:
-  std::vector<std::string> texts();
-  size_t count(const std::string& text);
-  void clear();
-
- protected:
-  void sink_it_(const spdlog::details::log_msg& msg) override;
-  void flush_() override {}
-
- private:
-  std::vector<std::string> texts_;
-};
-
-// Added to the logger once per process, before any goal runs.
-std::shared_ptr<LogSink> captureLog();
+using planning::geometry::yawOf;
 
 /**
  * A global planning node on a drawn map, its goals sent by a task manager client. Every test
@@ -151,7 +139,7 @@ class NodeTest : public ::testing::Test {
   std::shared_ptr<GridMapROS> local_map_;
   std::shared_ptr<ObservedNode> node_;
   std::unique_ptr<test_support::TaskManagerClient> task_manager_;
-  std::shared_ptr<LogSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
 };
 
 }  // namespace node_test

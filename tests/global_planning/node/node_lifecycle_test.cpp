@@ -139,8 +139,8 @@ TEST_F(NodeLifecycle, TableHoldsEveryPlannerOfThisNode) {
   startNode(test_support::drawEmptyRoom());
   const auto keys = node_->plannerKeys();
   for (const std::string key :
-       {"dijkstra", "dijkstra_goalzone", "dijkstra_uptake_water", "wap_points",
-        "astar_with_local_and_global_map", "recommand_points_planning"}) {
+       {keys::kDijkstra, keys::kDijkstraGoalZone, keys::kDijkstraUptakeWater, keys::kWayPoints,
+        keys::kAstarWithLocalAndGlobalMap, keys::kRecommandPoints}) {
     EXPECT_NE(std::find(keys.begin(), keys.end(), key), keys.end()) << key;
   }
 }
@@ -151,7 +151,7 @@ TEST_F(NodeLifecycle, GoalsAreRejectedUntilActivationAndStillAcceptedAfterDeacti
 
   const auto before = task_manager_->call<LiftFree>("is_global_free", LiftFree::Goal());
   EXPECT_FALSE(before.accepted);
-  const auto plan_before = plan(goalFor("dijkstra", {poseAt(2.5, 2.0)}));
+  const auto plan_before = plan(goalFor(keys::kDijkstra, {poseAt(2.5, 2.0)}));
   EXPECT_FALSE(plan_before.accepted);
 
   ASSERT_EQ(node_->activate().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
@@ -162,7 +162,7 @@ TEST_F(NodeLifecycle, GoalsAreRejectedUntilActivationAndStillAcceptedAfterDeacti
   EXPECT_TRUE(task_manager_->call<ForceGlobalPath>("force_global_path", ForceGlobalPath::Goal())
                   .succeeded());
   placeRobot("centre");
-  EXPECT_TRUE(plan(goalFor("dijkstra", {poseAt(map_, "near_left_wall")})).succeeded());
+  EXPECT_TRUE(plan(goalFor(keys::kDijkstra, {poseAt(map_, "near_left_wall")})).succeeded());
 }
 
 TEST_F(NodeLifecycle, SecondConfigureAfterCleanupFailsOnRedeclaration) {

@@ -50,9 +50,9 @@ class NodePlan : public NodeTest {
 
 TEST_F(NodePlan, GridSearchPlannersReachTheOfficeTheyAreSentTo) {
   for (const auto& [planner, office] : std::vector<std::pair<std::string, std::string>>{
-           {"dijkstra", "office_1"},
-           {"astar_with_local_and_global_map", "office_4"},
-           {"dijkstra_uptake_water", "office_2"}}) {
+           {keys::kDijkstra, "office_1"},
+           {keys::kAstarWithLocalAndGlobalMap, "office_4"},
+           {keys::kDijkstraUptakeWater, "office_2"}}) {
     SCOPED_TRACE(planner);
     auto goal = goalFor(planner, {poseAt(map_, office)});
     goal.action_id = 31;
@@ -69,7 +69,7 @@ TEST_F(NodePlan, GridSearchPlannersReachTheOfficeTheyAreSentTo) {
 TEST_F(NodePlan, WaypointsPlannerPassesEveryGivenPose) {
   const auto middle = poseAt(map_, "cabinet_gap");
   const auto end = poseAt(map_, "corridor_east");
-  const auto reply = plan(goalFor("wap_points", {middle, end}));
+  const auto reply = plan(goalFor(keys::kWayPoints, {middle, end}));
   ASSERT_TRUE(reply.succeeded());
   expectUsablePathSet(*reply.result);
   EXPECT_LT(distance(lastPose(*reply.result), end), 0.1);
@@ -77,7 +77,7 @@ TEST_F(NodePlan, WaypointsPlannerPassesEveryGivenPose) {
 
 TEST_F(NodePlan, GoalZonePlannerEndsInsideTheZone) {
   // The free part of office 3 south of its table.
-  auto goal = goalFor("dijkstra_goalzone", {});
+  auto goal = goalFor(keys::kDijkstraGoalZone, {});
   for (const auto& [x, y] : std::vector<std::pair<float, float>>{
            {14.5F, 4.2F}, {18.5F, 4.2F}, {18.5F, 6.0F}, {14.5F, 6.0F}}) {
     geometry_msgs::msg::Point32 corner;
@@ -101,7 +101,7 @@ TEST_F(NodePlan, RecommendedPointsPlannerSkipsAPointInsideFurniture) {
   // The first point lies on office 5's table; the second is free.
   const auto on_table = poseAt(map_.cellToWorld({199, 230}).x, map_.cellToWorld({199, 230}).y);
   const auto free_point = poseAt(map_, "office_5");
-  const auto reply = plan(goalFor("recommand_points_planning", {on_table, free_point}));
+  const auto reply = plan(goalFor(keys::kRecommandPoints, {on_table, free_point}));
   ASSERT_TRUE(reply.succeeded());
   expectUsablePathSet(*reply.result);
   EXPECT_LT(distance(lastPose(*reply.result), free_point), 0.1);
@@ -110,7 +110,7 @@ TEST_F(NodePlan, RecommendedPointsPlannerSkipsAPointInsideFurniture) {
 TEST_F(NodePlan, EveryPlanGetsANewIdentifierAndIsPublishedAsAnswered) {
   std::set<std::string> identifiers;
   for (int i = 0; i < 3; ++i) {
-    const auto reply = plan(goalFor("dijkstra", {poseAt(map_, "office_6")}));
+    const auto reply = plan(goalFor(keys::kDijkstra, {poseAt(map_, "office_6")}));
     ASSERT_TRUE(reply.succeeded());
     identifiers.insert(reply.result->global_path_uuid);
 
@@ -123,7 +123,7 @@ TEST_F(NodePlan, EveryPlanGetsANewIdentifierAndIsPublishedAsAnswered) {
 }
 
 TEST_F(NodePlan, EndYawIsThatOfTheLastPoseOfTheLastPath) {
-  const auto reply = plan(goalFor("dijkstra", {poseAt(map_, "office_3", 1.2)}));
+  const auto reply = plan(goalFor(keys::kDijkstra, {poseAt(map_, "office_3", 1.2)}));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FLOAT_EQ(reply.result->end_target_yaw, static_cast<float>(yawOf(lastPose(*reply.result))));
 }
@@ -136,26 +136,26 @@ TEST_F(NodePlan, StartYawTellsWhetherTheRobotMustTurnFirst) {
   const auto ahead = poseAt(x0 + length * std::cos(0.5), y0 + length * std::sin(0.5), 0.5);
 
   placeRobot(x0, y0, 0.0);
-  auto reply = plan(goalFor("wap_points", {ahead}));
+  auto reply = plan(goalFor(keys::kWayPoints, {ahead}));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FLOAT_EQ(reply.result->start_target_yaw, static_cast<float>(kFourPi));
 
   // Facing away: the robot must turn to the stretch's heading first.
   placeRobot(x0, y0, 3.0);
-  reply = plan(goalFor("wap_points", {ahead}));
+  reply = plan(goalFor(keys::kWayPoints, {ahead}));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_NEAR(reply.result->start_target_yaw, 0.5, 1e-3);
 
   // 3.0 and -3.0 rad lie 0.28 rad apart across the wrap.
   const auto behind = poseAt(x0 + length * std::cos(-3.0), y0 + length * std::sin(-3.0));
-  reply = plan(goalFor("wap_points", {behind}));
+  reply = plan(goalFor(keys::kWayPoints, {behind}));
   ASSERT_TRUE(reply.succeeded());
   EXPECT_FLOAT_EQ(reply.result->start_target_yaw, static_cast<float>(kFourPi));
 }
 
 TEST_F(NodePlan, OnlyModeFourHundredFiveEchoesTheGoalPoses) {
   const auto target = poseAt(map_, "office_2");
-  auto goal = goalFor("dijkstra", {target});
+  auto goal = goalFor(keys::kDijkstra, {target});
   goal.goal_mode = 405;
   auto reply = plan(goal);
   ASSERT_TRUE(reply.succeeded());
@@ -169,7 +169,7 @@ TEST_F(NodePlan, OnlyModeFourHundredFiveEchoesTheGoalPoses) {
 }
 
 TEST_F(NodePlan, GoalZoneComesBackFlatAndAnEmptyZoneAsOneEmptyPolygon) {
-  auto goal = goalFor("dijkstra", {poseAt(map_, "office_1")});
+  auto goal = goalFor(keys::kDijkstra, {poseAt(map_, "office_1")});
   geometry_msgs::msg::Point32 raised;
   raised.x = 1.5F;
   raised.y = 2.5F;
@@ -205,7 +205,7 @@ TEST_F(NodePlan, TraceLinesGoOutOnThePlanningDebugTopic) {
         received->lines.push_back(line->data);
         received->arrived.notify_all();
       });
-  ASSERT_TRUE(plan(goalFor("dijkstra", {poseAt(map_, "office_1")})).succeeded());
+  ASSERT_TRUE(plan(goalFor(keys::kDijkstra, {poseAt(map_, "office_1")})).succeeded());
 
   const std::string wanted =
       " [DEBUG] ------>NavGlobalPlanningServer current_planning_id is dijkstra";

@@ -116,7 +116,7 @@ TEST_F(UptakeWaterTest, TenFailedRetriesEndWithTheFirstGoalInTheError) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back().level, "ERROR");
   EXPECT_EQ(lines.back().text, "global planner failed:12, 1, error code is 101100007");
-  EXPECT_EQ(planner->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner->getErrorCode(), kGlobalPlanFailed);
 }
 
 TEST_F(UptakeWaterTest, MissingPoseGoalsOrEngineFailWithoutSearching) {
@@ -157,7 +157,7 @@ TEST_F(UptakeWaterTest, ARetryFoundWithoutAPathEndsTheRetriesAsAFailure) {
   vantrell_nav2_protocol::msg::MultiPaths paths;
   EXPECT_FALSE(planner->makePlan({pose(9.0, 1.0)}, paths));
   EXPECT_EQ(searches, 3);
-  EXPECT_EQ(planner->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner->getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(linesStartingWith(log_->lines(), kTryHead).size(), 4u);
   EXPECT_EQ(log_->lines().back().text, "global planner failed:9, 1, error code is 101100007");
 }

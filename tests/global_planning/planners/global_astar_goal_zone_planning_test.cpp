@@ -119,7 +119,7 @@ TEST_F(GoalZoneTest, AZoneWithoutFreeCellsFailsInsteadOfHeadingForTheMapCorner) 
   }
   build(rows);
   EXPECT_FALSE(planInto(rectangle(1.0, 1.0, 2.0, 2.0)));
-  EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner_->getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(AstarPlannerProbe::lastCall(*engine_).calls, 0u);
   const auto lines = log_->lines();
   ASSERT_FALSE(lines.empty());
@@ -143,7 +143,7 @@ TEST_F(GoalZoneTest, ZonePointsOffTheMapAreSkippedAndTooFewLeftFail) {
   log_->clear();
   EXPECT_FALSE(
       planInto({point32(1.0, 1.0), point32(2.0, 1.0), point32(9.0, 2.0), point32(-1.0, 2.0)}));
-  EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner_->getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(linesStartingWith(log_->lines(),
                               "------>Global Astar Goal Zone Planning can't find best final point")
                 .size(),
@@ -167,7 +167,7 @@ TEST_F(GoalZoneTest, CornersThatAreNoNumberAreSkippedLikeThoseOffTheMap) {
     planner_->setErrorCode(0);
     log_->clear();
     EXPECT_FALSE(planInto({point32(1.0, 1.0), point32(2.0, 1.0), point32(nan, inf), far}));
-    EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+    EXPECT_EQ(planner_->getErrorCode(), kGlobalPlanFailed);
     EXPECT_EQ(
         linesStartingWith(log_->lines(), "------>Global Astar Goal Zone Planning can't find best")
             .size(),
@@ -195,7 +195,7 @@ TEST_F(GoalZoneTest, AnUnreachableZoneOrAMissingPoseOrEngineFails) {
   }
   build(rows);
   EXPECT_FALSE(planInto(rectangle(1.0, 1.0, 2.0, 2.0)));
-  EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner_->getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(log_->lines().back().text, "global planner failed, error code is 101100007");
 
   planner_->setErrorCode(0);

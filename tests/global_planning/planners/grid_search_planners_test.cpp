@@ -82,7 +82,7 @@ TEST_F(AstarPlanningTest, AnUnreachableGoalFailsWithTheGlobalPlanFailureCode) {
   planner.setGlobalPlanner(engineOn(split_map_));
   vantrell_nav2_protocol::msg::MultiPaths paths;
   EXPECT_FALSE(planner.makePlan({pose(3.0, 1.0)}, paths));
-  EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner.getErrorCode(), kGlobalPlanFailed);
   const auto lines = log_->lines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].level, "ERROR");
@@ -166,7 +166,7 @@ TEST_F(LocalAndGlobalTest, BothMapsFailingGivesTheGlobalPlanFailureCode) {
   build(split_map_, split_map_);
   vantrell_nav2_protocol::msg::MultiPaths paths;
   EXPECT_FALSE(planner_->makePlan({pose(3.0, 1.0)}, paths));
-  EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner_->getErrorCode(), kGlobalPlanFailed);
   const auto lines = log_->lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].text, "local planner failed, try global planner");
@@ -201,7 +201,7 @@ TEST_F(LocalAndGlobalTest, ASearchThatFindsNoPathIsAFailure) {
   planner.setGlobalPlanner(engine);
   vantrell_nav2_protocol::msg::MultiPaths paths;
   EXPECT_FALSE(planner.makePlan({pose(3.0, 1.0)}, paths));
-  EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner.getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(log_->lines().back().text, "global planner failed, error code is 101100007");
 
   // A local engine answering so settles it: the global map is not asked.
@@ -209,7 +209,7 @@ TEST_F(LocalAndGlobalTest, ASearchThatFindsNoPathIsAFailure) {
   answerTrueWithoutAPath(*local_engine_);
   log_->clear();
   EXPECT_FALSE(planner_->makePlan({pose(3.0, 1.0)}, paths));
-  EXPECT_EQ(planner_->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner_->getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(AstarPlannerProbe::lastCall(*local_engine_).calls, 1u);
   EXPECT_EQ(AstarPlannerProbe::lastCall(*global_engine_).calls, 0u);
   const auto lines = log_->lines();

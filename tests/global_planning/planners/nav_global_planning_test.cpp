@@ -32,7 +32,9 @@ class BarePlanner final : public planning::NavGlobalPlanning {
   const std::shared_ptr<AstarPlanner>& globalEngine() const { return global_planner_; }
   const std::shared_ptr<AstarPlanner>& localEngine() const { return local_planner_; }
   const std::shared_ptr<LogPublisher>& traceLogger() const { return trace_logger_; }
-  AstarOptions options(double goal_tolerance) const { return makeSearchOptions(goal_tolerance); }
+  AstarOptions options(double goal_tolerance) const {
+    return planning::globalSearchOptions(fuzzy_range_, goal_tolerance);
+  }
 };
 
 class NavGlobalPlanningTest : public PlannerTest {

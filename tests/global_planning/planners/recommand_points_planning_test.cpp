@@ -183,7 +183,7 @@ TEST_F(RecommandPointsTest, AFailedSearchSetsTheCodeAndShowsNothing) {
   planner->setGoalFlags({true, false, false});
   vantrell_nav2_protocol::msg::MultiPaths paths;
   EXPECT_FALSE(planner->makePlan({pose(2.5, 2.5)}, paths));
-  EXPECT_EQ(planner->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner->getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(log_->lines().back().text,
             "global planner failed search_res: false, paths_msg.paths.size(): 0, error code is "
             "101100007");
@@ -248,7 +248,7 @@ TEST_F(RecommandPointsTest, ASearchFoundWithoutAPathSetsTheCodeAndShowsNothing) 
   auto planner = makePlanner();
   vantrell_nav2_protocol::msg::MultiPaths paths;
   EXPECT_FALSE(planner->makePlan({pose(1.0, 2.5)}, paths));
-  EXPECT_EQ(planner->getErrorCode(), kPlanFailed);
+  EXPECT_EQ(planner->getErrorCode(), kGlobalPlanFailed);
   EXPECT_EQ(log_->lines().back().text,
             "global planner failed search_res: true, paths_msg.paths.size(): 0, error code is "
             "101100007");

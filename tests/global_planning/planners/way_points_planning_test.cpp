@@ -130,7 +130,7 @@ TEST_F(WayPointsPlanningTest, AWaypointOffTheGlobalMapIsRefused) {
     vantrell_nav2_protocol::msg::MultiPaths paths;
     EXPECT_FALSE(planner.makePlan({pose(1.0, 1.0), far, pose(1.0, 2.0)}, paths));
     EXPECT_TRUE(paths.paths.empty());
-    EXPECT_EQ(planner.getErrorCode(), kPlanFailed);
+    EXPECT_EQ(planner.getErrorCode(), kGlobalPlanFailed);
     const auto lines = log_->lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].level, "WARN");

@@ -70,7 +70,7 @@ TEST_F(FuzzyGoalTest, PrunesPreciseGoalsAndEndsThemAtTheNearestFreeExtraGoal) {
   // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     planner_->setGoalFlags({c.precise, 0, 0});
     planner_->setGoalPose(pose(c.goal_x, 0), 0.0);
     planner_->extra_goals_ = c.extra_goals;

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
-#include "tf2/utils.h"
+#include "support/log_capture.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
@@ -57,12 +57,7 @@ inline hooks::LocalNodeMaps makeMaps(const std::vector<cv::Vec4d>& walls, double
 }
 
 inline PoseStamped pose(double x, double y, double yaw = 0.0) {
-  PoseStamped made;
-  made.pose.position.x = x;
-  made.pose.position.y = y;
-  made.pose.orientation.z = std::sin(yaw / 2.0);
-  made.pose.orientation.w = std::cos(yaw / 2.0);
-  return made;
+  return planning::geometry::planarPose(x, y, yaw, "");
 }
 
 // n poses evenly from (x0, y0) to (x1, y1), facing along; further legs join at their first pose.
@@ -75,18 +70,11 @@ inline NavPath line(double x0, double y0, double x1, double y1, int n, NavPath p
   return path;
 }
 
-inline double yawOf(const PoseStamped& p) { return tf2::getYaw(p.pose.orientation); }
+using planning::geometry::yawOf;
 
 // Records at one level ("DEBUG", "INFO", "WARN"), without number and level tag.
 inline std::vector<std::string> logged(const std::string& level) {
-  std::vector<std::string> found;
-  for (const auto& text : foundation_test::captureLog()->texts()) {
-    const auto at = text.find("[" + level + "] ");
-    if (at != std::string::npos && at < 5) {
-      found.push_back(text.substr(at + level.size() + 3));
-    }
-  }
-  return found;
+  return test_support::captureLog()->messagesAt(level);
 }
 
 inline int countLogged(const std::string& level, const std::string& text) {
@@ -100,7 +88,7 @@ class LocalTest : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     Probe::reset();
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("local_base_test");
     trace_ = std::make_shared<LogPublisher>(node_);

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "local_fixtures.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/codes.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 
@@ -136,8 +137,8 @@ TEST_F(SpeedLimitValueTest, SpeaksABigTurnAtMostOnceEverySixCyclesAcrossGoals) {
   const auto events = Probe::robotEvents().kept();
   ASSERT_EQ(events.size(), 2u);
   for (const auto& event : events) {
-    EXPECT_EQ(event.event_type, 5);
-    EXPECT_EQ(event.event_code, 70000);
+    EXPECT_EQ(event.event_type, planning::codes::kPromptEventType);
+    EXPECT_EQ(event.event_code, planning::codes::kBigTurnEvent);
     EXPECT_TRUE(event.message.empty() && event.params.empty());
     EXPECT_GT(event.stamp.sec, 0);
   }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "local_fixtures.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace local_base_test {
 namespace {

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/path_clipping.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "support/log_capture.hpp"
+#include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
@@ -29,14 +31,7 @@ using Rows = std::vector<std::string>;
 constexpr int kWidth = 60;
 constexpr int kHeight = 30;
 
-inline PoseStamped pose(double x, double y) {
-  PoseStamped made;
-  made.header.frame_id = "map";
-  made.pose.position.x = x;
-  made.pose.position.y = y;
-  made.pose.orientation.w = 1.0;
-  return made;
-}
+inline PoseStamped pose(double x, double y) { return planning::geometry::planarPose(x, y); }
 
 // `count` poses 0.1 m apart along x from (x0, y): from (0.5, 1.5), pose i lies on cell 5 + i.
 inline Path pathAlongX(double x0, double y, int count) {
@@ -101,25 +96,19 @@ class ClippingTest : public ::testing::Test {
     if (!rclcpp::ok()) {
       rclcpp::init(0, nullptr);
     }
-    log_ = foundation_test::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("clipping_test");
   }
 
   // The global map is the whole drawing, the local map the window of it. A robot of 2 x 2 cm
   // and no inflation: only wall cells are in danger.
   void drawFloor(const Rows& rows, int window_columns = kWidth) {
-    vantrell_nav2_gridmap::GridMapParams params;
-    params.footprint.resize(4);
-    for (size_t i = 0; i < 4; ++i) {
-      params.footprint[i].x = i < 2 ? 0.01 : -0.01;
-      params.footprint[i].y = i % 3 == 0 ? 0.01 : -0.01;
-    }
-    params.inflation_radius = 0.0;
     const auto grid = vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(
-        vantrell_nav2_gridmap::testing::drawingFromRows(rows), 0.1, -0.05, -0.05);
+        vantrell_nav2_gridmap::testing::drawingFromRows(rows), test_support::kTextCell,
+        test_support::kTextOrigin, test_support::kTextOrigin);
     const auto maps = vantrell_nav2_gridmap::testing::makeLocalNodeMaps(
-        grid, cv::Rect(0, 0, window_columns, static_cast<int>(rows.size())), params);
+        grid, cv::Rect(0, 0, window_columns, static_cast<int>(rows.size())),
+        test_support::pointRobot());
     global_map_ = maps.global;
     local_map_ = maps.local;
     global_map_->getMultiGridMap()->updateMap();
@@ -157,16 +146,9 @@ class ClippingTest : public ::testing::Test {
   }
 
   // How many records end with `tail` (level tag and text).
-  size_t logged(const std::string& tail) const {
-    size_t count = 0;
-    for (const auto& text : log_->texts()) {
-      count += text.size() >= tail.size() &&
-               text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-    }
-    return count;
-  }
+  size_t logged(const std::string& tail) const { return log_->countEndingWith(tail); }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> global_map_;
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map_;

@@ -13,60 +13,18 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
-#include "local_planning/path_product/grid_fixtures.hpp"
+#include "contour_manager_probe.hpp"
 #include "planning/local_planning/contour/contour_manager.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/log_capture.hpp"
+#include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
-
-namespace planning {
-
-// The manager's task state, which only its path search would otherwise set.
-struct ContourManagerTestAccess {
-  static std::vector<ContourInfo>& contours(ContourManager& m) { return m.contour_info_vec_; }
-  static std::vector<CleanZoneInfo>& zones(ContourManager& m) { return m.zone_infos_; }
-  static std::vector<CleanZoneInfo>& rawZones(ContourManager& m) { return m.raw_zone_infos_; }
-  static int32_t& zoneIndex(ContourManager& m) { return m.current_zone_index_; }
-  static std::string& currentUuid(ContourManager& m) { return m.current_contour_uuid_; }
-  static bool& finished(ContourManager& m) { return m.finished_; }
-  static bool& saveContourFile(ContourManager& m) { return m.save_contour_file_; }
-  static cv::Mat& zoneImage(ContourManager& m) { return m.zone_coverage_mat_; }
-  static cv::Point robotCell(ContourManager& m) { return m.robot_cell_; }
-  static double minimumCleaningArea(ContourManager& m) { return m.minimum_cleaning_area_; }
-  static int32_t waitTime(ContourManager& m) { return m.dynamic_coverage_planner_wait_time_; }
-  static void setWindowOrigin(ContourManager& m, uint32_t x, uint32_t y) {
-    m.bbox_origin_x_ = x;
-    m.bbox_origin_y_ = y;
-  }
-  static std::shared_ptr<ContourManager::OccupancyGridPublisher> distanceMapPublisher(
-      ContourManager& m) {
-    return m.distance_map_pub_;
-  }
-  // Snapshots go below this folder instead of the robot's.
-  static std::string& snapshotRoot(ContourManager& m) { return m.snapshot_root_; }
-  static std::chrono::system_clock::time_point& lastPlanTime(ContourManager& m) {
-    return m.last_plan_time_;
-  }
-  static std::chrono::system_clock::time_point& surroundedSince(ContourManager& m) {
-    return m.surrounded_start_time_;
-  }
-  static bool robotSurrounded(ContourManager& m) { return m.robot_surrounded_; }
-  static double& judgeSurroundArea(ContourManager& m) { return m.judge_surround_area_; }
-  static double& surroundTryTime(ContourManager& m) { return m.robot_surround_try_time_; }
-  static double& complexDensityWidth(ContourManager& m) { return m.complex_density_width_; }
-  static bool& useObstacleIdentify(ContourManager& m) { return m.use_obatacle_identify_; }
-  static int32_t tryPlannerPointsCount(ContourManager& m) { return m.try_planner_points_count_; }
-  static void trimHead(ContourManager& m, nav_msgs::msg::Path& path) { m.trimHeadAtRobot(path); }
-};
-
-}  // namespace planning
 
 namespace contour_test {
 
-using path_product_test::kCell;
-using path_product_test::kOrigin;
-using path_product_test::pointRobotParams;
+constexpr double kCell = test_support::kTextCell;
+constexpr double kOrigin = test_support::kTextOrigin;
 using planning::ContourInfo;
 using Rows = std::vector<std::string>;
 
@@ -163,11 +121,10 @@ inline std::shared_ptr<std::vector<std::vector<cv::Point>>> zoneList(
 class ManagerFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
+    log_ = test_support::clearedLog();
     const auto floor =
         gm::occupancyGridFromDrawing(gm::drawingFromRows(walledRows(80, 60)), 0.05, -0.025, -0.025);
-    maps_ = gm::makeLocalNodeMaps(floor, cv::Rect(20, 10, 40, 40), pointRobotParams());
+    maps_ = gm::makeLocalNodeMaps(floor, cv::Rect(20, 10, 40, 40), test_support::pointRobot());
   }
 
   std::shared_ptr<planning::ContourManager> manager(
@@ -183,19 +140,10 @@ class ManagerFixture : public ::testing::Test {
 
   void placeRobotOnCell(double x, double y) { gm::placeRobot(maps_, x * 0.05, y * 0.05, 0.0); }
 
-  bool logged(const std::string& text) const {
-    const auto texts = log_->texts();
-    return std::any_of(texts.begin(), texts.end(),
-                       [&](const std::string& line) { return line.find(text) != line.npos; });
-  }
-  size_t countLogged(const std::string& text) const {
-    const auto texts = log_->texts();
-    return static_cast<size_t>(
-        std::count_if(texts.begin(), texts.end(),
-                      [&](const std::string& line) { return line.find(text) != line.npos; }));
-  }
+  bool logged(const std::string& text) const { return log_->count(text) > 0; }
+  size_t countLogged(const std::string& text) const { return log_->count(text); }
 
-  std::shared_ptr<foundation_test::CaptureSink> log_;
+  std::shared_ptr<test_support::CaptureSink> log_;
   gm::LocalNodeMaps maps_;
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node_;
 };

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "contour_fixtures.hpp"
-#include "foundation/log_capture.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
+#include "support/log_capture.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 
 namespace contour_test {
 namespace {
 
-using Access = planning::ContourManagerTestAccess;
+using Access = planning::testing::ContourManagerProbe;
 using planning::ContourManager;
 
 using ManagerTest = ManagerFixture;

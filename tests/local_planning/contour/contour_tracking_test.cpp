@@ -17,7 +17,7 @@
 namespace contour_test {
 namespace {
 
-using Access = planning::ContourManagerTestAccess;
+using Access = planning::testing::ContourManagerProbe;
 using planning::ContourManager;
 using vantrell_communicator::testing::CommunicatorProbe;
 using vantrell_nav2_planner::astar2::AstarNode;

@@ -42,9 +42,9 @@ struct Maps {
     }
     const auto floor =
         gm::occupancyGridFromDrawing(gm::drawingFromRows(rows), kCell, kOrigin, kOrigin);
-    first = gm::makeGridMap("first_map", floor, pointRobotParams());
-    second =
-        gm::makeGridMap("second_map", gm::cropOccupancyGrid(floor, window), pointRobotParams());
+    first = gm::makeGridMap("first_map", floor, test_support::pointRobot());
+    second = gm::makeGridMap("second_map", gm::cropOccupancyGrid(floor, window),
+                             test_support::pointRobot());
     converter = std::make_unique<vantrell_nav2_gridmap::GridmapLocationCoverter>(second, first);
     converter->updateOrigin();
     auto node = makeNode("costmap_image_test");
@@ -200,7 +200,7 @@ TEST(CostmapImages, BuildTheLocalWindowAndTheCostImages) {
   Rows local_rows(4, "......");
   local_rows[3][5] = '#';
   auto local = gm::makeGridMap("shifted_local", gm::drawingFromRows(local_rows), kCell,
-                               kOrigin - 0.2, kOrigin + 0.5, pointRobotParams());
+                               kOrigin - 0.2, kOrigin + 0.5, test_support::pointRobot());
   vantrell_nav2_gridmap::GridmapLocationCoverter converter(local, maps.first);
   converter.updateOrigin();
   CostmapImageConvert(maps.first, local, makeNode("local_coverage_test"))

@@ -15,23 +15,27 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "local_planning/contour/contour_fixtures.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "planning_sim/node_host.hpp"
 #include "planning_sim/task_centre.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "support/drawn_maps.hpp"
+#include "support/log_capture.hpp"
+#include "support/shapes.hpp"
 #include "support/task_manager_client.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"
 
 namespace planning {
+namespace testing {
 
 // The planner's task state, which only its own cycles would otherwise reach.
-struct StaticCoveragePlanningTestAccess {
+struct StaticCoveragePlanningProbe {
   using P = StaticCoveragePlanning;
   static std::function<P::TimePoint()>& clock(P& p) { return p.clock_; }
   static std::string& debugImageFolder(P& p) { return p.debug_image_folder_; }
@@ -55,13 +59,14 @@ struct StaticCoveragePlanningTestAccess {
   static const NavLocalPlanning::PoseStamped& robotPose(const P& p) { return p.robot_pose_; }
 };
 
+}  // namespace testing
 }  // namespace planning
 
 namespace static_coverage_test {
 
 namespace gm = vantrell_nav2_gridmap::testing;
 using namespace std::chrono_literals;
-using Access = planning::StaticCoveragePlanningTestAccess;
+using Access = planning::testing::StaticCoveragePlanningProbe;
 using Goal = vantrell_nav2_protocol::action::LocalPlanning::Goal;
 using GetCoveredPoints = vantrell_nav2_protocol::srv::GetCoveredPoints;
 using MultiPaths = vantrell_nav2_protocol::msg::MultiPaths;
@@ -76,13 +81,7 @@ using planning::StaticCoveragePlanning;
 constexpr double kCell = 0.05;
 
 inline PoseStamped pose(double x, double y, double yaw = 0.0) {
-  PoseStamped made;
-  made.header.frame_id = "map";
-  made.pose.position.x = x;
-  made.pose.position.y = y;
-  made.pose.orientation.z = std::sin(yaw / 2.0);
-  made.pose.orientation.w = std::cos(yaw / 2.0);
-  return made;
+  return planning::geometry::planarPose(x, y, yaw);
 }
 
 // Poses `step` apart from (x0, y0) to (x1, y1), both ends included.
@@ -99,22 +98,13 @@ inline NavPath line(double x0, double y0, double x1, double y1, double step = kC
 }
 
 // An axis-aligned zone polygon, world corners.
-inline geometry_msgs::msg::Polygon zoneBox(double x0, double y0, double x1, double y1) {
-  geometry_msgs::msg::Polygon polygon;
-  for (const auto& [x, y] : {std::pair{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}) {
-    geometry_msgs::msg::Point32 point;
-    point.x = static_cast<float>(x);
-    point.y = static_cast<float>(y);
-    polygon.points.push_back(point);
-  }
-  return polygon;
-}
+using test_support::box;
 
 inline std::shared_ptr<const Goal> coverageGoal(const std::string& uuid,
                                                 std::vector<geometry_msgs::msg::Polygon> zones,
                                                 int32_t coverage_width = 10) {
   auto goal = std::make_shared<Goal>();
-  goal->current_planning_id = "static_coverage_planning";
+  goal->current_planning_id = planning::local_keys::kStaticCoverage;
   goal->global_path_uuid = uuid;
   goal->zone_polygons = std::move(zones);
   goal->action_id = 7;
@@ -136,7 +126,7 @@ inline gm::LocalNodeMaps floorMaps(const cv::Mat& floor) {
 
 // Records whose message part holds `text`.
 inline int countLogged(const std::string& text) {
-  const auto texts = foundation_test::captureLog()->texts();
+  const auto texts = test_support::captureLog()->texts();
   return static_cast<int>(std::count_if(texts.begin(), texts.end(), [&](const std::string& line) {
     return line.find(text) != std::string::npos;
   }));
@@ -233,7 +223,7 @@ class TaskCentre {
 class PlannerFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     Probe::reset();
   }
 

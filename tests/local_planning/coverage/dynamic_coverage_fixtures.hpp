@@ -7,13 +7,15 @@
 
 #include "local_planning/coverage/coverage_fixtures.hpp"
 #include "planning/local_planning/coverage/dynamic_coverage_planning.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
 namespace planning {
+namespace testing {
 
 // The planner's task state, which only its own cycles would otherwise reach.
-struct DynamicCoveragePlanningTestAccess {
+struct DynamicCoveragePlanningProbe {
   using P = DynamicCoveragePlanning;
   static std::function<P::TimePoint()>& clock(P& p) { return p.clock_; }
   static std::string& pathFileFolder(P& p) { return p.path_file_folder_; }
@@ -45,6 +47,7 @@ struct DynamicCoveragePlanningTestAccess {
   }
 };
 
+}  // namespace testing
 }  // namespace planning
 
 namespace dynamic_coverage_test {
@@ -71,8 +74,8 @@ using static_coverage_test::room;
 using static_coverage_test::SimulatedRobot;
 using static_coverage_test::TaskCentre;
 using static_coverage_test::wall;
-using static_coverage_test::zoneBox;
-using Access = planning::DynamicCoveragePlanningTestAccess;
+using test_support::box;
+using Access = planning::testing::DynamicCoveragePlanningProbe;
 using planning::DynamicCoveragePlanning;
 using AstarPlanner = vantrell_nav2_planner::astar2::AstarPlanner;
 using AstarPlannerProbe = vantrell_nav2_planner::astar2::AstarPlannerProbe;
@@ -82,7 +85,7 @@ using AstarPlannerProbe = vantrell_nav2_planner::astar2::AstarPlannerProbe;
 class DynamicFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     Probe::reset();
   }
 
@@ -127,7 +130,7 @@ class DynamicFixture : public ::testing::Test {
 inline std::shared_ptr<const Goal> dynamicGoal(const std::string& uuid,
                                                std::vector<geometry_msgs::msg::Polygon> zones) {
   auto goal = std::make_shared<Goal>(*coverageGoal(uuid, std::move(zones)));
-  goal->current_planning_id = "dynamic_coverage_planning";
+  goal->current_planning_id = planning::local_keys::kDynamicCoverage;
   return goal;
 }
 

@@ -59,14 +59,14 @@ TEST(DynamicCoverageThread, ServesOnlyItsOwnGroupAndEndsWithThePlanner) {
 TEST_F(DynamicFixture, ANewUuidStartsATaskWithTheZonesInCells) {
   build(room(100, 60));
   placeRobot(1.0, 1.0);
-  planner_->updateGoal(dynamicGoal("", {zoneBox(0.0, 0.0, 2.0, 2.0)}));
+  planner_->updateGoal(dynamicGoal("", {box(0.0, 0.0, 2.0, 2.0)}));
   EXPECT_EQ(Probe::contours().count(), 0U);  // nothing cached yet: an empty uuid starts nothing
   // Two zones, and one that keeps two cells on the map.
-  geometry_msgs::msg::Polygon off_map = zoneBox(-1.0, -1.0, 1.0, 1.0);
+  geometry_msgs::msg::Polygon off_map = box(-1.0, -1.0, 1.0, 1.0);
   off_map.points[1].y = 0.0F;
   off_map.points.pop_back();
   const auto goal =
-      dynamicGoal("task", {zoneBox(0.0, 0.0, 2.0, 2.0), zoneBox(2.5, 0.5, 3.5, 1.5), off_map});
+      dynamicGoal("task", {box(0.0, 0.0, 2.0, 2.0), box(2.5, 0.5, 3.5, 1.5), off_map});
   planner_->updateGoal(goal);
   EXPECT_EQ(Probe::contours().count(), 3U);
   const std::vector<DynamicCoveragePlanning::Cells> cells{{{0, 0}, {40, 0}, {40, 40}, {0, 40}},
@@ -92,7 +92,7 @@ TEST_F(DynamicFixture, ANewUuidStartsATaskWithTheZonesInCells) {
   EXPECT_TRUE(Access::waiting(*planner_));
 
   // A new uuid: the finished task and its obstacle state stay behind.
-  planner_->updateGoal(dynamicGoal("next", {zoneBox(0.0, 0.0, 2.0, 2.0)}));
+  planner_->updateGoal(dynamicGoal("next", {box(0.0, 0.0, 2.0, 2.0)}));
   EXPECT_FALSE(Access::finished(*planner_));
   EXPECT_FALSE(Access::waiting(*planner_));
   EXPECT_EQ(Access::obstacleCount(*planner_), 0);
@@ -120,7 +120,7 @@ class EndOfTask : public DynamicFixture {
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
   void startTask(const std::string& uuid) {
-    planner_->updateGoal(dynamicGoal(uuid, {zoneBox(0.1, 0.1, 2.1, 1.1)}));
+    planner_->updateGoal(dynamicGoal(uuid, {box(0.1, 0.1, 2.1, 1.1)}));
     Access::finished(*planner_) = true;
   }
 
@@ -138,7 +138,7 @@ class EndOfTask : public DynamicFixture {
 
 TEST_F(EndOfTask, PublishesTheCoveredPointsEveryThreeSecondsAndKeepsTheLastGoodAnswer) {
   auto centre = std::make_unique<TaskCentre>(node_, [this]() { return covered_; });
-  auto goal = std::make_shared<Goal>(*dynamicGoal("points", {zoneBox(0.1, 0.1, 2.1, 1.1)}));
+  auto goal = std::make_shared<Goal>(*dynamicGoal("points", {box(0.1, 0.1, 2.1, 1.1)}));
   goal->covered_points_frm_taskcenter.resize(2);
   planner_->updateGoal(goal);
   for (int second = 0; second < 4; ++second) {

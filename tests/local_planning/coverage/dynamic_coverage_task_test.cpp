@@ -1,7 +1,7 @@
 // Whole dynamic coverage tasks: a robot that drives what the planner plans, cycle after cycle as
 // the local planning node runs it, and a task centre that serves the covered points.
 #include "local_planning/coverage/dynamic_coverage_fixtures.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace dynamic_coverage_test {
 namespace {
@@ -65,7 +65,7 @@ TEST_F(DynamicTask, CleansARoomWithFurnitureFromTheFirstGoalToFinished) {
   // The robot comes from outside the zone, at its west side.
   SimulatedRobot robot(maps_, 0.45, 2.0, 0.0, 0.25);
   TaskCentre centre(node_, [&robot]() { return robot.track(); });
-  const TaskRun result = run(dynamicGoal("room", {zoneBox(0.85, 0.5, 4.5, 3.5)}), robot, 0.1);
+  const TaskRun result = run(dynamicGoal("room", {box(0.85, 0.5, 4.5, 3.5)}), robot, 0.1);
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.failures, 0);
   EXPECT_EQ(result.smooth_failures, 0);
@@ -91,7 +91,7 @@ TEST(DynamicCoverageThroughTheNode, CleansARoomGoalAfterGoal) {
   EXPECT_FALSE(node.get_parameter("publish_morph_local_costmap_mat").as_bool());
   EXPECT_EQ(node.get_parameter("wait_dyn_obstacle_time").as_double(), 5.0);
   EXPECT_EQ(node.get_parameter("stop_obstacle_distance").as_double(), 1.5);
-  auto goal = *dynamicGoal("through-node", {zoneBox(0.8, 0.4, 2.6, 2.1)});
+  auto goal = *dynamicGoal("through-node", {box(0.8, 0.4, 2.6, 2.1)});
   goal.current_planning_id = planning::local_keys::kDynamicCoverage;
   bool finished = false;
   int goals = 0;

@@ -45,7 +45,7 @@ class CycleFixture : public PlannerFixture {
 TEST_F(CycleFixture, RemovesOnlyRowsThatComeNearNoOutlineOfTheZone) {
   build(twoRooms());
   placeRobot(1.0, 1.0);
-  planner_->updateGoal(coverageGoal("rows", {zoneBox(0.0, 0.0, 5.95, 2.95)}));
+  planner_->updateGoal(coverageGoal("rows", {box(0.0, 0.0, 5.95, 2.95)}));
   Piece out;
   ControlState state;
   ASSERT_TRUE(cycle(out, state));
@@ -75,7 +75,7 @@ TEST_F(CycleFixture, ATaskWithNothingToCleanEndsInItsFirstCycle) {
   build(floor);
   placeRobot(0.5, 0.5);
   // The zone lies in the wall: no region, no outline.
-  planner_->updateGoal(coverageGoal("walled", {zoneBox(1.8, 0.2, 2.8, 1.8)}));
+  planner_->updateGoal(coverageGoal("walled", {box(1.8, 0.2, 2.8, 1.8)}));
   Piece out;
   ControlState state;
   ASSERT_TRUE(cycle(out, state));
@@ -96,7 +96,7 @@ TEST_F(CycleFixture, ATaskWithNothingToCleanEndsInItsFirstCycle) {
 TEST_F(CycleFixture, PlansWithoutABorderBandAndFailsWithoutTheRobotPose) {
   build(room(60, 40), {rclcpp::Parameter("distance_to_border", 0.0)});
   placeRobot(1.0, 1.0);
-  planner_->updateGoal(coverageGoal("no-band", {zoneBox(0.0, 0.0, 2.95, 1.95)}));
+  planner_->updateGoal(coverageGoal("no-band", {box(0.0, 0.0, 2.95, 1.95)}));
   Piece out;
   ControlState state;
   ASSERT_TRUE(cycle(out, state));
@@ -156,7 +156,7 @@ TEST_F(CycleFixture, StopsForADynamicObstacleOnItsPathThenGoesAround) {
   auto now = std::chrono::system_clock::time_point(std::chrono::hours(1000));
   Access::clock(*planner_) = [&now]() { return now; };
   placeRobot(0.5, 1.0);
-  planner_->updateGoal(coverageGoal("stop", {zoneBox(0.0, 0.0, 3.95, 1.95)}));
+  planner_->updateGoal(coverageGoal("stop", {box(0.0, 0.0, 3.95, 1.95)}));
   planner_->updateRobotPose();
   gm::markObstacleCells(*maps_.local, {{30, 20}, {31, 20}}, 4, false);
   maps_.local->getMultiGridMap()->updateMap();

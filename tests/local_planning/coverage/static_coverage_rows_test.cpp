@@ -138,13 +138,13 @@ TEST_F(PlannerFixture, WritesTheRowDebugImageOnEveryGenerationAndIgnoresAFailedW
   Piece out;
   ControlState state;
   bool replan = false;
-  planner_->updateGoal(coverageGoal("image", {zoneBox(0.1, 0.1, 2.8, 1.8)}));
+  planner_->updateGoal(coverageGoal("image", {test_support::box(0.1, 0.1, 2.8, 1.8)}));
   ASSERT_TRUE(planner_->makePlan(out, state, replan));
   EXPECT_TRUE(std::filesystem::exists(folder / "1_ori1.jpg"));
 
   // Without the folder the next generation plans all the same.
   Access::debugImageFolder(*planner_) = (folder / "missing/").string();
-  planner_->updateGoal(coverageGoal("image-again", {zoneBox(0.1, 0.1, 2.8, 1.8)}));
+  planner_->updateGoal(coverageGoal("image-again", {test_support::box(0.1, 0.1, 2.8, 1.8)}));
   EXPECT_TRUE(planner_->makePlan(out, state, replan));
   EXPECT_FALSE(Access::cache(*planner_).paths.empty());
   std::filesystem::remove_all(folder);

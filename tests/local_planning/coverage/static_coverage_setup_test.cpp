@@ -44,7 +44,7 @@ TEST_F(PlannerFixture, LineSpacingIsTheDistanceBetweenLinesRoundedToCells) {
   for (const auto& [distance, cells] : {std::pair{0.35, 7}, {0.38, 8}, {0.36, 7}, {0.32, 6}}) {
     SCOPED_TRACE(distance);
     build(room(40, 30), {rclcpp::Parameter("distance_btw_lines", distance)});
-    planner_->updateGoal(coverageGoal("spacing", {zoneBox(0.1, 0.1, 1.8, 1.3)}));
+    planner_->updateGoal(coverageGoal("spacing", {box(0.1, 0.1, 1.8, 1.3)}));
     EXPECT_EQ(Access::lineSpacing(*planner_), cells);
   }
 }
@@ -53,7 +53,7 @@ TEST_F(PlannerFixture, StartsATaskOnlyOnANewUuid) {
   build(room(60, 40));
   placeRobot(1.0, 1.0);
   // A first goal without a uuid equals the empty stored one: no task, no zones.
-  planner_->updateGoal(coverageGoal("", {zoneBox(0.1, 0.1, 2.8, 1.8)}));
+  planner_->updateGoal(coverageGoal("", {box(0.1, 0.1, 2.8, 1.8)}));
   Piece out;
   ControlState state;
   bool replan = false;
@@ -61,7 +61,7 @@ TEST_F(PlannerFixture, StartsATaskOnlyOnANewUuid) {
   EXPECT_EQ(countLogged("[StaticCoveragePlanning] zone_infos_ is empty"), 1);
 
   auto goal = std::make_shared<Goal>(
-      *coverageGoal("task", {zoneBox(0.1, 0.1, 1.4, 1.8), zoneBox(1.5, 0.1, 2.8, 1.8)}));
+      *coverageGoal("task", {box(0.1, 0.1, 1.4, 1.8), box(1.5, 0.1, 2.8, 1.8)}));
   goal->global_paths.paths.resize(3);
   planner_->updateGoal(goal);
   // The goal's set is cached and emptied again by the task's reset.
@@ -83,9 +83,9 @@ TEST_F(PlannerFixture, StartsATaskOnlyOnANewUuid) {
 
 TEST_F(PlannerFixture, SkipsZonePointsOffTheMapAndDropsZonesLeftWithoutArea) {
   build(room(40, 30));
-  auto partly_off = zoneBox(0.1, 0.1, 1.8, 1.3);
+  auto partly_off = box(0.1, 0.1, 1.8, 1.3);
   partly_off.points[1].x = -4.0F;
-  planner_->updateGoal(coverageGoal("off", {partly_off, zoneBox(-3.0, -3.0, 1.0, 1.0)}));
+  planner_->updateGoal(coverageGoal("off", {partly_off, box(-3.0, -3.0, 1.0, 1.0)}));
   ASSERT_EQ(Access::zones(*planner_).size(), 1U);
   EXPECT_EQ(Access::zones(*planner_)[0].points.size(), 3U);
   EXPECT_EQ(countLogged("is off the map, skipped"), 4);

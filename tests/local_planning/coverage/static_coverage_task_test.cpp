@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "local_planning/coverage/coverage_fixtures.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace static_coverage_test {
 namespace {
@@ -77,8 +77,7 @@ TEST_F(PlannerFixture, CleansARoomWithFurnitureEndToEnd) {
   build(floor);
   SimulatedRobot robot(maps_, 1.0, 1.0, 0.0, 0.25);
   TaskCentre centre(node_, [&robot]() { return robot.track(); });
-  const TaskRun run =
-      runTask(*planner_, coverageGoal("room", {zoneBox(0.1, 0.1, 4.85, 3.85)}), robot);
+  const TaskRun run = runTask(*planner_, coverageGoal("room", {box(0.1, 0.1, 4.85, 3.85)}), robot);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.failures, 0);
   EXPECT_EQ(run.smooth_failures, 0);
@@ -101,8 +100,7 @@ TEST_F(PlannerFixture, CleansTwoZonesOneAfterTheOther) {
   build(floor);
   SimulatedRobot robot(maps_, 1.0, 1.0, 0.0, 0.25);
   TaskCentre centre(node_, [&robot]() { return robot.track(); });
-  const auto goal =
-      coverageGoal("two", {zoneBox(0.1, 0.1, 2.85, 3.85), zoneBox(3.1, 0.1, 5.85, 3.85)});
+  const auto goal = coverageGoal("two", {box(0.1, 0.1, 2.85, 3.85), box(3.1, 0.1, 5.85, 3.85)});
   const TaskRun run = runTask(*planner_, goal, robot);
   ASSERT_TRUE(run.finished);
   // Each zone: edge paths first, then rows.
@@ -127,7 +125,7 @@ class EndOfTaskFixture : public PlannerFixture {
   }
 
   void startTask(const std::string& uuid, int32_t coverage_width = 1) {
-    planner_->updateGoal(coverageGoal(uuid, {zoneBox(0.1, 0.1, 49.0, 0.4)}, coverage_width));
+    planner_->updateGoal(coverageGoal(uuid, {box(0.1, 0.1, 49.0, 0.4)}, coverage_width));
     planner_->updateRobotPose();
     // The zone has been planned: its end is the task's end.
     Access::zoneIndex(*planner_) = 0;
@@ -226,7 +224,7 @@ TEST(StaticCoverageThroughTheNode, CleansARoomGoalAfterGoal) {
   }
   NodeUnderTest under_test(room(60, 50), 0.6, 0.6);
   ASSERT_TRUE(under_test.configured());
-  auto goal = *coverageGoal("through-node", {zoneBox(0.1, 0.1, 2.85, 2.35)});
+  auto goal = *coverageGoal("through-node", {box(0.1, 0.1, 2.85, 2.35)});
   goal.current_planning_id = planning::local_keys::kStaticCoverage;
   float cleaned = 0.0F;
   for (int goals = 0; goals < 3000 && cleaned == 0.0F; ++goals) {

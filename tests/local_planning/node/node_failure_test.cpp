@@ -71,7 +71,7 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
     SCOPED_TRACE(c.name);
     planner().script = Script();
     ASSERT_TRUE(plan().succeeded());
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
 
     auto goal = goalFor();
     c.arrange(planner().script, goal);
@@ -86,7 +86,7 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
     EXPECT_EQ(node_->failureCount(), c.counted);
     EXPECT_EQ(countLogged("INFO", retryLine(1)), c.counted);
     // The node's lines belong to the plan computation, whichever step writes them.
-    for (const auto& record : foundation_test::captureLog()->records()) {
+    for (const auto& record : test_support::captureLog()->records()) {
       if (record.level >= spdlog::level::info && record.file.find("server") != std::string::npos) {
         EXPECT_TRUE(record.function == "computePlan" || record.function == "isPathBlocked")
             << record.function << ": " << record.text;
@@ -124,7 +124,7 @@ TEST_F(NodeFailure, EveryTwelfthFailureInARowIsReportedAndTheNextSuccessClearsIt
   EXPECT_EQ(node_->failureCount(), 0);
 
   // The count starts again; failures of smoothing leave it alone.
-  foundation_test::captureLog()->clear();
+  test_support::captureLog()->clear();
   ASSERT_TRUE(plan().aborted());
   planner().script = Script();
   planner().script.smooth = false;

@@ -104,7 +104,7 @@ void ObservedNode::buildPlanners() {
 }
 
 void LocalNodeTest::SetUp() {
-  foundation_test::captureLog()->clear();
+  test_support::captureLog()->clear();
   local_base_test::Probe::reset();
   vantrell_diagnosis::testing::DiagnosisProbe::reset();
   task_manager_ = std::make_unique<test_support::TaskManagerClient>();

@@ -11,9 +11,11 @@
 
 #include "local_planning/base/local_fixtures.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "support/task_manager_client.hpp"
 
 namespace local_node_test {
+namespace keys = planning::local_keys;
 
 using local_base_test::countLogged;
 using local_base_test::line;

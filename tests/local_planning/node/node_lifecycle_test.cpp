@@ -52,7 +52,7 @@ class NodeLifecycle : public LocalNodeTest {};
 TEST_F(NodeLifecycle, DeclaresItsGroupsAroundThePlannersAndHandsOverTheEnginesInKeyOrder) {
   buildNode();
   // Built in this order; "dijkstra" comes first in key order.
-  node_->test_planner_keys = {"scripted", "dijkstra"};
+  node_->test_planner_keys = {"scripted", keys::kDijkstra};
   bringUp();
   const auto& journal = node_->journal;
 
@@ -100,7 +100,7 @@ TEST_F(NodeLifecycle, DefaultsAndOverridesOfEveryGroup) {
       {"overrides", overrides, 0.7, 0.15, 0.25, 0.9, 0.7, 0.6, 0.3, 0.35, 7, 900, false, 7, 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     buildNode(c.options);
     bringUp();
     EXPECT_DOUBLE_EQ(node_->rotationLength(), c.rotation);
@@ -168,7 +168,7 @@ TEST_F(NodeLifecycle, ParametersThatCannotBeUsedFailConfigureNamingThem) {
        "parameter \"need_milk_limit_time\" is 1099511627776, outside -2147483648 to 2147483647"}};
   for (const auto& [bad, error] : cases) {
     SCOPED_TRACE(bad.get_name());
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     rclcpp::NodeOptions options;
     options.parameter_overrides().push_back(bad);
     buildNode(options);

@@ -22,7 +22,7 @@ class NodePlan : public LocalNodeTest {
   void SetUp() override {
     LocalNodeTest::SetUp();
     buildNode();
-    node_->test_planner_keys = {"scripted", "dijkstra"};
+    node_->test_planner_keys = {"scripted", keys::kDijkstra};
     bringUp();
   }
 };
@@ -111,8 +111,9 @@ TEST_F(NodePlan, TheGoalSpeedHoldsForThatGoalOnly) {
   // The grid-search planners ("dijkstra") run at point_nav_max_speed (1.0), the others at
   // non_welt_clean_max_speed (0.8); a goal speed above 0.0001 replaces both.
   const std::vector<std::tuple<std::string, float, float>> cases{
-      {"scripted", 0.5F, 0.5F},    {"scripted", 0.0F, 0.8F},    {"dijkstra", 0.6F, 0.6F},
-      {"dijkstra", 0.0001F, 1.0F}, {"scripted", 0.0001F, 0.8F}, {"dijkstra", -3.0F, 1.0F}};
+      {"scripted", 0.5F, 0.5F},      {"scripted", 0.0F, 0.8F},
+      {keys::kDijkstra, 0.6F, 0.6F}, {keys::kDijkstra, 0.0001F, 1.0F},
+      {"scripted", 0.0001F, 0.8F},   {keys::kDijkstra, -3.0F, 1.0F}};
   for (const auto& [key, speed, percent] : cases) {
     SCOPED_TRACE(key + " " + std::to_string(speed));
     auto goal = goalFor(key);
@@ -240,7 +241,7 @@ TEST_F(NodePlan, BlockedLocalGoals) {
                                                           corner(-0.5, -0.1), corner(-0.5, 0.1)};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     placeRobot(c.robot_x, c.robot_y);
     hooks::setFootprint(*maps_.local, c.long_robot ? long_robot : square);
     EXPECT_EQ(node_->isPathBlocked(c.paths), c.blocked);
@@ -248,7 +249,7 @@ TEST_F(NodePlan, BlockedLocalGoals) {
               *c.info == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.info});
   }
   hooks::removeRobotPose(*maps_.local);
-  foundation_test::captureLog()->clear();
+  test_support::captureLog()->clear();
   EXPECT_TRUE(node_->isPathBlocked(pathsTo(0.5, 1.0, 2.2, 1.6)));
   EXPECT_EQ(logged("INFO"), std::vector<std::string>{
                                 "NavLocalPlanningServer::isPathBlocked get robot pose failed."});

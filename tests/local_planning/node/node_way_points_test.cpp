@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "node_fixture.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace local_node_test {
 namespace {
@@ -45,7 +45,7 @@ TEST_F(NodeWayPoints, APieceUsedUpByWallsFailsAndThenAsksForANewPlan) {
   const char* lines[] = {"local planning failed, path is empty! error code is 101100006",
                          "local planning failed,result is false! error code is 101100006"};
   for (const bool need_replan : {false, true}) {
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     const Reply reply = plan(goal);
     EXPECT_TRUE(reply.aborted());
     EXPECT_EQ(reply.result->need_replan, need_replan);

@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "grid_fixtures.hpp"
-#include "log_lines.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -21,20 +20,13 @@ using path_product_test::rowsWithWalls;
 
 constexpr unsigned char kLethal = 253;
 
-class RedefineGoal : public ::testing::Test {
+class RedefineGoal : public path_product_test::ToolboxTest {
  protected:
-  void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
-  }
-
   bool search(const std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>& map,
               const nav_msgs::msg::Path& path, double look_ahead, double clearance) {
     return product_.redefineGoal(map, pose(1.5, 2.5), path, kLethal, look_ahead, clearance, index_);
   }
 
-  planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
   int index_{-1};
 };
 

@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "grid_fixtures.hpp"
-#include "log_lines.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -23,16 +22,7 @@ using path_product_test::pose;
 using path_product_test::rowsWithWalls;
 using path_product_test::yawOf;
 
-class LocalPathTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
-  }
-
-  planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
-};
+class LocalPathTest : public path_product_test::ToolboxTest {};
 
 class LocalPathFromGlobal : public LocalPathTest {};
 

@@ -6,11 +6,10 @@
 #include <limits>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
 #include "grid_fixtures.hpp"
-#include "log_lines.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -27,13 +26,8 @@ constexpr uint32_t kDynamic = 0x4;
 constexpr uint32_t kWheelchair = 0x100;
 constexpr uint32_t kHospitalBed = 0x200;
 
-class DynamicObstacle : public ::testing::Test {
+class DynamicObstacle : public path_product_test::ToolboxTest {
  protected:
-  void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
-  }
-
   bool test(const nav_msgs::msg::Path& path,
             const std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>& map, double start, double end,
             double clearance) {
@@ -44,8 +38,6 @@ class DynamicObstacle : public ::testing::Test {
     return map.getMultiGridMap()->getCostmap()->getResolution();
   }
 
-  planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
   double distance_{-1.0};
 };
 

@@ -9,19 +9,16 @@
 #include "geometry_msgs/msg/polygon.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav_msgs/msg/path.hpp"
+#include "planning/geometry.hpp"
 
 namespace path_product_test {
 
 inline geometry_msgs::msg::PoseStamped pose(double x, double y, double yaw = 0.0,
                                             const std::string& frame = "map") {
-  geometry_msgs::msg::PoseStamped p;
-  p.header.frame_id = frame;
+  // A stamp of its own, so that the toolbox is seen to carry stamps over.
+  geometry_msgs::msg::PoseStamped p = planning::geometry::planarPose(x, y, yaw, frame);
   p.header.stamp.sec = 7;
   p.header.stamp.nanosec = 11;
-  p.pose.position.x = x;
-  p.pose.position.y = y;
-  p.pose.orientation.z = std::sin(yaw / 2.0);
-  p.pose.orientation.w = std::cos(yaw / 2.0);
   return p;
 }
 
@@ -44,10 +41,7 @@ inline nav_msgs::msg::Path pathAlongX(double x0, double y, double spacing, int c
   return path;
 }
 
-inline double yawOf(const geometry_msgs::msg::PoseStamped& p) {
-  const auto& q = p.pose.orientation;
-  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
-}
+using planning::geometry::yawOf;
 
 inline geometry_msgs::msg::Polygon polygonOf(const std::vector<std::pair<float, float>>& points) {
   geometry_msgs::msg::Polygon polygon;

@@ -6,10 +6,10 @@
 #include <limits>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
-#include "log_lines.hpp"
+#include "grid_fixtures.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -17,16 +17,7 @@ using path_product_test::pathOf;
 using path_product_test::pose;
 using path_product_test::yawOf;
 
-class PathResampling : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
-  }
-
-  planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
-};
+class PathResampling : public path_product_test::ToolboxTest {};
 
 TEST_F(PathResampling, OnePoseIsLeftAloneWithAWarning) {
   auto path = pathOf({{1.0, 2.0}});
@@ -140,6 +131,17 @@ TEST_F(PathResampling, StepBelowTheSpacingOfDoublesEnds) {
   product_.resamplePath(path, 1e-9f);
   EXPECT_GE(path.poses.size(), 2u);
   EXPECT_EQ(path.poses.back().pose.position.x, 1e9 + 1.0);
+}
+
+// A step far below the path's length would rebuild it into more poses than any path may hold:
+// refused as fillPath refuses such a gap, the path left as it was.
+TEST_F(PathResampling, AStepThatWouldNeedTooManyPosesLeavesThePathAlone) {
+  auto path = pathOf({{0.0, 0.0}, {150.0, 0.0}, {150.0, 100.0}});
+  const auto before = path;
+  EXPECT_EQ(product_.resamplePath(path, 1e-4f), before);
+  EXPECT_EQ(path, before);
+  EXPECT_TRUE(path_product_test::logged(*log_, "a path holds at most 1000000"));
+  EXPECT_EQ(log_->records().back().function, "resamplePath");
 }
 
 class FillPathByStep : public PathResampling {};
@@ -374,6 +376,18 @@ TEST_F(ForceGlobalPath, ShortOrDegenerateLinesGiveTheTwoEnds) {
   }
   const auto same = product_.generateForceGlobalPath(0.1, start, start);
   EXPECT_EQ(same.nav_path.poses.size(), 2u);
+}
+
+// A step that would need more poses than any path may hold keeps the two ends only, as a step
+// that gives no count at all does.
+TEST_F(ForceGlobalPath, AStepThatWouldNeedTooManyPosesGivesTheTwoEnds) {
+  const auto start = pose(0.0, 0.0);
+  const auto path = product_.generateForceGlobalPath(1e-4, start, pose(250.0, 0.0));
+  ASSERT_EQ(path.nav_path.poses.size(), 2u);
+  EXPECT_EQ(path.nav_path.poses[1].pose.position.x, 250.0);
+  EXPECT_TRUE(path_product_test::logged(*log_, "a path holds at most 1000000"));
+  EXPECT_EQ(product_.generateForceGlobalPath(5e-4, start, pose(250.0, 0.0)).nav_path.poses.size(),
+            500001u);
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <vector>
 
-#include "foundation/log_capture.hpp"
-#include "log_lines.hpp"
+#include "grid_fixtures.hpp"
 #include "path_fixtures.hpp"
 #include "planning/path_product.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -16,16 +16,7 @@ using path_product_test::logged;
 using path_product_test::polygonOf;
 using path_product_test::pose;
 
-class PolygonPath : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_ = foundation_test::captureLog();
-    log_->clear();
-  }
-
-  planning::PathProduct product_;
-  std::shared_ptr<foundation_test::CaptureSink> log_;
-};
+class PolygonPath : public path_product_test::ToolboxTest {};
 
 TEST_F(PolygonPath, ApproachesTheCentreOfASquareFromOutside) {
   const auto square = polygonOf({{0.0f, 0.0f}, {2.0f, 0.0f}, {2.0f, 2.0f}, {0.0f, 2.0f}});

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "local_planning/base/local_fixtures.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
 namespace local_base_test {
@@ -161,7 +161,7 @@ TEST_F(LocalWayPointsTest, CutsTheControllersStretch) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     Piece local;
     local.nav_path = c.local;
     Piece out;

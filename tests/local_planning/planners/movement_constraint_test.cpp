@@ -112,7 +112,7 @@ TEST_F(PointToPoint, WithoutARobotPoseTheMovementConstraintLeavesThePathAsPlanne
     // Backward by mode: judged from any pose, the path would be turned round.
     goal.goal_flags = {0, 1, 0};
     goal.planning_mode = 502;
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
 
     const Reply reply = plan(goal);
     ASSERT_TRUE(reply.succeeded());
@@ -138,7 +138,7 @@ TEST_F(PointToPoint, AnObstacleOnTheStraightApproachCountsOnTheMapAskedAndOnTheL
   EXPECT_FALSE(planner->hasObstacle(maps.global, path, 0, 1, 10.0));
   // A clean map that shares the local map's name is still another map.
   EXPECT_TRUE(planner->hasObstacle(makeMaps({}).local, path, 21, 3, 0.25));
-  foundation_test::captureLog()->clear();
+  test_support::captureLog()->clear();
   EXPECT_TRUE(planner->hasObstacle(maps.local, line(4.0, 1.0, 6.0, 1.0, 21), 21, 50, 0.0));
   EXPECT_EQ(
       countLogged("WARN", "[DynamicCoveragePlanning] pathSmooter::worldToMap1 failed !!!!!!!"), 1);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "local_planning/node/node_fixture.hpp"
-#include "planning/local_planning/local_planning_keys.hpp"
 #include "planning/local_planning/point_to_point_steps.hpp"
+#include "planning/planner_keys.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 #include "vantrell_nav2_smoother/testing/path_smoother_faults.hpp"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "planners_fixture.hpp"
+#include "planning/codes.hpp"
 
 namespace planners_test {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(PointToPoint, OnlyWhatThisCyclesSearchLeftCountsAndABlockedSearchAsksForA
     bool found, blocked, leaves_poses, replan;
     std::string error;  // empty: the goal succeeds
   };
-  const std::string code = std::to_string(planning::point_to_point::kLocalPlannerFailed);
+  const std::string code = std::to_string(planning::codes::kLocalPlanFailed);
   const std::string astar = "astar local planner failed, error code is " + code;
   const std::string local = "local planner failed, error code is " + code;
   const std::string empty = "local planning failed, path is empty! error code is " + code;
@@ -127,7 +128,7 @@ TEST_F(PointToPoint, OnlyWhatThisCyclesSearchLeftCountsAndABlockedSearchAsksForA
       left.nav_path = line(0.4, 1.0, 1.4, 1.0, 11);
     }
     scriptSearches(c.found, left);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
 
     const Reply reply = plan(goal);
     if (c.error.empty()) {
@@ -147,13 +148,13 @@ TEST_F(PointToPoint, ASmoothingFailureEndsTheGoalWithTheSmoothersLineFromThePlan
   for (const std::string key :
        {keys::kDijkstra, keys::kLiftIn, keys::kForceBackward, keys::kDijkstraGoalZone}) {
     SCOPED_TRACE(key);
-    foundation_test::captureLog()->clear();
+    test_support::captureLog()->clear();
     Faults::failNext(1);
     ASSERT_TRUE(plan(goalAlong(key, key)).aborted());
     EXPECT_EQ(logged("ERROR"),
               (std::vector<std::string>{"a star path smooth failed !!!!!!",
                                         "smooth failed, error code is 101100008"}));
-    const auto records = foundation_test::captureLog()->records();
+    const auto records = test_support::captureLog()->records();
     const auto smoother = std::find_if(records.begin(), records.end(), [](const auto& record) {
       return record.text.find("a star path smooth failed") != std::string::npos;
     });
@@ -247,7 +248,7 @@ TEST_F(PointToPoint, LiftEntryDrivesForwardToThePoseBeforeTheEndOfTheFreeStretch
 
   // Beside the bed, past the free stretch: its end lies behind the robot and is refused.
   hooks::placeRobot(maps_, 3.35, 6.8, M_PI / 2.0);
-  foundation_test::captureLog()->clear();
+  test_support::captureLog()->clear();
   EXPECT_TRUE(plan(goalAlong(keys::kLiftIn, "lift", {into_car})).aborted());
   EXPECT_EQ(countLogged("INFO", "LocalForceEnterLift getNearestFreePose failed."), 1);
   // An empty piece has nothing to enter by.

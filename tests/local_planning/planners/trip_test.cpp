@@ -7,7 +7,8 @@
 #include <cmath>
 #include <memory>
 
-#include "planning/local_planning/local_planning_keys.hpp"
+#include "planning/geometry.hpp"
+#include "planning/planner_keys.hpp"
 #include "planning_sim/local_planning_sim.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/task_manager_client.hpp"
@@ -20,13 +21,7 @@ using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
 
 geometry_msgs::msg::PoseStamped stampedAt(const cv::Point2d& place, double yaw) {
-  geometry_msgs::msg::PoseStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.position.x = place.x;
-  pose.pose.position.y = place.y;
-  pose.pose.orientation.z = std::sin(yaw / 2.0);
-  pose.pose.orientation.w = std::cos(yaw / 2.0);
-  return pose;
+  return planning::geometry::planarPose(place.x, place.y, yaw);
 }
 
 TEST(PointToPointTrip, ATripAcrossTheOfficeFloorReachesItsGoalWithoutTouchingAnything) {
@@ -47,7 +42,7 @@ TEST(PointToPointTrip, ATripAcrossTheOfficeFloorReachesItsGoalWithoutTouchingAny
 
   test_support::TaskManagerClient task_manager;
   GlobalPlanning::Goal request;
-  request.current_planning_id = "dijkstra";
+  request.current_planning_id = planning::global_keys::kDijkstra;
   request.goal_poses = {stampedAt(target, M_PI / 2.0)};
   const auto planned = task_manager.call<GlobalPlanning>("global_planning", request);
   ASSERT_TRUE(planned.succeeded());

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "path_picture.hpp"
-#include "planning/global_planning/planner_keys.hpp"
+#include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -128,7 +128,7 @@ TEST(DemoOptions, WaterOnAMapOfOnesOwnNeedsAStartAndAZone) {
 
 // A misspelt planner would only come back as a failed plan; it is bad input.
 TEST(DemoOptions, PlannerIsOneOfTheGlobalNodesPlanners) {
-  for (const char* key : planning::planner_keys::kGlobalPlanners) {
+  for (const char* key : planning::global_keys::kGlobalPlanners) {
     EXPECT_EQ(parseOptions({"--planner", key}).planner, key);
   }
   EXPECT_EQ(usageErrorOf({"--goal", "3,4", "--planner", "dijksta"}),

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "planning/local_planning/local_planning_keys.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
+#include "planning/planner_keys.hpp"
 #include "planning_sim/local_planning_sim.hpp"
 #include "sim_fixtures.hpp"
 

@@ -4,17 +4,16 @@
 #include <cmath>
 #include <limits>
 
+#include "planning/geometry.hpp"
+
 namespace planning_sim {
 
 namespace {
 
 geometry_msgs::msg::PoseStamped spotOf(const TripCycle& cycle) {
-  geometry_msgs::msg::PoseStamped spot;
+  geometry_msgs::msg::PoseStamped spot =
+      planning::geometry::planarPose(cycle.robot.x, cycle.robot.y, cycle.robot.theta);
   spot.header.stamp = cycle.time;
-  spot.pose.position.x = cycle.robot.x;
-  spot.pose.position.y = cycle.robot.y;
-  spot.pose.orientation.z = std::sin(cycle.robot.theta / 2.0);
-  spot.pose.orientation.w = std::cos(cycle.robot.theta / 2.0);
   return spot;
 }
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 
-#include "tf2/utils.h"
+#include "planning/geometry.hpp"
 
 namespace planning_sim {
 
@@ -77,7 +77,7 @@ double TrackClearance::smallest(const std::vector<geometry_msgs::msg::PoseStampe
 }
 
 double TrackClearance::at(const geometry_msgs::msg::PoseStamped& pose) const {
-  const double yaw = tf2::getYaw(pose.pose.orientation);
+  const double yaw = planning::geometry::yawOf(pose.pose.orientation);
   const double c = std::cos(yaw);
   const double s = std::sin(yaw);
   const rclcpp::Time stamp(pose.header.stamp, RCL_ROS_TIME);

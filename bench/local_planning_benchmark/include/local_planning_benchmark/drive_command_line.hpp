@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "global_planning_benchmark/command_line.hpp"
+#include "planning/planner_keys.hpp"
 
 namespace local_planning_benchmark {
 
@@ -13,7 +14,7 @@ struct DriveBenchmarkOptions {
   /// Map, pairs and grid-map parameters, given as to the global planning benchmark.
   global_planning_benchmark::BenchmarkOptions inputs;
   /// Local planners every pair is driven with, in this order.
-  std::vector<std::string> planners{"dijkstra"};
+  std::vector<std::string> planners{planning::local_keys::kDijkstra};
 };
 
 struct DriveCommandLine {

@@ -32,7 +32,9 @@
 
 namespace planning {
 
-struct ContourManagerTestAccess;
+namespace testing {
+struct ContourManagerProbe;
+}  // namespace testing
 
 /**
  * The memory of one online coverage task: the zones to clean, the regions of the
@@ -45,6 +47,12 @@ struct ContourManagerTestAccess;
  * grid; the second ("local") is the local window. Every region point is a cell of
  * the current zone image, whose pixel (0, 0) is zone-map cell (bbox_origin_x_,
  * bbox_origin_y_).
+ *
+ * Sources in src/local_planning/contour/: contour_manager.cpp (construction, parameters,
+ * setters), contour_manager_task.cpp (zones, robot, task bookkeeping), contour_manager_tracking.cpp
+ * (regions to paths), contour_manager_paths.cpp (contour paths, approach search),
+ * contour_manager_hollow.cpp (hollows, surrounded robot), contour_manager_merge.cpp (record
+ * merge), contour_manager_publish.cpp (occupancy-grid output).
  */
 class ContourManager {
  public:
@@ -261,7 +269,8 @@ class ContourManager {
   bool isNarrowContour() const { return narrow_contour_; }
 
  private:
-  friend struct ContourManagerTestAccess;
+  // Tests reach the task state through this probe only.
+  friend struct testing::ContourManagerProbe;
 
   void declareParameters(rclcpp_lifecycle::LifecycleNode& node);
   void readParameters(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& locked);
@@ -275,9 +284,7 @@ class ContourManager {
 
   template <typename... Args>
   void trace(const std::string& format, Args&&... args) const {
-    if (trace_logger_) {
-      trace_logger_->pub_debug(format, std::forward<Args>(args)...);
-    }
+    traceLine(trace_logger_, format, std::forward<Args>(args)...);
   }
 
   // Tracking.

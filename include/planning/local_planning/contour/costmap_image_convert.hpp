@@ -31,6 +31,9 @@ namespace planning {
  * map's) for its whole pixel work, so that an image never mixes two costmap
  * updates. Outputs belong to the caller and are re-created only when their size
  * changes. One owner thread.
+ *
+ * Sources in src/local_planning/contour/: costmap_image_convert.cpp (one costmap, the local
+ * window), costmap_image_convert_zone.cpp (the coverage images of a zone).
  */
 class CostmapImageConvert {
  public:

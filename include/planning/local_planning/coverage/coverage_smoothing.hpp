@@ -10,6 +10,7 @@
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav_msgs/msg/path.hpp"
+#include "planning/geometry.hpp"
 #include "planning/path_product.hpp"
 #include "vantrell_nav2_base_class/publish_log_trace.hpp"
 #include "vantrell_nav2_common/base_robot.hpp"
@@ -54,7 +55,7 @@ class CoverageSmoothing {
   static constexpr double kCornerSearchStep = 0.05;
   /// A corner that turns the path more than this from the robot's heading is cut whatever the
   /// obstacles around it.
-  static constexpr double kCornerAngleLimit = M_PI / 2.0;
+  static constexpr double kCornerAngleLimit = geometry::kPi / 2.0;
 
   /// Throws std::invalid_argument without a second grid map or path toolbox.
   CoverageSmoothing(std::shared_ptr<GridMapROS> second_gridmap,

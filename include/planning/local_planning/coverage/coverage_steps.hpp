@@ -7,15 +7,36 @@
 #include <vector>
 
 #include "geometry_msgs/msg/point32.hpp"
+#include "geometry_msgs/msg/polygon.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
 
 // The steps both coverage planners ("static_coverage_planning", "dynamic_coverage_planning") take
-// alike: the clock of their obstacle waits and the cleaned area of a task's covered points.
+// alike: the zones of a goal in cells, the clock of their obstacle waits and the cleaned area of
+// a task's covered points.
 namespace planning {
 namespace coverage {
 
 /// OpenCV draws no thicker line.
 inline constexpr int kMaxLineThickness = 32767;
+
+/// The zones of a coverage goal as polygons of cells of the zone map.
+struct ZoneCellPolygons {
+  /// The zones that keep at least three cells on the map, their corners in order.
+  std::vector<std::vector<cv::Point>> zones;
+  /// Their area in square metres.
+  double area{0.0};
+  /// "mx my " for every cell taken, one line per zone of the goal.
+  std::string cells_text;
+};
+
+/**
+ * The goal's zone polygons in cells of `costmap`. A corner off the map is skipped with a WARN
+ * "<owner>::updateGoal zone point (x, y) is off the map, skipped"; a zone left with fewer than
+ * three cells is dropped with a WARN. Each zone's corner count and area are DEBUG lines.
+ */
+ZoneCellPolygons zoneCellPolygons(const std::vector<geometry_msgs::msg::Polygon>& polygons,
+                                  const nav2_costmap_2d::Costmap2D& costmap,
+                                  const std::string& owner);
 
 /// Seconds from `from` to `to`, counted in whole milliseconds.
 double secondsBetween(std::chrono::system_clock::time_point from,

@@ -30,7 +30,9 @@
 
 namespace planning {
 
-struct DynamicCoveragePlanningTestAccess;
+namespace testing {
+struct DynamicCoveragePlanningProbe;
+}  // namespace testing
 
 /**
  * The local planner "dynamic_coverage_planning": cleans the zones of a task on line by following
@@ -58,9 +60,6 @@ class DynamicCoveragePlanning final : public NavLocalPlanning {
   using TimePoint = std::chrono::system_clock::time_point;
   using OccupancyGridPublisher = rclcpp_lifecycle::LifecyclePublisher<nav_msgs::msg::OccupancyGrid>;
 
-  /// Logged when a finished task cleaned less than "proportion_cleaned_area_threshold" of its
-  /// zones.
-  static constexpr int32_t kCleanedAreaTooLess = 101100029;
   /// Module named in every recording request.
   static constexpr const char* kRecordingModule = "vantrell_nav2_planning";
 
@@ -153,7 +152,7 @@ class DynamicCoveragePlanning final : public NavLocalPlanning {
   void calculateCleaningEfficiency();
 
  private:
-  friend struct DynamicCoveragePlanningTestAccess;
+  friend struct testing::DynamicCoveragePlanningProbe;
 
   void declareOwnParameters(rclcpp_lifecycle::LifecycleNode& node);
   void readNodeParameters(rclcpp_lifecycle::LifecycleNode& node);

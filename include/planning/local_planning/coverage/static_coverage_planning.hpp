@@ -26,7 +26,9 @@
 
 namespace planning {
 
-struct StaticCoveragePlanningTestAccess;
+namespace testing {
+struct StaticCoveragePlanningProbe;
+}  // namespace testing
 
 /**
  * The local planner "static_coverage_planning": covers the zones of a task with one edge path
@@ -172,7 +174,7 @@ class StaticCoveragePlanning final : public NavLocalPlanning {
                                    ControlState& state);
 
  private:
-  friend struct StaticCoveragePlanningTestAccess;
+  friend struct testing::StaticCoveragePlanningProbe;
 
   void declareParameters(rclcpp_lifecycle::LifecycleNode& node);
   void readParameters(rclcpp_lifecycle::LifecycleNode& node);

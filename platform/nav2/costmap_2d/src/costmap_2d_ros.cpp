@@ -6,8 +6,8 @@
 
 namespace nav2_costmap_2d {
 
-Costmap2DROS::Costmap2DROS(const std::string &name, const std::string &global_frame,
-                           const std::string &robot_base_frame, double transform_tolerance,
+Costmap2DROS::Costmap2DROS(const std::string& name, const std::string& global_frame,
+                           const std::string& robot_base_frame, double transform_tolerance,
                            bool track_unknown)
     : name_(name),
       global_frame_(global_frame),
@@ -20,12 +20,12 @@ Costmap2DROS::Costmap2DROS(const std::string &name, const std::string &global_fr
 // The listener goes first: its thread writes into the buffer.
 Costmap2DROS::~Costmap2DROS() { tf_listener_.reset(); }
 
-bool Costmap2DROS::getRobotPose(geometry_msgs::msg::PoseStamped &global_pose) {
+bool Costmap2DROS::getRobotPose(geometry_msgs::msg::PoseStamped& global_pose) {
   geometry_msgs::msg::TransformStamped transform;
   try {
     transform = tf_buffer_->lookupTransform(global_frame_, robot_base_frame_, tf2::TimePointZero,
                                             tf2::durationFromSec(transform_tolerance_));
-  } catch (const tf2::TransformException &) {
+  } catch (const tf2::TransformException&) {
     return false;
   }
   global_pose.header.stamp = transform.header.stamp;
@@ -45,7 +45,7 @@ geometry_msgs::msg::Polygon Costmap2DROS::getRobotFootprintPolygon() {
   return toPolygon(layered_costmap_->getFootprint());
 }
 
-void Costmap2DROS::setRobotFootprint(const std::vector<geometry_msgs::msg::Point> &points) {
+void Costmap2DROS::setRobotFootprint(const std::vector<geometry_msgs::msg::Point>& points) {
   layered_costmap_->setFootprint(points);
 }
 
@@ -56,7 +56,7 @@ void Costmap2DROS::setRobotFootprintPolygon(
 }
 
 void Costmap2DROS::resetLayers() {
-  for (const auto &plugin : layered_costmap_->getPlugins()) {
+  for (const auto& plugin : layered_costmap_->getPlugins()) {
     plugin->reset();
   }
 }

@@ -23,12 +23,12 @@ constexpr int8_t kOccupied = 100;
 constexpr int8_t kFree = 0;
 constexpr int8_t kUnknown = -1;
 
-std::runtime_error fieldError(const std::string &file, const std::string &field,
-                              const std::string &what) {
+std::runtime_error fieldError(const std::string& file, const std::string& field,
+                              const std::string& what) {
   return std::runtime_error("map file '" + file + "': field '" + field + "' " + what);
 }
 
-YAML::Node requireField(const YAML::Node &doc, const std::string &file, const std::string &field) {
+YAML::Node requireField(const YAML::Node& doc, const std::string& file, const std::string& field) {
   const YAML::Node node = doc[field];
   if (!node) {
     throw fieldError(file, field, "is missing");
@@ -36,7 +36,7 @@ YAML::Node requireField(const YAML::Node &doc, const std::string &file, const st
   return node;
 }
 
-double readNumber(const YAML::Node &node, const std::string &file, const std::string &field) {
+double readNumber(const YAML::Node& node, const std::string& file, const std::string& field) {
   double value = 0.0;
   if (!node.IsScalar() || !YAML::convert<double>::decode(node, value) || !std::isfinite(value)) {
     throw fieldError(file, field, "must be a finite number");
@@ -44,7 +44,7 @@ double readNumber(const YAML::Node &node, const std::string &file, const std::st
   return value;
 }
 
-bool readFlag(const YAML::Node &node, const std::string &file, const std::string &field) {
+bool readFlag(const YAML::Node& node, const std::string& file, const std::string& field) {
   bool flag = false;
   if (node.IsScalar() && YAML::convert<bool>::decode(node, flag)) {
     return flag;
@@ -56,7 +56,7 @@ bool readFlag(const YAML::Node &node, const std::string &file, const std::string
   throw fieldError(file, field, "must be 0, 1, true or false");
 }
 
-std::string readImageName(const YAML::Node &doc, const std::string &file) {
+std::string readImageName(const YAML::Node& doc, const std::string& file) {
   const YAML::Node node = requireField(doc, file, "image");
   if (!node.IsScalar() || node.as<std::string>().empty()) {
     throw fieldError(file, "image", "must name an image file");
@@ -68,13 +68,13 @@ std::string readImageName(const YAML::Node &doc, const std::string &file) {
   return image.string();
 }
 
-std::vector<double> readOrigin(const YAML::Node &doc, const std::string &file) {
+std::vector<double> readOrigin(const YAML::Node& doc, const std::string& file) {
   const YAML::Node node = requireField(doc, file, "origin");
   if (!node.IsSequence() || node.size() != 3) {
     throw fieldError(file, "origin", "must be a list of three numbers [x, y, yaw]");
   }
   std::vector<double> origin;
-  for (const auto &item : node) {
+  for (const auto& item : node) {
     origin.push_back(readNumber(item, file, "origin"));
   }
   return origin;
@@ -83,7 +83,7 @@ std::vector<double> readOrigin(const YAML::Node &doc, const std::string &file) {
 // Why `file` cannot be read as a file ("does not exist", "is a directory, not a file", ...),
 // or empty when it can. A FIFO is refused before anything opens it: opening one waits for a
 // writer that may never come.
-std::string unreadableBecause(const std::string &file) {
+std::string unreadableBecause(const std::string& file) {
   std::error_code error;
   const auto status = std::filesystem::status(file, error);
   switch (status.type()) {
@@ -110,15 +110,15 @@ std::string unreadableBecause(const std::string &file) {
   return "";
 }
 
-YAML::Node loadYamlDocument(const std::string &file) {
+YAML::Node loadYamlDocument(const std::string& file) {
   if (const std::string why = unreadableBecause(file); !why.empty()) {
     throw std::runtime_error("map file '" + file + "' " + why);
   }
   try {
     return YAML::LoadFile(file);
-  } catch (const YAML::BadFile &) {
+  } catch (const YAML::BadFile&) {
     throw std::runtime_error("map file '" + file + "' cannot be opened");
-  } catch (const YAML::Exception &e) {
+  } catch (const YAML::Exception& e) {
     throw std::runtime_error("map file '" + file + "' is not valid YAML: " + e.what());
   }
 }
@@ -129,7 +129,7 @@ struct Shade {
   bool opaque;
 };
 
-Shade pixelShade(const cv::Mat &image, int row, int col) {
+Shade pixelShade(const cv::Mat& image, int row, int col) {
   const int channels = image.channels();
   const int colour_channels = (channels == 2 || channels == 4) ? channels - 1 : channels;
   const double full = image.depth() == CV_16U ? 65535.0 : 255.0;
@@ -147,7 +147,7 @@ Shade pixelShade(const cv::Mat &image, int row, int col) {
   return Shade{sum / colour_channels / full, alpha == full};
 }
 
-int8_t occupancyOf(const Shade &shade, const LoadParameters &params) {
+int8_t occupancyOf(const Shade& shade, const LoadParameters& params) {
   if (params.mode == MapMode::Raw) {
     const double value = std::round(shade.value * 255.0);
     return (value >= kFree && value <= kOccupied) ? static_cast<int8_t>(value) : kUnknown;
@@ -172,7 +172,7 @@ int8_t occupancyOf(const Shade &shade, const LoadParameters &params) {
 
 }  // namespace
 
-LoadParameters loadMapYaml(const std::string &yaml_filename) {
+LoadParameters loadMapYaml(const std::string& yaml_filename) {
   const YAML::Node doc = loadYamlDocument(yaml_filename);
   if (!doc.IsMap()) {
     throw std::runtime_error("map file '" + yaml_filename + "' does not hold a YAML mapping");
@@ -218,7 +218,7 @@ LoadParameters loadMapYaml(const std::string &yaml_filename) {
     }
     try {
       params.mode = map_mode_from_string(mode.as<std::string>());
-    } catch (const std::invalid_argument &) {
+    } catch (const std::invalid_argument&) {
       throw fieldError(yaml_filename, "mode",
                        "must be trinary, scale or raw, not '" + mode.as<std::string>() + "'");
     }
@@ -226,15 +226,15 @@ LoadParameters loadMapYaml(const std::string &yaml_filename) {
   return params;
 }
 
-void loadMapFromFile(const LoadParameters &load_parameters, nav_msgs::msg::OccupancyGrid &map) {
-  const std::string &file = load_parameters.image_file_name;
+void loadMapFromFile(const LoadParameters& load_parameters, nav_msgs::msg::OccupancyGrid& map) {
+  const std::string& file = load_parameters.image_file_name;
   if (const std::string why = unreadableBecause(file); !why.empty()) {
     throw std::runtime_error("map image '" + file + "' (field 'image') " + why);
   }
   cv::Mat image;
   try {
     image = cv::imread(file, cv::IMREAD_UNCHANGED);
-  } catch (const cv::Exception &) {
+  } catch (const cv::Exception&) {
     // OpenCV asserts on headers that promise more than they hold; its text is for its developers.
   }
   if (image.empty()) {
@@ -272,9 +272,9 @@ void loadMapFromFile(const LoadParameters &load_parameters, nav_msgs::msg::Occup
   }
   for (int row = 0; row < image.rows; ++row) {
     // Image rows run downwards, grid rows upwards.
-    int8_t *out = grid.data.data() + static_cast<size_t>(image.rows - 1 - row) * image.cols;
+    int8_t* out = grid.data.data() + static_cast<size_t>(image.rows - 1 - row) * image.cols;
     if (grey8) {
-      const uint8_t *in = image.ptr<uint8_t>(row);
+      const uint8_t* in = image.ptr<uint8_t>(row);
       for (int col = 0; col < image.cols; ++col) {
         out[col] = table[in[col]];
       }
@@ -287,7 +287,7 @@ void loadMapFromFile(const LoadParameters &load_parameters, nav_msgs::msg::Occup
   map = std::move(grid);
 }
 
-LOAD_MAP_STATUS loadMapFromYaml(const std::string &yaml_file, nav_msgs::msg::OccupancyGrid &map) {
+LOAD_MAP_STATUS loadMapFromYaml(const std::string& yaml_file, nav_msgs::msg::OccupancyGrid& map) {
   const auto logger = rclcpp::get_logger("map_io");
   if (yaml_file.empty() || !std::filesystem::exists(yaml_file)) {
     RCLCPP_ERROR(logger, "map file '%s' does not exist", yaml_file.c_str());
@@ -296,13 +296,13 @@ LOAD_MAP_STATUS loadMapFromYaml(const std::string &yaml_file, nav_msgs::msg::Occ
   LoadParameters params;
   try {
     params = loadMapYaml(yaml_file);
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     RCLCPP_ERROR(logger, "%s", e.what());
     return INVALID_MAP_METADATA;
   }
   try {
     loadMapFromFile(params, map);
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     RCLCPP_ERROR(logger, "%s", e.what());
     return INVALID_MAP_DATA;
   }

@@ -6,8 +6,8 @@ namespace rclcpp_action {
 ServerBase::ServerBase(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base,
                        rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock,
                        rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging,
-                       const std::string &name, std::type_index action_type,
-                       const rcl_action_server_options_t &options)
+                       const std::string& name, std::type_index action_type,
+                       const rcl_action_server_options_t& options)
     : clock_(node_clock->get_clock()),
       logger_(node_logging->get_logger().get_child("rclcpp_action")),
       options_(options),
@@ -18,17 +18,17 @@ ServerBase::~ServerBase() {
   rclcpp::detail::Graph::instance().remove_endpoint("action_server", action_name_, this);
 }
 
-const std::string &ServerBase::get_action_name() const { return action_name_; }
+const std::string& ServerBase::get_action_name() const { return action_name_; }
 
-const rcl_action_server_options_t &ServerBase::get_options() const { return options_; }
+const rcl_action_server_options_t& ServerBase::get_options() const { return options_; }
 
-void ServerBase::register_endpoint(const std::shared_ptr<void> &self) {
+void ServerBase::register_endpoint(const std::shared_ptr<void>& self) {
   rclcpp::detail::Graph::instance().add_endpoint("action_server", action_name_, action_type_, self);
 }
 
 void ServerBase::for_each_client(
-    const std::function<void(const std::shared_ptr<void> &)> &deliver) const {
-  for (const auto &client : rclcpp::detail::Graph::instance().find_endpoints(
+    const std::function<void(const std::shared_ptr<void>&)>& deliver) const {
+  for (const auto& client : rclcpp::detail::Graph::instance().find_endpoints(
            "action_client", action_name_, action_type_)) {
     deliver(client);
   }

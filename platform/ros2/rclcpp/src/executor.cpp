@@ -9,7 +9,7 @@
 namespace rclcpp {
 
 namespace {
-void disassociate(const CallbackGroup::SharedPtr &group) {
+void disassociate(const CallbackGroup::SharedPtr& group) {
   group->set_executor({});
   group->get_associated_with_executor_atomic().store(false);
 }
@@ -17,7 +17,7 @@ void disassociate(const CallbackGroup::SharedPtr &group) {
 
 constexpr std::chrono::nanoseconds Executor::kFuturePollSlice;
 
-Executor::Executor(const rclcpp::ExecutorOptions &options)
+Executor::Executor(const rclcpp::ExecutorOptions& options)
     : context_(options.context ? options.context : contexts::get_global_default_context()),
       notifier_(std::make_shared<detail::ExecutorNotifier>()) {
   detail::register_notifier(notifier_);
@@ -26,17 +26,17 @@ Executor::Executor(const rclcpp::ExecutorOptions &options)
 Executor::~Executor() {
   // Let the groups and nodes go to another executor.
   std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto &entry : groups_) {
+  for (const auto& entry : groups_) {
     if (auto group = entry.group.lock()) {
       disassociate(group);
     }
   }
-  for (const auto &weak : nodes_) {
+  for (const auto& weak : nodes_) {
     auto node = weak.lock();
     if (!node) {
       continue;
     }
-    node->for_each_callback_group([this](const CallbackGroup::SharedPtr &group) {
+    node->for_each_callback_group([this](const CallbackGroup::SharedPtr& group) {
       if (owns(group)) {
         disassociate(group);
       }
@@ -46,7 +46,7 @@ Executor::~Executor() {
   }
 }
 
-bool Executor::owns(const CallbackGroup::SharedPtr &group) const {
+bool Executor::owns(const CallbackGroup::SharedPtr& group) const {
   return group->executor() == notifier_;
 }
 
@@ -69,7 +69,7 @@ void Executor::add_callback_group(CallbackGroup::SharedPtr group_ptr,
 void Executor::remove_callback_group(CallbackGroup::SharedPtr group_ptr, bool notify) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = std::find_if(groups_.begin(), groups_.end(), [&group_ptr](const GroupEntry &e) {
+    auto it = std::find_if(groups_.begin(), groups_.end(), [&group_ptr](const GroupEntry& e) {
       return e.group.lock() == group_ptr;
     });
     if (it != groups_.end()) {
@@ -87,7 +87,7 @@ void Executor::remove_callback_group(CallbackGroup::SharedPtr group_ptr, bool no
 std::vector<CallbackGroup::WeakPtr> Executor::get_all_callback_groups() {
   std::vector<CallbackGroup::WeakPtr> result;
   std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto &candidate : collect_candidates()) {
+  for (const auto& candidate : collect_candidates()) {
     if (!candidate.adopt) {
       result.push_back(candidate.group);
     }
@@ -101,7 +101,7 @@ void Executor::add_node(node_interfaces::NodeBaseInterface::SharedPtr node_ptr, 
                              "' has already been added to an executor.");
   }
   node_ptr->get_executor_link()->set(notifier_);
-  node_ptr->for_each_callback_group([this](const CallbackGroup::SharedPtr &group) {
+  node_ptr->for_each_callback_group([this](const CallbackGroup::SharedPtr& group) {
     if (group->automatically_add_to_executor_with_node() &&
         !group->get_associated_with_executor_atomic().exchange(true)) {
       group->set_executor(notifier_);
@@ -124,17 +124,17 @@ void Executor::remove_node(node_interfaces::NodeBaseInterface::SharedPtr node_pt
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = std::find_if(nodes_.begin(), nodes_.end(),
-                           [&node_ptr](const node_interfaces::NodeBaseInterface::WeakPtr &n) {
+                           [&node_ptr](const node_interfaces::NodeBaseInterface::WeakPtr& n) {
                              return n.lock() == node_ptr;
                            });
     if (it == nodes_.end()) {
       throw std::runtime_error("Node needs to be associated with this executor.");
     }
     nodes_.erase(it);
-    node_ptr->for_each_callback_group([this](const CallbackGroup::SharedPtr &group) {
+    node_ptr->for_each_callback_group([this](const CallbackGroup::SharedPtr& group) {
       const bool explicitly_added =
           std::any_of(groups_.begin(), groups_.end(),
-                      [&group](const GroupEntry &e) { return e.group.lock() == group; });
+                      [&group](const GroupEntry& e) { return e.group.lock() == group; });
       if (owns(group) && !explicitly_added) {
         disassociate(group);
       }
@@ -166,7 +166,7 @@ void Executor::spin_node_some(std::shared_ptr<rclcpp::Node> node) {
   spin_node_some(node->get_node_base_interface());
 }
 
-void Executor::begin_spinning(const char *error_message) {
+void Executor::begin_spinning(const char* error_message) {
   if (spinning.exchange(true)) {
     throw std::runtime_error(error_message);
   }
@@ -176,7 +176,7 @@ void Executor::spin_some(std::chrono::nanoseconds max_duration) {
   begin_spinning("spin_some() called while already spinning");
   SpinningGuard guard(*this);
   const auto start = std::chrono::steady_clock::now();
-  std::set<const detail::ExecutableEntity *> done;
+  std::set<const detail::ExecutableEntity*> done;
   while (spinning.load() && rclcpp::ok(context_)) {
     if (max_duration > std::chrono::nanoseconds::zero() &&
         std::chrono::steady_clock::now() - start >= max_duration) {
@@ -240,26 +240,26 @@ bool Executor::is_spinning() { return spinning.load(); }
 std::vector<Executor::Candidate> Executor::collect_candidates() {
   std::vector<Candidate> candidates;
   groups_.erase(std::remove_if(groups_.begin(), groups_.end(),
-                               [](const GroupEntry &e) { return e.group.expired(); }),
+                               [](const GroupEntry& e) { return e.group.expired(); }),
                 groups_.end());
   nodes_.erase(std::remove_if(nodes_.begin(), nodes_.end(),
-                              [](const node_interfaces::NodeBaseInterface::WeakPtr &n) {
+                              [](const node_interfaces::NodeBaseInterface::WeakPtr& n) {
                                 return n.expired();
                               }),
                nodes_.end());
-  for (const auto &entry : groups_) {
+  for (const auto& entry : groups_) {
     if (auto group = entry.group.lock()) {
       candidates.push_back(Candidate{group, false});
     }
   }
-  for (const auto &weak : nodes_) {
+  for (const auto& weak : nodes_) {
     auto node = weak.lock();
     if (!node) {
       continue;
     }
-    node->for_each_callback_group([this, &candidates](const CallbackGroup::SharedPtr &group) {
+    node->for_each_callback_group([this, &candidates](const CallbackGroup::SharedPtr& group) {
       const bool seen = std::any_of(candidates.begin(), candidates.end(),
-                                    [&group](const Candidate &c) { return c.group == group; });
+                                    [&group](const Candidate& c) { return c.group == group; });
       if (seen) {
         return;
       }
@@ -274,8 +274,8 @@ std::vector<Executor::Candidate> Executor::collect_candidates() {
   return candidates;
 }
 
-bool Executor::take_ready(AnyExecutable &any_executable,
-                          const std::set<const detail::ExecutableEntity *> *skip) {
+bool Executor::take_ready(AnyExecutable& any_executable,
+                          const std::set<const detail::ExecutableEntity*>* skip) {
   const auto candidates = collect_candidates();
   if (candidates.empty()) {
     return false;
@@ -283,15 +283,15 @@ bool Executor::take_ready(AnyExecutable &any_executable,
   // Start at a different group each time so that none starves the others.
   const size_t start = rotation_++ % candidates.size();
   for (size_t n = 0; n < candidates.size(); ++n) {
-    const auto &candidate = candidates[(start + n) % candidates.size()];
-    const auto &group = candidate.group;
+    const auto& candidate = candidates[(start + n) % candidates.size()];
+    const auto& group = candidate.group;
     const bool exclusive = group->type() == CallbackGroupType::MutuallyExclusive;
     if (exclusive && !group->can_be_taken_from().load()) {
       continue;
     }
     const auto entities = group->entities();
     for (size_t k = 0; k < entities.size(); ++k) {
-      const auto &entity = entities[(start + k) % entities.size()];
+      const auto& entity = entities[(start + k) % entities.size()];
       if (skip && skip->count(entity.get()) > 0) {
         continue;
       }
@@ -321,15 +321,15 @@ bool Executor::take_ready(AnyExecutable &any_executable,
   return false;
 }
 
-std::chrono::nanoseconds Executor::time_until_next_timer(const std::vector<Candidate> &candidates) {
+std::chrono::nanoseconds Executor::time_until_next_timer(const std::vector<Candidate>& candidates) {
   auto next = std::chrono::nanoseconds::max();
-  for (const auto &candidate : candidates) {
-    const auto &group = candidate.group;
+  for (const auto& candidate : candidates) {
+    const auto& group = candidate.group;
     if (group->type() == CallbackGroupType::MutuallyExclusive &&
         !group->can_be_taken_from().load()) {
       continue;  // its release wakes us
     }
-    for (const auto &entity : group->entities()) {
+    for (const auto& entity : group->entities()) {
       if (entity->is_timed()) {
         next = std::min(next, entity->time_until_ready());
       }
@@ -338,10 +338,10 @@ std::chrono::nanoseconds Executor::time_until_next_timer(const std::vector<Candi
   return next;
 }
 
-bool Executor::get_next_executable(AnyExecutable &any_executable,
+bool Executor::get_next_executable(AnyExecutable& any_executable,
                                    std::chrono::nanoseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  auto &time_source = detail::ProcessClock::instance();
+  auto& time_source = detail::ProcessClock::instance();
   for (;;) {
     // Read before the spinning flag: a cancel or shutdown between the two then still changes
     // the generation this waits on, instead of being lost.
@@ -374,10 +374,10 @@ bool Executor::get_next_executable(AnyExecutable &any_executable,
   }
 }
 
-void Executor::execute_any_executable(AnyExecutable &any_executable) {
+void Executor::execute_any_executable(AnyExecutable& any_executable) {
   struct Release {
-    Executor &executor;
-    const CallbackGroup::SharedPtr &group;
+    Executor& executor;
+    const CallbackGroup::SharedPtr& group;
     ~Release() {
       if (group->type() == CallbackGroupType::MutuallyExclusive) {
         group->can_be_taken_from().store(true);

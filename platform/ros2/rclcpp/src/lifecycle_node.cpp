@@ -14,7 +14,7 @@ using CallbackReturn = LifecycleNode::CallbackReturn;
 struct TransitionEntry {
   uint8_t start;
   uint8_t id;
-  const char *label;
+  const char* label;
   uint8_t transition_state;
 };
 
@@ -55,7 +55,7 @@ uint8_t goal_state(uint8_t transition_state, uint8_t start, CallbackReturn resul
   }
 }
 
-const char *result_name(CallbackReturn result) {
+const char* result_name(CallbackReturn result) {
   switch (result) {
     case CallbackReturn::SUCCESS:
       return "SUCCESS";
@@ -67,12 +67,12 @@ const char *result_name(CallbackReturn result) {
 }
 }  // namespace
 
-LifecycleNode::LifecycleNode(const std::string &node_name, const rclcpp::NodeOptions &options,
+LifecycleNode::LifecycleNode(const std::string& node_name, const rclcpp::NodeOptions& options,
                              bool enable_communication_interface)
     : LifecycleNode(node_name, "", options, enable_communication_interface) {}
 
-LifecycleNode::LifecycleNode(const std::string &node_name, const std::string &namespace_,
-                             const rclcpp::NodeOptions &options,
+LifecycleNode::LifecycleNode(const std::string& node_name, const std::string& namespace_,
+                             const rclcpp::NodeOptions& options,
                              bool /*enable_communication_interface*/)
     : node_options_(options),
       node_base_(std::make_shared<rclcpp::node_interfaces::NodeBaseInterface>(node_name, namespace_,
@@ -102,30 +102,30 @@ LifecycleNode::LifecycleNode(const std::string &node_name, const std::string &na
               {StateMsg::TRANSITION_STATE_DEACTIVATING, "deactivating"},
               {StateMsg::TRANSITION_STATE_ERRORPROCESSING, "errorprocessing"}},
       current_state_id_(StateMsg::PRIMARY_STATE_UNCONFIGURED) {
-  callbacks_[StateMsg::TRANSITION_STATE_CONFIGURING] = [this](const rclcpp_lifecycle::State &s) {
+  callbacks_[StateMsg::TRANSITION_STATE_CONFIGURING] = [this](const rclcpp_lifecycle::State& s) {
     return on_configure(s);
   };
-  callbacks_[StateMsg::TRANSITION_STATE_CLEANINGUP] = [this](const rclcpp_lifecycle::State &s) {
+  callbacks_[StateMsg::TRANSITION_STATE_CLEANINGUP] = [this](const rclcpp_lifecycle::State& s) {
     return on_cleanup(s);
   };
-  callbacks_[StateMsg::TRANSITION_STATE_SHUTTINGDOWN] = [this](const rclcpp_lifecycle::State &s) {
+  callbacks_[StateMsg::TRANSITION_STATE_SHUTTINGDOWN] = [this](const rclcpp_lifecycle::State& s) {
     return on_shutdown(s);
   };
-  callbacks_[StateMsg::TRANSITION_STATE_ACTIVATING] = [this](const rclcpp_lifecycle::State &s) {
+  callbacks_[StateMsg::TRANSITION_STATE_ACTIVATING] = [this](const rclcpp_lifecycle::State& s) {
     return on_activate(s);
   };
-  callbacks_[StateMsg::TRANSITION_STATE_DEACTIVATING] = [this](const rclcpp_lifecycle::State &s) {
+  callbacks_[StateMsg::TRANSITION_STATE_DEACTIVATING] = [this](const rclcpp_lifecycle::State& s) {
     return on_deactivate(s);
   };
   callbacks_[StateMsg::TRANSITION_STATE_ERRORPROCESSING] =
-      [this](const rclcpp_lifecycle::State &s) { return on_error(s); };
+      [this](const rclcpp_lifecycle::State& s) { return on_error(s); };
 }
 
 LifecycleNode::~LifecycleNode() = default;
 
-const char *LifecycleNode::get_name() const { return node_base_->get_name(); }
-const char *LifecycleNode::get_namespace() const { return node_base_->get_namespace(); }
-const char *LifecycleNode::get_fully_qualified_name() const {
+const char* LifecycleNode::get_name() const { return node_base_->get_name(); }
+const char* LifecycleNode::get_namespace() const { return node_base_->get_namespace(); }
+const char* LifecycleNode::get_fully_qualified_name() const {
   return node_base_->get_fully_qualified_name();
 }
 rclcpp::Logger LifecycleNode::get_logger() const { return node_logging_->get_logger(); }
@@ -135,57 +135,57 @@ rclcpp::CallbackGroup::SharedPtr LifecycleNode::create_callback_group(
   return node_base_->create_callback_group(group_type, automatically_add_to_executor_with_node);
 }
 
-const rclcpp::ParameterValue &LifecycleNode::declare_parameter(
-    const std::string &name, const rclcpp::ParameterValue &default_value,
-    const rcl_interfaces::msg::ParameterDescriptor &parameter_descriptor, bool ignore_override) {
+const rclcpp::ParameterValue& LifecycleNode::declare_parameter(
+    const std::string& name, const rclcpp::ParameterValue& default_value,
+    const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor, bool ignore_override) {
   return node_parameters_->declare_parameter(name, default_value, parameter_descriptor,
                                              ignore_override);
 }
 
-const rclcpp::ParameterValue &LifecycleNode::declare_parameter(
-    const std::string &name, rclcpp::ParameterType type,
-    const rcl_interfaces::msg::ParameterDescriptor &parameter_descriptor, bool ignore_override) {
+const rclcpp::ParameterValue& LifecycleNode::declare_parameter(
+    const std::string& name, rclcpp::ParameterType type,
+    const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor, bool ignore_override) {
   return node_parameters_->declare_parameter(name, type, parameter_descriptor, ignore_override);
 }
 
-void LifecycleNode::undeclare_parameter(const std::string &name) {
+void LifecycleNode::undeclare_parameter(const std::string& name) {
   node_parameters_->undeclare_parameter(name);
 }
 
-bool LifecycleNode::has_parameter(const std::string &name) const {
+bool LifecycleNode::has_parameter(const std::string& name) const {
   return node_parameters_->has_parameter(name);
 }
 
 rcl_interfaces::msg::SetParametersResult LifecycleNode::set_parameter(
-    const rclcpp::Parameter &parameter) {
+    const rclcpp::Parameter& parameter) {
   return node_parameters_->set_parameters_atomically({parameter});
 }
 
 std::vector<rcl_interfaces::msg::SetParametersResult> LifecycleNode::set_parameters(
-    const std::vector<rclcpp::Parameter> &parameters) {
+    const std::vector<rclcpp::Parameter>& parameters) {
   return node_parameters_->set_parameters(parameters);
 }
 
 rcl_interfaces::msg::SetParametersResult LifecycleNode::set_parameters_atomically(
-    const std::vector<rclcpp::Parameter> &parameters) {
+    const std::vector<rclcpp::Parameter>& parameters) {
   return node_parameters_->set_parameters_atomically(parameters);
 }
 
-rclcpp::Parameter LifecycleNode::get_parameter(const std::string &name) const {
+rclcpp::Parameter LifecycleNode::get_parameter(const std::string& name) const {
   return node_parameters_->get_parameter(name);
 }
 
-bool LifecycleNode::get_parameter(const std::string &name, rclcpp::Parameter &parameter) const {
+bool LifecycleNode::get_parameter(const std::string& name, rclcpp::Parameter& parameter) const {
   return node_parameters_->get_parameter(name, parameter);
 }
 
 std::vector<rclcpp::Parameter> LifecycleNode::get_parameters(
-    const std::vector<std::string> &names) const {
+    const std::vector<std::string>& names) const {
   return node_parameters_->get_parameters(names);
 }
 
 rcl_interfaces::msg::ParameterDescriptor LifecycleNode::describe_parameter(
-    const std::string &name) const {
+    const std::string& name) const {
   return node_parameters_->describe_parameters({name}).front();
 }
 
@@ -195,15 +195,15 @@ LifecycleNode::add_on_set_parameters_callback(OnParametersSetCallbackType callba
 }
 
 void LifecycleNode::remove_on_set_parameters_callback(
-    const OnSetParametersCallbackHandle *const handler) {
+    const OnSetParametersCallbackHandle* const handler) {
   node_parameters_->remove_on_set_parameters_callback(handler);
 }
 
-size_t LifecycleNode::count_publishers(const std::string &topic_name) const {
+size_t LifecycleNode::count_publishers(const std::string& topic_name) const {
   return node_graph_->count_publishers(topic_name);
 }
 
-size_t LifecycleNode::count_subscribers(const std::string &topic_name) const {
+size_t LifecycleNode::count_subscribers(const std::string& topic_name) const {
   return node_graph_->count_subscribers(topic_name);
 }
 
@@ -236,10 +236,10 @@ RCLCPP_LIFECYCLE_INTERFACE_GETTER_(NodeTimeSourceInterface, get_node_time_source
 
 #undef RCLCPP_LIFECYCLE_INTERFACE_GETTER_
 
-const rclcpp::NodeOptions &LifecycleNode::get_node_options() const { return node_options_; }
+const rclcpp::NodeOptions& LifecycleNode::get_node_options() const { return node_options_; }
 
-const rclcpp_lifecycle::State &LifecycleNode::state_by_id(uint8_t id) const {
-  for (const auto &state : states_) {
+const rclcpp_lifecycle::State& LifecycleNode::state_by_id(uint8_t id) const {
+  for (const auto& state : states_) {
     if (state.id() == id) {
       return state;
     }
@@ -247,7 +247,7 @@ const rclcpp_lifecycle::State &LifecycleNode::state_by_id(uint8_t id) const {
   return states_.front();
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::get_current_state() {
+const rclcpp_lifecycle::State& LifecycleNode::get_current_state() {
   std::lock_guard<std::mutex> lock(state_mutex_);
   return state_by_id(current_state_id_);
 }
@@ -259,7 +259,7 @@ std::vector<rclcpp_lifecycle::State> LifecycleNode::get_available_states() {
 std::vector<rclcpp_lifecycle::Transition> LifecycleNode::get_available_transitions() {
   std::lock_guard<std::mutex> lock(state_mutex_);
   std::vector<rclcpp_lifecycle::Transition> transitions;
-  for (const auto &entry : kTransitions) {
+  for (const auto& entry : kTransitions) {
     if (entry.start == current_state_id_) {
       transitions.emplace_back(entry.id, entry.label,
                                rclcpp_lifecycle::State(state_by_id(entry.start)),
@@ -269,56 +269,56 @@ std::vector<rclcpp_lifecycle::Transition> LifecycleNode::get_available_transitio
   return transitions;
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::trigger_transition(
-    const rclcpp_lifecycle::Transition &transition) {
+const rclcpp_lifecycle::State& LifecycleNode::trigger_transition(
+    const rclcpp_lifecycle::Transition& transition) {
   return change_state(transition.id(), nullptr);
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::trigger_transition(
-    const rclcpp_lifecycle::Transition &transition, CallbackReturn &cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::trigger_transition(
+    const rclcpp_lifecycle::Transition& transition, CallbackReturn& cb_return_code) {
   return change_state(transition.id(), &cb_return_code);
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::trigger_transition(uint8_t transition_id) {
+const rclcpp_lifecycle::State& LifecycleNode::trigger_transition(uint8_t transition_id) {
   return change_state(transition_id, nullptr);
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::trigger_transition(uint8_t transition_id,
-                                                                 CallbackReturn &cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::trigger_transition(uint8_t transition_id,
+                                                                 CallbackReturn& cb_return_code) {
   return change_state(transition_id, &cb_return_code);
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::configure() {
+const rclcpp_lifecycle::State& LifecycleNode::configure() {
   return change_state(TransitionMsg::TRANSITION_CONFIGURE, nullptr);
 }
-const rclcpp_lifecycle::State &LifecycleNode::configure(CallbackReturn &cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::configure(CallbackReturn& cb_return_code) {
   return change_state(TransitionMsg::TRANSITION_CONFIGURE, &cb_return_code);
 }
-const rclcpp_lifecycle::State &LifecycleNode::cleanup() {
+const rclcpp_lifecycle::State& LifecycleNode::cleanup() {
   return change_state(TransitionMsg::TRANSITION_CLEANUP, nullptr);
 }
-const rclcpp_lifecycle::State &LifecycleNode::cleanup(CallbackReturn &cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::cleanup(CallbackReturn& cb_return_code) {
   return change_state(TransitionMsg::TRANSITION_CLEANUP, &cb_return_code);
 }
-const rclcpp_lifecycle::State &LifecycleNode::activate() {
+const rclcpp_lifecycle::State& LifecycleNode::activate() {
   return change_state(TransitionMsg::TRANSITION_ACTIVATE, nullptr);
 }
-const rclcpp_lifecycle::State &LifecycleNode::activate(CallbackReturn &cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::activate(CallbackReturn& cb_return_code) {
   return change_state(TransitionMsg::TRANSITION_ACTIVATE, &cb_return_code);
 }
-const rclcpp_lifecycle::State &LifecycleNode::deactivate() {
+const rclcpp_lifecycle::State& LifecycleNode::deactivate() {
   return change_state(TransitionMsg::TRANSITION_DEACTIVATE, nullptr);
 }
-const rclcpp_lifecycle::State &LifecycleNode::deactivate(CallbackReturn &cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::deactivate(CallbackReturn& cb_return_code) {
   return change_state(TransitionMsg::TRANSITION_DEACTIVATE, &cb_return_code);
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::shutdown() {
+const rclcpp_lifecycle::State& LifecycleNode::shutdown() {
   CallbackReturn ignored;
   return shutdown(ignored);
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::shutdown(CallbackReturn &cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::shutdown(CallbackReturn& cb_return_code) {
   uint8_t current = 0;
   {
     std::lock_guard<std::mutex> lock(state_mutex_);
@@ -334,50 +334,50 @@ const rclcpp_lifecycle::State &LifecycleNode::shutdown(CallbackReturn &cb_return
 }
 
 bool LifecycleNode::register_on_configure(
-    std::function<CallbackReturn(const rclcpp_lifecycle::State &)> fcn) {
+    std::function<CallbackReturn(const rclcpp_lifecycle::State&)> fcn) {
   std::lock_guard<std::mutex> lock(state_mutex_);
   callbacks_[StateMsg::TRANSITION_STATE_CONFIGURING] = fcn;
   return true;
 }
 
 bool LifecycleNode::register_on_cleanup(
-    std::function<CallbackReturn(const rclcpp_lifecycle::State &)> fcn) {
+    std::function<CallbackReturn(const rclcpp_lifecycle::State&)> fcn) {
   std::lock_guard<std::mutex> lock(state_mutex_);
   callbacks_[StateMsg::TRANSITION_STATE_CLEANINGUP] = fcn;
   return true;
 }
 
 bool LifecycleNode::register_on_shutdown(
-    std::function<CallbackReturn(const rclcpp_lifecycle::State &)> fcn) {
+    std::function<CallbackReturn(const rclcpp_lifecycle::State&)> fcn) {
   std::lock_guard<std::mutex> lock(state_mutex_);
   callbacks_[StateMsg::TRANSITION_STATE_SHUTTINGDOWN] = fcn;
   return true;
 }
 
 bool LifecycleNode::register_on_activate(
-    std::function<CallbackReturn(const rclcpp_lifecycle::State &)> fcn) {
+    std::function<CallbackReturn(const rclcpp_lifecycle::State&)> fcn) {
   std::lock_guard<std::mutex> lock(state_mutex_);
   callbacks_[StateMsg::TRANSITION_STATE_ACTIVATING] = fcn;
   return true;
 }
 
 bool LifecycleNode::register_on_deactivate(
-    std::function<CallbackReturn(const rclcpp_lifecycle::State &)> fcn) {
+    std::function<CallbackReturn(const rclcpp_lifecycle::State&)> fcn) {
   std::lock_guard<std::mutex> lock(state_mutex_);
   callbacks_[StateMsg::TRANSITION_STATE_DEACTIVATING] = fcn;
   return true;
 }
 
 bool LifecycleNode::register_on_error(
-    std::function<CallbackReturn(const rclcpp_lifecycle::State &)> fcn) {
+    std::function<CallbackReturn(const rclcpp_lifecycle::State&)> fcn) {
   std::lock_guard<std::mutex> lock(state_mutex_);
   callbacks_[StateMsg::TRANSITION_STATE_ERRORPROCESSING] = fcn;
   return true;
 }
 
-CallbackReturn LifecycleNode::on_activate(const rclcpp_lifecycle::State &) {
+CallbackReturn LifecycleNode::on_activate(const rclcpp_lifecycle::State&) {
   std::lock_guard<std::mutex> lock(managed_entities_mutex_);
-  for (const auto &weak : weak_managed_entities_) {
+  for (const auto& weak : weak_managed_entities_) {
     if (auto entity = weak.lock()) {
       entity->on_activate();
     }
@@ -385,9 +385,9 @@ CallbackReturn LifecycleNode::on_activate(const rclcpp_lifecycle::State &) {
   return CallbackReturn::SUCCESS;
 }
 
-CallbackReturn LifecycleNode::on_deactivate(const rclcpp_lifecycle::State &) {
+CallbackReturn LifecycleNode::on_deactivate(const rclcpp_lifecycle::State&) {
   std::lock_guard<std::mutex> lock(managed_entities_mutex_);
-  for (const auto &weak : weak_managed_entities_) {
+  for (const auto& weak : weak_managed_entities_) {
     if (auto entity = weak.lock()) {
       entity->on_deactivate();
     }
@@ -402,7 +402,7 @@ void LifecycleNode::add_managed_entity(
 }
 
 CallbackReturn LifecycleNode::execute_callback(uint8_t transition_state_id,
-                                               const rclcpp_lifecycle::State &previous_state) {
+                                               const rclcpp_lifecycle::State& previous_state) {
   TransitionCallback callback;
   {
     std::lock_guard<std::mutex> lock(state_mutex_);
@@ -413,7 +413,7 @@ CallbackReturn LifecycleNode::execute_callback(uint8_t transition_state_id,
   }
   try {
     return callback(previous_state);
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     RCLCPP_ERROR(get_logger(), "Caught exception in callback for transition %d",
                  transition_state_id);
     RCLCPP_ERROR(get_logger(), "Original error: %s", e.what());
@@ -424,14 +424,14 @@ CallbackReturn LifecycleNode::execute_callback(uint8_t transition_state_id,
   return CallbackReturn::ERROR;
 }
 
-const rclcpp_lifecycle::State &LifecycleNode::change_state(uint8_t transition_id,
-                                                           CallbackReturn *cb_return_code) {
+const rclcpp_lifecycle::State& LifecycleNode::change_state(uint8_t transition_id,
+                                                           CallbackReturn* cb_return_code) {
   uint8_t start = 0;
   uint8_t transition_state = 0;
   {
     std::lock_guard<std::mutex> lock(state_mutex_);
     start = current_state_id_;
-    for (const auto &entry : kTransitions) {
+    for (const auto& entry : kTransitions) {
       if (entry.start == start && entry.id == transition_id) {
         transition_state = entry.transition_state;
       }

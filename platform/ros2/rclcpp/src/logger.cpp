@@ -24,12 +24,12 @@ struct LoggingState {
   uint64_t next_sink{0};
 };
 
-LoggingState &state() {
+LoggingState& state() {
   static LoggingState instance;
   return instance;
 }
 
-const char *level_name(Logger::Level level) {
+const char* level_name(Logger::Level level) {
   switch (level) {
     case Logger::Level::Debug:
       return "DEBUG";
@@ -46,7 +46,7 @@ const char *level_name(Logger::Level level) {
   }
 }
 
-Logger::Level effective_level_locked(const LoggingState &s, std::string name) {
+Logger::Level effective_level_locked(const LoggingState& s, std::string name) {
   while (true) {
     auto it = s.levels.find(name);
     if (it != s.levels.end() && it->second != Logger::Level::Unset) {
@@ -60,56 +60,56 @@ Logger::Level effective_level_locked(const LoggingState &s, std::string name) {
   }
 }
 
-FILE *console_stream() {
-  static FILE *stream = []() {
-    const char *use_stdout = std::getenv("RCUTILS_LOGGING_USE_STDOUT");
+FILE* console_stream() {
+  static FILE* stream = []() {
+    const char* use_stdout = std::getenv("RCUTILS_LOGGING_USE_STDOUT");
     return (use_stdout && std::strcmp(use_stdout, "1") == 0) ? stdout : stderr;
   }();
   return stream;
 }
 }  // namespace
 
-Logger::Logger(const std::string &name) : name_(std::make_shared<const std::string>(name)) {}
+Logger::Logger(const std::string& name) : name_(std::make_shared<const std::string>(name)) {}
 
-Logger get_logger(const std::string &name) { return Logger(name); }
+Logger get_logger(const std::string& name) { return Logger(name); }
 
-const char *Logger::get_name() const { return name_->c_str(); }
+const char* Logger::get_name() const { return name_->c_str(); }
 
-Logger Logger::get_child(const std::string &suffix) { return Logger(*name_ + "." + suffix); }
+Logger Logger::get_child(const std::string& suffix) { return Logger(*name_ + "." + suffix); }
 
 void Logger::set_level(Level level) {
-  auto &s = state();
+  auto& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.levels[*name_] = level;
 }
 
-bool Logger::operator==(const Logger &other) const { return *name_ == *other.name_; }
+bool Logger::operator==(const Logger& other) const { return *name_ == *other.name_; }
 
-bool Logger::operator!=(const Logger &other) const { return !(*this == other); }
+bool Logger::operator!=(const Logger& other) const { return !(*this == other); }
 
 namespace detail {
 
-bool logging_enabled_for(const Logger &logger, Logger::Level level) {
-  auto &s = state();
+bool logging_enabled_for(const Logger& logger, Logger::Level level) {
+  auto& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   return level >= effective_level_locked(s, logger.get_name());
 }
 
-void log_text(const Logger &logger, Logger::Level level, const std::string &text) {
+void log_text(const Logger& logger, Logger::Level level, const std::string& text) {
   const int64_t now = ProcessClock::instance().now(RCL_SYSTEM_TIME);
-  auto &s = state();
+  auto& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   // ROS 2's default console format: [LEVEL] [seconds.nanoseconds] [name]: text
   std::fprintf(console_stream(), "[%s] [%lld.%09lld] [%s]: %s\n", level_name(level),
                static_cast<long long>(now / 1000000000LL),
                static_cast<long long>(now % 1000000000LL), logger.get_name(), text.c_str());
   std::fflush(console_stream());
-  for (const auto &entry : s.sinks) {
+  for (const auto& entry : s.sinks) {
     entry.second(level, logger.get_name(), text);
   }
 }
 
-void log_message(const Logger &logger, Logger::Level level, const char *format, ...) {
+void log_message(const Logger& logger, Logger::Level level, const char* format, ...) {
   va_list args;
   va_start(args, format);
   va_list copy;
@@ -126,7 +126,7 @@ void log_message(const Logger &logger, Logger::Level level, const char *format, 
   log_text(logger, level, text);
 }
 
-bool throttle_pass(std::atomic<int64_t> &last_ns, rclcpp::Clock &clock, int64_t period_ms) {
+bool throttle_pass(std::atomic<int64_t>& last_ns, rclcpp::Clock& clock, int64_t period_ms) {
   const int64_t now = clock.now().nanoseconds();
   int64_t last = last_ns.load();
   while (last < 0 || now - last >= period_ms * 1000000LL) {
@@ -138,7 +138,7 @@ bool throttle_pass(std::atomic<int64_t> &last_ns, rclcpp::Clock &clock, int64_t 
 }
 
 uint64_t addLogSink(LogSink sink) {
-  auto &s = state();
+  auto& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   const uint64_t handle = s.next_sink++;
   s.sinks.emplace(handle, std::move(sink));
@@ -146,7 +146,7 @@ uint64_t addLogSink(LogSink sink) {
 }
 
 void removeLogSink(uint64_t handle) {
-  auto &s = state();
+  auto& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.sinks.erase(handle);
 }

@@ -5,27 +5,27 @@
 
 namespace rclcpp {
 
-ServiceBase::ServiceBase(const std::string &service_name, std::type_index service_type)
+ServiceBase::ServiceBase(const std::string& service_name, std::type_index service_type)
     : service_name_(service_name), service_type_(service_type) {}
 
 ServiceBase::~ServiceBase() {
   detail::Graph::instance().remove_endpoint("service", service_name_, this);
 }
 
-const char *ServiceBase::get_service_name() { return service_name_.c_str(); }
+const char* ServiceBase::get_service_name() { return service_name_.c_str(); }
 
 void ServiceBase::join_graph() {
   detail::Graph::instance().add_endpoint("service", service_name_, service_type_,
                                          std::static_pointer_cast<void>(shared_from_this()));
 }
 
-ServiceBase::ReplyKey ServiceBase::key_of(const rmw_request_id_t &header) {
+ServiceBase::ReplyKey ServiceBase::key_of(const rmw_request_id_t& header) {
   return {
-      std::string(reinterpret_cast<const char *>(header.writer_guid), sizeof(header.writer_guid)),
+      std::string(reinterpret_cast<const char*>(header.writer_guid), sizeof(header.writer_guid)),
       header.sequence_number};
 }
 
-void ServiceBase::enqueue_request(const rmw_request_id_t &header, std::shared_ptr<void> request,
+void ServiceBase::enqueue_request(const rmw_request_id_t& header, std::shared_ptr<void> request,
                                   std::weak_ptr<ClientBase> client) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -51,7 +51,7 @@ std::function<void()> ServiceBase::take_ready_work() {
   };
 }
 
-bool ServiceBase::send_response_to_client(const rmw_request_id_t &header,
+bool ServiceBase::send_response_to_client(const rmw_request_id_t& header,
                                           std::shared_ptr<void> response) {
   std::shared_ptr<ClientBase> client;
   {

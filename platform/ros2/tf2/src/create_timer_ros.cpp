@@ -16,12 +16,12 @@ CreateTimerROS::CreateTimerROS(rclcpp::node_interfaces::NodeBaseInterface::Share
 
 CreateTimerROS::~CreateTimerROS() {
   std::lock_guard<std::mutex> lock(timers_map_mutex_);
-  for (auto &entry : timers_map_) {
+  for (auto& entry : timers_map_) {
     entry.second->cancel();
   }
 }
 
-TimerHandle CreateTimerROS::createTimer(rclcpp::Clock::SharedPtr clock, const tf2::Duration &period,
+TimerHandle CreateTimerROS::createTimer(rclcpp::Clock::SharedPtr clock, const tf2::Duration& period,
                                         TimerCallbackType callback) {
   std::lock_guard<std::mutex> lock(timers_map_mutex_);
   const TimerHandle handle = next_timer_handle_index_++;
@@ -32,7 +32,7 @@ TimerHandle CreateTimerROS::createTimer(rclcpp::Clock::SharedPtr clock, const tf
   return handle;
 }
 
-rclcpp::TimerBase::SharedPtr CreateTimerROS::findTimer(const TimerHandle &timer_handle) {
+rclcpp::TimerBase::SharedPtr CreateTimerROS::findTimer(const TimerHandle& timer_handle) {
   const auto entry = timers_map_.find(timer_handle);
   if (entry == timers_map_.end()) {
     throw InvalidTimerHandleException("Invalid timer handle " + std::to_string(timer_handle));
@@ -40,17 +40,17 @@ rclcpp::TimerBase::SharedPtr CreateTimerROS::findTimer(const TimerHandle &timer_
   return entry->second;
 }
 
-void CreateTimerROS::cancel(const TimerHandle &timer_handle) {
+void CreateTimerROS::cancel(const TimerHandle& timer_handle) {
   std::lock_guard<std::mutex> lock(timers_map_mutex_);
   findTimer(timer_handle)->cancel();
 }
 
-void CreateTimerROS::reset(const TimerHandle &timer_handle) {
+void CreateTimerROS::reset(const TimerHandle& timer_handle) {
   std::lock_guard<std::mutex> lock(timers_map_mutex_);
   findTimer(timer_handle)->reset();
 }
 
-void CreateTimerROS::remove(const TimerHandle &timer_handle) {
+void CreateTimerROS::remove(const TimerHandle& timer_handle) {
   std::lock_guard<std::mutex> lock(timers_map_mutex_);
   findTimer(timer_handle)->cancel();
   timers_map_.erase(timer_handle);

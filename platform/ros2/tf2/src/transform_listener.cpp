@@ -8,8 +8,8 @@
 
 namespace tf2_ros {
 
-TransformListener::TransformListener(tf2::BufferCore &buffer, bool spin_thread,
-                                     const rclcpp::QoS &qos, const rclcpp::QoS &static_qos)
+TransformListener::TransformListener(tf2::BufferCore& buffer, bool spin_thread,
+                                     const rclcpp::QoS& qos, const rclcpp::QoS& static_qos)
     : buffer_(buffer) {
   rclcpp::NodeOptions options;
   options.start_parameter_services(false);
@@ -31,7 +31,7 @@ TransformListener::~TransformListener() {
 }
 
 void TransformListener::startThread(
-    const rclcpp::node_interfaces::NodeBaseInterface::SharedPtr &node_base) {
+    const rclcpp::node_interfaces::NodeBaseInterface::SharedPtr& node_base) {
   executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
   executor_->add_callback_group(callback_group_, node_base);
   // Short waits rather than one spin(): a cancel that arrives before spin()
@@ -43,10 +43,10 @@ void TransformListener::startThread(
   });
 }
 
-void TransformListener::subscriptionCallback(const tf2_msgs::msg::TFMessage &msg, bool is_static) {
+void TransformListener::subscriptionCallback(const tf2_msgs::msg::TFMessage& msg, bool is_static) {
   // A bad transform is refused (and reported) by the buffer; the others of
   // the message still count.
-  for (const auto &transform : msg.transforms) {
+  for (const auto& transform : msg.transforms) {
     buffer_.setTransform(transform, "Authority undetectable", is_static);
   }
 }

@@ -14,8 +14,8 @@ void GridLayersPlugin::reset() {
   }
 }
 
-void GridLayersPlugin::updateBounds(double, double, double, double *min_x, double *min_y,
-                                    double *max_x, double *max_y) {
+void GridLayersPlugin::updateBounds(double, double, double, double* min_x, double* min_y,
+                                    double* max_x, double* max_y) {
   const auto grid_map = grid_map_.lock();
   if (!grid_map) {
     return;
@@ -28,7 +28,7 @@ void GridLayersPlugin::updateBounds(double, double, double, double *min_x, doubl
   *max_y = std::max(*max_y, layers->origin_y + layers->size_y * layers->resolution);
 }
 
-void GridLayersPlugin::updateCosts(nav2_costmap_2d::Costmap2D &, int, int, int, int) {
+void GridLayersPlugin::updateCosts(nav2_costmap_2d::Costmap2D&, int, int, int, int) {
   // The grid map writes the master itself, under the master's mutex.
   if (auto grid_map = grid_map_.lock()) {
     grid_map->updateMap();

@@ -62,24 +62,24 @@ TEST(Generator, DefaultsAreAppliedAndTheRestIsZero) {
 TEST(Generator, EqualityLooksAtEveryField) {
   const Everything base;
   // Changing any one field must make the messages differ.
-  const std::vector<void (*)(Everything &)> changes = {
-      [](Everything &e) { e.on = false; },
-      [](Everything &e) { e.raw = 1; },
-      [](Everything &e) { e.letter = 'a'; },
-      [](Everything &e) { e.small = 0; },
-      [](Everything &e) { e.big = 1; },
-      [](Everything &e) { e.huge = 0; },
-      [](Everything &e) { e.gain = 1.0f; },
-      [](Everything &e) { e.name = "other"; },
-      [](Everything &e) { e.short_name = "x"; },
-      [](Everything &e) { e.wide.push_back(u'w'); },
-      [](Everything &e) { e.numbers.pop_back(); },
-      [](Everything &e) { e.triple[2] = 0.0; },
-      [](Everything &e) { e.bounded.push_back(1); },
-      [](Everything &e) { e.nested.label = "n"; },
-      [](Everything &e) { e.nested_pair[0].value = 0; },
-      [](Everything &e) { e.points.emplace_back(); },
-      [](Everything &e) { e.orientation.z = 1.0; },
+  const std::vector<void (*)(Everything&)> changes = {
+      [](Everything& e) { e.on = false; },
+      [](Everything& e) { e.raw = 1; },
+      [](Everything& e) { e.letter = 'a'; },
+      [](Everything& e) { e.small = 0; },
+      [](Everything& e) { e.big = 1; },
+      [](Everything& e) { e.huge = 0; },
+      [](Everything& e) { e.gain = 1.0f; },
+      [](Everything& e) { e.name = "other"; },
+      [](Everything& e) { e.short_name = "x"; },
+      [](Everything& e) { e.wide.push_back(u'w'); },
+      [](Everything& e) { e.numbers.pop_back(); },
+      [](Everything& e) { e.triple[2] = 0.0; },
+      [](Everything& e) { e.bounded.push_back(1); },
+      [](Everything& e) { e.nested.label = "n"; },
+      [](Everything& e) { e.nested_pair[0].value = 0; },
+      [](Everything& e) { e.points.emplace_back(); },
+      [](Everything& e) { e.orientation.z = 1.0; },
   };
   for (size_t i = 0; i < changes.size(); ++i) {
     Everything changed;

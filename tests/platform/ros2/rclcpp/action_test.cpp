@@ -29,13 +29,13 @@ class ActionFixture : public ::testing::Test {
  protected:
   void SetUp() override { start_server(rcl_action_server_get_default_options()); }
 
-  void start_server(const rcl_action_server_options_t &options) {
+  void start_server(const rcl_action_server_options_t& options) {
     server_node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("count_server");
     server_ = rclcpp_action::create_server<Count>(
         server_node_->get_node_base_interface(), server_node_->get_node_clock_interface(),
         server_node_->get_node_logging_interface(), server_node_->get_node_waitables_interface(),
         "count",
-        [this](const rclcpp_action::GoalUUID &, std::shared_ptr<const Count::Goal> goal) {
+        [this](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal> goal) {
           return goal->target < 0 ? rclcpp_action::GoalResponse::REJECT
                                   : rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
         },
@@ -112,7 +112,7 @@ TEST_F(ActionFixture, GoalSucceedsWithFeedbackAndResult) {
                                           std::shared_ptr<const Count::Feedback> f) {
     feedback.set_value(f->current);
   };
-  options.result_callback = [&result_via_callback](const ClientHandle::WrappedResult &r) {
+  options.result_callback = [&result_via_callback](const ClientHandle::WrappedResult& r) {
     result_via_callback.set_value(r);
   };
   auto goal_handle = send(3, options);
@@ -258,7 +258,7 @@ TEST(ActionResultTimeout, ResultIsForgottenAfterTheTimeout) {
   std::vector<std::shared_ptr<ServerHandle>> handles;
   auto server = rclcpp_action::create_server<Count>(
       node, "timed_count",
-      [](const rclcpp_action::GoalUUID &, std::shared_ptr<const Count::Goal>) {
+      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
         return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
       },
       [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },

@@ -60,8 +60,8 @@ TEST(Executor, MutuallyExclusiveNeverOverlapsReentrantDoes) {
       reentrant_node->create_callback_group(rclcpp::CallbackGroupType::Reentrant);
   OverlapProbe exclusive;
   OverlapProbe reentrant;
-  auto on_exclusive = [&exclusive](const Int8 &) { exclusive.run_callback(); };
-  auto on_reentrant = [&reentrant](const Int8 &) { reentrant.run_callback(); };
+  auto on_exclusive = [&exclusive](const Int8&) { exclusive.run_callback(); };
+  auto on_reentrant = [&reentrant](const Int8&) { reentrant.run_callback(); };
   rclcpp::SubscriptionOptions in_reentrant;
   in_reentrant.callback_group = reentrant_group;
   auto s1 = exclusive_node->create_subscription<Int8>("/ex_a", 10, on_exclusive);
@@ -75,7 +75,7 @@ TEST(Executor, MutuallyExclusiveNeverOverlapsReentrantDoes) {
   SpinThread spinning(executor);
 
   auto publisher = std::make_shared<rclcpp::Node>("overlap_publisher");
-  for (const char *topic : {"/ex_a", "/ex_b", "/re_a", "/re_b"}) {
+  for (const char* topic : {"/ex_a", "/ex_b", "/re_a", "/re_b"}) {
     publisher->create_publisher<Int8>(topic, 10)->publish(Int8());
   }
   ASSERT_TRUE(exclusive.wait_finished(2));
@@ -187,7 +187,7 @@ TEST(Timer, DrivenClockFiresAMinuteTimerAtOnce) {
   // A message in the same group tells when the executor has looked at work.
   std::promise<void> pinged;
   auto ping = node->create_subscription<Int8>("/minute_ping", 10,
-                                              [&pinged](const Int8 &) { pinged.set_value(); });
+                                              [&pinged](const Int8&) { pinged.set_value(); });
   rclcpp::executors::SingleThreadedExecutor executor;
   executor.add_node(node);
   SpinThread spinning(executor);
@@ -271,7 +271,7 @@ TEST(Executor, NodeDestroyedWhileSpinning) {
   auto node = std::make_shared<rclcpp::Node>("short_lived_node");
   std::atomic<int> received{0};
   auto sub = node->create_subscription<Int8>("/short_lived_node_topic", 10,
-                                             [&received](const Int8 &) { ++received; });
+                                             [&received](const Int8&) { ++received; });
   executor.add_node(node);
   SpinThread spinning(executor);
   auto publisher = std::make_shared<rclcpp::Node>("short_lived_publisher");
@@ -309,7 +309,7 @@ TEST(Executor, SpinSomeTakesOneMessagePerSubscription) {
   auto node = std::make_shared<rclcpp::Node>("spin_some_node");
   int received = 0;
   auto sub = node->create_subscription<Int8>("/spin_some_topic", 10,
-                                             [&received](const Int8 &) { ++received; });
+                                             [&received](const Int8&) { ++received; });
   auto pub = node->create_publisher<Int8>("/spin_some_topic", 10);
   pub->publish(Int8());
   pub->publish(Int8());

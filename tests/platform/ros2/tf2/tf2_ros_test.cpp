@@ -208,7 +208,7 @@ TEST_F(Tf2RosTest, CreateTimerRosRunsTimersOnTheNodesExecutor) {
   bool done = false;
   const auto handle =
       timers->createTimer(std::make_shared<rclcpp::Clock>(RCL_STEADY_TIME),
-                          tf2::durationFromSec(0.001), [&](const tf2_ros::TimerHandle &h) {
+                          tf2::durationFromSec(0.001), [&](const tf2_ros::TimerHandle& h) {
                             if (!done) {
                               done = true;
                               fired.set_value(h);
@@ -223,7 +223,7 @@ TEST_F(Tf2RosTest, CreateTimerRosRunsTimersOnTheNodesExecutor) {
 
   const auto second =
       timers->createTimer(std::make_shared<rclcpp::Clock>(RCL_STEADY_TIME),
-                          tf2::durationFromSec(1.0), [](const tf2_ros::TimerHandle &) {});
+                          tf2::durationFromSec(1.0), [](const tf2_ros::TimerHandle&) {});
   EXPECT_NE(second, handle);
   timers->cancel(handle);
   timers->reset(second);

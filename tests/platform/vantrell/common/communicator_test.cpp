@@ -17,7 +17,7 @@ namespace {
 using vantrell_communicator::CommunicatorEngine;
 using vantrell_communicator::testing::CommunicatorProbe;
 
-geometry_msgs::msg::PoseStamped pose(double x, double y, const std::string &frame = "map") {
+geometry_msgs::msg::PoseStamped pose(double x, double y, const std::string& frame = "map") {
   geometry_msgs::msg::PoseStamped p;
   p.header.frame_id = frame;
   p.pose.position.x = x;
@@ -25,7 +25,7 @@ geometry_msgs::msg::PoseStamped pose(double x, double y, const std::string &fram
   return p;
 }
 
-vantrell_nav2_protocol::msg::MultiPaths pathSet(const std::string &uuid) {
+vantrell_nav2_protocol::msg::MultiPaths pathSet(const std::string& uuid) {
   vantrell_nav2_protocol::msg::MultiPaths paths;
   paths.header.frame_id = "map";
   paths.uuid = uuid;
@@ -40,7 +40,7 @@ TEST(CommunicatorEngineCreation, ConcurrentFirstCallsMakeOneEngine) {
   constexpr int kThreads = 8;
   std::promise<void> start;
   std::shared_future<void> go = start.get_future().share();
-  std::vector<std::future<CommunicatorEngine *>> seen;
+  std::vector<std::future<CommunicatorEngine*>> seen;
   for (int i = 0; i < kThreads; ++i) {
     seen.push_back(std::async(std::launch::async, [go] {
       go.wait();
@@ -48,8 +48,8 @@ TEST(CommunicatorEngineCreation, ConcurrentFirstCallsMakeOneEngine) {
     }));
   }
   start.set_value();
-  std::set<CommunicatorEngine *> engines;
-  for (auto &f : seen) {
+  std::set<CommunicatorEngine*> engines;
+  for (auto& f : seen) {
     engines.insert(f.get());
   }
   ASSERT_EQ(engines.size(), 1u);
@@ -317,7 +317,7 @@ TEST_F(CommunicatorTest, ConcurrentCallersLoseNothing) {
     });
   }
   start.set_value();
-  for (auto &w : workers) {
+  for (auto& w : workers) {
     w.join();
   }
   EXPECT_EQ(CommunicatorProbe::globalPaths().count(), static_cast<size_t>(kThreads * kCalls));
@@ -325,7 +325,7 @@ TEST_F(CommunicatorTest, ConcurrentCallersLoseNothing) {
   EXPECT_EQ(CommunicatorProbe::rosbagTriggers().count(), static_cast<size_t>(kThreads * kCalls));
   // Each thread's messages keep their order.
   std::vector<int> next(kThreads, 0);
-  for (const auto &paths : CommunicatorProbe::globalPaths().kept()) {
+  for (const auto& paths : CommunicatorProbe::globalPaths().kept()) {
     const auto colon = paths.uuid.find(':');
     const int t = std::stoi(paths.uuid.substr(0, colon));
     const int i = std::stoi(paths.uuid.substr(colon + 1));

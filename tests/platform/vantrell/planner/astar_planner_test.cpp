@@ -42,17 +42,17 @@ AstarOptions globalOptions() {
   return options;
 }
 
-double yawOf(const geometry_msgs::msg::Quaternion &q) { return 2.0 * std::atan2(q.z, q.w); }
+double yawOf(const geometry_msgs::msg::Quaternion& q) { return 2.0 * std::atan2(q.z, q.w); }
 
-double distance(const geometry_msgs::msg::PoseStamped &a,
-                const geometry_msgs::msg::PoseStamped &b) {
+double distance(const geometry_msgs::msg::PoseStamped& a,
+                const geometry_msgs::msg::PoseStamped& b) {
   return std::hypot(a.pose.position.x - b.pose.position.x, a.pose.position.y - b.pose.position.y);
 }
 
-bool samePositions(const vantrell_nav2_protocol::msg::Path &a,
-                   const vantrell_nav2_protocol::msg::Path &b) {
+bool samePositions(const vantrell_nav2_protocol::msg::Path& a,
+                   const vantrell_nav2_protocol::msg::Path& b) {
   return std::equal(a.nav_path.poses.begin(), a.nav_path.poses.end(), b.nav_path.poses.begin(),
-                    b.nav_path.poses.end(), [](const auto &p, const auto &q) {
+                    b.nav_path.poses.end(), [](const auto& p, const auto& q) {
                       return p.pose.position == q.pose.position;
                     });
 }
@@ -80,7 +80,7 @@ TEST(AstarOptionsLayout, FieldsSitWhereCallersWriteThem) {
   const std::int32_t budget = 400;
   const std::int32_t offset = -7;
   AstarReferencePath reference;
-  AstarReferencePath *reference_address = &reference;
+  AstarReferencePath* reference_address = &reference;
   bytes[0] = 1;
   bytes[2] = 1;
   std::memcpy(bytes + 8, &fuzzy, sizeof(fuzzy));
@@ -116,13 +116,13 @@ TEST(AstarOptionsLayout, FieldsSitWhereCallersWriteThem) {
 
 class AstarPlannerTest : public ::testing::Test {
  protected:
-  std::shared_ptr<AstarPlanner> engineOn(const std::vector<std::string> &rows,
+  std::shared_ptr<AstarPlanner> engineOn(const std::vector<std::string>& rows,
                                          double robot_half_width = 0.05) {
     map_ = mapFromText(rows, kResolution, robot_half_width);
     return std::make_shared<AstarPlanner>("test_engine", map_);
   }
 
-  bool usable(const geometry_msgs::msg::PoseStamped &pose) const {
+  bool usable(const geometry_msgs::msg::PoseStamped& pose) const {
     const auto grid = map_->getMultiGridMap();
     return !grid->inDanger(cellX(pose.pose.position.x), cellX(pose.pose.position.y), 0);
   }
@@ -140,7 +140,7 @@ TEST_F(AstarPlannerTest, PathRunsCellByCellHeadedAlongItself) {
   vantrell_nav2_protocol::msg::Path path;
   ASSERT_TRUE(engine->searchPath(start, goal, globalOptions(), path));
 
-  const auto &poses = path.nav_path.poses;
+  const auto& poses = path.nav_path.poses;
   ASSERT_GE(poses.size(), 20U);
   EXPECT_EQ(path.nav_path.header.frame_id, "map");
   EXPECT_EQ(rclcpp::Time(path.nav_path.header.stamp, RCL_ROS_TIME).nanoseconds(),
@@ -156,7 +156,7 @@ TEST_F(AstarPlannerTest, PathRunsCellByCellHeadedAlongItself) {
   for (std::size_t i = 0; i < poses.size(); ++i) {
     EXPECT_EQ(poses[i].header.frame_id, "map");
     EXPECT_TRUE(usable(poses[i])) << "pose " << i;
-    const auto &q = poses[i].pose.orientation;
+    const auto& q = poses[i].pose.orientation;
     EXPECT_DOUBLE_EQ(q.x, 0.0);
     EXPECT_DOUBLE_EQ(q.y, 0.0);
     EXPECT_NEAR(q.z * q.z + q.w * q.w, 1.0, 1e-9);
@@ -226,7 +226,7 @@ TEST_F(AstarPlannerTest, GoalInsideAnObstacleNeedsAGoalTolerance) {
 
   options.goal_fuzzy_range = 0.5;
   ASSERT_TRUE(engine->searchPath(poseAt(0.5, 0.5), goal, options, path));
-  const auto &end = path.nav_path.poses.back();
+  const auto& end = path.nav_path.poses.back();
   EXPECT_LE(distance(end, goal), 0.5);
   EXPECT_TRUE(usable(end));
   // The nearest usable cell is (19,5), just left of the block: its centre (cells are 0.1 m as
@@ -247,12 +247,12 @@ TEST_F(AstarPlannerTest, StartInsideInflationStepsOutWithinTheStartTolerance) {
 
   options.fuzzy_range = 0.5;
   ASSERT_TRUE(engine->searchPath(start, poseAt(2.0, 0.6), options, path));
-  const auto &poses = path.nav_path.poses;
+  const auto& poses = path.nav_path.poses;
   EXPECT_DOUBLE_EQ(poses.front().pose.position.x, 1.05);
   EXPECT_DOUBLE_EQ(poses.front().pose.position.y, 0.25);
   // It leaves the inflation straight away from the wall and never returns to it.
   bool left = false;
-  for (const auto &pose : poses) {
+  for (const auto& pose : poses) {
     if (usable(pose)) {
       left = true;
     } else {
@@ -275,9 +275,9 @@ TEST_F(AstarPlannerTest, CostAwareSearchKeepsOffTheWall) {
   vantrell_nav2_protocol::msg::Path plain;
   ASSERT_TRUE(engine->searchPath(start, goal, options, plain));
 
-  auto highest = [](const vantrell_nav2_protocol::msg::Path &path) {
+  auto highest = [](const vantrell_nav2_protocol::msg::Path& path) {
     double y = 0.0;
-    for (const auto &pose : path.nav_path.poses) {
+    for (const auto& pose : path.nav_path.poses) {
       y = std::max(y, pose.pose.position.y);
     }
     return y;
@@ -354,8 +354,8 @@ TEST_F(AstarPlannerTest, ReferencePathPullsTheRouteToItsSide) {
   auto engine = engineOn(rows);
   const auto start = poseAt(0.55, 0.55);
   const auto goal = poseAt(2.45, 0.55);
-  auto passesAbove = [](const vantrell_nav2_protocol::msg::Path &path) {
-    for (const auto &pose : path.nav_path.poses) {
+  auto passesAbove = [](const vantrell_nav2_protocol::msg::Path& path) {
+    for (const auto& pose : path.nav_path.poses) {
       if (pose.pose.position.x > 1.2 && pose.pose.position.x < 1.8) {
         return pose.pose.position.y > 0.6;
       }
@@ -398,7 +398,7 @@ TEST_F(AstarPlannerTest, OffsetCellsWidenTheFreeBandOfTheReference) {
   vantrell_nav2_protocol::msg::Path plain;
   ASSERT_TRUE(engine->searchPath(start, goal, globalOptions(), plain));
   double plain_max_y = 0.0;
-  for (const auto &pose : plain.nav_path.poses) {
+  for (const auto& pose : plain.nav_path.poses) {
     plain_max_y = std::max(plain_max_y, pose.pose.position.y);
   }
   // The reference runs round the other side of the block.
@@ -426,8 +426,8 @@ TEST_F(AstarPlannerTest, SearchReadsTheMapAsTheLastUpdateLeftIt) {
   auto engine = engineOn(room());
   const auto start = poseAt(0.55, 0.55);
   const auto goal = poseAt(2.45, 0.55);
-  auto crossesColumnAt = [](const vantrell_nav2_protocol::msg::Path &path) {
-    for (const auto &pose : path.nav_path.poses) {
+  auto crossesColumnAt = [](const vantrell_nav2_protocol::msg::Path& path) {
+    for (const auto& pose : path.nav_path.poses) {
       if (cellX(pose.pose.position.x) == 15U) {
         return cellX(pose.pose.position.y);
       }

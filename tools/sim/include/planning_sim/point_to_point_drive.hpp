@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
+#include "planning/planner_keys.hpp"
 #include "planning_sim/action_call.hpp"
 #include "planning_sim/local_planning_sim.hpp"
 #include "planning_sim/local_trip.hpp"
@@ -17,8 +18,8 @@ namespace planning_sim {
 
 struct DriveOptions {
   // Planner keys of the "global_planning" goal and of the "local_planning" goals.
-  std::string global_planner{"dijkstra"};
-  std::string local_planner{"dijkstra"};
+  std::string global_planner{planning::global_keys::kDijkstra};
+  std::string local_planner{planning::local_keys::kDijkstra};
   // The task manager asks for the next local path at this period of simulated time (10 Hz).
   rclcpp::Duration control_period{std::chrono::milliseconds(100)};
   // The leg ends once the robot stands this near the goal and the last result says finished.

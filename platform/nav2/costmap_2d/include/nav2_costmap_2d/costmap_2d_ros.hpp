@@ -25,19 +25,19 @@ class Costmap2DROS {
  public:
   using SharedPtr = std::shared_ptr<Costmap2DROS>;
 
-  explicit Costmap2DROS(const std::string &name, const std::string &global_frame = "map",
-                        const std::string &robot_base_frame = "base_footprint",
+  explicit Costmap2DROS(const std::string& name, const std::string& global_frame = "map",
+                        const std::string& robot_base_frame = "base_footprint",
                         double transform_tolerance = 0.3, bool track_unknown = true);
   ~Costmap2DROS();
-  Costmap2DROS(const Costmap2DROS &) = delete;
-  Costmap2DROS &operator=(const Costmap2DROS &) = delete;
+  Costmap2DROS(const Costmap2DROS&) = delete;
+  Costmap2DROS& operator=(const Costmap2DROS&) = delete;
 
-  const char *get_name() const { return name_.c_str(); }
+  const char* get_name() const { return name_.c_str(); }
   std::string getName() const { return name_; }
 
   // The latest robot transform, waiting up to the transform tolerance for a
   // first one. False when there is none; otherwise the pose in the global frame.
-  bool getRobotPose(geometry_msgs::msg::PoseStamped &global_pose);
+  bool getRobotPose(geometry_msgs::msg::PoseStamped& global_pose);
   std::string getGlobalFrameID() { return global_frame_; }
   std::string getBaseFrameID() { return robot_base_frame_; }
   double getTransformTolerance() const { return transform_tolerance_; }
@@ -46,11 +46,11 @@ class Costmap2DROS {
   // Points in the robot frame, metres. A copy: safe while the host changes it.
   std::vector<geometry_msgs::msg::Point> getRobotFootprint();
   geometry_msgs::msg::Polygon getRobotFootprintPolygon();
-  void setRobotFootprint(const std::vector<geometry_msgs::msg::Point> &points);
+  void setRobotFootprint(const std::vector<geometry_msgs::msg::Point>& points);
   void setRobotFootprintPolygon(const geometry_msgs::msg::Polygon::SharedPtr footprint);
 
-  Costmap2D *getCostmap() { return layered_costmap_->getCostmap(); }
-  LayeredCostmap *getLayeredCostmap() { return layered_costmap_.get(); }
+  Costmap2D* getCostmap() { return layered_costmap_->getCostmap(); }
+  LayeredCostmap* getLayeredCostmap() { return layered_costmap_.get(); }
 
   // Every layer rebuilds from its sources at the next updateMap. The master
   // grid keeps its costs until then, so that nobody reads an empty map.

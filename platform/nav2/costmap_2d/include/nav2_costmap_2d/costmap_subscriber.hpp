@@ -21,7 +21,7 @@ class CostmapSubscriber {
   // Works with any node type that can create subscriptions (rclcpp::Node,
   // rclcpp_lifecycle::LifecycleNode).
   template <typename NodeT>
-  CostmapSubscriber(const std::weak_ptr<NodeT> &parent, const std::string &topic_name)
+  CostmapSubscriber(const std::weak_ptr<NodeT>& parent, const std::string& topic_name)
       : topic_name_(topic_name) {
     auto node = parent.lock();
     if (!node) {
@@ -33,16 +33,16 @@ class CostmapSubscriber {
   }
 
   template <typename NodeT>
-  CostmapSubscriber(const std::shared_ptr<NodeT> &parent, const std::string &topic_name)
+  CostmapSubscriber(const std::shared_ptr<NodeT>& parent, const std::string& topic_name)
       : CostmapSubscriber(std::weak_ptr<NodeT>(parent), topic_name) {}
 
-  CostmapSubscriber(const CostmapSubscriber &) = delete;
-  CostmapSubscriber &operator=(const CostmapSubscriber &) = delete;
+  CostmapSubscriber(const CostmapSubscriber&) = delete;
+  CostmapSubscriber& operator=(const CostmapSubscriber&) = delete;
 
   // Throws std::runtime_error until the first costmap has arrived.
   std::shared_ptr<Costmap2D> getCostmap();
 
-  void costmapCallback(const std::shared_ptr<const nav2_msgs::msg::Costmap> &msg);
+  void costmapCallback(const std::shared_ptr<const nav2_msgs::msg::Costmap>& msg);
 
  private:
   std::string topic_name_;

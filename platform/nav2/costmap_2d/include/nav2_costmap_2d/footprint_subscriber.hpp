@@ -20,8 +20,8 @@ namespace nav2_costmap_2d {
 class FootprintSubscriber {
  public:
   template <typename NodeT>
-  FootprintSubscriber(const std::weak_ptr<NodeT> &parent, const std::string &topic_name,
-                      const double &footprint_timeout)
+  FootprintSubscriber(const std::weak_ptr<NodeT>& parent, const std::string& topic_name,
+                      const double& footprint_timeout)
       : footprint_timeout_(footprint_timeout) {
     auto node = parent.lock();
     if (!node) {
@@ -36,22 +36,22 @@ class FootprintSubscriber {
   }
 
   template <typename NodeT>
-  FootprintSubscriber(const std::shared_ptr<NodeT> &parent, const std::string &topic_name,
-                      const double &footprint_timeout)
+  FootprintSubscriber(const std::shared_ptr<NodeT>& parent, const std::string& topic_name,
+                      const double& footprint_timeout)
       : FootprintSubscriber(std::weak_ptr<NodeT>(parent), topic_name, footprint_timeout) {}
 
-  FootprintSubscriber(const FootprintSubscriber &) = delete;
-  FootprintSubscriber &operator=(const FootprintSubscriber &) = delete;
+  FootprintSubscriber(const FootprintSubscriber&) = delete;
+  FootprintSubscriber& operator=(const FootprintSubscriber&) = delete;
 
   // False until a footprint has arrived, or when the latest is older than
   // the given timeout on the node's clock.
-  bool getFootprint(std::vector<geometry_msgs::msg::Point> &footprint,
-                    rclcpp::Duration &valid_footprint_timeout);
+  bool getFootprint(std::vector<geometry_msgs::msg::Point>& footprint,
+                    rclcpp::Duration& valid_footprint_timeout);
   // As above with the timeout given at construction.
-  bool getFootprint(std::vector<geometry_msgs::msg::Point> &footprint);
+  bool getFootprint(std::vector<geometry_msgs::msg::Point>& footprint);
 
  protected:
-  void footprint_callback(const std::shared_ptr<const geometry_msgs::msg::PolygonStamped> &msg);
+  void footprint_callback(const std::shared_ptr<const geometry_msgs::msg::PolygonStamped>& msg);
 
  private:
   double footprint_timeout_;

@@ -21,7 +21,7 @@ class Smoother {
   virtual ~Smoother() = default;
 
   /// Reads the smoother's parameters (named "<name>.<parameter>") from the node.
-  virtual void configure(const rclcpp_lifecycle::LifecycleNode::WeakPtr &, std::string name,
+  virtual void configure(const rclcpp_lifecycle::LifecycleNode::WeakPtr&, std::string name,
                          std::shared_ptr<tf2_ros::Buffer>,
                          std::shared_ptr<nav2_costmap_2d::CostmapSubscriber>,
                          std::shared_ptr<nav2_costmap_2d::FootprintSubscriber>) = 0;
@@ -31,7 +31,7 @@ class Smoother {
   virtual void deactivate() = 0;
 
   /// Smooths path in place within max_time; false when it could not.
-  virtual bool smooth(nav_msgs::msg::Path &path, const rclcpp::Duration &max_time) = 0;
+  virtual bool smooth(nav_msgs::msg::Path& path, const rclcpp::Duration& max_time) = 0;
 };
 
 }  // namespace nav2_core

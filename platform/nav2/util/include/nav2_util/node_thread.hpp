@@ -20,8 +20,8 @@ class NodeThread {
   template <typename NodeT>
   explicit NodeThread(NodeT node) : NodeThread(node->get_node_base_interface()) {}
   ~NodeThread();
-  NodeThread(const NodeThread &) = delete;
-  NodeThread &operator=(const NodeThread &) = delete;
+  NodeThread(const NodeThread&) = delete;
+  NodeThread& operator=(const NodeThread&) = delete;
 
  protected:
   void start();

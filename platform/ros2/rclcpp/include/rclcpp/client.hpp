@@ -37,19 +37,19 @@ struct FutureAndRequestId {
   bool valid() const noexcept { return this->future.valid(); }
   void wait() const { return this->future.wait(); }
   template <class Rep, class Period>
-  std::future_status wait_for(const std::chrono::duration<Rep, Period> &timeout_duration) const {
+  std::future_status wait_for(const std::chrono::duration<Rep, Period>& timeout_duration) const {
     return this->future.wait_for(timeout_duration);
   }
   template <class Clock, class Duration>
   std::future_status wait_until(
-      const std::chrono::time_point<Clock, Duration> &timeout_time) const {
+      const std::chrono::time_point<Clock, Duration>& timeout_time) const {
     return this->future.wait_until(timeout_time);
   }
 
-  FutureAndRequestId(FutureAndRequestId &&other) noexcept = default;
-  FutureAndRequestId &operator=(FutureAndRequestId &&other) noexcept = default;
-  FutureAndRequestId(const FutureAndRequestId &other) = delete;
-  FutureAndRequestId &operator=(const FutureAndRequestId &other) = delete;
+  FutureAndRequestId(FutureAndRequestId&& other) noexcept = default;
+  FutureAndRequestId& operator=(FutureAndRequestId&& other) noexcept = default;
+  FutureAndRequestId(const FutureAndRequestId& other) = delete;
+  FutureAndRequestId& operator=(const FutureAndRequestId& other) = delete;
   ~FutureAndRequestId() = default;
 };
 
@@ -63,13 +63,13 @@ class ClientBase : public detail::ExecutableEntity,
  public:
   RCLCPP_SMART_PTR_ALIASES_ONLY(ClientBase)
 
-  ClientBase(const std::string &service_name, std::type_index service_type,
+  ClientBase(const std::string& service_name, std::type_index service_type,
              Context::SharedPtr context);
   ~ClientBase() override;
-  ClientBase(const ClientBase &) = delete;
-  ClientBase &operator=(const ClientBase &) = delete;
+  ClientBase(const ClientBase&) = delete;
+  ClientBase& operator=(const ClientBase&) = delete;
 
-  const char *get_service_name() const;
+  const char* get_service_name() const;
   bool service_is_ready() const;
 
   // Waits (in real time) until a service of this name and type exists.
@@ -139,7 +139,7 @@ class Client : public ClientBase {
         std::shared_future<std::pair<SharedRequest, SharedResponse>>>::FutureAndRequestId;
   };
 
-  Client(const std::string &service_name, Context::SharedPtr context)
+  Client(const std::string& service_name, Context::SharedPtr context)
       : ClientBase(service_name, std::type_index(typeid(ServiceT)), context) {}
 
   FutureAndRequestId async_send_request(SharedRequest request) {
@@ -150,8 +150,8 @@ class Client : public ClientBase {
   }
 
   template <typename CallbackT,
-            typename std::enable_if_t<std::is_invocable_v<CallbackT &, SharedFuture>> * = nullptr>
-  SharedFutureAndRequestId async_send_request(SharedRequest request, CallbackT &&cb) {
+            typename std::enable_if_t<std::is_invocable_v<CallbackT&, SharedFuture>>* = nullptr>
+  SharedFutureAndRequestId async_send_request(SharedRequest request, CallbackT&& cb) {
     Pending pending;
     auto future = pending.promise.get_future().share();
     pending.shared_future = future;
@@ -161,10 +161,10 @@ class Client : public ClientBase {
   }
 
   template <typename CallbackT,
-            typename std::enable_if_t<!std::is_invocable_v<CallbackT &, SharedFuture> &&
-                                      std::is_invocable_v<CallbackT &, SharedFutureWithRequest>> * =
+            typename std::enable_if_t<!std::is_invocable_v<CallbackT&, SharedFuture> &&
+                                      std::is_invocable_v<CallbackT&, SharedFutureWithRequest>>* =
                 nullptr>
-  SharedFutureWithRequestAndRequestId async_send_request(SharedRequest request, CallbackT &&cb) {
+  SharedFutureWithRequestAndRequestId async_send_request(SharedRequest request, CallbackT&& cb) {
     Pending pending;
     auto future = pending.promise_with_request.get_future().share();
     pending.shared_future_with_request = future;
@@ -221,7 +221,7 @@ class Client : public ClientBase {
     SharedRequest request;
   };
 
-  int64_t send_tracked(const SharedRequest &request, Pending pending) {
+  int64_t send_tracked(const SharedRequest& request, Pending pending) {
     // The service gets a copy of its own, as if the request crossed a wire.
     auto copy = std::make_shared<Request>(*request);
     std::lock_guard<std::mutex> lock(pending_mutex_);

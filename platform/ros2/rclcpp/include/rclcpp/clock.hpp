@@ -35,7 +35,7 @@ class Clock {
 
   // Whether this ROS-time clock reads simulated or driven time.
   bool ros_time_is_active();
-  rcl_clock_t *get_clock_handle() noexcept;
+  rcl_clock_t* get_clock_handle() noexcept;
   rcl_clock_type_t get_clock_type() const noexcept;
 
  private:

@@ -18,30 +18,30 @@ class Duration {
   Duration(int32_t seconds, uint32_t nanoseconds);
   explicit Duration(std::chrono::nanoseconds nanoseconds);
   template <class Rep, class Period>
-  Duration(const std::chrono::duration<Rep, Period> &duration)  // NOLINT: implicit as in rclcpp
+  Duration(const std::chrono::duration<Rep, Period>& duration)  // NOLINT: implicit as in rclcpp
       : Duration(std::chrono::duration_cast<std::chrono::nanoseconds>(duration)) {}
-  Duration(const builtin_interfaces::msg::Duration &duration_msg);  // NOLINT
-  explicit Duration(const rcl_duration_t &duration);
+  Duration(const builtin_interfaces::msg::Duration& duration_msg);  // NOLINT
+  explicit Duration(const rcl_duration_t& duration);
 
-  Duration(const Duration &) = default;
-  Duration &operator=(const Duration &) = default;
+  Duration(const Duration&) = default;
+  Duration& operator=(const Duration&) = default;
 
   operator builtin_interfaces::msg::Duration() const;
-  Duration &operator=(const builtin_interfaces::msg::Duration &duration_msg);
+  Duration& operator=(const builtin_interfaces::msg::Duration& duration_msg);
 
-  bool operator==(const Duration &rhs) const;
-  bool operator!=(const Duration &rhs) const;
-  bool operator<(const Duration &rhs) const;
-  bool operator<=(const Duration &rhs) const;
-  bool operator>=(const Duration &rhs) const;
-  bool operator>(const Duration &rhs) const;
-  Duration operator+(const Duration &rhs) const;
-  Duration &operator+=(const Duration &rhs);
-  Duration operator-(const Duration &rhs) const;
-  Duration &operator-=(const Duration &rhs);
+  bool operator==(const Duration& rhs) const;
+  bool operator!=(const Duration& rhs) const;
+  bool operator<(const Duration& rhs) const;
+  bool operator<=(const Duration& rhs) const;
+  bool operator>=(const Duration& rhs) const;
+  bool operator>(const Duration& rhs) const;
+  Duration operator+(const Duration& rhs) const;
+  Duration& operator+=(const Duration& rhs);
+  Duration operator-(const Duration& rhs) const;
+  Duration& operator-=(const Duration& rhs);
   Duration operator-() const;
   Duration operator*(double scale) const;
-  Duration &operator*=(double scale);
+  Duration& operator*=(double scale);
 
   static Duration max();
   static Duration from_seconds(double seconds);

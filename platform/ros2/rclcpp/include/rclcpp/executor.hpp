@@ -36,10 +36,10 @@ class Executor {
  public:
   RCLCPP_SMART_PTR_DEFINITIONS_NOT_COPYABLE(Executor)
 
-  explicit Executor(const rclcpp::ExecutorOptions &options = rclcpp::ExecutorOptions());
+  explicit Executor(const rclcpp::ExecutorOptions& options = rclcpp::ExecutorOptions());
   virtual ~Executor();
-  Executor(const Executor &) = delete;
-  Executor &operator=(const Executor &) = delete;
+  Executor(const Executor&) = delete;
+  Executor& operator=(const Executor&) = delete;
 
   virtual void spin() = 0;
 
@@ -82,7 +82,7 @@ class Executor {
   // another thread is noticed within a few milliseconds.
   template <typename FutureT, typename TimeRepT = int64_t, typename TimeT = std::milli>
   FutureReturnCode spin_until_future_complete(
-      const FutureT &future,
+      const FutureT& future,
       std::chrono::duration<TimeRepT, TimeT> timeout = std::chrono::duration<TimeRepT, TimeT>(-1)) {
     if (future.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
       return FutureReturnCode::SUCCESS;
@@ -122,22 +122,22 @@ class Executor {
 
   class SpinningGuard {
    public:
-    explicit SpinningGuard(Executor &executor) : executor_(executor) {}
+    explicit SpinningGuard(Executor& executor) : executor_(executor) {}
     ~SpinningGuard() { executor_.spinning.store(false); }
 
    private:
-    Executor &executor_;
+    Executor& executor_;
   };
 
-  void begin_spinning(const char *error_message);
+  void begin_spinning(const char* error_message);
   void spin_once_impl(std::chrono::nanoseconds timeout);
   // Waits up to `timeout` (negative: without limit) for work and takes it.
   // Returns false on timeout, cancel or shutdown.
-  bool get_next_executable(AnyExecutable &any_executable, std::chrono::nanoseconds timeout);
+  bool get_next_executable(AnyExecutable& any_executable, std::chrono::nanoseconds timeout);
   // Takes ready work without waiting. Entities in `skip` are passed over.
-  bool take_ready(AnyExecutable &any_executable,
-                  const std::set<const detail::ExecutableEntity *> *skip);
-  void execute_any_executable(AnyExecutable &any_executable);
+  bool take_ready(AnyExecutable& any_executable,
+                  const std::set<const detail::ExecutableEntity*>* skip);
+  void execute_any_executable(AnyExecutable& any_executable);
 
   std::atomic_bool spinning{false};
   rclcpp::Context::SharedPtr context_;
@@ -158,8 +158,8 @@ class Executor {
     bool adopt;
   };
   std::vector<Candidate> collect_candidates();
-  std::chrono::nanoseconds time_until_next_timer(const std::vector<Candidate> &candidates);
-  bool owns(const rclcpp::CallbackGroup::SharedPtr &group) const;
+  std::chrono::nanoseconds time_until_next_timer(const std::vector<Candidate>& candidates);
+  bool owns(const rclcpp::CallbackGroup::SharedPtr& group) const;
 
   std::mutex mutex_;  // guards the lists and the taking of work
   std::vector<GroupEntry> groups_;

@@ -4,9 +4,9 @@
 #include <memory>
 #include <utility>
 
-#define RCLCPP_DISABLE_COPY(...)             \
-  __VA_ARGS__(const __VA_ARGS__ &) = delete; \
-  __VA_ARGS__ &operator=(const __VA_ARGS__ &) = delete;
+#define RCLCPP_DISABLE_COPY(...)            \
+  __VA_ARGS__(const __VA_ARGS__&) = delete; \
+  __VA_ARGS__& operator=(const __VA_ARGS__&) = delete;
 
 #define RCLCPP_SMART_PTR_ALIASES_ONLY(...)                   \
   using SharedPtr = std::shared_ptr<__VA_ARGS__>;            \
@@ -18,7 +18,7 @@
 #define RCLCPP_SMART_PTR_DEFINITIONS(...)                              \
   RCLCPP_SMART_PTR_ALIASES_ONLY(__VA_ARGS__)                           \
   template <typename... Args>                                          \
-  static std::shared_ptr<__VA_ARGS__> make_shared(Args &&...args) {    \
+  static std::shared_ptr<__VA_ARGS__> make_shared(Args&&... args) {    \
     return std::make_shared<__VA_ARGS__>(std::forward<Args>(args)...); \
   }
 

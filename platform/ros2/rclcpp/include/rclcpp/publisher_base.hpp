@@ -18,12 +18,12 @@ class PublisherBase : public std::enable_shared_from_this<PublisherBase> {
  public:
   RCLCPP_SMART_PTR_ALIASES_ONLY(PublisherBase)
 
-  PublisherBase(const std::string &topic_name, std::type_index message_type, const QoS &qos);
+  PublisherBase(const std::string& topic_name, std::type_index message_type, const QoS& qos);
   virtual ~PublisherBase();
-  PublisherBase(const PublisherBase &) = delete;
-  PublisherBase &operator=(const PublisherBase &) = delete;
+  PublisherBase(const PublisherBase&) = delete;
+  PublisherBase& operator=(const PublisherBase&) = delete;
 
-  const char *get_topic_name() const;
+  const char* get_topic_name() const;
   size_t get_subscription_count() const;
   size_t get_intra_process_subscription_count() const;
   QoS get_actual_qos() const;

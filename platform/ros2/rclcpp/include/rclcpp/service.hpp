@@ -27,11 +27,11 @@ class Service : public ServiceBase {
   RCLCPP_SMART_PTR_DEFINITIONS(Service)
 
   template <typename CallbackT>
-  Service(const std::string &service_name, CallbackT &&callback)
+  Service(const std::string& service_name, CallbackT&& callback)
       : ServiceBase(service_name, std::type_index(typeid(ServiceT))),
         callback_(make_callback(std::forward<CallbackT>(callback))) {}
 
-  void send_response(rmw_request_id_t &req_id, typename ServiceT::Response &response) {
+  void send_response(rmw_request_id_t& req_id, typename ServiceT::Response& response) {
     if (!send_response_to_client(req_id, std::make_shared<typename ServiceT::Response>(response))) {
       throw std::runtime_error("service response to an unknown or already answered request");
     }
@@ -53,17 +53,17 @@ class Service : public ServiceBase {
   using Callback = std::function<SharedResponse(std::shared_ptr<rmw_request_id_t>, SharedRequest)>;
 
   template <typename CallbackT>
-  static Callback make_callback(CallbackT &&callback) {
+  static Callback make_callback(CallbackT&& callback) {
     using Cb = std::decay_t<CallbackT>;
     using Response = typename ServiceT::Response;
-    if constexpr (std::is_invocable_v<Cb &, SharedRequest, SharedResponse>) {
+    if constexpr (std::is_invocable_v<Cb&, SharedRequest, SharedResponse>) {
       return [cb = Cb(std::forward<CallbackT>(callback))](std::shared_ptr<rmw_request_id_t>,
                                                           SharedRequest request) mutable {
         auto response = std::make_shared<Response>();
         cb(request, response);
         return response;
       };
-    } else if constexpr (std::is_invocable_v<Cb &, std::shared_ptr<rmw_request_id_t>, SharedRequest,
+    } else if constexpr (std::is_invocable_v<Cb&, std::shared_ptr<rmw_request_id_t>, SharedRequest,
                                              SharedResponse>) {
       return [cb = Cb(std::forward<CallbackT>(callback))](std::shared_ptr<rmw_request_id_t> header,
                                                           SharedRequest request) mutable {
@@ -73,7 +73,7 @@ class Service : public ServiceBase {
       };
     } else {
       static_assert(
-          std::is_invocable_v<Cb &, std::shared_ptr<rmw_request_id_t>, SharedRequest>,
+          std::is_invocable_v<Cb&, std::shared_ptr<rmw_request_id_t>, SharedRequest>,
           "service callback must take (request, response), (header, request, response) or "
           "(header, request)");
       return [cb = Cb(std::forward<CallbackT>(callback))](std::shared_ptr<rmw_request_id_t> header,

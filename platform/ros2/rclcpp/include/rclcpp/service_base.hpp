@@ -25,16 +25,16 @@ class ServiceBase : public detail::ExecutableEntity,
  public:
   RCLCPP_SMART_PTR_ALIASES_ONLY(ServiceBase)
 
-  ServiceBase(const std::string &service_name, std::type_index service_type);
+  ServiceBase(const std::string& service_name, std::type_index service_type);
   ~ServiceBase() override;
-  ServiceBase(const ServiceBase &) = delete;
-  ServiceBase &operator=(const ServiceBase &) = delete;
+  ServiceBase(const ServiceBase&) = delete;
+  ServiceBase& operator=(const ServiceBase&) = delete;
 
-  const char *get_service_name();
+  const char* get_service_name();
 
   // Machinery for clients and executors.
   void join_graph();
-  void enqueue_request(const rmw_request_id_t &header, std::shared_ptr<void> request,
+  void enqueue_request(const rmw_request_id_t& header, std::shared_ptr<void> request,
                        std::weak_ptr<ClientBase> client);
   std::function<void()> take_ready_work() override;
   bool has_ready_work() override;
@@ -44,7 +44,7 @@ class ServiceBase : public detail::ExecutableEntity,
                               std::shared_ptr<void> request) = 0;
   // Hands the response to the client that sent the request, if it is still
   // there; false when the request is unknown (answered already).
-  bool send_response_to_client(const rmw_request_id_t &header, std::shared_ptr<void> response);
+  bool send_response_to_client(const rmw_request_id_t& header, std::shared_ptr<void> response);
 
  private:
   struct Pending {
@@ -52,7 +52,7 @@ class ServiceBase : public detail::ExecutableEntity,
     std::shared_ptr<void> request;
   };
   using ReplyKey = std::pair<std::string, int64_t>;
-  static ReplyKey key_of(const rmw_request_id_t &header);
+  static ReplyKey key_of(const rmw_request_id_t& header);
 
   const std::string service_name_;
   const std::type_index service_type_;

@@ -26,38 +26,38 @@ class Subscription : public SubscriptionBase {
   RCLCPP_SMART_PTR_DEFINITIONS(Subscription<MessageT, AllocatorT>)
 
   template <typename CallbackT>
-  Subscription(const std::string &topic_name, const QoS &qos, CallbackT &&callback)
+  Subscription(const std::string& topic_name, const QoS& qos, CallbackT&& callback)
       : SubscriptionBase(topic_name, std::type_index(typeid(MessageT)), qos),
         callback_(make_callback(std::forward<CallbackT>(callback))) {}
 
  protected:
-  void dispatch(const std::shared_ptr<const void> &message) override {
+  void dispatch(const std::shared_ptr<const void>& message) override {
     callback_(std::static_pointer_cast<const MessageT>(message));
   }
 
  private:
   template <typename CallbackT>
-  static std::function<void(const ConstSharedMessage &)> make_callback(CallbackT &&callback) {
+  static std::function<void(const ConstSharedMessage&)> make_callback(CallbackT&& callback) {
     using Callback = std::decay_t<CallbackT>;
-    if constexpr (std::is_invocable_v<Callback &, ConstSharedMessage>) {
+    if constexpr (std::is_invocable_v<Callback&, ConstSharedMessage>) {
       return [cb = Callback(std::forward<CallbackT>(callback))](
-                 const ConstSharedMessage &m) mutable { cb(m); };
-    } else if constexpr (std::is_invocable_v<Callback &, std::unique_ptr<MessageT>>) {
+                 const ConstSharedMessage& m) mutable { cb(m); };
+    } else if constexpr (std::is_invocable_v<Callback&, std::unique_ptr<MessageT>>) {
       return [cb = Callback(std::forward<CallbackT>(callback))](
-                 const ConstSharedMessage &m) mutable { cb(std::make_unique<MessageT>(*m)); };
-    } else if constexpr (std::is_invocable_v<Callback &, std::shared_ptr<MessageT>>) {
+                 const ConstSharedMessage& m) mutable { cb(std::make_unique<MessageT>(*m)); };
+    } else if constexpr (std::is_invocable_v<Callback&, std::shared_ptr<MessageT>>) {
       return [cb = Callback(std::forward<CallbackT>(callback))](
-                 const ConstSharedMessage &m) mutable { cb(std::make_shared<MessageT>(*m)); };
+                 const ConstSharedMessage& m) mutable { cb(std::make_shared<MessageT>(*m)); };
     } else {
       static_assert(
-          std::is_invocable_v<Callback &, const MessageT &>,
+          std::is_invocable_v<Callback&, const MessageT&>,
           "subscription callback must take the message by const reference or smart pointer");
       return [cb = Callback(std::forward<CallbackT>(callback))](
-                 const ConstSharedMessage &m) mutable { cb(*m); };
+                 const ConstSharedMessage& m) mutable { cb(*m); };
     }
   }
 
-  std::function<void(const ConstSharedMessage &)> callback_;
+  std::function<void(const ConstSharedMessage&)> callback_;
 };
 
 }  // namespace rclcpp

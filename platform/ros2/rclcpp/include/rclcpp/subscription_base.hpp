@@ -21,12 +21,12 @@ class SubscriptionBase : public detail::ExecutableEntity,
  public:
   RCLCPP_SMART_PTR_ALIASES_ONLY(SubscriptionBase)
 
-  SubscriptionBase(const std::string &topic_name, std::type_index message_type, const QoS &qos);
+  SubscriptionBase(const std::string& topic_name, std::type_index message_type, const QoS& qos);
   ~SubscriptionBase() override;
-  SubscriptionBase(const SubscriptionBase &) = delete;
-  SubscriptionBase &operator=(const SubscriptionBase &) = delete;
+  SubscriptionBase(const SubscriptionBase&) = delete;
+  SubscriptionBase& operator=(const SubscriptionBase&) = delete;
 
-  const char *get_topic_name() const;
+  const char* get_topic_name() const;
   size_t get_publisher_count() const;
   QoS get_actual_qos() const;
 
@@ -38,7 +38,7 @@ class SubscriptionBase : public detail::ExecutableEntity,
   bool has_ready_work() override;
 
  protected:
-  virtual void dispatch(const std::shared_ptr<const void> &message) = 0;
+  virtual void dispatch(const std::shared_ptr<const void>& message) = 0;
 
  private:
   const std::string topic_name_;

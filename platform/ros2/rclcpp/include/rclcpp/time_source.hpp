@@ -27,14 +27,14 @@ namespace rclcpp {
  */
 class TimeSource {
  public:
-  explicit TimeSource(rclcpp::Node::SharedPtr node, const rclcpp::QoS &qos = rclcpp::ClockQoS(),
+  explicit TimeSource(rclcpp::Node::SharedPtr node, const rclcpp::QoS& qos = rclcpp::ClockQoS(),
                       bool use_clock_thread = true);
-  explicit TimeSource(const rclcpp::QoS &qos = rclcpp::ClockQoS(), bool use_clock_thread = true);
+  explicit TimeSource(const rclcpp::QoS& qos = rclcpp::ClockQoS(), bool use_clock_thread = true);
 
-  TimeSource(const TimeSource &) = delete;
-  TimeSource &operator=(const TimeSource &) = delete;
-  TimeSource(TimeSource &&) = default;
-  TimeSource &operator=(TimeSource &&) = default;
+  TimeSource(const TimeSource&) = delete;
+  TimeSource& operator=(const TimeSource&) = delete;
+  TimeSource(TimeSource&&) = default;
+  TimeSource& operator=(TimeSource&&) = default;
 
   void attachNode(rclcpp::Node::SharedPtr node);
   // Throws std::invalid_argument when the node's "use_sim_time" is not a bool.

@@ -59,12 +59,12 @@ class GenericTimer : public TimerBase {
  public:
   RCLCPP_SMART_PTR_DEFINITIONS(GenericTimer)
 
-  GenericTimer(Clock::SharedPtr clock, std::chrono::nanoseconds period, FunctorT &&callback,
+  GenericTimer(Clock::SharedPtr clock, std::chrono::nanoseconds period, FunctorT&& callback,
                Context::SharedPtr context)
       : TimerBase(clock, period, context), callback_(std::forward<FunctorT>(callback)) {}
 
   void execute_callback() override {
-    if constexpr (std::is_invocable_v<FunctorT &, TimerBase &>) {
+    if constexpr (std::is_invocable_v<FunctorT&, TimerBase&>) {
       callback_(*this);
     } else {
       callback_();
@@ -82,7 +82,7 @@ class WallTimer : public GenericTimer<FunctorT> {
  public:
   RCLCPP_SMART_PTR_DEFINITIONS(WallTimer)
 
-  WallTimer(std::chrono::nanoseconds period, FunctorT &&callback, Context::SharedPtr context)
+  WallTimer(std::chrono::nanoseconds period, FunctorT&& callback, Context::SharedPtr context)
       : GenericTimer<FunctorT>(std::make_shared<Clock>(RCL_STEADY_TIME), period,
                                std::forward<FunctorT>(callback), context) {}
 };

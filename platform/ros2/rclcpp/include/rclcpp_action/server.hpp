@@ -37,22 +37,22 @@ class ServerBase : public ActionMailbox {
 
   ~ServerBase() override;
 
-  const std::string &get_action_name() const;
-  const rcl_action_server_options_t &get_options() const;
+  const std::string& get_action_name() const;
+  const rcl_action_server_options_t& get_options() const;
 
  protected:
   // Makes the server reachable by clients under its name; `self` is the
   // server as its full type.
-  void register_endpoint(const std::shared_ptr<void> &self);
+  void register_endpoint(const std::shared_ptr<void>& self);
 
   ServerBase(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base,
              rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock,
              rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging,
-             const std::string &name, std::type_index action_type,
-             const rcl_action_server_options_t &options);
+             const std::string& name, std::type_index action_type,
+             const rcl_action_server_options_t& options);
 
   // Posts `delivery` to every client of this action.
-  void for_each_client(const std::function<void(const std::shared_ptr<void> &)> &deliver) const;
+  void for_each_client(const std::function<void(const std::shared_ptr<void>&)>& deliver) const;
 
   rclcpp::Clock::SharedPtr clock_;
   rclcpp::Logger logger_;
@@ -73,11 +73,11 @@ class Server : public ServerBase {
   RCLCPP_SMART_PTR_DEFINITIONS_NOT_COPYABLE(Server)
 
   using GoalCallback =
-      std::function<GoalResponse(const GoalUUID &, std::shared_ptr<const typename ActionT::Goal>)>;
+      std::function<GoalResponse(const GoalUUID&, std::shared_ptr<const typename ActionT::Goal>)>;
   using CancelCallback = std::function<CancelResponse(std::shared_ptr<ServerGoalHandle<ActionT>>)>;
   using AcceptedCallback = std::function<void(std::shared_ptr<ServerGoalHandle<ActionT>>)>;
 
-  using GoalResponseDelivery = std::function<void(bool accepted, const rclcpp::Time &stamp)>;
+  using GoalResponseDelivery = std::function<void(bool accepted, const rclcpp::Time& stamp)>;
   using ResultDelivery =
       std::function<void(int8_t status, typename ActionT::Result::SharedPtr result)>;
   using CancelDelivery =
@@ -86,7 +86,7 @@ class Server : public ServerBase {
   Server(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base,
          rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock,
          rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging,
-         const std::string &name, const rcl_action_server_options_t &options,
+         const std::string& name, const rcl_action_server_options_t& options,
          GoalCallback handle_goal, CancelCallback handle_cancel, AcceptedCallback handle_accepted)
       : ServerBase(node_base, node_clock, node_logging, name, std::type_index(typeid(ActionT)),
                    options),
@@ -101,7 +101,7 @@ class Server : public ServerBase {
   void join_graph() { register_endpoint(std::static_pointer_cast<void>(weak_self_typed().lock())); }
 
   // What clients call, from their own threads; handled on the server's executor.
-  void receive_goal_request(const GoalUUID &uuid,
+  void receive_goal_request(const GoalUUID& uuid,
                             std::shared_ptr<const typename ActionT::Goal> goal,
                             GoalResponseDelivery respond) {
     auto weak_self = weak_self_typed();
@@ -112,7 +112,7 @@ class Server : public ServerBase {
     });
   }
 
-  void receive_result_request(const GoalUUID &uuid, ResultDelivery respond) {
+  void receive_result_request(const GoalUUID& uuid, ResultDelivery respond) {
     auto weak_self = weak_self_typed();
     post([weak_self, uuid, respond]() {
       if (auto self = weak_self.lock()) {
@@ -123,7 +123,7 @@ class Server : public ServerBase {
 
   // A zero goal id with a zero stamp cancels every goal; a non-zero stamp
   // adds every goal accepted at or before it.
-  void receive_cancel_request(const GoalUUID &uuid, const rclcpp::Time &stamp,
+  void receive_cancel_request(const GoalUUID& uuid, const rclcpp::Time& stamp,
                               CancelDelivery respond) {
     auto weak_self = weak_self_typed();
     post([weak_self, uuid, stamp, respond]() {
@@ -149,9 +149,9 @@ class Server : public ServerBase {
     return std::static_pointer_cast<Server<ActionT>>(shared_from_this());
   }
 
-  void handle_goal_request(const GoalUUID &uuid,
-                           const std::shared_ptr<const typename ActionT::Goal> &goal,
-                           const GoalResponseDelivery &respond) {
+  void handle_goal_request(const GoalUUID& uuid,
+                           const std::shared_ptr<const typename ActionT::Goal>& goal,
+                           const GoalResponseDelivery& respond) {
     expire_results();
     bool duplicate = false;
     {
@@ -167,24 +167,24 @@ class Server : public ServerBase {
     auto weak_self = weak_self_typed();
     std::shared_ptr<GoalHandle> handle(new GoalHandle(
         uuid, goal,
-        [weak_self](const GoalUUID &id, int8_t status, typename ActionT::Result::SharedPtr result) {
+        [weak_self](const GoalUUID& id, int8_t status, typename ActionT::Result::SharedPtr result) {
           if (auto self = weak_self.lock()) {
             self->on_terminal(id, status, result);
           }
         },
-        [weak_self](const GoalUUID &id, int8_t status) {
+        [weak_self](const GoalUUID& id, int8_t status) {
           if (auto self = weak_self.lock()) {
             self->on_status(id, status);
           }
         },
-        [weak_self](const GoalUUID &id, std::shared_ptr<typename ActionT::Feedback> feedback) {
+        [weak_self](const GoalUUID& id, std::shared_ptr<typename ActionT::Feedback> feedback) {
           if (auto self = weak_self.lock()) {
             self->publish_feedback(id, feedback);
           }
         }));
     {
       std::lock_guard<std::mutex> lock(goals_mutex_);
-      GoalRecord &record = goals_[uuid];
+      GoalRecord& record = goals_[uuid];
       record.handle = handle;
       record.accepted_at = stamp;
     }
@@ -196,7 +196,7 @@ class Server : public ServerBase {
     handle_accepted_(handle);
   }
 
-  void handle_result_request(const GoalUUID &uuid, const ResultDelivery &respond) {
+  void handle_result_request(const GoalUUID& uuid, const ResultDelivery& respond) {
     expire_results();
     std::unique_lock<std::mutex> lock(goals_mutex_);
     auto it = goals_.find(uuid);
@@ -215,8 +215,8 @@ class Server : public ServerBase {
     respond(status, result);
   }
 
-  void handle_cancel_request(const GoalUUID &uuid, const rclcpp::Time &stamp,
-                             const CancelDelivery &respond) {
+  void handle_cancel_request(const GoalUUID& uuid, const rclcpp::Time& stamp,
+                             const CancelDelivery& respond) {
     expire_results();
     using Response = action_msgs::srv::CancelGoal::Response;
     auto response = std::make_shared<Response>();
@@ -226,8 +226,8 @@ class Server : public ServerBase {
     bool known = false;
     {
       std::lock_guard<std::mutex> lock(goals_mutex_);
-      for (auto &entry : goals_) {
-        const GoalRecord &record = entry.second;
+      for (auto& entry : goals_) {
+        const GoalRecord& record = entry.second;
         const bool named = entry.first == uuid;
         known = known || named;
         const bool before = stamp.nanoseconds() != 0 && record.accepted_at <= stamp;
@@ -239,13 +239,13 @@ class Server : public ServerBase {
         }
       }
     }
-    for (const auto &candidate : candidates) {
+    for (const auto& candidate : candidates) {
       if (handle_cancel_(candidate.second) != CancelResponse::ACCEPT) {
         continue;
       }
       try {
         candidate.second->cancel_goal();
-      } catch (const std::exception &) {
+      } catch (const std::exception&) {
         continue;  // the goal ended meanwhile
       }
       GoalInfo info;
@@ -266,7 +266,7 @@ class Server : public ServerBase {
     respond(response);
   }
 
-  void on_terminal(const GoalUUID &uuid, int8_t status,
+  void on_terminal(const GoalUUID& uuid, int8_t status,
                    typename ActionT::Result::SharedPtr result) {
     std::vector<ResultDelivery> waiting;
     {
@@ -284,12 +284,12 @@ class Server : public ServerBase {
       waiting.swap(it->second.waiting);
     }
     on_status(uuid, status);
-    for (const auto &respond : waiting) {
+    for (const auto& respond : waiting) {
       respond(status, result);
     }
   }
 
-  void on_status(const GoalUUID &uuid, int8_t status) {
+  void on_status(const GoalUUID& uuid, int8_t status) {
     {
       std::lock_guard<std::mutex> lock(goals_mutex_);
       auto it = goals_.find(uuid);
@@ -297,17 +297,17 @@ class Server : public ServerBase {
         it->second.status = status;
       }
     }
-    for_each_client([&uuid, status](const std::shared_ptr<void> &client) {
+    for_each_client([&uuid, status](const std::shared_ptr<void>& client) {
       std::static_pointer_cast<ActionClientListener<ActionT>>(client)->post_status(uuid, status);
     });
   }
 
-  void publish_feedback(const GoalUUID &uuid,
-                        const std::shared_ptr<typename ActionT::Feedback> &feedback) {
+  void publish_feedback(const GoalUUID& uuid,
+                        const std::shared_ptr<typename ActionT::Feedback>& feedback) {
     // Every client gets the same copy, as if it had crossed a wire.
     std::shared_ptr<const typename ActionT::Feedback> copy =
         std::make_shared<typename ActionT::Feedback>(*feedback);
-    for_each_client([&uuid, &copy](const std::shared_ptr<void> &client) {
+    for_each_client([&uuid, &copy](const std::shared_ptr<void>& client) {
       std::static_pointer_cast<ActionClientListener<ActionT>>(client)->post_feedback(uuid, copy);
     });
   }

@@ -31,9 +31,9 @@ class ServerGoalHandleBase {
   int8_t get_status() const;
   // Applies `event`; runs `then` with the new status while still holding the
   // handle's lock, so that the notifications of two transitions keep their order.
-  void transition(Event event, const std::function<void(int8_t)> &then);
+  void transition(Event event, const std::function<void(int8_t)>& then);
   // Moves an active goal to canceled (through canceling); false if it was not active.
-  bool try_canceling(const std::function<void(int8_t)> &then) noexcept;
+  bool try_canceling(const std::function<void(int8_t)>& then) noexcept;
 
  private:
   mutable std::mutex mutex_;
@@ -62,7 +62,7 @@ class ServerGoalHandle : public ServerGoalHandleBase {
   }
 
   const std::shared_ptr<const typename ActionT::Goal> get_goal() const { return goal_; }
-  const GoalUUID &get_goal_id() const { return uuid_; }
+  const GoalUUID& get_goal_id() const { return uuid_; }
 
   ~ServerGoalHandle() override {
     try_canceling([this](int8_t status) {
@@ -71,12 +71,12 @@ class ServerGoalHandle : public ServerGoalHandleBase {
   }
 
  protected:
-  using TerminalCallback = std::function<void(const GoalUUID &, int8_t, ResultSharedPtr)>;
-  using StatusCallback = std::function<void(const GoalUUID &, int8_t)>;
+  using TerminalCallback = std::function<void(const GoalUUID&, int8_t, ResultSharedPtr)>;
+  using StatusCallback = std::function<void(const GoalUUID&, int8_t)>;
   using FeedbackCallback =
-      std::function<void(const GoalUUID &, std::shared_ptr<typename ActionT::Feedback>)>;
+      std::function<void(const GoalUUID&, std::shared_ptr<typename ActionT::Feedback>)>;
 
-  ServerGoalHandle(const GoalUUID &uuid, std::shared_ptr<const typename ActionT::Goal> goal,
+  ServerGoalHandle(const GoalUUID& uuid, std::shared_ptr<const typename ActionT::Goal> goal,
                    TerminalCallback on_terminal, StatusCallback on_status,
                    FeedbackCallback publish_feedback)
       : uuid_(uuid),
@@ -93,7 +93,7 @@ class ServerGoalHandle : public ServerGoalHandleBase {
   friend Server<ActionT>;
 
  private:
-  void finish(Event event, const ResultSharedPtr &result_msg) {
+  void finish(Event event, const ResultSharedPtr& result_msg) {
     // The result is copied at the terminal transition: later changes by the
     // caller do not reach the client.
     auto result = result_msg ? std::make_shared<typename ActionT::Result>(*result_msg)

@@ -27,8 +27,8 @@ class BufferCore {
  public:
   explicit BufferCore(Duration cache_time = BUFFER_CORE_DEFAULT_CACHE_TIME);
   virtual ~BufferCore() = default;
-  BufferCore(const BufferCore &) = delete;
-  BufferCore &operator=(const BufferCore &) = delete;
+  BufferCore(const BufferCore&) = delete;
+  BufferCore& operator=(const BufferCore&) = delete;
 
   // Forgets every transform and frame.
   void clear();
@@ -38,8 +38,8 @@ class BufferCore {
   // a frame that is its own parent, a NaN, a quaternion whose length is not 1
   // (within 0.01), or data older than the child's cache window. A static
   // transform holds at every time until it is replaced.
-  bool setTransform(const geometry_msgs::msg::TransformStamped &transform,
-                    const std::string &authority, bool is_static = false);
+  bool setTransform(const geometry_msgs::msg::TransformStamped& transform,
+                    const std::string& authority, bool is_static = false);
 
   // The transform that maps points of `source_frame` into `target_frame` at
   // `time`; TimePointZero asks for the latest time at which every transform on
@@ -47,16 +47,16 @@ class BufferCore {
   // LookupException for an unknown frame or a loop, ConnectivityException when
   // no chain joins the frames and ExtrapolationException when `time` lies
   // outside the stored transforms.
-  geometry_msgs::msg::TransformStamped lookupTransform(const std::string &target_frame,
-                                                       const std::string &source_frame,
-                                                       const TimePoint &time) const;
+  geometry_msgs::msg::TransformStamped lookupTransform(const std::string& target_frame,
+                                                       const std::string& source_frame,
+                                                       const TimePoint& time) const;
 
   // Whether lookupTransform would succeed; the reason it would not goes to
   // `error_msg` when given.
-  bool canTransform(const std::string &target_frame, const std::string &source_frame,
-                    const TimePoint &time, std::string *error_msg = nullptr) const;
+  bool canTransform(const std::string& target_frame, const std::string& source_frame,
+                    const TimePoint& time, std::string* error_msg = nullptr) const;
 
-  bool _frameExists(const std::string &frame_id) const;
+  bool _frameExists(const std::string& frame_id) const;
   std::vector<std::string> getAllFrameNames() const;
   // One line per frame with a parent: "Frame <child> exists with parent <parent>.".
   std::string allFramesAsString() const;
@@ -65,7 +65,7 @@ class BufferCore {
  protected:
   // Blocks until `ready` holds or `deadline` passes, re-testing after every
   // stored transform. Returns the last value of `ready`.
-  bool waitUntil(const std::function<bool()> &ready,
+  bool waitUntil(const std::function<bool()>& ready,
                  std::chrono::steady_clock::time_point deadline) const;
 
  private:
@@ -79,15 +79,15 @@ class BufferCore {
     std::string error;
   };
 
-  geometry_msgs::msg::TransformStamped lookupLocked(const std::string &target_frame,
-                                                    const std::string &source_frame,
-                                                    const TimePoint &time) const;
-  void validateFrame(const std::string &frame_id, const char *role) const;
-  std::vector<std::string> latestAncestors(const std::string &frame) const;
-  TimePoint latestCommonTime(const std::vector<std::string> &source_path,
-                             const std::vector<std::string> &target_path,
-                             const std::string &ancestor) const;
-  Chain walk(const std::string &frame, TimePoint time, const std::vector<std::string> &meet) const;
+  geometry_msgs::msg::TransformStamped lookupLocked(const std::string& target_frame,
+                                                    const std::string& source_frame,
+                                                    const TimePoint& time) const;
+  void validateFrame(const std::string& frame_id, const char* role) const;
+  std::vector<std::string> latestAncestors(const std::string& frame) const;
+  TimePoint latestCommonTime(const std::vector<std::string>& source_path,
+                             const std::vector<std::string>& target_path,
+                             const std::string& ancestor) const;
+  Chain walk(const std::string& frame, TimePoint time, const std::vector<std::string>& meet) const;
   std::string allFramesLocked() const;
   void notifyChanged();
 

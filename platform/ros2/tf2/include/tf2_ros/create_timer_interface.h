@@ -13,17 +13,17 @@
 namespace tf2_ros {
 
 using TimerHandle = uint64_t;
-using TimerCallbackType = std::function<void(const TimerHandle &)>;
+using TimerCallbackType = std::function<void(const TimerHandle&)>;
 
 class CreateTimerInterfaceException : public std::runtime_error {
  public:
-  explicit CreateTimerInterfaceException(const std::string &error_description)
+  explicit CreateTimerInterfaceException(const std::string& error_description)
       : std::runtime_error(error_description) {}
 };
 
 class InvalidTimerHandleException : public std::runtime_error {
  public:
-  explicit InvalidTimerHandleException(const std::string &description)
+  explicit InvalidTimerHandleException(const std::string& description)
       : std::runtime_error(description) {}
 };
 
@@ -37,12 +37,12 @@ class CreateTimerInterface {
   virtual ~CreateTimerInterface() = default;
 
   // A timer calling `callback` with its handle every `period` of `clock`.
-  virtual TimerHandle createTimer(rclcpp::Clock::SharedPtr clock, const tf2::Duration &period,
+  virtual TimerHandle createTimer(rclcpp::Clock::SharedPtr clock, const tf2::Duration& period,
                                   TimerCallbackType callback) = 0;
   // Each throws InvalidTimerHandleException for a handle it does not know.
-  virtual void cancel(const TimerHandle &timer_handle) = 0;
-  virtual void reset(const TimerHandle &timer_handle) = 0;
-  virtual void remove(const TimerHandle &timer_handle) = 0;
+  virtual void cancel(const TimerHandle& timer_handle) = 0;
+  virtual void reset(const TimerHandle& timer_handle) = 0;
+  virtual void remove(const TimerHandle& timer_handle) = 0;
 };
 
 }  // namespace tf2_ros

@@ -24,28 +24,28 @@ class TransformListener {
  public:
   // Listens through a node of its own; `spin_thread` false leaves nobody to
   // serve that node, as with the full tf2_ros.
-  explicit TransformListener(tf2::BufferCore &buffer, bool spin_thread = true,
-                             const rclcpp::QoS &qos = DynamicListenerQoS(),
-                             const rclcpp::QoS &static_qos = StaticListenerQoS());
+  explicit TransformListener(tf2::BufferCore& buffer, bool spin_thread = true,
+                             const rclcpp::QoS& qos = DynamicListenerQoS(),
+                             const rclcpp::QoS& static_qos = StaticListenerQoS());
 
   // Listens through `node` (a pointer or shared pointer to a node or a
   // lifecycle node).
   template <class NodeT>
-  TransformListener(tf2::BufferCore &buffer, NodeT &&node, bool spin_thread = true,
-                    const rclcpp::QoS &qos = DynamicListenerQoS(),
-                    const rclcpp::QoS &static_qos = StaticListenerQoS())
+  TransformListener(tf2::BufferCore& buffer, NodeT&& node, bool spin_thread = true,
+                    const rclcpp::QoS& qos = DynamicListenerQoS(),
+                    const rclcpp::QoS& static_qos = StaticListenerQoS())
       : buffer_(buffer) {
     init(*node, spin_thread, qos, static_qos);
   }
 
   virtual ~TransformListener();
 
-  TransformListener(const TransformListener &) = delete;
-  TransformListener &operator=(const TransformListener &) = delete;
+  TransformListener(const TransformListener&) = delete;
+  TransformListener& operator=(const TransformListener&) = delete;
 
  private:
   template <class NodeT>
-  void init(NodeT &node, bool spin_thread, const rclcpp::QoS &qos, const rclcpp::QoS &static_qos) {
+  void init(NodeT& node, bool spin_thread, const rclcpp::QoS& qos, const rclcpp::QoS& static_qos) {
     rclcpp::SubscriptionOptions options;
     if (spin_thread) {
       callback_group_ =
@@ -65,10 +65,10 @@ class TransformListener {
     }
   }
 
-  void startThread(const rclcpp::node_interfaces::NodeBaseInterface::SharedPtr &node_base);
-  void subscriptionCallback(const tf2_msgs::msg::TFMessage &msg, bool is_static);
+  void startThread(const rclcpp::node_interfaces::NodeBaseInterface::SharedPtr& node_base);
+  void subscriptionCallback(const tf2_msgs::msg::TFMessage& msg, bool is_static);
 
-  tf2::BufferCore &buffer_;
+  tf2::BufferCore& buffer_;
   rclcpp::Node::SharedPtr optional_default_node_;
   rclcpp::CallbackGroup::SharedPtr callback_group_;
   rclcpp::Subscription<tf2_msgs::msg::TFMessage>::SharedPtr message_subscription_tf_;

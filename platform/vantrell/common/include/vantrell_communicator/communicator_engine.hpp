@@ -32,8 +32,8 @@ class CommunicatorEngine {
 
   explicit CommunicatorEngine(PrivateTag);
   ~CommunicatorEngine();
-  CommunicatorEngine(const CommunicatorEngine &) = delete;
-  CommunicatorEngine &operator=(const CommunicatorEngine &) = delete;
+  CommunicatorEngine(const CommunicatorEngine&) = delete;
+  CommunicatorEngine& operator=(const CommunicatorEngine&) = delete;
 
   std::shared_ptr<MicroUnitPlanning> getPlanningUnit() const { return planning_; }
   std::shared_ptr<MicroUnitRobotEvent> getRobotEventUnit() const { return robot_event_; }

@@ -22,10 +22,10 @@ class DiagnosisProbe;
 class Diagnosis {
  public:
   /// The one reporter of the process, made at the first call.
-  static Diagnosis &getInstance();
+  static Diagnosis& getInstance();
 
-  Diagnosis(const Diagnosis &) = delete;
-  Diagnosis &operator=(const Diagnosis &) = delete;
+  Diagnosis(const Diagnosis&) = delete;
+  Diagnosis& operator=(const Diagnosis&) = delete;
 
   /**
    * Raises (status 1) or clears (status 0) the report of a kind. Any other

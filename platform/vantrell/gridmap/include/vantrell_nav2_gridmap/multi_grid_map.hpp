@@ -38,10 +38,10 @@ class MultiGridMap {
   // Throws std::invalid_argument when the map cannot be used, or when its
   // layers would not fit in the memory available (GridMapMemory::admit).
   MultiGridMap(std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros,
-               const nav_msgs::msg::OccupancyGrid &map, const GridMapParams &params);
+               const nav_msgs::msg::OccupancyGrid& map, const GridMapParams& params);
   ~MultiGridMap();
-  MultiGridMap(const MultiGridMap &) = delete;
-  MultiGridMap &operator=(const MultiGridMap &) = delete;
+  MultiGridMap(const MultiGridMap&) = delete;
+  MultiGridMap& operator=(const MultiGridMap&) = delete;
 
   // What the robot's sensors and recognisers report (obstacles, their kinds, what cleared),
   // applied with the next updateMap. Safe from any thread.
@@ -63,16 +63,16 @@ class MultiGridMap {
   // (along x or y, closed by obstacles at both ends). Other modes, off the map: false.
   bool inNarrowPassage(unsigned int mx, unsigned int my, int mode) const;
   // ORs the cell's obstacle types into `types`. Off the map: nothing.
-  void getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitMap &types) const;
+  void getObstacleType(unsigned int mx, unsigned int my, ObsTypeBitMap& types) const;
 
-  nav2_costmap_2d::Costmap2D *getCostmap() const;
+  nav2_costmap_2d::Costmap2D* getCostmap() const;
   std::shared_ptr<const GridLayers> getLayers() const;
 
  private:
   friend struct testing::MultiGridMapAccess;
   friend class GridLayersPlugin;
 
-  void replaceStaticMap(const nav_msgs::msg::OccupancyGrid &map);
+  void replaceStaticMap(const nav_msgs::msg::OccupancyGrid& map);
   // The next updateMap rebuilds even when no input changed.
   void requestRebuild();
   void install(std::shared_ptr<const GridLayers> layers, uint64_t version);

@@ -22,7 +22,7 @@ struct OnSetParametersCallbackHandle {
   RCLCPP_SMART_PTR_DEFINITIONS(OnSetParametersCallbackHandle)
 
   using OnParametersSetCallbackType = std::function<rcl_interfaces::msg::SetParametersResult(
-      const std::vector<rclcpp::Parameter> &)>;
+      const std::vector<rclcpp::Parameter>&)>;
 
   OnParametersSetCallbackType callback;
 };
@@ -37,43 +37,43 @@ class NodeParametersInterface {
 
   using OnParametersSetCallbackType = OnSetParametersCallbackHandle::OnParametersSetCallbackType;
 
-  explicit NodeParametersInterface(const NodeOptions &options);
+  explicit NodeParametersInterface(const NodeOptions& options);
   virtual ~NodeParametersInterface();
 
-  const rclcpp::ParameterValue &declare_parameter(
-      const std::string &name, const rclcpp::ParameterValue &default_value,
-      const rcl_interfaces::msg::ParameterDescriptor &parameter_descriptor =
+  const rclcpp::ParameterValue& declare_parameter(
+      const std::string& name, const rclcpp::ParameterValue& default_value,
+      const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor =
           rcl_interfaces::msg::ParameterDescriptor(),
       bool ignore_override = false);
   // Declares a parameter of `type` whose value must come from an override.
-  const rclcpp::ParameterValue &declare_parameter(
-      const std::string &name, rclcpp::ParameterType type,
-      const rcl_interfaces::msg::ParameterDescriptor &parameter_descriptor =
+  const rclcpp::ParameterValue& declare_parameter(
+      const std::string& name, rclcpp::ParameterType type,
+      const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor =
           rcl_interfaces::msg::ParameterDescriptor(),
       bool ignore_override = false);
-  void undeclare_parameter(const std::string &name);
-  bool has_parameter(const std::string &name) const;
+  void undeclare_parameter(const std::string& name);
+  bool has_parameter(const std::string& name) const;
 
   std::vector<rcl_interfaces::msg::SetParametersResult> set_parameters(
-      const std::vector<rclcpp::Parameter> &parameters);
+      const std::vector<rclcpp::Parameter>& parameters);
   rcl_interfaces::msg::SetParametersResult set_parameters_atomically(
-      const std::vector<rclcpp::Parameter> &parameters);
+      const std::vector<rclcpp::Parameter>& parameters);
 
-  std::vector<rclcpp::Parameter> get_parameters(const std::vector<std::string> &names) const;
-  rclcpp::Parameter get_parameter(const std::string &name) const;
-  bool get_parameter(const std::string &name, rclcpp::Parameter &parameter) const;
-  bool get_parameters_by_prefix(const std::string &prefix,
-                                std::map<std::string, rclcpp::Parameter> &parameters) const;
+  std::vector<rclcpp::Parameter> get_parameters(const std::vector<std::string>& names) const;
+  rclcpp::Parameter get_parameter(const std::string& name) const;
+  bool get_parameter(const std::string& name, rclcpp::Parameter& parameter) const;
+  bool get_parameters_by_prefix(const std::string& prefix,
+                                std::map<std::string, rclcpp::Parameter>& parameters) const;
   std::vector<rcl_interfaces::msg::ParameterDescriptor> describe_parameters(
-      const std::vector<std::string> &names) const;
-  std::vector<uint8_t> get_parameter_types(const std::vector<std::string> &names) const;
+      const std::vector<std::string>& names) const;
+  std::vector<uint8_t> get_parameter_types(const std::vector<std::string>& names) const;
   std::vector<std::string> list_parameter_names() const;
 
   OnSetParametersCallbackHandle::SharedPtr add_on_set_parameters_callback(
       OnParametersSetCallbackType callback);
-  void remove_on_set_parameters_callback(const OnSetParametersCallbackHandle *const handler);
+  void remove_on_set_parameters_callback(const OnSetParametersCallbackHandle* const handler);
 
-  const std::map<std::string, rclcpp::ParameterValue> &get_parameter_overrides() const;
+  const std::map<std::string, rclcpp::ParameterValue>& get_parameter_overrides() const;
 
  private:
   struct ParameterInfo {
@@ -81,11 +81,11 @@ class NodeParametersInterface {
     rcl_interfaces::msg::ParameterDescriptor descriptor;
   };
 
-  const rclcpp::ParameterValue &declare_checked(
-      const std::string &name, rclcpp::ParameterType type, const rclcpp::ParameterValue &value,
+  const rclcpp::ParameterValue& declare_checked(
+      const std::string& name, rclcpp::ParameterType type, const rclcpp::ParameterValue& value,
       rcl_interfaces::msg::ParameterDescriptor descriptor);
   rcl_interfaces::msg::SetParametersResult run_on_set_callbacks(
-      const std::vector<rclcpp::Parameter> &parameters);
+      const std::vector<rclcpp::Parameter>& parameters);
 
   mutable std::recursive_mutex mutex_;
   std::map<std::string, ParameterInfo> parameters_;

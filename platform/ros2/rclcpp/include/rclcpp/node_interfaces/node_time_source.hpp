@@ -27,7 +27,7 @@ class NodeTimeSource : public NodeTimeSourceInterface {
                  NodeLoggingInterface::SharedPtr node_logging,
                  NodeClockInterface::SharedPtr node_clock,
                  NodeParametersInterface::SharedPtr node_parameters,
-                 const rclcpp::QoS &qos = rclcpp::ClockQoS(), bool use_clock_thread = true);
+                 const rclcpp::QoS& qos = rclcpp::ClockQoS(), bool use_clock_thread = true);
   ~NodeTimeSource() override;
 
  private:

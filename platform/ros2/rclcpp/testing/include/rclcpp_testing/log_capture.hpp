@@ -25,20 +25,20 @@ class LogCapture {
  public:
   LogCapture();
   ~LogCapture();
-  LogCapture(const LogCapture &) = delete;
-  LogCapture &operator=(const LogCapture &) = delete;
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
 
   std::vector<LogRecord> records() const;
   // Records whose message contains `text` (and of `level`, in the second form).
-  size_t count(const std::string &text) const;
-  size_t count(rclcpp::Logger::Level level, const std::string &text) const;
-  bool contains(const std::string &text) const;
+  size_t count(const std::string& text) const;
+  size_t count(rclcpp::Logger::Level level, const std::string& text) const;
+  bool contains(const std::string& text) const;
   // Waits until a record containing `text` has arrived.
-  bool wait_for(const std::string &text, std::chrono::milliseconds timeout) const;
+  bool wait_for(const std::string& text, std::chrono::milliseconds timeout) const;
   void clear();
 
   // Called by the logging machinery.
-  void add(const LogRecord &record);
+  void add(const LogRecord& record);
 
  private:
   mutable std::mutex mutex_;

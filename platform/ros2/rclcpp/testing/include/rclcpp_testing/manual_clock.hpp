@@ -17,14 +17,14 @@ class ManualClock {
   // System and ROS time start at the current real reading.
   ManualClock();
   // System and ROS time start at `start`.
-  explicit ManualClock(const rclcpp::Time &start);
+  explicit ManualClock(const rclcpp::Time& start);
   ~ManualClock();
-  ManualClock(const ManualClock &) = delete;
-  ManualClock &operator=(const ManualClock &) = delete;
+  ManualClock(const ManualClock&) = delete;
+  ManualClock& operator=(const ManualClock&) = delete;
 
-  void advance(const rclcpp::Duration &duration);
+  void advance(const rclcpp::Duration& duration);
   template <class Rep, class Period>
-  void advance(const std::chrono::duration<Rep, Period> &duration) {
+  void advance(const std::chrono::duration<Rep, Period>& duration) {
     advance(rclcpp::Duration(duration));
   }
 

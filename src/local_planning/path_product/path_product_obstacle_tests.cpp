@@ -5,7 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "logger/logger.hpp"
-#include "path_geometry.hpp"
+#include "planning/geometry.hpp"
 #include "planning/path_product.hpp"
 #include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
 
@@ -34,8 +34,8 @@ bool PathProduct::hasDynamicObstacle(const nav_msgs::msg::Path& path,
     LOG_WARN("global_plan.poses is empty");
     return false;
   }
-  path_geometry::MapView view;
-  if (!path_geometry::openMap(grid_map, "hasDynamicObstacle", view)) {
+  geometry::MapView view;
+  if (!geometry::openMap(grid_map, "PathProduct", "hasDynamicObstacle", view)) {
     return false;
   }
   const unsigned int size_x = view.costmap->getSizeInCellsX();
@@ -97,8 +97,8 @@ bool PathProduct::existEmergencyPatients(
   if (polygon.points.empty()) {
     return false;
   }
-  path_geometry::MapView view;
-  if (!path_geometry::openMap(grid_map, "existEmergencyPatients", view)) {
+  geometry::MapView view;
+  if (!geometry::openMap(grid_map, "PathProduct", "existEmergencyPatients", view)) {
     return false;
   }
   double min_x = polygon.points.front().x;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "logger/logger.hpp"
-#include "path_geometry.hpp"
+#include "planning/geometry.hpp"
 #include "planning/path_product.hpp"
 
 namespace planning {
@@ -26,7 +26,7 @@ double segmentLength(const PoseStamped& a, const PoseStamped& b) {
 
 class CostProbe {
  public:
-  CostProbe(const path_geometry::MapView& view, unsigned char threshold)
+  CostProbe(const geometry::MapView& view, unsigned char threshold)
       : view_(view), threshold_(threshold) {}
 
   CellState state(const PoseStamped& pose) const {
@@ -40,7 +40,7 @@ class CostProbe {
   }
 
  private:
-  const path_geometry::MapView& view_;
+  const geometry::MapView& view_;
   const unsigned int threshold_;
 };
 
@@ -109,8 +109,8 @@ bool PathProduct::redefineGoal(std::shared_ptr<vantrell_nav2_gridmap::GridMapROS
   if (poses.empty()) {
     return false;
   }
-  path_geometry::MapView view;
-  if (!path_geometry::openMap(grid_map, "redefineGoal", view)) {
+  geometry::MapView view;
+  if (!geometry::openMap(grid_map, "PathProduct", "redefineGoal", view)) {
     return false;
   }
   LOG_INFO("path.size is {}", poses.size());

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "logger/logger.hpp"
-#include "path_geometry.hpp"
+#include "planning/geometry.hpp"
 #include "planning/path_product.hpp"
 
 namespace planning {
 
+using geometry::planarDistance;
 using geometry_msgs::msg::PoseStamped;
-using path_geometry::planarDistance;
 
 namespace {
 
@@ -73,7 +73,7 @@ size_t nearestPose(const PoseStamped& robot, const std::vector<PoseStamped>& pos
 // with true and leaves both untouched. Its records name `operation`, the caller.
 template <typename Blocked>
 bool walkToFirstBlocked(const char* operation, const BaseRobot& base_robot,
-                        const std::vector<PoseStamped>& poses, const path_geometry::MapView& view,
+                        const std::vector<PoseStamped>& poses, const geometry::MapView& view,
                         double range, int& index, double& distance, Blocked blocked) {
   double walked = 0.0;
   for (size_t i = 1; i < poses.size(); ++i) {
@@ -106,8 +106,8 @@ bool PathProduct::getLocalPathFromGlobal(
   if (poses.size() < 2) {
     return false;
   }
-  path_geometry::MapView view;
-  if (!path_geometry::openMap(grid_map, "getLocalPathFromGlobal", view)) {
+  geometry::MapView view;
+  if (!geometry::openMap(grid_map, "PathProduct", "getLocalPathFromGlobal", view)) {
     return false;
   }
   double nearest = 0.0;
@@ -148,7 +148,7 @@ bool PathProduct::getLocalPathFromGlobal(
   }
 
   std::vector<PoseStamped> stretch(poses.begin() + start, poses.begin() + end);
-  path_geometry::setYawKeepingXY(stretch.back().pose.orientation, getLocalGoalYaw(global, end));
+  geometry::setYawKeepingXY(stretch.back().pose.orientation, getLocalGoalYaw(global, end));
   global.poses.erase(global.poses.begin(), global.poses.begin() + start);
   local.poses = std::move(stretch);
   return true;
@@ -161,8 +161,8 @@ bool PathProduct::globalPathCut(const PoseStamped& robot_pose, nav_msgs::msg::Pa
   if (poses.empty()) {
     return false;
   }
-  path_geometry::MapView view;
-  if (!path_geometry::openMap(grid_map, "globalPathCut", view)) {
+  geometry::MapView view;
+  if (!geometry::openMap(grid_map, "PathProduct", "globalPathCut", view)) {
     return false;
   }
   const long last = static_cast<long>(poses.size()) - 1;
@@ -206,7 +206,7 @@ bool PathProduct::globalPathCut(const PoseStamped& robot_pose, nav_msgs::msg::Pa
     end = last;
   }
   PoseStamped goal = poses[end];
-  path_geometry::setYawKeepingXY(goal.pose.orientation, getLocalGoalYaw(global, end));
+  geometry::setYawKeepingXY(goal.pose.orientation, getLocalGoalYaw(global, end));
   global.poses.erase(global.poses.begin(), global.poses.begin() + end);
   local_goal = std::move(goal);
   return true;
@@ -219,8 +219,8 @@ bool PathProduct::startLocalPlan(const nav_msgs::msg::Path& path,
   if (poses.size() < 2) {
     return false;
   }
-  path_geometry::MapView view;
-  if (!path_geometry::openMap(grid_map, "startLocalPlan", view)) {
+  geometry::MapView view;
+  if (!geometry::openMap(grid_map, "PathProduct", "startLocalPlan", view)) {
     return false;
   }
   return walkToFirstBlocked(
@@ -236,8 +236,8 @@ bool PathProduct::startLocalPlanWithMorphology(
   if (poses.size() < 2) {
     return false;
   }
-  path_geometry::MapView view;
-  if (!path_geometry::openMap(grid_map, "startLocalPlanWithMorphology", view)) {
+  geometry::MapView view;
+  if (!geometry::openMap(grid_map, "PathProduct", "startLocalPlanWithMorphology", view)) {
     return false;
   }
   // Every cell of the map must have its pixel, or the lookup below would read

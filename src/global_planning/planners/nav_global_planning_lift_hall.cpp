@@ -4,9 +4,8 @@
 #include <cmath>
 
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/nav_global_planning.hpp"
-#include "tf2/utils.h"
-#include "vantrell_nav2_base_class/geometry_helpers.hpp"
 
 namespace planning {
 
@@ -39,8 +38,8 @@ geometry_msgs::msg::Polygon NavGlobalPlanning::getLiftHallFrame(
   // a number must not take the remembered one's place.
   const auto& robot = first.pose.position;
   const auto& goal = second.pose.position;
-  const double distance = std::hypot(robot.x - goal.x, robot.y - goal.y);
-  const double heading = tf2::getYaw(second.pose.orientation);
+  const double distance = geometry::planarDistance(robot, goal);
+  const double heading = geometry::yawOf(second);
   if (!std::isfinite(distance) || !std::isfinite(heading)) {
     LOG_ERROR("NavGlobalPlanning::getLiftHallFrame needs finite poses");
     return geometry_msgs::msg::Polygon();

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "logger/logger.hpp"
-#include "path_geometry.hpp"
+#include "planning/geometry.hpp"
 #include "planning/path_product.hpp"
 #include "rclcpp/clock.hpp"
 
@@ -71,8 +71,8 @@ vantrell_nav2_protocol::msg::Path PathProduct::generatePathFromPolygon(
   }
 
   int n = 0;
-  if (!path_geometry::truncatedCount(
-          std::hypot(start_x - centre_x, start_y - centre_y) / resolution, n)) {
+  if (!geometry::truncatedCount(std::hypot(start_x - centre_x, start_y - centre_y) / resolution,
+                                n)) {
     LOG_ERROR(
         "PathProduct::generatePathFromPolygon polygon has no finite centre or side, "
         "no path built");
@@ -118,7 +118,7 @@ bool PathProduct::cutSharp(std::vector<PoseStamped>& poses, double turn_limit, d
     return false;
   }
   int window = 0;
-  if (!path_geometry::truncatedCount(window_length / spacing, window) || window < 1 ||
+  if (!geometry::truncatedCount(window_length / spacing, window) || window < 1 ||
       2 * static_cast<size_t>(window) >= size) {
     return false;
   }
@@ -128,8 +128,8 @@ bool PathProduct::cutSharp(std::vector<PoseStamped>& poses, double turn_limit, d
   double sharpest = 0.0;
   long sharpest_index = -1;
   for (size_t i = n;; ++i) {
-    const double heading_in = path_geometry::headingBetween(poses[i - n], poses[i]);
-    const double heading_out = path_geometry::headingBetween(poses[i], poses[i + n]);
+    const double heading_in = geometry::headingBetween(poses[i - n], poses[i]);
+    const double heading_out = geometry::headingBetween(poses[i], poses[i + n]);
     walked += base_robot_.calDistance(poses[i], poses[i - 1]);
     const double turn = std::fabs(base_robot_.calDelAngle(heading_in, heading_out));
     if (turn > sharpest) {
