@@ -1,6 +1,5 @@
 // Local planning benchmark: drives a simulated robot between start and goal pairs on a map
 // through the global and the local planning node, one JSON line per pair. See bench/README.md.
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -24,27 +23,16 @@ int main(int argc, char** argv) {
     return global_planning_benchmark::kCouldNotRun;
   }
 
-  std::FILE* lines = global_planning_benchmark::takeStandardOutput();
-  if (lines == nullptr) {
-    std::cerr << program << ": cannot set up standard output\n";
-    return global_planning_benchmark::kCouldNotRun;
-  }
-  global_planning_benchmark::setLoggerDefaults();
-  rclcpp::init(0, nullptr);
-  int status = global_planning_benchmark::kCouldNotRun;
-  {
-    local_planning_benchmark::DriveBenchmark run(
-        command.options,
-        [lines](const std::string& line) {
-          std::fputs((line + "\n").c_str(), lines);
-          std::fflush(lines);
-        },
-        [&program](const std::string& error) {
-          std::cerr << program << ": " << error << std::endl;
-        });
-    status = run.run();
-  }
-  rclcpp::shutdown();
-  std::fclose(lines);
-  return status;
+  return global_planning_benchmark::runWithLines(
+      program, global_planning_benchmark::kCouldNotRun,
+      [&command](global_planning_benchmark::LineSink out, global_planning_benchmark::LineSink err) {
+        rclcpp::init(0, nullptr);
+        int status = global_planning_benchmark::kCouldNotRun;
+        {
+          local_planning_benchmark::DriveBenchmark run(command.options, out, err);
+          status = run.run();
+        }
+        rclcpp::shutdown();
+        return status;
+      });
 }

@@ -67,34 +67,27 @@ DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string driveUsageText(const std::string& program) {
-  const vantrell_nav2_gridmap::GridMapParams defaults;
   return fmt::format(
-      "Usage: {0} --map FILE.yaml (--pairs FILE | --random N [--seed S] [--write-pairs FILE])\n"
-      "       [--planner dijkstra[,local_wap_points]] [--inflation-radius M]\n"
-      "       [--cost-scaling-factor F] [--inflate-unknown]\n"
-      "\n"
-      "Drives a simulated robot from start to goal for every pair, as the task manager does:\n"
-      "a \"global_planning\" goal with the \"dijkstra\" planner, then \"local_planning\" goals\n"
-      "at 10 Hz of simulated time with the local planner, each local path followed until the\n"
-      "next. Prints one JSON line per pair and planner, then a summary line per planner.\n"
-      "\n"
-      "  --map FILE.yaml          map in the map-server format\n"
-      "  --pairs FILE             one pair a line, 'sx sy gx gy' in map cells; '#' starts a\n"
-      "                           comment\n"
-      "  --random N               draw N pairs: free cells of inflated cost below 210, at\n"
-      "                           least 100 cells from the border, ends at least 3 m apart\n"
-      "  --seed S                 seed of the draw (default 33)\n"
-      "  --write-pairs FILE       save the drawn pairs in the --pairs format\n"
-      "  --planner LIST           local planners to drive with (default dijkstra)\n"
-      "  --inflation-radius M     metres (default {1})\n"
-      "  --cost-scaling-factor F  (default {2})\n"
-      "  --inflate-unknown        inflate around unknown cells too\n"
-      "  --help                   this text\n"
-      "\n"
-      "Exit status: 0 every pair driven (reached or not), 1 the run could not start or was\n"
-      "stopped (arguments, map, pairs file, a node that stopped answering), 2 some pairs lay\n"
-      "off the map and were reported as invalid.\n",
-      program, defaults.inflation_radius, defaults.cost_scaling_factor);
+             "Usage: {0} --map FILE.yaml (--pairs FILE | --random N [--seed S] [--write-pairs "
+             "FILE])\n"
+             "       [--planner dijkstra[,local_wap_points]] [--inflation-radius M]\n"
+             "       [--cost-scaling-factor F] [--inflate-unknown]\n"
+             "\n"
+             "Drives a simulated robot from start to goal for every pair, as the task manager "
+             "does:\n"
+             "a \"global_planning\" goal with the \"dijkstra\" planner, then \"local_planning\" "
+             "goals\n"
+             "at 10 Hz of simulated time with the local planner, each local path followed until "
+             "the\n"
+             "next. Prints one JSON line per pair and planner, then a summary line per planner.\n"
+             "\n",
+             program) +
+         global_planning_benchmark::inputOptionsText(
+             "  --planner LIST           local planners to drive with (default dijkstra)\n") +
+         "\n"
+         "Exit status: 0 every pair driven (reached or not), 1 the run could not start or was\n"
+         "stopped (arguments, map, pairs file, a node that stopped answering), 2 some pairs lay\n"
+         "off the map and were reported as invalid.\n";
 }
 
 }  // namespace local_planning_benchmark
