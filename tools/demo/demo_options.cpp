@@ -159,6 +159,10 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
           valueOf(args, i, arg), "--obstacle " + std::to_string(options.obstacles.size() + 1)));
     } else if (arg == "--planner") {
       options.planner = valueOf(args, i, arg);
+    } else if (arg == "--rooms") {
+      options.rooms_file = valueOf(args, i, arg);
+    } else if (arg == "--room") {
+      options.rooms.push_back(valueOf(args, i, arg));
     } else if (arg == "--output") {
       options.output = valueOf(args, i, arg);
     } else {
@@ -178,6 +182,9 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
   }
   if (!options.obstacles.empty()) {
     throw UsageError("--obstacle belongs to the drive scenario (--scenario drive)");
+  }
+  if (options.scenario == "clean") {
+    return options;
   }
   requirePlanner(options.planner);
   if (options.scenario == "lift") {
@@ -251,6 +258,10 @@ std::string usage(const std::string& program) {
       << "                     water: the zone's corners (metres, at least three); default\n"
       << "                     office B of the bundled floor; the robot stands at its door\n"
       << "                     unless --start says otherwise; with --map give both\n"
+      << "  --rooms FILE       clean: the map's rooms file (FILE.rooms.yaml); --room ID picks\n"
+      << "                     rooms (repeat); default office B and the kitchen of the\n"
+      << "                     bundled floor; --planner static_coverage_planning (default) or\n"
+      << "                     dynamic_coverage_planning; --zone cleans one zone instead\n"
       << "  --output FILE.png  the picture (default global_plans.png)\n"
       << "  -h, --help         this text\n"
       << "\n"

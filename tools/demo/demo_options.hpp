@@ -43,6 +43,9 @@ struct DemoOptions {
   std::vector<MapPoint> zone;
   std::vector<ObstaclePlacement> obstacles;
   std::string planner{planning::global_keys::kDijkstra};
+  // clean: the floor's rooms file, and the rooms of it to clean (all when empty).
+  std::string rooms_file;
+  std::vector<std::string> rooms;
   std::string output{"global_plans.png"};
   bool help{false};
 };

@@ -78,6 +78,14 @@ bool ContourManager::rePlanCleanPath() {
   return false;
 }
 
+bool ContourManager::isRobotInCurrentZone() {
+  if (current_zone_index_ < 0 || static_cast<size_t>(current_zone_index_) >= zone_infos_.size() ||
+      !updateRobotPose()) {
+    return false;
+  }
+  return signedDistance(zone_infos_[current_zone_index_].points, robot_cell_) >= 0.0;
+}
+
 bool ContourManager::updateRobotPose() {
   if (!planning_gridmap_->getCostmapROS()->getRobotPose(robot_pose_)) {
     LOG_ERROR("[ContourManager]updateRobotPose , getRobotPose is failed");

@@ -213,7 +213,10 @@ void DynamicCoveragePlanning::cutAtCorner(Path& current) {
 }
 
 bool DynamicCoveragePlanning::finishCycle(Cycle& cycle, Path& out) {
-  if (!coverage_triggered_ && contour_manager_->hasReachedContour()) {
+  // Cleaning starts where the robot reaches the zone: at its outline when it comes from outside,
+  // or at once when it is inside already (it may never come near an outline drawn along walls).
+  if (!coverage_triggered_ &&
+      (contour_manager_->hasReachedContour() || contour_manager_->isRobotInCurrentZone())) {
     communicator_->getPlanningUnit()->triggerCleanCoverage(true, path_overlap_distance_,
                                                            coverage_width_);
     coverage_triggered_ = true;

@@ -1,49 +1,68 @@
 // The benchmark program as its users run it: on a small drawn map saved in the map-server format,
 // with a pairs file or drawn pairs, reading its JSON lines, its errors and its exit status.
-#include "support/benchmark_program.hpp"
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/drawn_maps.hpp"
+#include "support/program_run.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 using test_support::ProgramRun;
-using test_support::readTextFile;
-
-std::string field(const std::string& line, const std::string& key) {
-  return test_support::jsonField(line, key);
-}
-
-double number(const std::string& line, const std::string& key) {
-  return test_support::jsonNumber(line, key);
-}
+using test_support::readFile;
+const auto field = &test_support::jsonField;
+const auto number = &test_support::jsonNumber;
 
 class BenchmarkProgramTest : public ::testing::Test {
  protected:
-  BenchmarkProgramTest()
-      : workspace_(GLOBAL_PLANNING_BENCHMARK_PROGRAM,
-                   std::string("global_planning_benchmark_test_") +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name()),
-        dir_(workspace_.dir()) {}
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("global_planning_benchmark_test_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
 
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Saves a drawn map as the map server reads it: the image's top row is the map's last row.
   fs::path saveMap(const test_support::DrawnMap& map, const std::string& name) {
-    return workspace_.saveMap(map, name);
+    cv::Mat image;
+    cv::flip(map.image, image, 0);
+    EXPECT_TRUE(cv::imwrite((dir_ / (name + ".png")).string(), image));
+    const fs::path yaml = dir_ / (name + ".yaml");
+    std::ofstream(yaml) << "image: " << name << ".png\n"
+                        << "resolution: " << map.resolution << "\n"
+                        << "origin: [0.0, 0.0, 0.0]\n"
+                        << "negate: 0\noccupied_thresh: 0.65\nfree_thresh: 0.196\n"
+                        << "mode: trinary\n";
+    return yaml;
   }
-  fs::path saveText(const std::string& name, const std::string& text) {
-    return workspace_.saveText(name, text);
-  }
-  ProgramRun run(const std::string& args) { return workspace_.run(args); }
 
-  test_support::ProgramWorkspace workspace_;
-  const fs::path dir_;
+  fs::path saveText(const std::string& name, const std::string& text) {
+    const fs::path file = dir_ / name;
+    std::ofstream(file) << text;
+    return file;
+  }
+
+  ProgramRun run(const std::string& args) {
+    return test_support::runProgram(GLOBAL_PLANNING_BENCHMARK_PROGRAM, args, dir_);
+  }
+
+  fs::path dir_;
 };
 
 TEST_F(BenchmarkProgramTest, PlansEveryPairBothWaysAndReportsTheOneOffTheMap) {
@@ -131,7 +150,7 @@ TEST_F(BenchmarkProgramTest, DrawnPairsAreSavedAndRepeatTheirDraw) {
   ASSERT_EQ(first.lines.size(), 3U);
 
   std::vector<std::string> ends;
-  std::istringstream rows(readTextFile(saved));
+  std::istringstream rows(readFile(saved));
   for (std::string row; std::getline(rows, row);) {
     if (!row.empty() && row[0] != '#') {
       std::istringstream values(row);

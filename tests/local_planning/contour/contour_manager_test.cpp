@@ -140,6 +140,27 @@ TEST_F(ManagerTest, ReplansOnceWhenTheRobotReachesTheCurrentZonesOutline) {
   }
 }
 
+// A robot anywhere inside the current zone is in it, however far from the outline: a zone drawn
+// along the walls is never approached from outside.
+TEST_F(ManagerTest, TheRobotIsInTheCurrentZoneAnywhereInsideItsOutline) {
+  auto contours = manager();
+  const std::vector<std::tuple<std::string, int, double, bool>> cases = {
+      {"in the middle, 0.95 m from the outline", 0, 40, true},
+      {"on the outline", 0, 20, true},
+      {"0.15 m outside", 0, 17, false},
+      {"no current zone", -1, 40, false},
+      {"a zone index past the list", 1, 40, false}};
+  for (const auto& [name, zone_index, x, inside] : cases) {
+    SCOPED_TRACE(name);
+    contours->reset();
+    contours->setContour(zoneList({box(20, 10, 59, 49)}));
+    Access::zoneIndex(*contours) = zone_index;
+    Access::setWindowOrigin(*contours, 20, 10);
+    placeRobotOnCell(x, 30);
+    EXPECT_EQ(contours->isRobotInCurrentZone(), inside);
+  }
+}
+
 TEST_F(ManagerTest, MeasuresTheRobotCellSignedLeftOfAndBelowTheWindow) {
   auto contours = manager();
   Access::setWindowOrigin(*contours, 30, 20);

@@ -190,6 +190,9 @@ bool SimRobot::step(const Command& command) {
   clock_.advance(tick);
   localisation_.broadcast(pose_, clock_.now());
   record(from);
+  if (step_observer_) {
+    step_observer_(from, pose_);
+  }
   publishOdometry(command);
   return true;
 }

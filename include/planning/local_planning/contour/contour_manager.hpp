@@ -92,6 +92,11 @@ class ContourManager {
 
   bool hasReachedContour() const { return reached_contour_; }
 
+  // Refreshes the robot cell; true when it lies inside the current zone's outline (or on it). A
+  // robot that starts its task there, or a zone drawn up to the walls, never comes near the
+  // outline, yet it is in the zone. False without a current zone.
+  bool isRobotInCurrentZone();
+
   // Refreshes the robot cell, then every region's signed distance to it (cells).
   void updateRobotToContourDistance();
 

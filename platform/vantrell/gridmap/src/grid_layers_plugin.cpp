@@ -10,6 +10,7 @@ GridLayersPlugin::GridLayersPlugin(std::weak_ptr<MultiGridMap> grid_map)
 
 void GridLayersPlugin::reset() {
   if (auto grid_map = grid_map_.lock()) {
+    grid_map->forgetCoverage();
     grid_map->requestRebuild();
   }
 }

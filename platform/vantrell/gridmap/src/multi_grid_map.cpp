@@ -1,5 +1,6 @@
 #include "vantrell_nav2_gridmap/multi_grid_map.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -67,6 +68,7 @@ bool MultiGridMap::updateMap() {
     if (new_static) {
       if (!new_static->sameGeometry(*static_layer_)) {
         obstacle_layer_->resize(new_static->sizeX(), new_static->sizeY());
+        forgetCoverage();
       }
       static_layer_ = std::move(new_static);
       changed = true;
@@ -91,6 +93,7 @@ bool MultiGridMap::updateMap() {
     }
     built = latest_built_;
     version = built_version_;
+    applyQueuedCoverage(static_layer_->sizeX(), static_layer_->sizeY());
   }
   // Outside the update lock: a thread that holds the costmap mutex may call
   // updateMap without ever waiting on a builder that waits for that mutex.
@@ -102,23 +105,73 @@ void MultiGridMap::install(std::shared_ptr<const GridLayers> layers, uint64_t ve
   std::shared_ptr<const GridLayers> replaced;
   nav2_costmap_2d::Costmap2D* master = getCostmap();
   std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> master_lock(*master->getMutex());
+  bool newer = false;
   {
     std::lock_guard<std::mutex> lock(layers_mutex_);
     // Two updaters may finish in either order; the older result loses.
-    if (version <= installed_version_) {
-      return;
+    newer = version > installed_version_;
+  }
+  if (newer) {
+    if (master->getSizeInCellsX() != layers->size_x ||
+        master->getSizeInCellsY() != layers->size_y ||
+        master->getResolution() != layers->resolution || master->getOriginX() != layers->origin_x ||
+        master->getOriginY() != layers->origin_y) {
+      costmap_ros_->getLayeredCostmap()->resizeMap(
+          layers->size_x, layers->size_y, layers->resolution, layers->origin_x, layers->origin_y);
+    }
+    std::memcpy(master->getCharMap(), layers->cost.data(), layers->cost.size());
+    {
+      std::lock_guard<std::mutex> coverage_lock(coverage_mutex_);
+      overlaid_ = 0;
+    }
+    std::lock_guard<std::mutex> lock(layers_mutex_);
+    replaced = std::exchange(layers_, std::move(layers));
+    installed_version_ = version;
+  }
+  overlayCoverage(master->getCharMap());
+}
+
+void MultiGridMap::queueCoveredCells(std::vector<ObstacleEdit::Cell> cells) {
+  std::lock_guard<std::mutex> lock(coverage_mutex_);
+  queued_covered_.insert(queued_covered_.end(), cells.begin(), cells.end());
+}
+
+void MultiGridMap::forgetCoverage() {
+  std::lock_guard<std::mutex> lock(coverage_mutex_);
+  queued_covered_.clear();
+  covered_.clear();
+  covered_cells_.clear();
+  overlaid_ = 0;
+}
+
+void MultiGridMap::applyQueuedCoverage(unsigned int size_x, unsigned int size_y) {
+  std::lock_guard<std::mutex> lock(coverage_mutex_);
+  if (queued_covered_.empty()) {
+    return;
+  }
+  const size_t cells = static_cast<size_t>(size_x) * size_y;
+  if (covered_.size() != cells) {
+    covered_.assign(cells, false);
+  }
+  for (const ObstacleEdit::Cell& cell : queued_covered_) {
+    if (cell.x >= size_x || cell.y >= size_y) {
+      continue;
+    }
+    const size_t index = static_cast<size_t>(cell.y) * size_x + cell.x;
+    if (!covered_[index]) {
+      covered_[index] = true;
+      covered_cells_.push_back(index);
     }
   }
-  if (master->getSizeInCellsX() != layers->size_x || master->getSizeInCellsY() != layers->size_y ||
-      master->getResolution() != layers->resolution || master->getOriginX() != layers->origin_x ||
-      master->getOriginY() != layers->origin_y) {
-    costmap_ros_->getLayeredCostmap()->resizeMap(layers->size_x, layers->size_y, layers->resolution,
-                                                 layers->origin_x, layers->origin_y);
+  queued_covered_.clear();
+}
+
+void MultiGridMap::overlayCoverage(unsigned char* master) {
+  std::lock_guard<std::mutex> lock(coverage_mutex_);
+  for (; overlaid_ < covered_cells_.size(); ++overlaid_) {
+    unsigned char& cost = master[covered_cells_[overlaid_]];
+    cost = std::max(cost, nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
   }
-  std::memcpy(master->getCharMap(), layers->cost.data(), layers->cost.size());
-  std::lock_guard<std::mutex> lock(layers_mutex_);
-  replaced = std::exchange(layers_, std::move(layers));
-  installed_version_ = version;
 }
 
 bool MultiGridMap::inDanger(unsigned int mx, unsigned int my, int level) const {

@@ -263,3 +263,39 @@ TEST_F(LocationCoverter, RefusesMapsInDifferentFrames) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cleaned floor reaches the master costmap as at least inscribed cost, survives rebuilds of the
+// layers beneath (whose own costs stay as they were), and goes with a reset; cells off the map
+// are ignored.
+TEST(GridMapROS, CoveredCellsShowOnTheMasterUntilTheLayersAreReset) {
+  using nav2_costmap_2d::FREE_SPACE;
+  using nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE;
+  const auto map = hooks::makeGridMap("zone", test_support::drawEmptyRoom(40, 40).image, 0.05);
+  const auto grid = map->getMultiGridMap();
+  const auto cost = [&](unsigned int x, unsigned int y) {
+    return map->getCostmapROS()->getCostmap()->getCost(x, y);
+  };
+  ASSERT_EQ(cost(20, 20), FREE_SPACE);
+  grid->queueCoveredCells({{20, 20}, {30, 30}, {400, 3}, {3, 400}});
+  EXPECT_EQ(cost(20, 20), FREE_SPACE) << "applied with the next update";
+  map->getCostmapROS()->updateMap();
+  EXPECT_EQ(cost(20, 20), INSCRIBED_INFLATED_OBSTACLE);
+  EXPECT_EQ(cost(30, 30), INSCRIBED_INFLATED_OBSTACLE);
+  EXPECT_EQ(cost(22, 20), FREE_SPACE);
+  EXPECT_EQ(grid->getLayers()->cost[20 * 40 + 20], FREE_SPACE) << "the layers beneath keep theirs";
+
+  // An obstacle edit rebuilds the layers; the coverage is laid over the new costs.
+  hooks::markObstacleCells(*map, {{20, 20}, {10, 10}}, ObsTypeBitMap::DYNAMIC_OBSTACLE);
+  map->getCostmapROS()->updateMap();
+  EXPECT_EQ(cost(20, 20), LETHAL_OBSTACLE) << "a higher cost stays";
+  EXPECT_EQ(cost(30, 30), INSCRIBED_INFLATED_OBSTACLE);
+
+  map->getCostmapROS()->resetLayers();
+  map->getCostmapROS()->updateMap();
+  EXPECT_EQ(cost(30, 30), grid->getLayers()->cost[30 * 40 + 30]) << "forgotten with the reset";
+  EXPECT_LT(cost(30, 30), INSCRIBED_INFLATED_OBSTACLE);
+}
+
+}  // namespace

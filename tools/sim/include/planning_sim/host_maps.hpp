@@ -2,6 +2,7 @@
 #define PLANNING_SIM__HOST_MAPS_HPP_
 
 #include <memory>
+#include <opencv2/core.hpp>
 #include <vector>
 
 #include "nav_msgs/msg/occupancy_grid.hpp"
@@ -42,6 +43,12 @@ struct LocalNodeMaps {
 LocalNodeMaps makeLocalNodeMaps(
     const nav_msgs::msg::OccupancyGrid& floor,
     const vantrell_nav2_gridmap::GridMapParams& params = vantrell_nav2_gridmap::GridMapParams());
+// The same with the local map on `local_window` (floor cells, clipped to the floor) only: the
+// robot's local map is a window, and a fixed window over where the robot works stands in for it.
+// Throws std::invalid_argument for a window that misses the floor.
+LocalNodeMaps makeLocalNodeMaps(const nav_msgs::msg::OccupancyGrid& floor,
+                                const vantrell_nav2_gridmap::GridMapParams& params,
+                                const cv::Rect& local_window);
 
 }  // namespace planning_sim
 

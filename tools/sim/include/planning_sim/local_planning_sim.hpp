@@ -2,11 +2,14 @@
 #define PLANNING_SIM__LOCAL_PLANNING_SIM_HPP_
 
 #include <memory>
+#include <opencv2/core.hpp>
+#include <optional>
 #include <stdexcept>
 
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "planning/nav_global_planning_server.hpp"
+#include "planning_sim/cleaning_unit.hpp"
 #include "planning_sim/host_maps.hpp"
 #include "planning_sim/local_trip.hpp"
 #include "planning_sim/node_host.hpp"
@@ -21,6 +24,8 @@ namespace planning_sim {
 
 struct LocalPlanningSimOptions {
   vantrell_nav2_gridmap::GridMapParams map_params;
+  // The local map's window (floor cells); the whole floor when unset.
+  std::optional<cv::Rect> local_window;
   rclcpp::Time start{100, 0, RCL_ROS_TIME};
   SimRobotParams robot;
   TripOptions trip;
@@ -80,6 +85,7 @@ class LocalPlanningSim {
   SimClock& clock() { return clock_; }
   SimWorld& world() { return world_; }
   SimRobot& robot() { return robot_; }
+  CleaningUnit& cleaningUnit() { return cleaning_unit_; }
   TaskCentre& taskCentre() { return task_centre_; }
   LocalTrip& trip() { return trip_; }
   NodeHost& host() { return host_; }
@@ -91,6 +97,7 @@ class LocalPlanningSim {
   SimClock clock_;
   SimWorld world_;
   SimRobot robot_;
+  CleaningUnit cleaning_unit_;
   TaskCentre task_centre_;
   LocalTrip trip_;
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> local_node_;

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <opencv2/core.hpp>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "geometry_msgs/msg/point.hpp"
@@ -109,6 +110,13 @@ class SimRobot {
   // has not within a generous wait.
   void settle();
 
+  // Called after every step the robot makes, standing still included, with the pose it left and
+  // the pose it reached (a cleaning unit sweeps the floor between them); on the simulation's
+  // thread.
+  using StepObserver = std::function<void(const geometry_msgs::msg::Pose2D& from,
+                                          const geometry_msgs::msg::Pose2D& to)>;
+  void observeSteps(StepObserver observer) { step_observer_ = std::move(observer); }
+
   // The last collision avoided, if any.
   std::optional<Collision> collision() const { return collision_; }
   // Every pose the robot has been at since it was placed or its records were cleared, in order.
@@ -154,6 +162,7 @@ class SimRobot {
   geometry_msgs::msg::Pose2D pose_;
   bool placed_{false};
   std::optional<Collision> collision_;
+  StepObserver step_observer_;
 
   mutable std::mutex records_mutex_;
   std::vector<geometry_msgs::msg::PoseStamped> track_;

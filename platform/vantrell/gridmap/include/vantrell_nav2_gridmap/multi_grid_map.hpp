@@ -47,6 +47,13 @@ class MultiGridMap {
   // applied with the next updateMap. Safe from any thread.
   void queueObstacleEdit(ObstacleEdit edit);
 
+  // Floor the robot has cleaned (the coverage layer), applied with the next updateMap: those
+  // cells of the master costmap cost INSCRIBED_INFLATED_OBSTACLE at least, so that the coverage
+  // planners' images show them as no longer to clean. The layers beneath and their queries
+  // (getCost, getDistance, inDanger, getLayers) do not change. Costmap2DROS::resetLayers forgets
+  // the coverage, queued cells included; cells off the map are ignored. Safe from any thread.
+  void queueCoveredCells(std::vector<ObstacleEdit::Cell> cells);
+
   // Applies pending obstacle edits, a new footprint or a new static map.
   // Cheap when nothing changed. Safe from any number of threads.
   bool updateMap();
@@ -75,7 +82,12 @@ class MultiGridMap {
   void replaceStaticMap(const nav_msgs::msg::OccupancyGrid& map);
   // The next updateMap rebuilds even when no input changed.
   void requestRebuild();
+  // Drops the coverage layer (a reset); the next rebuild's costs replace its marks.
+  void forgetCoverage();
+  void applyQueuedCoverage(unsigned int size_x, unsigned int size_y);
   void install(std::shared_ptr<const GridLayers> layers, uint64_t version);
+  // Marks the covered cells not yet in the master; under the master's mutex.
+  void overlayCoverage(unsigned char* master);
 
   std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros_;
   const GridMapParams params_;
@@ -98,6 +110,15 @@ class MultiGridMap {
   mutable std::mutex layers_mutex_;
   std::shared_ptr<const GridLayers> layers_;
   uint64_t installed_version_{0};
+
+  // The coverage layer: queued cells, then the cells covered so far (a bit per cell, allocated
+  // with the first mark, and the list in covering order), and how many of the list the master
+  // shows. Taken inside the master's mutex, never around it.
+  std::mutex coverage_mutex_;
+  std::vector<ObstacleEdit::Cell> queued_covered_;
+  std::vector<bool> covered_;
+  std::vector<size_t> covered_cells_;
+  size_t overlaid_{0};
 };
 
 }  // namespace vantrell_nav2_gridmap

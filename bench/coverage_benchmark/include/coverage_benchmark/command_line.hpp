@@ -1,0 +1,46 @@
+#ifndef COVERAGE_BENCHMARK__COMMAND_LINE_HPP_
+#define COVERAGE_BENCHMARK__COMMAND_LINE_HPP_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace coverage_benchmark {
+
+/// What one run of the benchmark cleans.
+struct BenchmarkOptions {
+  std::string map_file;
+  /// The floor's rooms; by default the map file's name with ".rooms.yaml" for ".yaml".
+  std::string rooms_file;
+  /// Coverage planners, in order; both of the local node's by default.
+  std::vector<std::string> planners;
+  /// Only these rooms (ids); every room when empty.
+  std::vector<std::string> rooms;
+  /// The cleaning tool's width (metres).
+  double cleaning_width{0.6};
+  /// A round robot of this radius (metres); 0: the grid maps' default footprint.
+  double robot_radius{0.0};
+  /// Parameters of the local planning node given as NAME=NUMBER, in order.
+  std::vector<std::pair<std::string, double>> node_parameters;
+};
+
+/// The command line, understood.
+struct CommandLine {
+  enum class Request { RUN, HELP, ERROR };
+
+  Request request{Request::ERROR};
+  BenchmarkOptions options;
+  /// Why the command line was refused (Request::ERROR).
+  std::string error;
+};
+
+/// Reads the arguments after the program name. Never throws: anything wrong comes back as
+/// Request::ERROR with a sentence naming the offending argument.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+/// The --help text.
+std::string usageText(const std::string& program);
+
+}  // namespace coverage_benchmark
+
+#endif  // COVERAGE_BENCHMARK__COMMAND_LINE_HPP_

@@ -1,0 +1,56 @@
+#include "planning_sim/floor_space.hpp"
+
+#include <cmath>
+#include <opencv2/core.hpp>
+
+#include "nav2_costmap_2d/footprint.hpp"
+#include "planning_sim/coverage_measure.hpp"
+
+namespace planning_sim {
+
+int ZoneArea::targetCells() const { return target.empty() ? 0 : cv::countNonZero(target); }
+
+FloorSpace::FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
+                       const vantrell_nav2_gridmap::GridMapParams& params)
+    : info_(floor.info),
+      free_(static_cast<int>(floor.info.height), static_cast<int>(floor.info.width), CV_8UC1,
+            cv::Scalar(0)) {
+  for (int y = 0; y < free_.rows; ++y) {
+    uint8_t* row = free_.ptr<uint8_t>(y);
+    for (int x = 0; x < free_.cols; ++x) {
+      const int8_t occupancy = floor.data[static_cast<size_t>(y) * free_.cols + x];
+      row[x] = occupancy >= 0 && occupancy < params.lethal_threshold ? 255 : 0;
+    }
+  }
+  nav2_costmap_2d::calculateMinAndMaxDistances(params.footprint, inscribed_radius_,
+                                               circumscribed_radius_);
+  centre_space_ = centreSpace(free_, inscribed_radius_ / info_.resolution);
+}
+
+ZoneArea FloorSpace::zone(const geometry_msgs::msg::Polygon& polygon) const {
+  ZoneArea area;
+  for (const auto& corner : polygon.points) {
+    area.polygon.push_back(cellOf(corner.x, corner.y));
+  }
+  // Distances run between cell centres: a cell more keeps the turning corners off the near edge of
+  // an obstacle cell.
+  area.start =
+      startCell(free_, centre_space_, area.polygon, circumscribed_radius_ / info_.resolution + 1.0);
+  area.target = area.start ? reachableArea(centre_space_, area.polygon, *area.start)
+                           : cv::Mat(free_.size(), CV_8UC1, cv::Scalar(0));
+  return area;
+}
+
+cv::Point FloorSpace::cellOf(double x, double y) const {
+  return {static_cast<int>(std::floor((x - info_.origin.position.x) / info_.resolution)),
+          static_cast<int>(std::floor((y - info_.origin.position.y) / info_.resolution))};
+}
+
+geometry_msgs::msg::Pose2D FloorSpace::poseOf(const cv::Point& cell) const {
+  geometry_msgs::msg::Pose2D pose;
+  pose.x = info_.origin.position.x + (cell.x + 0.5) * info_.resolution;
+  pose.y = info_.origin.position.y + (cell.y + 0.5) * info_.resolution;
+  return pose;
+}
+
+}  // namespace planning_sim
