@@ -1,7 +1,5 @@
 // Coverage benchmark: cleans every room of a floor with each coverage planner on the simulated
 // robot, one JSON line per room and planner. See bench/README.md.
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -25,20 +23,10 @@ int main(int argc, char** argv) {
     return coverage_benchmark::kCouldNotRun;
   }
 
-  std::FILE* lines = global_planning_benchmark::takeStandardOutput();
-  if (lines == nullptr) {
-    std::cerr << program << ": cannot set up standard output\n";
-    return coverage_benchmark::kCouldNotRun;
-  }
-  global_planning_benchmark::setLoggerDefaults();
-  coverage_benchmark::CoverageRun run(
-      command.options,
-      [lines](const std::string& line) {
-        std::fputs((line + "\n").c_str(), lines);
-        std::fflush(lines);
-      },
-      [&program](const std::string& error) { std::cerr << program << ": " << error << std::endl; });
-  const int status = run.run();
-  std::fclose(lines);
-  return status;
+  return global_planning_benchmark::runWithLines(
+      program, coverage_benchmark::kCouldNotRun,
+      [&command](global_planning_benchmark::LineSink out, global_planning_benchmark::LineSink err) {
+        coverage_benchmark::CoverageRun run(command.options, out, err);
+        return static_cast<int>(run.run());
+      });
 }

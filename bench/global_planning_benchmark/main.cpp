@@ -1,7 +1,5 @@
 // Global planning benchmark: plans start and goal pairs on a map with the grid-search engine and
 // through the global planning node's action, one JSON line per pair. See bench/README.md.
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -24,20 +22,10 @@ int main(int argc, char** argv) {
     return global_planning_benchmark::kCouldNotRun;
   }
 
-  std::FILE* lines = global_planning_benchmark::takeStandardOutput();
-  if (lines == nullptr) {
-    std::cerr << program << ": cannot set up standard output\n";
-    return global_planning_benchmark::kCouldNotRun;
-  }
-  global_planning_benchmark::setLoggerDefaults();
-  global_planning_benchmark::BenchmarkRun run(
-      command.options,
-      [lines](const std::string& line) {
-        std::fputs((line + "\n").c_str(), lines);
-        std::fflush(lines);
-      },
-      [&program](const std::string& error) { std::cerr << program << ": " << error << std::endl; });
-  const int status = run.run();
-  std::fclose(lines);
-  return status;
+  return global_planning_benchmark::runWithLines(
+      program, global_planning_benchmark::kCouldNotRun,
+      [&command](global_planning_benchmark::LineSink out, global_planning_benchmark::LineSink err) {
+        global_planning_benchmark::BenchmarkRun run(command.options, out, err);
+        return static_cast<int>(run.run());
+      });
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "planning/local_planning/path_judge.hpp"
+#include "vantrell_nav2_gridmap/grid_layers.hpp"
 #include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
 
 namespace planning {
@@ -96,12 +97,23 @@ bool PathJudge::drawMilk() {
   // Keeps its buffer while the grid keeps its size.
   milk_mat_.create(rows, cols, CV_8UC1);
   milk_mat_.setTo(kNoMilkPixel);
+  // One state of the grid for the whole picture, read without a lock per cell: the picture
+  // covers the whole grid on every cycle that asks for it.
+  const auto layers = grid->getLayers();
+  if (!layers) {
+    return false;
+  }
   bool any_milk = false;
   for (int y = 0; y < rows; ++y) {
     auto* row = milk_mat_.ptr<uint8_t>(y);
     for (int x = 0; x < cols; ++x) {
+      const auto mx = static_cast<unsigned int>(x);
+      const auto my = static_cast<unsigned int>(y);
+      if (!layers->contains(mx, my)) {
+        continue;
+      }
       vantrell_nav2_gridmap::ObsTypeBitMap types;
-      grid->getObstacleType(static_cast<unsigned int>(x), static_cast<unsigned int>(y), types);
+      types.set(layers->obstacleTypes(layers->index(mx, my)));
       if (types.any(vantrell_nav2_gridmap::ObsTypeBitMap::MILK)) {
         row[x] = kMilkPixel;
         any_milk = true;

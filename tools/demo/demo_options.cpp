@@ -5,6 +5,7 @@
 #include <limits>
 #include <sstream>
 
+#include "drive_scenario.hpp"
 #include "planning/geometry.hpp"
 #include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
@@ -64,6 +65,20 @@ void requirePlanner(const std::string& planner) {
   }
 }
 
+// The comma-separated fields of `text`, a trailing comma giving an empty last field.
+std::vector<std::string> fieldsOf(const std::string& text) {
+  std::vector<std::string> fields;
+  std::stringstream stream(text);
+  std::string field;
+  while (std::getline(stream, field, ',')) {
+    fields.push_back(field);
+  }
+  if (!text.empty() && text.back() == ',') {
+    fields.emplace_back();
+  }
+  return fields;
+}
+
 }  // namespace
 
 geometry_msgs::msg::PoseStamped toPose(const Pose2& pose) {
@@ -75,15 +90,7 @@ Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose) {
 }
 
 Pose2 parsePose(const std::string& text, const std::string& what) {
-  std::vector<std::string> fields;
-  std::stringstream stream(text);
-  std::string field;
-  while (std::getline(stream, field, ',')) {
-    fields.push_back(field);
-  }
-  if (!text.empty() && text.back() == ',') {
-    fields.emplace_back();
-  }
+  const std::vector<std::string> fields = fieldsOf(text);
   if (fields.size() < 2 || fields.size() > 3) {
     throw UsageError(what + " must be X,Y or X,Y,YAW (metres, radians), not \"" + text + "\"");
   }
@@ -97,15 +104,7 @@ Pose2 parsePose(const std::string& text, const std::string& what) {
 }
 
 std::vector<MapPoint> parseZone(const std::string& text) {
-  std::vector<std::string> fields;
-  std::stringstream stream(text);
-  std::string field;
-  while (std::getline(stream, field, ',')) {
-    fields.push_back(field);
-  }
-  if (!text.empty() && text.back() == ',') {
-    fields.emplace_back();
-  }
+  const std::vector<std::string> fields = fieldsOf(text);
   if (fields.size() % 2 != 0) {
     throw UsageError("--zone must be X1,Y1,X2,Y2,... (pairs of metres), not \"" + text + "\"");
   }
@@ -119,6 +118,23 @@ std::vector<MapPoint> parseZone(const std::string& text) {
     throw UsageError("--zone needs at least three corners, not " + std::to_string(zone.size()));
   }
   return zone;
+}
+
+ObstaclePlacement parseObstacle(const std::string& text, const std::string& what) {
+  const std::vector<std::string> fields = fieldsOf(text);
+  if (fields.size() < 2 || fields.size() > 3) {
+    throw UsageError(what + " must be X,Y or X,Y,T (metres, seconds), not \"" + text + "\"");
+  }
+  ObstaclePlacement obstacle;
+  obstacle.x = parseNumber(fields[0], what + " x");
+  obstacle.y = parseNumber(fields[1], what + " y");
+  if (fields.size() == 3) {
+    obstacle.at = parseNumber(fields[2], what + " time");
+    if (obstacle.at < 0.0) {
+      throw UsageError(what + " time must not be negative, not \"" + fields[2] + "\"");
+    }
+  }
+  return obstacle;
 }
 
 DemoOptions parseOptions(const std::vector<std::string>& args) {
@@ -138,6 +154,9 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
           parsePose(valueOf(args, i, arg), "--goal " + std::to_string(options.goals.size() + 1)));
     } else if (arg == "--zone") {
       options.zone = parseZone(valueOf(args, i, arg));
+    } else if (arg == "--obstacle") {
+      options.obstacles.push_back(parseObstacle(
+          valueOf(args, i, arg), "--obstacle " + std::to_string(options.obstacles.size() + 1)));
     } else if (arg == "--planner") {
       options.planner = valueOf(args, i, arg);
     } else if (arg == "--rooms") {
@@ -156,6 +175,13 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
   if (!isScenario(options.scenario)) {
     throw UsageError("there is no scenario \"" + options.scenario +
                      "\"; available: " + scenarioNames());
+  }
+  if (options.scenario == "drive") {
+    checkDriveOptions(options);
+    return options;
+  }
+  if (!options.obstacles.empty()) {
+    throw UsageError("--obstacle belongs to the drive scenario (--scenario drive)");
   }
   if (options.scenario == "clean") {
     return options;
@@ -203,6 +229,15 @@ std::string usage(const std::string& program) {
       << "service for a path in a zone and prints the poses and the time taken; its picture shows\n"
       << "the zone, the largest free rectangle the node found in it and the path.\n"
       << "\n"
+      << "The drive scenario hosts the global and the local planning node on the map and drives\n"
+      << "a simulated robot along each leg: one \"global_planning\" goal, then \"local_planning\"\n"
+      << "goals at 10 Hz of simulated time until the robot is at the goal and the node says\n"
+      << "finished. Per leg it prints the outcome, the time, the track against the global path,\n"
+      << "the smallest clearance and the local planning times; the picture shows the track\n"
+      << "coloured by speed limit. Without --goal it drives reception -> office B -> meeting room "
+         "->\n"
+      << "open-plan area.\n"
+      << "\n"
       << "The lift scenario hosts the global planning node in a drawn lift hall with two cars\n"
       << "and plays a lift ride: checks both cars (a wheelchair stands in one), plans into the\n"
       << "free one, asks for the forced path, checks the way out and plans it backwards.\n"
@@ -216,6 +251,9 @@ std::string usage(const std::string& program) {
       << "  --planner NAME     planner for --goal legs (default dijkstra): dijkstra,\n"
       << "                     astar_with_local_and_global_map, wap_points,\n"
       << "                     dijkstra_uptake_water, recommand_points_planning\n"
+      << "                     drive: dijkstra (default) or local_wap_points, the local planner\n"
+      << "  --obstacle X,Y[,T] drive: an obstacle (0.5 m square) appears in the local map at X,Y\n"
+      << "                     after T seconds of simulated time (default 0); repeatable\n"
       << "  --zone X1,Y1,X2,Y2,X3,Y3[,...]\n"
       << "                     water: the zone's corners (metres, at least three); default\n"
       << "                     office B of the bundled floor; the robot stands at its door\n"

@@ -24,6 +24,13 @@ struct MapPoint {
   double y{0.0};
 };
 
+// An obstacle the drive scenario puts into the local map, at second `at` of simulated time.
+struct ObstaclePlacement {
+  double x{0.0};
+  double y{0.0};
+  double at{0.0};
+};
+
 // What the command line asked for. Later options override earlier ones, except --goal, which
 // adds one leg each time.
 struct DemoOptions {
@@ -34,6 +41,7 @@ struct DemoOptions {
   std::vector<Pose2> goals;
   // Corners of the water-uptake zone; empty for the water scenario's own.
   std::vector<MapPoint> zone;
+  std::vector<ObstaclePlacement> obstacles;
   std::string planner{planning::global_keys::kDijkstra};
   // clean: the floor's rooms file, and the rooms of it to clean (all when empty).
   std::string rooms_file;
@@ -60,6 +68,9 @@ Pose2 toPose2(const geometry_msgs::msg::PoseStamped& pose);
 
 // "X1,Y1,X2,Y2,X3,Y3[,...]": at least three corners, finite numbers. Throws UsageError.
 std::vector<MapPoint> parseZone(const std::string& text);
+
+// "X,Y" or "X,Y,T" (metres, seconds from the start, at least 0). Throws UsageError naming `what`.
+ObstaclePlacement parseObstacle(const std::string& text, const std::string& what);
 
 std::string usage(const std::string& program);
 

@@ -115,6 +115,12 @@ cv::Mat drawPlans(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<Dr
   return picture;
 }
 
+cv::Point pixelOf(const nav_msgs::msg::OccupancyGrid& grid, const cv::Mat& picture, double x,
+                  double y) {
+  const int scale = std::max(1, picture.cols / std::max(1, static_cast<int>(grid.info.width)));
+  return Projection(grid, scale)(x, y);
+}
+
 void checkPictureFile(const std::string& file) {
   const std::string refusal = "cannot write the picture to \"" + file + "\": ";
   bool writable_type = false;

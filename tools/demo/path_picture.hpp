@@ -26,6 +26,10 @@ struct DrawnLeg {
  */
 cv::Mat drawPlans(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<DrawnLeg>& legs);
 
+// Where a point of the map frame (metres) lies on a picture that drawPlans drew of `grid`.
+cv::Point pixelOf(const nav_msgs::msg::OccupancyGrid& grid, const cv::Mat& picture, double x,
+                  double y);
+
 // Throws InputError when no picture can be written to `file` (an image type OpenCV cannot write,
 // a directory, a FIFO or device, a place where no file can be made); called before anything is
 // planned, so that a bad --output costs no plan. Makes missing directories, and no file.

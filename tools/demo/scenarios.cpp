@@ -3,6 +3,7 @@
 #include <map>
 
 #include "clean_scenario.hpp"
+#include "drive_scenario.hpp"
 #include "global_scenario.hpp"
 #include "lift_scenario.hpp"
 #include "water_scenario.hpp"
@@ -13,10 +14,8 @@ namespace {
 
 const std::map<std::string, Scenario>& registry() {
   static const std::map<std::string, Scenario> scenarios{
-      {"clean", runCleanScenario},
-      {"global", runGlobalScenario},
-      {"lift", runLiftScenario},
-      {"water", runWaterScenario},
+      {"clean", runCleanScenario}, {"drive", runDriveScenario}, {"global", runGlobalScenario},
+      {"lift", runLiftScenario},   {"water", runWaterScenario},
   };
   return scenarios;
 }

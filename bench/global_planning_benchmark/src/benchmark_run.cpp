@@ -4,16 +4,13 @@
 
 #include <cmath>
 #include <exception>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 #include <utility>
 
 #include "global_planning_benchmark/json_line.hpp"
+#include "global_planning_benchmark/pair_inputs.hpp"
 #include "global_planning_benchmark/path_metrics.hpp"
-#include "global_planning_benchmark/random_pairs.hpp"
 #include "global_planning_benchmark/spread.hpp"
-#include "nav2_map_server/map_io.hpp"
 
 namespace global_planning_benchmark {
 
@@ -36,15 +33,6 @@ void addSpreadFields(JsonLine& line, const std::string& prefix, const Spread& sp
       .number(prefix + "_p95", spread.p95, kMsDecimals);
 }
 
-std::string offMapReason(const PlanningHost& host, const CellPair& pair) {
-  const auto layers = host.layers();
-  const std::string size = fmt::format("the {} x {} map", layers->size_x, layers->size_y);
-  if (!host.contains(pair.sx, pair.sy)) {
-    return fmt::format("start ({}, {}) lies off {}", pair.sx, pair.sy, size);
-  }
-  return fmt::format("goal ({}, {}) lies off {}", pair.gx, pair.gy, size);
-}
-
 }  // namespace
 
 BenchmarkRun::BenchmarkRun(BenchmarkOptions options, LineSink out, LineSink err)
@@ -53,7 +41,8 @@ BenchmarkRun::BenchmarkRun(BenchmarkOptions options, LineSink out, LineSink err)
 ExitStatus BenchmarkRun::run() {
   nav_msgs::msg::OccupancyGrid map;
   std::vector<CellPair> pairs;
-  if (!loadMap(map) || (!options_.pairs_file.empty() && !readPairs(pairs))) {
+  if (!loadMapFile(options_.map_file, map, err_) ||
+      (!options_.pairs_file.empty() && !readPairs(options_, pairs, err_))) {
     return kCouldNotRun;
   }
   std::unique_ptr<PlanningHost> host;
@@ -63,7 +52,7 @@ ExitStatus BenchmarkRun::run() {
     err_("cannot set up the global planning node on " + options_.map_file + ": " + e.what());
     return kCouldNotRun;
   }
-  if (options_.random_pairs > 0 && !drawPairs(*host, pairs)) {
+  if (options_.random_pairs > 0 && !drawPairs(options_, *host->layers(), pairs, err_)) {
     return kCouldNotRun;
   }
   yardstick_ = std::make_unique<EngineYardstick>(host->layers());
@@ -84,63 +73,13 @@ ExitStatus BenchmarkRun::run() {
   return kAllPairsRun;
 }
 
-bool BenchmarkRun::loadMap(nav_msgs::msg::OccupancyGrid& map) {
-  std::error_code error;
-  if (!std::filesystem::exists(options_.map_file, error)) {
-    err_("map file " + options_.map_file + " does not exist");
-    return false;
-  }
-  if (!std::filesystem::is_regular_file(options_.map_file, error)) {
-    err_("map file " + options_.map_file + " is not a regular file");
-    return false;
-  }
-  try {
-    nav2_map_server::loadMapFromFile(nav2_map_server::loadMapYaml(options_.map_file), map);
-  } catch (const std::exception& e) {
-    err_(std::string("cannot load the map: ") + e.what());
-    return false;
-  }
-  return true;
-}
-
-bool BenchmarkRun::readPairs(std::vector<CellPair>& pairs) {
-  try {
-    pairs = readPairsFile(options_.pairs_file);
-  } catch (const PairsFileError& e) {
-    err_(std::string("bad pairs file: ") + e.what());
-    return false;
-  }
-  return true;
-}
-
-bool BenchmarkRun::drawPairs(const PlanningHost& host, std::vector<CellPair>& pairs) {
-  try {
-    pairs = drawRandomPairs(*host.layers(), options_.random_pairs, options_.seed);
-  } catch (const std::exception& e) {
-    err_("cannot draw " + std::to_string(options_.random_pairs) + " pairs on " + options_.map_file +
-         ": " + e.what());
-    return false;
-  }
-  if (options_.write_pairs_file.empty()) {
-    return true;
-  }
-  try {
-    const std::string comment = fmt::format(
-        "{} pairs drawn on {} with seed {}\ninflation radius {} m, cost scaling {}{}", pairs.size(),
-        mapName(), options_.seed, options_.inflation_radius, options_.cost_scaling_factor,
-        options_.inflate_unknown ? ", unknown cells inflated" : "");
-    writePairsFile(options_.write_pairs_file, pairs, comment);
-  } catch (const std::exception& e) {
-    err_(std::string("cannot save the drawn pairs: ") + e.what());
-    return false;
-  }
-  return true;
-}
-
 bool BenchmarkRun::runPair(PlanningHost& host, size_t index, const CellPair& pair) {
   ++tally_.pairs;
-  if (!host.contains(pair.sx, pair.sy) || !host.contains(pair.gx, pair.gy)) {
-    reportInvalid(index, pair, offMapReason(host, pair));
+  const auto layers = host.layers();
+  const std::string off_map = offMapReason(pair, layers->size_x, layers->size_y);
+  if (!off_map.empty()) {
+    ++tally_.invalid;
+    out_(invalidPairLine(index, pair, off_map));
     return true;
   }
   const auto engine = host.planWithEngine(pair);
@@ -149,7 +88,6 @@ bool BenchmarkRun::runPair(PlanningHost& host, size_t index, const CellPair& pai
     return false;
   }
 
-  const auto layers = host.layers();
   const PathMetrics engine_path = measurePaths(engine.paths.paths, *layers);
   const PathMetrics action_path = measurePaths(action.paths.paths, *layers);
   tally_.engine_ms.push_back(engine.ms);
@@ -187,21 +125,10 @@ bool BenchmarkRun::runPair(PlanningHost& host, size_t index, const CellPair& pai
   return true;
 }
 
-void BenchmarkRun::reportInvalid(size_t index, const CellPair& pair, const std::string& why) {
-  ++tally_.invalid;
-  JsonLine line;
-  line.integer("pair", static_cast<int64_t>(index))
-      .cell("start", pair.sx, pair.sy)
-      .cell("goal", pair.gx, pair.gy)
-      .flag("valid", false)
-      .text("error", why);
-  out_(line.str());
-}
-
 void BenchmarkRun::writeSummary() {
   JsonLine line;
   line.flag("summary", true)
-      .text("map", mapName())
+      .text("map", mapNameOf(options_))
       .integer("pairs", static_cast<int64_t>(tally_.pairs))
       .integer("invalid", static_cast<int64_t>(tally_.invalid))
       .integer("engine_found", static_cast<int64_t>(tally_.engine_found))
@@ -214,10 +141,6 @@ void BenchmarkRun::writeSummary() {
     yardstick_->summarise(line);
   }
   out_(line.str());
-}
-
-std::string BenchmarkRun::mapName() const {
-  return std::filesystem::path(options_.map_file).stem().string();
 }
 
 }  // namespace global_planning_benchmark

@@ -149,16 +149,9 @@ vantrell_nav2_gridmap::GridMapParams BenchmarkOptions::gridMapParams() const {
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) { return Reader(args).read(); }
 
-std::string usageText(const std::string& program) {
+std::string inputOptionsText(const std::string& more_options) {
   const vantrell_nav2_gridmap::GridMapParams defaults;
   return fmt::format(
-      "Usage: {0} --map FILE.yaml (--pairs FILE | --random N [--seed S] [--write-pairs FILE])\n"
-      "       [--inflation-radius M] [--cost-scaling-factor F] [--inflate-unknown]\n"
-      "\n"
-      "Plans from start to goal for every pair, once with the grid-search engine directly\n"
-      "and once end to end through the global planning node's \"global_planning\" action\n"
-      "with the \"dijkstra\" planner. Prints one JSON line per pair, then a summary line.\n"
-      "\n"
       "  --map FILE.yaml          map in the map-server format\n"
       "  --pairs FILE             one pair a line, 'sx sy gx gy' in map cells; '#' starts a\n"
       "                           comment\n"
@@ -166,15 +159,30 @@ std::string usageText(const std::string& program) {
       "                           least 100 cells from the border, ends at least 3 m apart\n"
       "  --seed S                 seed of the draw (default 33)\n"
       "  --write-pairs FILE       save the drawn pairs in the --pairs format\n"
+      "{0}"
       "  --inflation-radius M     metres (default {1})\n"
       "  --cost-scaling-factor F  (default {2})\n"
       "  --inflate-unknown        inflate around unknown cells too\n"
-      "  --help                   this text\n"
-      "\n"
-      "Exit status: 0 every pair planned (found or not), 1 the run could not start or was\n"
-      "stopped (arguments, map, pairs file, a node that stopped answering), 2 some pairs lay\n"
-      "off the map and were reported as invalid.\n",
-      program, defaults.inflation_radius, defaults.cost_scaling_factor);
+      "  --help                   this text\n",
+      more_options, defaults.inflation_radius, defaults.cost_scaling_factor);
+}
+
+std::string usageText(const std::string& program) {
+  return fmt::format(
+             "Usage: {0} --map FILE.yaml (--pairs FILE | --random N [--seed S] [--write-pairs "
+             "FILE])\n"
+             "       [--inflation-radius M] [--cost-scaling-factor F] [--inflate-unknown]\n"
+             "\n"
+             "Plans from start to goal for every pair, once with the grid-search engine directly\n"
+             "and once end to end through the global planning node's \"global_planning\" action\n"
+             "with the \"dijkstra\" planner. Prints one JSON line per pair, then a summary line.\n"
+             "\n",
+             program) +
+         inputOptionsText("") +
+         "\n"
+         "Exit status: 0 every pair planned (found or not), 1 the run could not start or was\n"
+         "stopped (arguments, map, pairs file, a node that stopped answering), 2 some pairs lay\n"
+         "off the map and were reported as invalid.\n";
 }
 
 }  // namespace global_planning_benchmark

@@ -262,6 +262,13 @@ TEST(SpreadTest, MedianAndNearestRankPercentile) {
   EXPECT_DOUBLE_EQ(spreadOf(twenty).p95, 19.0);
   twenty.push_back(21.0);
   EXPECT_DOUBLE_EQ(spreadOf(twenty).p95, 20.0);
+  EXPECT_DOUBLE_EQ(spreadOf(twenty).p99, 21.0);
+  EXPECT_DOUBLE_EQ(spreadOf(twenty).max, 21.0);
+  std::vector<double> hundred;
+  for (int i = 1; i <= 100; ++i) {
+    hundred.push_back(i);
+  }
+  EXPECT_DOUBLE_EQ(spreadOf(hundred).p99, 99.0);
 
   const Spread one = spreadOf({7.0});
   EXPECT_DOUBLE_EQ(one.median, 7.0);
@@ -272,6 +279,8 @@ TEST(SpreadTest, MedianAndNearestRankPercentile) {
   EXPECT_TRUE(std::isnan(none.mean));
   EXPECT_TRUE(std::isnan(none.median));
   EXPECT_TRUE(std::isnan(none.p95));
+  EXPECT_TRUE(std::isnan(none.p99));
+  EXPECT_TRUE(std::isnan(none.max));
 }
 
 // The yardstick's objective and optimum on a room crossed by a costly row (cost 100: weight

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "drive_scenario.hpp"
 #include "path_picture.hpp"
 #include "planning/planner_keys.hpp"
 #include "scenarios.hpp"
@@ -186,6 +187,48 @@ TEST(DemoOptions, HelpNeedsNothingElse) {
   EXPECT_NE(text.find("--goal X,Y[,YAW]"), std::string::npos);
   EXPECT_NE(text.find("--zone X1,Y1,X2,Y2,X3,Y3[,...]"), std::string::npos);
   EXPECT_NE(text.find("water"), std::string::npos);
+}
+
+TEST(DriveOptions, ObstaclesAndPlannersAreCheckedForTheDrive) {
+  const struct {
+    std::vector<std::string> args;
+    std::string refusal;
+  } cases[] = {
+      {{"--scenario", "drive", "--planner", "wap_points"}, "local planner \"dijkstra\" or"},
+      {{"--scenario", "drive", "--zone", "1,1,2,1,2,2"}, "--zone belongs to the water"},
+      {{"--scenario", "drive", "--map", "f.yaml", "--goal", "1,1"}, "with --map, give --start"},
+      {{"--obstacle", "4,5"}, "--obstacle belongs to the drive scenario"},
+      {{"--scenario", "drive", "--obstacle", "4"}, "--obstacle 1 must be X,Y or X,Y,T"},
+      {{"--scenario", "drive", "--obstacle", "4,5,6,7"}, "--obstacle 1 must be X,Y or X,Y,T"},
+      {{"--scenario", "drive", "--obstacle", "4,5", "--obstacle", "4,x"}, "--obstacle 2 y"},
+      {{"--scenario", "drive", "--obstacle", "4,5,-1"}, "time must not be negative"},
+      {{"--scenario", "drive", "--obstacle", "4,5,3", "--planner", "local_wap_points"}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const std::string refusal = usageErrorOf(c.args);
+    if (c.refusal.empty()) {
+      EXPECT_EQ(refusal, "");
+    } else {
+      EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+    }
+  }
+  const DemoOptions options = parseOptions({"--scenario", "drive", "--obstacle", "4,5,2.5"});
+  ASSERT_EQ(options.obstacles.size(), 1U);
+  EXPECT_DOUBLE_EQ(options.obstacles[0].x, 4.0);
+  EXPECT_DOUBLE_EQ(options.obstacles[0].y, 5.0);
+  EXPECT_DOUBLE_EQ(options.obstacles[0].at, 2.5);
+
+  // Positions are checked against the map before anything is hosted.
+  const DemoMap floor = loadDemoMap("");
+  Pose2 start;
+  EXPECT_EQ(drivenLegs(parseOptions({"--scenario", "drive"}), floor, start).size(), 3U);
+  EXPECT_THROW(
+      drivenLegs(parseOptions({"--scenario", "drive", "--obstacle", "95,3"}), floor, start),
+      InputError);
+  EXPECT_THROW(
+      drivenLegs(parseOptions({"--scenario", "drive", "--goal", "6.05,14.0"}), floor, start),
+      InputError);
 }
 
 }  // namespace

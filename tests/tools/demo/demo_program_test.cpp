@@ -139,4 +139,26 @@ TEST(DemoProgram, WaterScenarioRefusesBadZonesWithStatusTwo) {
   EXPECT_NE(run.output.find("holds no free cell"), std::string::npos) << run.output;
 }
 
+TEST(DemoProgram, DriveScenarioExitsTwoOnBadInputAndOneOnALegNotReached) {
+  const std::string picture = "/tmp/planning_demo_drive_" + std::to_string(getpid()) + ".png";
+  const struct {
+    std::string args;
+    int status;
+    std::string says;
+  } cases[] = {
+      {"--planner astar_with_local_and_global_map", 2, "local planner"},
+      {"--obstacle 3", 2, "--obstacle 1 must be X,Y or X,Y,T"},
+      {"--goal 6.05,14.0", 2, "lies inside a wall"},
+      // An obstacle on the goal: the robot stops short of it until the time is up.
+      {"--start 3,6 --goal 9,13.5 --obstacle 9,13.5", 1, "0 of 1 legs reached their goal"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const DemoRun run = runDemo("--scenario drive " + c.args + " --output " + picture);
+    EXPECT_EQ(run.status, c.status) << run.output;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+  }
+  std::remove(picture.c_str());
+}
+
 }  // namespace

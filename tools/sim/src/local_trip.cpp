@@ -1,7 +1,6 @@
 #include "planning_sim/local_trip.hpp"
 
 #include <cmath>
-#include <future>
 #include <memory>
 
 namespace planning_sim {
@@ -14,33 +13,18 @@ LocalTrip::LocalTrip(SimRobot& robot, TripOptions options)
     : robot_(robot),
       options_(options),
       node_(std::make_shared<rclcpp::Node>("sim_task_manager")),
-      client_(rclcpp_action::create_client<LocalPlanning>(node_, "local_planning")) {}
+      client_(rclcpp_action::create_client<LocalPlanning>(node_, "local_planning")),
+      global_client_(rclcpp_action::create_client<GlobalPlanning>(node_, "global_planning")) {}
 
 PlanReply LocalTrip::requestPlan(const LocalPlanning::Goal& goal) {
-  using WrappedResult = rclcpp_action::ClientGoalHandle<LocalPlanning>::WrappedResult;
   robot_.settle();
-  PlanReply reply;
-  if (!client_->wait_for_action_server(options_.patience)) {
-    return reply;
-  }
-  auto answer = std::make_shared<std::promise<WrappedResult>>();
-  auto answered = answer->get_future();
-  rclcpp_action::Client<LocalPlanning>::SendGoalOptions send_options;
-  send_options.result_callback = [answer](const WrappedResult& wrapped) {
-    answer->set_value(wrapped);
-  };
-  auto accepted = client_->async_send_goal(goal, send_options);
-  if (accepted.wait_for(options_.patience) != std::future_status::ready || !accepted.get() ||
-      answered.wait_for(options_.patience) != std::future_status::ready) {
-    return reply;
-  }
-  const WrappedResult wrapped = answered.get();
-  reply.answered = true;
-  reply.succeeded = wrapped.code == rclcpp_action::ResultCode::SUCCEEDED;
-  if (wrapped.result) {
-    reply.result = *wrapped.result;
-  }
-  return reply;
+  return callAction(*client_, goal, options_.patience);
+}
+
+ActionReply<LocalTrip::GlobalPlanning> LocalTrip::requestGlobalPlan(
+    const GlobalPlanning::Goal& goal) {
+  robot_.settle();
+  return callAction(*global_client_, goal, options_.patience);
 }
 
 TripReport LocalTrip::run(const LocalPlanning::Goal& goal) {
@@ -65,6 +49,7 @@ TripReport LocalTrip::run(const LocalPlanning::Goal& goal) {
     if (cycle.reply.succeeded) {
       failures_in_row = 0;
       cycle.motion = robot_.follow(cycle.reply.result, options_.control_period);
+      waitOutPeriod(cycle.motion);
     } else {
       ++report.failures;
       ++failures_in_row;
@@ -84,6 +69,14 @@ TripReport LocalTrip::run(const LocalPlanning::Goal& goal) {
   }
 }
 
+void LocalTrip::waitOutPeriod(const FollowResult& motion) {
+  // A path driven to its end early (or one that asks for no motion) leaves the robot standing
+  // until the next control period: the next plan is not asked for sooner, and time goes on.
+  if (motion.reachedEnd() && motion.elapsed < options_.control_period) {
+    robot_.standStill(options_.control_period - motion.elapsed);
+  }
+}
+
 std::optional<TripEnd> LocalTrip::afterMotion(const LocalPlanning::Goal& goal,
                                               const TripCycle& cycle) const {
   if (cycle.motion.ending == FollowResult::Ending::kCollision) {
@@ -93,8 +86,10 @@ std::optional<TripEnd> LocalTrip::afterMotion(const LocalPlanning::Goal& goal,
   if (!paths.empty() && !paths.back().nav_path.poses.empty()) {
     const auto& destination = paths.back().nav_path.poses.back().pose.position;
     const auto robot = robot_.pose();
+    const bool finished = cycle.reply.succeeded && cycle.reply.result.finished != 0;
     if (std::hypot(destination.x - robot.x, destination.y - robot.y) <=
-        options_.arrival_tolerance) {
+            options_.arrival_tolerance &&
+        (finished || !options_.arrival_needs_finished)) {
       return TripEnd::kArrived;
     }
   }

@@ -170,10 +170,24 @@ std::optional<cv::Point> SimWorld::entered(const std::vector<geometry_msgs::msg:
   cv::Mat will(area.size(), CV_8UC1, cv::Scalar(0));
   drawFootprint(was, area.tl(), before);
   drawFootprint(will, area.tl(), after);
-  for (int y = 0; y < area.height; ++y) {
-    for (int x = 0; x < area.width; ++x) {
-      const cv::Point cell = area.tl() + cv::Point(x, y);
-      if (will.at<uint8_t>(y, x) != 0 && was.at<uint8_t>(y, x) == 0 && isLethal(cell)) {
+  return firstLethal(area.tl(), will, was);
+}
+
+std::optional<cv::Point> SimWorld::under(const std::vector<geometry_msgs::msg::Point>& footprint,
+                                         const geometry_msgs::msg::Pose2D& pose) const {
+  const auto corners = placedFootprint(floor_.info, footprint, pose);
+  const cv::Rect area = cellsAround(corners);
+  cv::Mat mask(area.size(), CV_8UC1, cv::Scalar(0));
+  drawFootprint(mask, area.tl(), corners);
+  return firstLethal(area.tl(), mask, cv::Mat::zeros(area.size(), CV_8UC1));
+}
+
+std::optional<cv::Point> SimWorld::firstLethal(const cv::Point& origin, const cv::Mat& cells,
+                                               const cv::Mat& except) const {
+  for (int y = 0; y < cells.rows; ++y) {
+    for (int x = 0; x < cells.cols; ++x) {
+      const cv::Point cell = origin + cv::Point(x, y);
+      if (cells.at<uint8_t>(y, x) != 0 && except.at<uint8_t>(y, x) == 0 && isLethal(cell)) {
         return cell;
       }
     }

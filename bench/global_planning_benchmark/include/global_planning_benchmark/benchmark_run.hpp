@@ -49,14 +49,9 @@ class BenchmarkRun {
     std::vector<double> action_length_m;
   };
 
-  bool loadMap(nav_msgs::msg::OccupancyGrid& map);
-  bool readPairs(std::vector<CellPair>& pairs);
-  bool drawPairs(const PlanningHost& host, std::vector<CellPair>& pairs);
   /// False when the node stopped answering.
   bool runPair(PlanningHost& host, size_t index, const CellPair& pair);
-  void reportInvalid(size_t index, const CellPair& pair, const std::string& why);
   void writeSummary();
-  std::string mapName() const;
 
   BenchmarkOptions options_;
   LineSink out_;

@@ -44,6 +44,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args);
 /// The --help text.
 std::string usageText(const std::string& program);
 
+/// The --help lines of the map, pairs and inflation options (and --help), with `more_options`
+/// (whole lines) after the pairs options: what every benchmark on pairs reads alike.
+std::string inputOptionsText(const std::string& more_options);
+
 }  // namespace global_planning_benchmark
 
 #endif  // GLOBAL_PLANNING_BENCHMARK__COMMAND_LINE_HPP_

@@ -9,8 +9,8 @@
 namespace vantrell_nav2_smoother {
 
 ClearanceField::ClearanceField(std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> gridmap)
-    : map_(gridmap->getMultiGridMap()) {
-  nav2_costmap_2d::Costmap2D* costmap = map_->getCostmap();
+    : layers_(gridmap->getMultiGridMap()->getLayers()) {
+  nav2_costmap_2d::Costmap2D* costmap = gridmap->getMultiGridMap()->getCostmap();
   std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   origin_x_ = costmap->getOriginX();
   origin_y_ = costmap->getOriginY();
@@ -23,7 +23,14 @@ double ClearanceField::cellDistance(long cx, long cy) const {
   // Beyond the outer cell centres the field continues flat.
   cx = std::clamp(cx, 0L, size_x_ - 1);
   cy = std::clamp(cy, 0L, size_y_ - 1);
-  return map_->getDistance(static_cast<unsigned int>(cx), static_cast<unsigned int>(cy));
+  const auto mx = static_cast<unsigned int>(cx);
+  const auto my = static_cast<unsigned int>(cy);
+  // As MultiGridMap::getDistance reads it: nothing is known off the layers.
+  if (!layers_ || !layers_->contains(mx, my)) {
+    return 0.0;
+  }
+  const size_t i = layers_->index(mx, my);
+  return i < layers_->distance.size() ? layers_->distance[i] : 0.0;
 }
 
 bool ClearanceField::sample(const Vec2& p, double& distance, Vec2& gradient) const {

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "geometry_msgs/msg/pose2_d.hpp"
+#include "planning_sim/action_call.hpp"
 #include "planning_sim/sim_clock.hpp"
 #include "planning_sim/sim_robot.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
+#include "vantrell_nav2_protocol/action/global_planning.hpp"
 #include "vantrell_nav2_protocol/action/local_planning.hpp"
 
 namespace planning_sim {
@@ -25,6 +27,10 @@ struct TripOptions {
   int max_failures_in_row{12};
   // The trip ends once the robot is this near the last pose of the goal's last global path.
   double arrival_tolerance{0.1};
+  // Arrival ends the trip only when the result the robot has just followed says `finished` too,
+  // as a task manager judges a point-to-point trip (the grid-search planners say it on nearly
+  // every stretch, so the flag alone does not tell the end).
+  bool arrival_needs_finished{false};
   // The trip ends once the robot has driven the local path of a result that finishes the task:
   // by default one that says `finished` (for point-to-point planners, the last stretch); a
   // coverage task is done once a result reports its cleaned area. Unset: only arrival ends it.
@@ -38,12 +44,7 @@ struct TripOptions {
 bool reportsCleanedArea(const vantrell_nav2_protocol::action::LocalPlanning::Result& result);
 
 // One LocalPlanning goal, as the motion controller saw it.
-struct PlanReply {
-  // The result came within the wait.
-  bool answered{false};
-  bool succeeded{false};
-  vantrell_nav2_protocol::action::LocalPlanning::Result result;
-};
+using PlanReply = ActionReply<vantrell_nav2_protocol::action::LocalPlanning>;
 
 struct TripCycle {
   rclcpp::Time time;
@@ -67,11 +68,13 @@ struct TripReport {
  * asks "local_planning" for the next local path with the same goal, lets the simulated robot
  * follow it for a control period, and again, until the robot arrives, a result says the task is
  * finished and its path is driven, the robot avoids a collision, plans keep failing, or the time
- * runs out. Its node (the action client's) must be spun by a NodeHost.
+ * runs out. Its node (the action clients') must be spun by a NodeHost. As the task manager, it
+ * also asks the global planning node for the trips' global paths.
  */
 class LocalTrip {
  public:
   using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
+  using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 
   LocalTrip(SimRobot& robot, TripOptions options = TripOptions());
   LocalTrip(const LocalTrip&) = delete;
@@ -82,15 +85,20 @@ class LocalTrip {
 
   // One goal, sent once the robot has settled; waits for the answer.
   PlanReply requestPlan(const LocalPlanning::Goal& goal);
+  // A "global_planning" goal, sent once the robot has settled (the node plans from where the
+  // robot stands); waits for the answer.
+  ActionReply<GlobalPlanning> requestGlobalPlan(const GlobalPlanning::Goal& goal);
   TripReport run(const LocalPlanning::Goal& goal);
 
  private:
+  void waitOutPeriod(const FollowResult& motion);
   std::optional<TripEnd> afterMotion(const LocalPlanning::Goal& goal, const TripCycle& cycle) const;
 
   SimRobot& robot_;
   TripOptions options_;
   rclcpp::Node::SharedPtr node_;
   rclcpp_action::Client<LocalPlanning>::SharedPtr client_;
+  rclcpp_action::Client<GlobalPlanning>::SharedPtr global_client_;
 };
 
 }  // namespace planning_sim

@@ -57,6 +57,9 @@ class SimWorld {
   std::optional<cv::Point> entered(const std::vector<geometry_msgs::msg::Point>& footprint,
                                    const geometry_msgs::msg::Pose2D& from,
                                    const geometry_msgs::msg::Pose2D& to) const;
+  // A lethal cell under `footprint` placed at `pose`, if any.
+  std::optional<cv::Point> under(const std::vector<geometry_msgs::msg::Point>& footprint,
+                                 const geometry_msgs::msg::Pose2D& pose) const;
   bool isLethal(const cv::Point& cell) const;
 
   const nav_msgs::msg::OccupancyGrid& floor() const { return floor_; }
@@ -67,6 +70,10 @@ class SimWorld {
   bool isDue(const ObstacleInjection& injection, const rclcpp::Time& time,
              const geometry_msgs::msg::Pose2D& robot) const;
   void place(const ObstacleInjection& injection);
+  // The first lethal cell marked in `cells` and not in `except` (both of one size, their first
+  // cell at `origin`).
+  std::optional<cv::Point> firstLethal(const cv::Point& origin, const cv::Mat& cells,
+                                       const cv::Mat& except) const;
 
   nav_msgs::msg::OccupancyGrid floor_;
   std::vector<std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>> perceiving_;

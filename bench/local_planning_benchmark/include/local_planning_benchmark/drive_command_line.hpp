@@ -1,0 +1,38 @@
+#ifndef LOCAL_PLANNING_BENCHMARK__DRIVE_COMMAND_LINE_HPP_
+#define LOCAL_PLANNING_BENCHMARK__DRIVE_COMMAND_LINE_HPP_
+
+#include <string>
+#include <vector>
+
+#include "global_planning_benchmark/command_line.hpp"
+#include "planning/planner_keys.hpp"
+
+namespace local_planning_benchmark {
+
+/// What one run of the benchmark drives.
+struct DriveBenchmarkOptions {
+  /// Map, pairs and grid-map parameters, given as to the global planning benchmark.
+  global_planning_benchmark::BenchmarkOptions inputs;
+  /// Local planners every pair is driven with, in this order.
+  std::vector<std::string> planners{planning::local_keys::kDijkstra};
+};
+
+struct DriveCommandLine {
+  using Request = global_planning_benchmark::CommandLine::Request;
+
+  Request request{Request::ERROR};
+  DriveBenchmarkOptions options;
+  /// Why the command line was refused (Request::ERROR).
+  std::string error;
+};
+
+/// Reads the arguments after the program name: --planner LIST here, everything else as the
+/// global planning benchmark reads it. Never throws.
+DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args);
+
+/// The --help text.
+std::string driveUsageText(const std::string& program);
+
+}  // namespace local_planning_benchmark
+
+#endif  // LOCAL_PLANNING_BENCHMARK__DRIVE_COMMAND_LINE_HPP_

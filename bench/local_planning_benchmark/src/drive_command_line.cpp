@@ -1,0 +1,93 @@
+#include "local_planning_benchmark/drive_command_line.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "planning/planner_keys.hpp"
+
+namespace local_planning_benchmark {
+
+namespace {
+
+// The point-to-point planners of the local node that drive along a global path.
+const std::vector<std::string>& drivingPlanners() {
+  static const std::vector<std::string> planners{planning::local_keys::kDijkstra,
+                                                 planning::local_keys::kLocalWayPoints};
+  return planners;
+}
+
+// "a,b": the planners named, each once; an error names the first that cannot drive.
+std::vector<std::string> plannersOf(const std::string& list, std::string& error) {
+  std::vector<std::string> planners;
+  std::stringstream stream(list);
+  std::string name;
+  while (std::getline(stream, name, ',')) {
+    const auto& known = drivingPlanners();
+    if (std::find(known.begin(), known.end(), name) == known.end()) {
+      error = fmt::format("--planner takes {} (comma-separated), not '{}'",
+                          fmt::join(known, " or "), name);
+      return {};
+    }
+    if (std::find(planners.begin(), planners.end(), name) == planners.end()) {
+      planners.push_back(name);
+    }
+  }
+  if (planners.empty()) {
+    error = "--planner needs a value";
+  }
+  return planners;
+}
+
+}  // namespace
+
+DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args) {
+  DriveCommandLine line;
+  std::vector<std::string> inputs;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--planner") {
+      inputs.push_back(args[i]);
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      line.error = "--planner needs a value";
+      return line;
+    }
+    line.options.planners = plannersOf(args[++i], line.error);
+    if (!line.error.empty()) {
+      return line;
+    }
+  }
+  const auto common = global_planning_benchmark::parseCommandLine(inputs);
+  line.request = common.request;
+  line.options.inputs = common.options;
+  line.error = common.error;
+  return line;
+}
+
+std::string driveUsageText(const std::string& program) {
+  return fmt::format(
+             "Usage: {0} --map FILE.yaml (--pairs FILE | --random N [--seed S] [--write-pairs "
+             "FILE])\n"
+             "       [--planner dijkstra[,local_wap_points]] [--inflation-radius M]\n"
+             "       [--cost-scaling-factor F] [--inflate-unknown]\n"
+             "\n"
+             "Drives a simulated robot from start to goal for every pair, as the task manager "
+             "does:\n"
+             "a \"global_planning\" goal with the \"dijkstra\" planner, then \"local_planning\" "
+             "goals\n"
+             "at 10 Hz of simulated time with the local planner, each local path followed until "
+             "the\n"
+             "next. Prints one JSON line per pair and planner, then a summary line per planner.\n"
+             "\n",
+             program) +
+         global_planning_benchmark::inputOptionsText(
+             "  --planner LIST           local planners to drive with (default dijkstra)\n") +
+         "\n"
+         "Exit status: 0 every pair driven (reached or not), 1 the run could not start or was\n"
+         "stopped (arguments, map, pairs file, a node that stopped answering), 2 some pairs lay\n"
+         "off the map and were reported as invalid.\n";
+}
+
+}  // namespace local_planning_benchmark

@@ -1,0 +1,63 @@
+// The local planning benchmark program as its users run it: pairs driven on a small drawn map
+// through both planning nodes, one JSON line per pair and planner, a summary per planner.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/benchmark_program.hpp"
+#include "support/drawn_maps.hpp"
+
+namespace {
+
+using test_support::jsonField;
+using test_support::jsonNumber;
+
+TEST(DriveBenchmarkProgram, DrivesEveryPairWithEachPlannerAndSumsUp) {
+  const test_support::ProgramWorkspace workspace(LOCAL_PLANNING_BENCHMARK_PROGRAM,
+                                                 "local_planning_benchmark_test");
+  // Two rooms, 8 m x 5 m, joined by a 1.5 m door at mid height.
+  const auto map = workspace.saveMap(test_support::drawRoomWithDoor(160, 100, 30), "rooms");
+  const auto pairs = workspace.saveText("pairs.txt",
+                                        "40 50 120 50  # room to room through the door\n"
+                                        "10 40 500 40  # goal off the map\n");
+  const auto result = workspace.run("--map '" + map.string() + "' --pairs '" + pairs.string() +
+                                    "' --planner dijkstra,local_wap_points");
+
+  EXPECT_EQ(result.status, 2) << result.errors;
+  ASSERT_EQ(result.lines.size(), 5U) << result.errors;
+  for (const size_t i : {0U, 1U}) {
+    const std::string& line = result.lines[i];
+    SCOPED_TRACE(line);
+    EXPECT_EQ(jsonField(line, "planner"), i == 0 ? "\"dijkstra\"" : "\"local_wap_points\"");
+    EXPECT_EQ(jsonField(line, "reached"), "true");
+    EXPECT_EQ(jsonField(line, "end"), "\"arrived\"");
+    EXPECT_EQ(jsonField(line, "collisions"), "0");
+    EXPECT_GT(jsonNumber(line, "clearance_m"), 0.0);
+    // Along the global path, neither much shorter nor much longer.
+    EXPECT_GT(jsonNumber(line, "track_ratio"), 0.8);
+    EXPECT_LT(jsonNumber(line, "track_ratio"), 1.3);
+    EXPECT_GT(jsonNumber(line, "cycles"), 10.0);
+    EXPECT_LE(jsonNumber(line, "cycle_ms_median"), jsonNumber(line, "cycle_ms_p99"));
+    EXPECT_LE(jsonNumber(line, "cycle_ms_p99"), jsonNumber(line, "cycle_ms_max"));
+  }
+  EXPECT_EQ(jsonField(result.lines[2], "valid"), "false");
+  for (const size_t i : {3U, 4U}) {
+    const std::string& summary = result.lines[i];
+    SCOPED_TRACE(summary);
+    EXPECT_EQ(jsonField(summary, "summary"), "true");
+    EXPECT_EQ(jsonField(summary, "map"), "\"rooms\"");
+    EXPECT_EQ(jsonField(summary, "pairs"), "2");
+    EXPECT_EQ(jsonField(summary, "invalid"), "1");
+    EXPECT_EQ(jsonField(summary, "success_rate"), "1.000");
+    EXPECT_EQ(jsonField(summary, "collisions"), "0");
+    EXPECT_GT(jsonNumber(summary, "cycle_ms_per_m"), 0.0);
+  }
+
+  const auto bad_planner = workspace.run("--map '" + map.string() + "' --pairs '" + pairs.string() +
+                                         "' --planner wap_points");
+  EXPECT_EQ(bad_planner.status, 1);
+  EXPECT_TRUE(bad_planner.lines.empty());
+  EXPECT_NE(bad_planner.errors.find("'wap_points'"), std::string::npos) << bad_planner.errors;
+}
+
+}  // namespace
