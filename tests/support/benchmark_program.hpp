@@ -22,6 +22,7 @@ class ProgramWorkspace {
   std::filesystem::path saveMap(const DrawnMap& map, const std::string& name) const;
   std::filesystem::path saveText(const std::string& name, const std::string& text) const;
   ProgramRun run(const std::string& args) const { return runProgram(program_, args, dir_); }
+  const std::filesystem::path& dir() const { return dir_; }
 
  private:
   std::string program_;

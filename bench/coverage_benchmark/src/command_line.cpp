@@ -3,15 +3,16 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 
+#include "global_planning_benchmark/argument_reader.hpp"
 #include "planning/planner_keys.hpp"
 
 namespace coverage_benchmark {
 
 namespace {
+
+using global_planning_benchmark::ArgumentReader;
 
 const std::vector<std::string>& coveragePlanners() {
   static const std::vector<std::string> planners{planning::local_keys::kStaticCoverage,
@@ -27,117 +28,87 @@ bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-class Reader {
- public:
-  explicit Reader(const std::vector<std::string>& args) : args_(args) {}
-
-  CommandLine read() {
-    CommandLine line;
-    while (next_ < args_.size() && error_.empty()) {
-      const std::string& flag = args_[next_++];
-      if (flag == "--help" || flag == "-h") {
-        line.request = CommandLine::Request::HELP;
-        return line;
-      } else if (flag == "--map") {
-        line.options.map_file = text(flag);
-      } else if (flag == "--rooms") {
-        line.options.rooms_file = text(flag);
-      } else if (flag == "--planner") {
-        line.options.planners.push_back(planner(flag));
-      } else if (flag == "--room") {
-        line.options.rooms.push_back(text(flag));
-      } else if (flag == "--cleaning-width") {
-        line.options.cleaning_width = width(flag);
-      } else if (flag == "--param") {
-        line.options.node_parameters.push_back(parameter(flag));
-      } else if (flag == "--robot-radius") {
-        line.options.robot_radius = width(flag);
-      } else {
-        error_ = "unknown argument '" + flag + "'";
-      }
-    }
-    if (error_.empty()) {
-      complete(line.options);
-    }
-    if (!error_.empty()) {
-      line.error = error_;
-      return line;
-    }
-    line.request = CommandLine::Request::RUN;
-    return line;
+std::string planner(ArgumentReader& reader, const std::string& flag) {
+  const std::string key = reader.text(flag);
+  const auto& known = coveragePlanners();
+  if (!reader.failed() && std::find(known.begin(), known.end(), key) == known.end()) {
+    reader.fail(fmt::format("{} '{}' is not a coverage planner; there are {}", flag, key,
+                            fmt::join(known, ", ")));
   }
+  return key;
+}
 
- private:
-  std::string text(const std::string& flag) {
-    if (next_ >= args_.size() || args_[next_].empty()) {
-      error_ = flag + " needs a value";
-      return {};
-    }
-    return args_[next_++];
+std::pair<std::string, double> parameter(ArgumentReader& reader, const std::string& flag) {
+  const std::string value = reader.text(flag);
+  const size_t equals = value.find('=');
+  const std::string number = equals == std::string::npos ? "" : value.substr(equals + 1);
+  double read = NAN;
+  if (!reader.failed() && (equals == 0 || !ArgumentReader::readReal(number, read))) {
+    reader.fail(flag + " needs NAME=NUMBER, not '" + value + "'");
   }
+  return {value.substr(0, equals), read};
+}
 
-  std::string planner(const std::string& flag) {
-    const std::string key = text(flag);
-    const auto& known = coveragePlanners();
-    if (error_.empty() && std::find(known.begin(), known.end(), key) == known.end()) {
-      error_ = fmt::format("{} '{}' is not a coverage planner; there are {}", flag, key,
-                           fmt::join(known, ", "));
-    }
-    return key;
+double width(ArgumentReader& reader, const std::string& flag) {
+  const std::string value = reader.text(flag);
+  double read = NAN;
+  if (!reader.failed() &&
+      (!ArgumentReader::readReal(value, read) || read < kNarrowestTool || read > kWidestTool)) {
+    reader.fail(fmt::format("{} needs metres from {} to {}, not '{}'", flag, kNarrowestTool,
+                            kWidestTool, value));
   }
+  return read;
+}
 
-  std::pair<std::string, double> parameter(const std::string& flag) {
-    const std::string value = text(flag);
-    const size_t equals = value.find('=');
-    char* end = nullptr;
-    const std::string number = equals == std::string::npos ? "" : value.substr(equals + 1);
-    errno = 0;
-    const double read = number.empty() ? NAN : std::strtod(number.c_str(), &end);
-    if (error_.empty() && (equals == 0 || errno != 0 || !std::isfinite(read) ||
-                           end != number.c_str() + number.size())) {
-      error_ = flag + " needs NAME=NUMBER, not '" + value + "'";
-    }
-    return {value.substr(0, equals), read};
+// Reads one flag of a run; false for a flag that is none of these.
+bool readOption(ArgumentReader& reader, const std::string& flag, BenchmarkOptions& options) {
+  if (flag == "--map") {
+    options.map_file = reader.text(flag);
+  } else if (flag == "--rooms") {
+    options.rooms_file = reader.text(flag);
+  } else if (flag == "--planner") {
+    options.planners.push_back(planner(reader, flag));
+  } else if (flag == "--room") {
+    options.rooms.push_back(reader.text(flag));
+  } else if (flag == "--cleaning-width") {
+    options.cleaning_width = width(reader, flag);
+  } else if (flag == "--param") {
+    options.node_parameters.push_back(parameter(reader, flag));
+  } else if (flag == "--robot-radius") {
+    options.robot_radius = width(reader, flag);
+  } else {
+    return false;
   }
+  return true;
+}
 
-  double width(const std::string& flag) {
-    const std::string value = text(flag);
-    char* end = nullptr;
-    errno = 0;
-    const double read = value.empty() ? NAN : std::strtod(value.c_str(), &end);
-    if (error_.empty() && (errno != 0 || end != value.c_str() + value.size() ||
-                           !std::isfinite(read) || read < kNarrowestTool || read > kWidestTool)) {
-      error_ = fmt::format("{} needs metres from {} to {}, not '{}'", flag, kNarrowestTool,
-                           kWidestTool, value);
-    }
-    return read;
+void complete(ArgumentReader& reader, BenchmarkOptions& options) {
+  if (options.map_file.empty()) {
+    reader.fail("--map FILE.yaml is required");
+    return;
   }
-
-  void complete(BenchmarkOptions& options) {
-    if (options.map_file.empty()) {
-      error_ = "--map FILE.yaml is required";
+  if (options.rooms_file.empty()) {
+    if (!endsWith(options.map_file, ".yaml")) {
+      reader.fail("--rooms FILE is required for a map file not named *.yaml");
       return;
     }
-    if (options.rooms_file.empty()) {
-      if (!endsWith(options.map_file, ".yaml")) {
-        error_ = "--rooms FILE is required for a map file not named *.yaml";
-        return;
-      }
-      options.rooms_file = options.map_file.substr(0, options.map_file.size() - 5) + ".rooms.yaml";
-    }
-    if (options.planners.empty()) {
-      options.planners = coveragePlanners();
-    }
+    options.rooms_file = options.map_file.substr(0, options.map_file.size() - 5) + ".rooms.yaml";
   }
-
-  const std::vector<std::string>& args_;
-  size_t next_{0};
-  std::string error_;
-};
+  if (options.planners.empty()) {
+    options.planners = coveragePlanners();
+  }
+}
 
 }  // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string>& args) { return Reader(args).read(); }
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+  ArgumentReader reader(args);
+  return reader.read<BenchmarkOptions>(
+      [&](const std::string& flag, BenchmarkOptions& options) {
+        return readOption(reader, flag, options);
+      },
+      [&](BenchmarkOptions& options) { complete(reader, options); });
+}
 
 std::string usageText(const std::string& program) {
   return fmt::format(

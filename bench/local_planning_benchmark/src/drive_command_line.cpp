@@ -50,11 +50,8 @@ DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args) {
       inputs.push_back(args[i]);
       continue;
     }
-    if (i + 1 >= args.size()) {
-      line.error = "--planner needs a value";
-      return line;
-    }
-    line.options.planners = plannersOf(args[++i], line.error);
+    // A missing list reads as an empty one, which says the value is missing.
+    line.options.planners = plannersOf(i + 1 < args.size() ? args[++i] : "", line.error);
     if (!line.error.empty()) {
       return line;
     }

@@ -1,19 +1,12 @@
 // The coverage benchmark program as its users run it: on a drawn room saved in the map-server
 // format with its rooms file, reading its JSON lines, its errors and its exit status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <sstream>
 #include <string>
-#include <vector>
 
+#include "support/benchmark_program.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/program_run.hpp"
 
@@ -28,38 +21,25 @@ const auto number = &test_support::jsonNumber;
 
 class CoverageBenchmarkTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("coverage_benchmark_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+  CoverageBenchmarkTest() {
     // A 5 m x 4 m hall with a 0.5 m table, and its rooms file: the hall, and a "room" drawn
     // inside the table where the robot fits nowhere.
     test_support::DrawnMap hall = test_support::drawEmptyRoom(100, 80);
     cv::rectangle(hall.image, cv::Rect(45, 40, 10, 10), cv::Scalar(0), cv::FILLED);
-    cv::Mat image;
-    cv::flip(hall.image, image, 0);
-    EXPECT_TRUE(cv::imwrite((dir_ / "hall.png").string(), image));
-    std::ofstream(dir_ / "hall.yaml") << "image: hall.png\nresolution: 0.05\n"
-                                      << "origin: [0.0, 0.0, 0.0]\nnegate: 0\n"
-                                      << "occupied_thresh: 0.65\nfree_thresh: 0.196\n"
-                                      << "mode: trinary\n";
-    std::ofstream(dir_ / "hall.rooms.yaml")
-        << "rooms:\n"
-        << "- id: hall\n  area_m2: 19.0\n"
-        << "  polygon: [[0.1, 0.1], [4.9, 0.1], [4.9, 3.9], [0.1, 3.9]]\n"
-        << "- id: table\n  area_m2: 0.2\n"
-        << "  polygon: [[2.3, 2.05], [2.7, 2.05], [2.7, 2.45], [2.3, 2.45]]\n";
+    workspace_.saveMap(hall, "hall");
+    workspace_.saveText("hall.rooms.yaml",
+                        "rooms:\n"
+                        "- id: hall\n  area_m2: 19.0\n"
+                        "  polygon: [[0.1, 0.1], [4.9, 0.1], [4.9, 3.9], [0.1, 3.9]]\n"
+                        "- id: table\n  area_m2: 0.2\n"
+                        "  polygon: [[2.3, 2.05], [2.7, 2.05], [2.7, 2.45], [2.3, 2.45]]\n");
   }
 
-  void TearDown() override { fs::remove_all(dir_); }
+  ProgramRun run(const std::string& args) const { return workspace_.run(args); }
 
-  ProgramRun run(const std::string& args) {
-    return test_support::runProgram(COVERAGE_BENCHMARK_PROGRAM, args, dir_);
-  }
-
-  fs::path dir_;
+  const test_support::ProgramWorkspace workspace_{COVERAGE_BENCHMARK_PROGRAM,
+                                                  "coverage_benchmark_test"};
+  const fs::path dir_{workspace_.dir()};
 };
 
 TEST_F(CoverageBenchmarkTest, RefusesBadCommandLinesAndInputsWithStatusOne) {

@@ -1,15 +1,11 @@
 // The benchmark program as its users run it: on a small drawn map saved in the map-server format,
 // with a pairs file or drawn pairs, reading its JSON lines, its errors and its exit status.
+#include "support/benchmark_program.hpp"
+
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,41 +24,17 @@ const auto number = &test_support::jsonNumber;
 
 class BenchmarkProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("global_planning_benchmark_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+  fs::path saveMap(const test_support::DrawnMap& map, const std::string& name) const {
+    return workspace_.saveMap(map, name);
   }
-
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Saves a drawn map as the map server reads it: the image's top row is the map's last row.
-  fs::path saveMap(const test_support::DrawnMap& map, const std::string& name) {
-    cv::Mat image;
-    cv::flip(map.image, image, 0);
-    EXPECT_TRUE(cv::imwrite((dir_ / (name + ".png")).string(), image));
-    const fs::path yaml = dir_ / (name + ".yaml");
-    std::ofstream(yaml) << "image: " << name << ".png\n"
-                        << "resolution: " << map.resolution << "\n"
-                        << "origin: [0.0, 0.0, 0.0]\n"
-                        << "negate: 0\noccupied_thresh: 0.65\nfree_thresh: 0.196\n"
-                        << "mode: trinary\n";
-    return yaml;
+  fs::path saveText(const std::string& name, const std::string& text) const {
+    return workspace_.saveText(name, text);
   }
+  ProgramRun run(const std::string& args) const { return workspace_.run(args); }
 
-  fs::path saveText(const std::string& name, const std::string& text) {
-    const fs::path file = dir_ / name;
-    std::ofstream(file) << text;
-    return file;
-  }
-
-  ProgramRun run(const std::string& args) {
-    return test_support::runProgram(GLOBAL_PLANNING_BENCHMARK_PROGRAM, args, dir_);
-  }
-
-  fs::path dir_;
+  const test_support::ProgramWorkspace workspace_{GLOBAL_PLANNING_BENCHMARK_PROGRAM,
+                                                  "global_planning_benchmark_test"};
+  const fs::path dir_{workspace_.dir()};
 };
 
 TEST_F(BenchmarkProgramTest, PlansEveryPairBothWaysAndReportsTheOneOffTheMap) {

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "global_planning_benchmark/parsed_command_line.hpp"
+
 namespace coverage_benchmark {
 
 /// What one run of the benchmark cleans.
@@ -24,15 +26,7 @@ struct BenchmarkOptions {
   std::vector<std::pair<std::string, double>> node_parameters;
 };
 
-/// The command line, understood.
-struct CommandLine {
-  enum class Request { RUN, HELP, ERROR };
-
-  Request request{Request::ERROR};
-  BenchmarkOptions options;
-  /// Why the command line was refused (Request::ERROR).
-  std::string error;
-};
+using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOptions>;
 
 /// Reads the arguments after the program name. Never throws: anything wrong comes back as
 /// Request::ERROR with a sentence naming the offending argument.

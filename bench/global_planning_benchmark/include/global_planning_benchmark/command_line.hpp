@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "global_planning_benchmark/parsed_command_line.hpp"
 #include "vantrell_nav2_gridmap/grid_map_params.hpp"
 
 namespace global_planning_benchmark {
@@ -27,15 +28,7 @@ struct BenchmarkOptions {
   vantrell_nav2_gridmap::GridMapParams gridMapParams() const;
 };
 
-/// The command line, understood.
-struct CommandLine {
-  enum class Request { RUN, HELP, ERROR };
-
-  Request request{Request::ERROR};
-  BenchmarkOptions options;
-  /// Why the command line was refused (Request::ERROR).
-  std::string error;
-};
+using CommandLine = ParsedCommandLine<BenchmarkOptions>;
 
 /// Reads the arguments after the program name. Never throws: anything wrong comes back as
 /// Request::ERROR with a sentence naming the offending argument.

@@ -17,14 +17,7 @@ struct DriveBenchmarkOptions {
   std::vector<std::string> planners{planning::local_keys::kDijkstra};
 };
 
-struct DriveCommandLine {
-  using Request = global_planning_benchmark::CommandLine::Request;
-
-  Request request{Request::ERROR};
-  DriveBenchmarkOptions options;
-  /// Why the command line was refused (Request::ERROR).
-  std::string error;
-};
+using DriveCommandLine = global_planning_benchmark::ParsedCommandLine<DriveBenchmarkOptions>;
 
 /// Reads the arguments after the program name: --planner LIST here, everything else as the
 /// global planning benchmark reads it. Never throws.
