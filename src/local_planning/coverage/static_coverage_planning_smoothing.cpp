@@ -67,11 +67,15 @@ bool StaticCoveragePlanning::smoothLongPath(nav_msgs::msg::Path& path) {
   const std::size_t corner = smoothing_->cornerIndex(path, inside_corner_detection_distance_);
   const bool obstacle = hasObstacle(local_gridmap_, path, static_cast<int>(corner),
                                     kCornerObstaclePoses, kCornerObstacleDistance);
-  CoverageSmoothing::searchInsideCorner(
-      path, obstacle, inside_corner_detection_distance_,
-      [this](nav_msgs::msg::Path& p, bool near_obstacle, double distance) {
-        return insideCornerSmootherWitrhDistance(p, near_obstacle, distance);
-      });
+  // Every try asks for the robot pose again, and a pose that is not there may keep each asking
+  // waiting: without one now, no corner is looked for.
+  if (updateRobotPose()) {
+    CoverageSmoothing::searchInsideCorner(
+        path, obstacle, inside_corner_detection_distance_,
+        [this](nav_msgs::msg::Path& p, bool near_obstacle, double distance) {
+          return insideCornerSmootherWitrhDistance(p, near_obstacle, distance);
+        });
+  }
   path_product_->resamplePath(path, static_cast<float>(path_sample_distance_));
   const bool ok =
       smoothing_->runPathSmoother(*path_smoother_, path, gradient_smoother_, &robot_pose_);

@@ -151,6 +151,15 @@ TEST_F(SmoothingFixture, SmoothsFromTheLastGoodPoseNeverFromTheOrigin) {
   EXPECT_TRUE(planner_->pathSmooter(second));
   EXPECT_EQ(countLogged("smoothing from the last known pose"), 1);
   EXPECT_NEAR(second.poses[1].pose.position.x, 1.0, 0.1);
+
+  // Every map loses it: a path with a corner is smoothed from the last one, and the corner is
+  // not searched for, since each try would ask for the pose again, and wait.
+  gm::removeRobotPose(*maps_.global);
+  NavPath corner = row;
+  const NavPath up = line(3.0, 1.05, 3.0, 2.0);
+  corner.poses.insert(corner.poses.end(), up.poses.begin(), up.poses.end());
+  EXPECT_TRUE(planner_->pathSmooter(corner));
+  EXPECT_EQ(countLogged("[ContourManager]updateRobotPose , getRobotPose is failed"), 1);
 }
 
 }  // namespace
