@@ -1,5 +1,6 @@
 #include "support/benchmark_program.hpp"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -24,7 +25,7 @@ std::filesystem::path ProgramWorkspace::saveMap(const DrawnMap& map,
                                                 const std::string& name) const {
   cv::Mat image;
   cv::flip(map.image, image, 0);
-  cv::imwrite((dir_ / (name + ".png")).string(), image);
+  EXPECT_TRUE(cv::imwrite((dir_ / (name + ".png")).string(), image));
   const std::filesystem::path yaml = dir_ / (name + ".yaml");
   std::ofstream(yaml) << "image: " << name << ".png\n"
                       << "resolution: " << map.resolution << "\n"
