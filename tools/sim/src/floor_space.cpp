@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <opencv2/core.hpp>
+#include <sstream>
 
 #include "nav2_costmap_2d/footprint.hpp"
 #include "planning_sim/coverage_measure.hpp"
@@ -28,6 +29,7 @@ FloorSpace::FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
 }
 
 ZoneArea FloorSpace::zone(const geometry_msgs::msg::Polygon& polygon) const {
+  requireNearMap(polygon, "the zone");
   ZoneArea area;
   for (const auto& corner : polygon.points) {
     area.polygon.push_back(cellOf(corner.x, corner.y));
@@ -39,6 +41,23 @@ ZoneArea FloorSpace::zone(const geometry_msgs::msg::Polygon& polygon) const {
   area.target = area.start ? reachableArea(centre_space_, area.polygon, *area.start)
                            : cv::Mat(free_.size(), CV_8UC1, cv::Scalar(0));
   return area;
+}
+
+void FloorSpace::requireNearMap(const geometry_msgs::msg::Polygon& polygon,
+                                const std::string& what) const {
+  const double width = info_.width * info_.resolution;
+  const double height = info_.height * info_.resolution;
+  for (std::size_t i = 0; i < polygon.points.size(); ++i) {
+    const double x = (polygon.points[i].x - info_.origin.position.x) / width;
+    const double y = (polygon.points[i].y - info_.origin.position.y) / height;
+    // In map widths and heights from the map's corner: the map itself is 0 to 1.
+    if (!(x >= -1.0 && x <= 2.0 && y >= -1.0 && y <= 2.0)) {
+      std::ostringstream text;
+      text << what << " corner " << i + 1 << " (" << polygon.points[i].x << ", "
+           << polygon.points[i].y << ") lies far off the map";
+      throw ZoneError(text.str());
+    }
+  }
 }
 
 cv::Point FloorSpace::cellOf(double x, double y) const {
