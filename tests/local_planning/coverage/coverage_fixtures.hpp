@@ -355,6 +355,25 @@ inline std::vector<FloorlessZone> floorlessZones() {
           {"inside a wall", box(2.1, 0.6, 2.6, 1.4), "every cell in it is an obstacle or unknown"}};
 }
 
+// Sends each floorless zone as a task of its own, two cycles of it through `cycle` (the goal
+// taken, then one planning cycle; true when it planned): every cycle must fail, and the zone be
+// named once.
+inline void expectFloorlessTasksFail(
+    const std::function<std::shared_ptr<const Goal>(const std::string&,
+                                                    const geometry_msgs::msg::Polygon&)>& goal_for,
+    const std::function<bool(const std::shared_ptr<const Goal>&)>& cycle) {
+  int task = 0;
+  for (const auto& c : floorlessZones()) {
+    SCOPED_TRACE(c.name);
+    test_support::captureLog()->clear();
+    const auto goal = goal_for("floorless " + std::to_string(++task), c.zone);
+    EXPECT_FALSE(cycle(goal));
+    EXPECT_FALSE(cycle(goal));
+    EXPECT_EQ(countLogged("has no cleanable floor: " + std::string(c.why) + "; dropped"), 1);
+    EXPECT_EQ(test_support::captureLog()->messagesAt("WARN").size(), 1U);
+  }
+}
+
 }  // namespace static_coverage_test
 
 #endif  // LOCAL_PLANNING__COVERAGE__COVERAGE_FIXTURES_HPP_

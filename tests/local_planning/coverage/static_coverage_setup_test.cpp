@@ -100,21 +100,17 @@ TEST_F(PlannerFixture, SkipsZonePointsOffTheMapAndDropsZonesLeftWithoutArea) {
 TEST_F(PlannerFixture, ZonesWithoutFloorAreDroppedWithOneWarningAndLeaveTheTaskFailing) {
   build(roomWithBlock());
   placeRobot(0.5, 1.0);
-  int task = 0;
-  for (const auto& c : floorlessZones()) {
-    SCOPED_TRACE(c.name);
-    test_support::captureLog()->clear();
-    const auto goal = coverageGoal("floorless " + std::to_string(++task), {c.zone});
-    for (int round = 0; round < 2; ++round) {
-      planner_->updateGoal(goal);
-      Piece out;
-      ControlState state;
-      bool replan = false;
-      EXPECT_FALSE(planner_->makePlan(out, state, replan));
-    }
-    EXPECT_EQ(countLogged("has no cleanable floor: " + std::string(c.why) + "; dropped"), 1);
-    EXPECT_EQ(test_support::captureLog()->messagesAt("WARN").size(), 1U);
-  }
+  expectFloorlessTasksFail(
+      [](const std::string& uuid, const geometry_msgs::msg::Polygon& zone) {
+        return coverageGoal(uuid, {zone});
+      },
+      [this](const std::shared_ptr<const Goal>& goal) {
+        planner_->updateGoal(goal);
+        Piece out;
+        ControlState state;
+        bool replan = false;
+        return planner_->makePlan(out, state, replan);
+      });
   planner_->updateGoal(
       coverageGoal("mixed", {floorlessZones().back().zone, box(0.2, 0.2, 1.5, 1.5)}));
   EXPECT_EQ(Access::zones(*planner_).size(), 1U);

@@ -16,6 +16,7 @@
 #include "planning_sim/local_planning_sim.hpp"
 #include "planning_sim/zone_cleaner.hpp"
 #include "sim_fixtures.hpp"
+#include "support/shapes.hpp"
 
 namespace sim_test {
 namespace {
@@ -135,14 +136,7 @@ TEST(LocalTrip, ACoverageTaskEndsWithTheTaskCentreAskedForTheCoveredPoses) {
   planning_sim::LocalTrip::LocalPlanning::Goal goal;
   goal.current_planning_id = planning::local_keys::kStaticCoverage;
   goal.global_path_uuid = "room";
-  geometry_msgs::msg::Polygon zone;
-  for (const auto& corner : box(0.1, 0.1, 2.85, 2.35)) {
-    geometry_msgs::msg::Point32 point;
-    point.x = static_cast<float>(corner.x);
-    point.y = static_cast<float>(corner.y);
-    zone.points.push_back(point);
-  }
-  goal.zone_polygons = {zone};
+  goal.zone_polygons = {test_support::box(0.1, 0.1, 2.85, 2.35)};
   goal.coverage_width = 10;
   goal.path_overlap_distance = 3;
   const auto report = sim.trip().run(goal);
@@ -162,13 +156,7 @@ TEST(LocalTrip, ACoverageTaskEndsWithTheTaskCentreAskedForTheCoveredPoses) {
 TEST(LocalTrip, AZoneWithoutFloorIsRefusedByEitherCoveragePlanner) {
   test_support::DrawnMap room = test_support::drawEmptyRoom(60, 50, 0.05);
   cv::rectangle(room.image, cv::Rect(30, 10, 20, 20), cv::Scalar(test_support::kWall), cv::FILLED);
-  geometry_msgs::msg::Polygon in_the_wall;
-  for (const auto& corner : box(1.6, 0.6, 2.4, 1.4)) {
-    geometry_msgs::msg::Point32 point;
-    point.x = static_cast<float>(corner.x);
-    point.y = static_cast<float>(corner.y);
-    in_the_wall.points.push_back(point);
-  }
+  const geometry_msgs::msg::Polygon in_the_wall = test_support::box(1.6, 0.6, 2.4, 1.4);
   for (const char* planner :
        {planning::local_keys::kStaticCoverage, planning::local_keys::kDynamicCoverage}) {
     SCOPED_TRACE(planner);
