@@ -45,19 +45,22 @@ std::optional<std::string> insideFault(const std::vector<cv::Point>& outline,
   }
   fillZone(shifted, inside);
   cv::erode(inside, inside, cv::Mat());
-  std::vector<cv::Point> cells;
-  cv::findNonZero(inside, cells);
-  if (cells.empty()) {
-    return "it encloses no cell";
-  }
-  for (const auto& cell : cells) {
-    const unsigned int mx = static_cast<unsigned int>(cell.x - 1 + box.x);
-    const unsigned int my = static_cast<unsigned int>(cell.y - 1 + box.y);
-    if (costmap.getCost(mx, my) < nav2_costmap_2d::LETHAL_OBSTACLE) {
-      return std::nullopt;
+  bool encloses = false;
+  for (int y = 0; y < inside.rows; ++y) {
+    const uint8_t* row = inside.ptr<uint8_t>(y);
+    for (int x = 0; x < inside.cols; ++x) {
+      if (row[x] == 0) {
+        continue;
+      }
+      encloses = true;
+      const auto mx = static_cast<unsigned int>(x - 1 + box.x);
+      const auto my = static_cast<unsigned int>(y - 1 + box.y);
+      if (costmap.getCost(mx, my) < nav2_costmap_2d::LETHAL_OBSTACLE) {
+        return std::nullopt;
+      }
     }
   }
-  return "every cell in it is an obstacle or unknown";
+  return encloses ? "every cell in it is an obstacle or unknown" : "it encloses no cell";
 }
 
 std::optional<std::string> floorFault(const geometry_msgs::msg::Polygon& zone,
