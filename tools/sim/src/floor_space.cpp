@@ -9,6 +9,19 @@
 
 namespace planning_sim {
 
+namespace {
+
+// A cell far off any map stays far off, and every number, even none, has one an int can hold.
+int cellIndex(double cells) {
+  constexpr int kFar = 1000000000;
+  if (!(cells > -kFar)) {
+    return -kFar;
+  }
+  return cells < kFar ? static_cast<int>(std::floor(cells)) : kFar;
+}
+
+}  // namespace
+
 int ZoneArea::targetCells() const { return target.empty() ? 0 : cv::countNonZero(target); }
 
 FloorSpace::FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
@@ -61,8 +74,8 @@ void FloorSpace::requireNearMap(const geometry_msgs::msg::Polygon& polygon,
 }
 
 cv::Point FloorSpace::cellOf(double x, double y) const {
-  return {static_cast<int>(std::floor((x - info_.origin.position.x) / info_.resolution)),
-          static_cast<int>(std::floor((y - info_.origin.position.y) / info_.resolution))};
+  return {cellIndex((x - info_.origin.position.x) / info_.resolution),
+          cellIndex((y - info_.origin.position.y) / info_.resolution)};
 }
 
 geometry_msgs::msg::Pose2D FloorSpace::poseOf(const cv::Point& cell) const {
