@@ -37,6 +37,9 @@ void setYawKeepingXY(geometry_msgs::msg::Quaternion& orientation, double yaw);
 geometry_msgs::msg::PoseStamped planarPose(double x, double y, double yaw = 0.0,
                                            const std::string& frame = "map");
 
+/// Whether every coordinate of the position and the orientation is a finite number.
+bool isFinitePose(const geometry_msgs::msg::PoseStamped& pose);
+
 /// Planar distance between two positions, z left out.
 double planarDistance(const geometry_msgs::msg::Point& a, const geometry_msgs::msg::Point& b);
 double planarDistance(const geometry_msgs::msg::PoseStamped& a,

@@ -52,6 +52,13 @@ double planarDistance(const geometry_msgs::msg::PoseStamped& a,
   return planarDistance(a.pose.position, b.pose.position);
 }
 
+bool isFinitePose(const geometry_msgs::msg::PoseStamped& pose) {
+  const auto& p = pose.pose.position;
+  const auto& q = pose.pose.orientation;
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(q.x) &&
+         std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
+
 double headingBetween(const geometry_msgs::msg::PoseStamped& from,
                       const geometry_msgs::msg::PoseStamped& to) {
   return std::atan2(to.pose.position.y - from.pose.position.y,

@@ -36,13 +36,6 @@ constexpr char kFuzzyCheck[] = "isFuzzyGlobalFree";
 
 const char* trueOrFalse(bool value) { return value ? "true" : "false"; }
 
-bool finitePose(const geometry_msgs::msg::PoseStamped& pose) {
-  const auto& p = pose.pose.position;
-  const auto& q = pose.pose.orientation;
-  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(q.x) &&
-         std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
-}
-
 }  // namespace
 
 void NavGlobalPlanningServer::addLiftPlanners(
@@ -96,7 +89,8 @@ void NavGlobalPlanningServer::isGlobalFree() {
 
 bool NavGlobalPlanningServer::readRobotPose(geometry_msgs::msg::PoseStamped& robot_pose) const {
   robot_pose = geometry_msgs::msg::PoseStamped();
-  return global_gridmap_->getCostmapROS()->getRobotPose(robot_pose) && finitePose(robot_pose);
+  return global_gridmap_->getCostmapROS()->getRobotPose(robot_pose) &&
+         geometry::isFinitePose(robot_pose);
 }
 
 bool NavGlobalPlanningServer::footprintInside(const geometry_msgs::msg::Polygon& lift,
@@ -121,7 +115,7 @@ void NavGlobalPlanningServer::isFuzzyGlobalFree() {
   result->has_emergency = false;
   result->reserved_flag = 0;
   // A bad request changes nothing the node keeps: not the stored frame, not the hall depth.
-  if (!finitePose(door)) {
+  if (!geometry::isFinitePose(door)) {
     LOG_ERROR("NavGlobalPlanningServer::isFuzzyGlobalFree door_pose is not finite");
     finishFuzzyCheck(*goal, result);
     return;

@@ -11,6 +11,7 @@
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
 #include "planning/geometry.hpp"
+#include "planning/local_planning/local_goal_check.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "rclcpp/clock.hpp"
 #include "vantrell_diagnosis/diagnosis.hpp"
@@ -67,6 +68,10 @@ void NavLocalPlanningServer::computePlan() {
 
 void NavLocalPlanningServer::planGoal(const std::shared_ptr<const LocalPlanning::Goal>& goal) {
   Stopwatch total;
+  if (!checkLocalGoal(*goal)) {
+    failGoal(false);
+    return;
+  }
   setParameter(goal);
   const std::string key = goal->current_planning_id;
   const std::string global_path_uuid = goal->global_path_uuid;
@@ -80,6 +85,8 @@ void NavLocalPlanningServer::planGoal(const std::shared_ptr<const LocalPlanning:
   const auto planner = findPlanner(key);
   if (!planner) {
     trace_logger_->pub_debug("NavLocalPlanningServer there is no local planner called {}", key);
+    LOG_ERROR_FROM(kComputePlan, "there is no local planner called \"{}\", error code is {}", key,
+                   codes::kLocalPlanFailed);
     terminateGoal();
     return;
   }

@@ -62,7 +62,7 @@ std::vector<NamedZone> zonesOf(const DemoOptions& options) {
   } else if (!options.rooms_file.empty()) {
     std::vector<planning_sim::Room> rooms;
     try {
-      rooms = planning_sim::loadRooms(options.rooms_file);
+      rooms = planning_sim::loadRooms(options.rooms_file, options.map_yaml);
     } catch (const planning_sim::RoomsFileError& error) {
       throw InputError(error.what());
     }
@@ -169,6 +169,26 @@ cv::Mat passesSince(const cv::Mat& before, const cv::Mat& after) {
 
 }  // namespace
 
+void checkCleanOptions(const DemoOptions& options) {
+  if (!options.goals.empty()) {
+    throw UsageError(
+        "--goal belongs to the global and drive scenarios; the clean scenario takes --zone or "
+        "--rooms");
+  }
+  if (!options.rooms.empty() && options.rooms_file.empty()) {
+    throw UsageError("--room picks rooms of a rooms file: give the file with --rooms");
+  }
+  if (!options.zone.empty() && !options.rooms_file.empty()) {
+    throw UsageError("give the clean scenario --zone or --rooms, not both");
+  }
+  for (size_t i = 0; i < options.rooms.size(); ++i) {
+    if (std::find(options.rooms.begin(), options.rooms.begin() + i, options.rooms[i]) !=
+        options.rooms.begin() + i) {
+      throw UsageError("--room " + options.rooms[i] + " is given twice");
+    }
+  }
+}
+
 int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   const std::string planner = plannerOf(options);
   const DemoMap map = loadDemoMap(options.map_yaml);
@@ -176,6 +196,15 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   planning_sim::ZoneRunOptions run;
   run.planner = planner;
   const planning_sim::FloorSpace space(map.grid, run.map_params);
+  std::vector<planning_sim::ZoneArea> areas;
+  try {
+    for (const auto& zone : zones) {
+      space.requireNearMap(zone.polygon, zone.name);
+      areas.push_back(space.zone(zone.polygon));
+    }
+  } catch (const planning_sim::ZoneError& error) {
+    throw InputError(error.what());
+  }
 
   planning_sim::LocalPlanningSimOptions sim_options;
   sim_options.map_params = run.map_params;
@@ -185,10 +214,6 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   auto global_node = sim.startGlobalNode();
   TransitPlanner transit(sim);
 
-  std::vector<planning_sim::ZoneArea> areas;
-  for (const auto& zone : zones) {
-    areas.push_back(space.zone(zone.polygon));
-  }
   Pose2 start = options.start ? *options.start : kBundledStart;
   if (!options.start && !options.map_yaml.empty()) {
     if (!areas.front().start) {

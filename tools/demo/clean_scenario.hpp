@@ -16,6 +16,10 @@ namespace demo {
  */
 int runCleanScenario(const DemoOptions& options, std::ostream& out);
 
+// Throws UsageError for options the clean scenario would otherwise ignore or misread: --goal,
+// --room without --rooms, a room given twice, --zone beside --rooms.
+void checkCleanOptions(const DemoOptions& options);
+
 }  // namespace demo
 
 #endif  // DEMO__CLEAN_SCENARIO_HPP_

@@ -5,6 +5,7 @@
 #include <limits>
 #include <sstream>
 
+#include "clean_scenario.hpp"
 #include "drive_scenario.hpp"
 #include "planning/geometry.hpp"
 #include "planning/planner_keys.hpp"
@@ -45,6 +46,9 @@ double parseCoordinate(const std::string& text, const std::string& what) {
   }
   return value;
 }
+
+// An obstacle appears at most a day of simulated time into the drive, which ends long before.
+constexpr int kLatestObstacle = 86400;
 
 std::string plannerNames() {
   std::vector<std::string> names(planning::global_keys::kGlobalPlanners.begin(),
@@ -130,8 +134,9 @@ ObstaclePlacement parseObstacle(const std::string& text, const std::string& what
   obstacle.y = parseNumber(fields[1], what + " y");
   if (fields.size() == 3) {
     obstacle.at = parseNumber(fields[2], what + " time");
-    if (obstacle.at < 0.0) {
-      throw UsageError(what + " time must not be negative, not \"" + fields[2] + "\"");
+    if (obstacle.at < 0.0 || obstacle.at > kLatestObstacle) {
+      throw UsageError(what + " time must be from 0 to " + std::to_string(kLatestObstacle) +
+                       " seconds, not \"" + fields[2] + "\"");
     }
   }
   return obstacle;
@@ -176,6 +181,9 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
     throw UsageError("there is no scenario \"" + options.scenario +
                      "\"; available: " + scenarioNames());
   }
+  if (options.scenario != "clean" && (!options.rooms_file.empty() || !options.rooms.empty())) {
+    throw UsageError("--rooms and --room belong to the clean scenario (--scenario clean)");
+  }
   if (options.scenario == "drive") {
     checkDriveOptions(options);
     return options;
@@ -184,6 +192,7 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
     throw UsageError("--obstacle belongs to the drive scenario (--scenario drive)");
   }
   if (options.scenario == "clean") {
+    checkCleanOptions(options);
     return options;
   }
   requirePlanner(options.planner);

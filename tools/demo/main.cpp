@@ -18,7 +18,10 @@ void quietLibraryLog() {
   setenv("SPDLOG_STDOUT", "false", 0);
   setenv("SPDLOG_SYSTEMD", "false", 0);
   setenv("SPDLOG_LEVEL", "warning", 0);
-  rclcpp::get_logger("vantrell_nav2_global_planning").set_level(rclcpp::Logger::Level::Error);
+  for (const char* logger :
+       {"vantrell_nav2_global_planning", "vantrell_nav2_local_planning", "diagnosis"}) {
+    rclcpp::get_logger(logger).set_level(rclcpp::Logger::Level::Error);
+  }
 }
 
 }  // namespace

@@ -64,6 +64,14 @@ ExitStatus CoverageRun::run() {
   }
   const RclcppSession session;
   const planning_sim::FloorSpace space(map, gridMapParams());
+  for (const auto& room : rooms) {
+    try {
+      space.requireNearMap(room.polygon, "room " + room.id);
+    } catch (const planning_sim::ZoneError& e) {
+      err_("bad rooms file: " + options_.rooms_file + ": " + e.what());
+      return kCouldNotRun;
+    }
+  }
   bool all_finished = true;
   for (const auto& planner : options_.planners) {
     for (const auto& room : rooms) {
@@ -96,7 +104,7 @@ bool CoverageRun::load(nav_msgs::msg::OccupancyGrid& map, std::vector<planning_s
     return false;
   }
   try {
-    rooms = planning_sim::loadRooms(options_.rooms_file);
+    rooms = planning_sim::loadRooms(options_.rooms_file, options_.map_file);
   } catch (const planning_sim::RoomsFileError& e) {
     err_(std::string("bad rooms file: ") + e.what());
     return false;

@@ -1,9 +1,11 @@
 #include "planning/local_planning/coverage/coverage_steps.hpp"
 
 #include <opencv2/imgproc.hpp>
+#include <optional>
 #include <sstream>
 
 #include "logger/logger.hpp"
+#include "nav2_costmap_2d/cost_values.hpp"
 #include "planning/zone_raster.hpp"
 
 namespace planning {
@@ -13,6 +15,63 @@ namespace {
 
 // A zone needs three corners to enclose anything.
 constexpr std::size_t kLeastZoneCells = 3;
+// A zone's corners named in a line; a longer zone is named by these and its corner count.
+constexpr std::size_t kNamedCorners = 4;
+
+std::string zoneText(const geometry_msgs::msg::Polygon& zone) {
+  std::ostringstream text;
+  text << "[";
+  for (std::size_t i = 0; i < zone.points.size() && i < kNamedCorners; ++i) {
+    text << (i == 0 ? "(" : ", (") << zone.points[i].x << ", " << zone.points[i].y << ")";
+  }
+  if (zone.points.size() > kNamedCorners) {
+    text << ", ... " << zone.points.size() << " corners";
+  }
+  text << "]";
+  return text.str();
+}
+
+// Whether a cell of the zone's inside is floor: the cells its outline is drawn on are its
+// border, and a zone that is nothing but border (a line, a point, a sliver under two cells wide)
+// has no floor to clean.
+std::optional<std::string> insideFault(const std::vector<cv::Point>& outline,
+                                       const nav2_costmap_2d::Costmap2D& costmap) {
+  const cv::Rect box = cv::boundingRect(outline);
+  // One blank cell round the zone, so that the erosion takes its border at the window's edge too.
+  cv::Mat inside = cv::Mat::zeros(box.height + 2, box.width + 2, CV_8UC1);
+  std::vector<cv::Point> shifted;
+  for (const auto& cell : outline) {
+    shifted.emplace_back(cell.x - box.x + 1, cell.y - box.y + 1);
+  }
+  fillZone(shifted, inside);
+  cv::erode(inside, inside, cv::Mat());
+  bool encloses = false;
+  for (int y = 0; y < inside.rows; ++y) {
+    const uint8_t* row = inside.ptr<uint8_t>(y);
+    for (int x = 0; x < inside.cols; ++x) {
+      if (row[x] == 0) {
+        continue;
+      }
+      encloses = true;
+      const auto mx = static_cast<unsigned int>(x - 1 + box.x);
+      const auto my = static_cast<unsigned int>(y - 1 + box.y);
+      if (costmap.getCost(mx, my) < nav2_costmap_2d::LETHAL_OBSTACLE) {
+        return std::nullopt;
+      }
+    }
+  }
+  return encloses ? "every cell in it is an obstacle or unknown" : "it encloses no cell";
+}
+
+std::optional<std::string> floorFault(const geometry_msgs::msg::Polygon& zone,
+                                      const ZoneCells& cells,
+                                      const nav2_costmap_2d::Costmap2D& costmap) {
+  if (cells.outline.size() < kLeastZoneCells) {
+    return std::to_string(cells.outline.size()) + " of its " + std::to_string(zone.points.size()) +
+           " corners lie on the map";
+  }
+  return insideFault(cells.outline, costmap);
+}
 
 }  // namespace
 
@@ -22,21 +81,25 @@ ZoneCellPolygons zoneCellPolygons(const std::vector<geometry_msgs::msg::Polygon>
   const double resolution = costmap.getResolution();
   ZoneCellPolygons taken;
   std::ostringstream cells_text;
-  for (const auto& polygon : polygons) {
+  if (polygons.empty()) {
+    LOG_WARN("{}::updateGoal the goal has no zone to clean", owner);
+  }
+  for (std::size_t i = 0; i < polygons.size(); ++i) {
+    const auto& polygon = polygons[i];
     LOG_DEBUG("polygon points size is {}", polygon.points.size());
     ZoneCells cells = zoneCells(polygon, costmap);
-    for (const auto& corner : cells.off_map) {
-      LOG_WARN("{}::updateGoal zone point ({}, {}) is off the map, skipped", owner, corner.x,
-               corner.y);
-    }
     for (const auto& cell : cells.outline) {
       cells_text << cell.x << " " << cell.y << " ";
     }
     cells_text << "\n";
-    if (cells.outline.size() < kLeastZoneCells) {
-      LOG_WARN("{}::updateGoal a zone with {} cells on the map is dropped", owner,
-               cells.outline.size());
+    if (const auto fault = floorFault(polygon, cells, costmap)) {
+      LOG_WARN("{}::updateGoal zone {} {} has no cleanable floor: {}; dropped", owner, i + 1,
+               zoneText(polygon), *fault);
       continue;
+    }
+    for (const auto& corner : cells.off_map) {
+      LOG_WARN("{}::updateGoal zone point ({}, {}) is off the map, skipped", owner, corner.x,
+               corner.y);
     }
     const double area = cv::contourArea(cells.outline) * resolution * resolution;
     LOG_DEBUG("polygon area is {}", area);

@@ -39,6 +39,10 @@ constexpr double kSimilarPoseDistance = 0.2;
 bool DynamicCoveragePlanning::makePlan(Path& out, ControlState& control, bool& /*need_replan*/) {
   control.finished = finished_;
   out.nav_path.poses.clear();
+  // A task without a zone to clean has nothing to plan; its intake has said why, once.
+  if (!global_path_uuid_.empty() && current_contours_->empty()) {
+    return false;
+  }
   Cycle cycle;
   cycle.started = std::chrono::system_clock::now();
   const int cached = getNextGlobalPath(cycle.current);

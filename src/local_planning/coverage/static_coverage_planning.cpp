@@ -2,6 +2,8 @@
 // intake that starts a task, the zone records and the robot pose.
 #include "planning/local_planning/coverage/static_coverage_planning.hpp"
 
+#include <fmt/format.h>
+
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <sstream>
@@ -20,6 +22,26 @@ namespace {
 
 // The smoother's settings until the first smoothing configures it from the parameters.
 constexpr std::array<float, 7> kInitialSmootherSettings{0.3F, 0.1F, 0.0F, 0.05F, 0.0F, 3.0F, 0.03F};
+
+// Rows closer than a cell never end; rows farther apart than this are no rows of a floor, and
+// each row's crossings are sought over as many lines as the rows are cells apart, so that one
+// zone would take minutes.
+constexpr double kLeastLineSpacingCells = 0.5;
+constexpr double kMostLineSpacingCells = 1000.0;
+
+// The row spacing "distance_btw_lines" comes to in cells of the zone map; one the rows cannot
+// be made with fails the configure.
+void requireLineSpacing(double distance, double resolution) {
+  const double cells = distance / resolution;
+  if (cells >= kLeastLineSpacingCells && cells <= kMostLineSpacingCells) {
+    return;
+  }
+  const std::string text = fmt::format(
+      "parameter \"distance_btw_lines\" is {} m, {} cells of {} m; rows need {} to {} cells",
+      distance, cells, resolution, kLeastLineSpacingCells, kMostLineSpacingCells);
+  LOG_ERROR("StaticCoveragePlanning: {}", text);
+  throw rclcpp::exceptions::InvalidParameterValueException(text);
+}
 
 std::shared_ptr<rclcpp_lifecycle::LifecycleNode> lockNode(
     const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node) {
@@ -44,6 +66,7 @@ StaticCoveragePlanning::StaticCoveragePlanning(
   readParameters(*locked);
   readSecondTable(locked);
   resolution_ = third_gridmap_->getMultiGridMap()->getCostmap()->getResolution();
+  requireLineSpacing(distance_btw_lines_, resolution_);
   minimum_cleaning_area_ = minimum_cleaning_area_ / (resolution_ * resolution_);
   LOG_INFO("minimum_cleaning_area_={}", minimum_cleaning_area_);
 

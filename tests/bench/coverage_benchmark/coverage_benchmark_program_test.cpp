@@ -2,6 +2,7 @@
 // format with its rooms file, reading its JSON lines, its errors and its exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <opencv2/imgproc.hpp>
 #include <string>
@@ -33,6 +34,14 @@ class CoverageBenchmarkTest : public ::testing::Test {
                         "  polygon: [[0.1, 0.1], [4.9, 0.1], [4.9, 3.9], [0.1, 3.9]]\n"
                         "- id: table\n  area_m2: 0.2\n"
                         "  polygon: [[2.3, 2.05], [2.7, 2.05], [2.7, 2.45], [2.3, 2.45]]\n");
+    // Rooms files that do not belong to the hall: made for another map, or with a corner whose
+    // cell no image could index.
+    workspace_.saveText("office.rooms.yaml",
+                        "map: office.yaml\nrooms:\n- id: a\n  area_m2: 1\n"
+                        "  polygon: [[0.1, 0.1], [1, 0.1], [1, 1]]\n");
+    workspace_.saveText("far.rooms.yaml",
+                        "rooms:\n- id: far\n  area_m2: 1\n"
+                        "  polygon: [[0.1, 0.1], [1e30, 0.1], [1, 1]]\n");
   }
 
   ProgramRun run(const std::string& args) const { return workspace_.run(args); }
@@ -56,12 +65,16 @@ TEST_F(CoverageBenchmarkTest, RefusesBadCommandLinesAndInputsWithStatusOne) {
       {"--map missing.yaml", "map file missing.yaml does not exist"},
       {"--map hall.yaml --rooms hall.yaml", "bad rooms file"},
       {"--map hall.yaml --room kitchen", "has no room 'kitchen'"},
+      {"--map hall.yaml --rooms office.rooms.yaml",
+       "it is made for the map \"office.yaml\", not for hall.yaml"},
+      {"--map hall.yaml --rooms far.rooms.yaml", "room far corner 2 (1e+30, 0.1) lies far off"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
     const ProgramRun result = run(c.args);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.errors.find(c.error), std::string::npos) << result.errors;
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
     EXPECT_TRUE(result.lines.empty());
   }
   const ProgramRun help = run("--help");

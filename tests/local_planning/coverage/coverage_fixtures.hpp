@@ -327,6 +327,53 @@ inline void wall(cv::Mat& floor, int x0, int y0, int x1, int y1) {
                 cv::FILLED);
 }
 
+// A room of 3 m x 2 m with a wall block over x 2.0 .. 2.75, y 0.5 .. 1.5, and zones on it with
+// no floor to clean, each with the reason its one WARN gives.
+inline cv::Mat roomWithBlock() {
+  cv::Mat floor = room(60, 40);
+  wall(floor, 40, 10, 55, 30);
+  return floor;
+}
+
+struct FloorlessZone {
+  const char* name;
+  geometry_msgs::msg::Polygon zone;
+  const char* why;
+};
+
+inline std::vector<FloorlessZone> floorlessZones() {
+  geometry_msgs::msg::Polygon collinear;
+  collinear.points = {test_support::point32(0.5, 0.5), test_support::point32(1.0, 1.0),
+                      test_support::point32(1.5, 1.5)};
+  geometry_msgs::msg::Polygon one_point;
+  one_point.points.assign(4, test_support::point32(1.0, 1.0));
+  return {{"no corners", geometry_msgs::msg::Polygon(), "0 of its 0 corners lie on the map"},
+          {"off the map", box(-5.0, -5.0, -3.0, -3.0), "0 of its 4 corners lie on the map"},
+          {"collinear", collinear, "it encloses no cell"},
+          {"all corners equal", one_point, "it encloses no cell"},
+          {"1 cm wide", box(1.0, 0.5, 1.01, 1.5), "it encloses no cell"},
+          {"inside a wall", box(2.1, 0.6, 2.6, 1.4), "every cell in it is an obstacle or unknown"}};
+}
+
+// Sends each floorless zone as a task of its own, two cycles of it through `cycle` (the goal
+// taken, then one planning cycle; true when it planned): every cycle must fail, and the zone be
+// named once.
+inline void expectFloorlessTasksFail(
+    const std::function<std::shared_ptr<const Goal>(const std::string&,
+                                                    const geometry_msgs::msg::Polygon&)>& goal_for,
+    const std::function<bool(const std::shared_ptr<const Goal>&)>& cycle) {
+  int task = 0;
+  for (const auto& c : floorlessZones()) {
+    SCOPED_TRACE(c.name);
+    test_support::captureLog()->clear();
+    const auto goal = goal_for("floorless " + std::to_string(++task), c.zone);
+    EXPECT_FALSE(cycle(goal));
+    EXPECT_FALSE(cycle(goal));
+    EXPECT_EQ(countLogged("has no cleanable floor: " + std::string(c.why) + "; dropped"), 1);
+    EXPECT_EQ(test_support::captureLog()->messagesAt("WARN").size(), 1U);
+  }
+}
+
 }  // namespace static_coverage_test
 
 #endif  // LOCAL_PLANNING__COVERAGE__COVERAGE_FIXTURES_HPP_

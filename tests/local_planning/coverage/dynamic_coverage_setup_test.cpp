@@ -56,6 +56,28 @@ TEST(DynamicCoverageThread, ServesOnlyItsOwnGroupAndEndsWithThePlanner) {
   }
 }
 
+// As the static planner does: a task whose zones hold no floor fails every cycle, and says why
+// once per zone.
+TEST_F(DynamicFixture, ZonesWithoutFloorAreDroppedWithOneWarningAndLeaveTheTaskFailing) {
+  build(static_coverage_test::roomWithBlock());
+  placeRobot(0.5, 1.0);
+  static_coverage_test::expectFloorlessTasksFail(
+      [](const std::string& uuid, const geometry_msgs::msg::Polygon& zone) {
+        return dynamicGoal(uuid, {zone});
+      },
+      [this](const std::shared_ptr<const Goal>& goal) {
+        planner_->updateGoal(goal);
+        ControlState state;
+        return cycle(state).has_value();
+      });
+  // A goal without any zone fails alike.
+  test_support::captureLog()->clear();
+  planner_->updateGoal(dynamicGoal("no zones", {}));
+  ControlState state;
+  EXPECT_FALSE(cycle(state));
+  EXPECT_EQ(countLogged("DynamicCoveragePlanning::updateGoal the goal has no zone to clean"), 1);
+}
+
 TEST_F(DynamicFixture, ANewUuidStartsATaskWithTheZonesInCells) {
   build(room(100, 60));
   placeRobot(1.0, 1.0);
@@ -73,8 +95,10 @@ TEST_F(DynamicFixture, ANewUuidStartsATaskWithTheZonesInCells) {
                                                           {{50, 10}, {70, 10}, {70, 30}, {50, 30}}};
   EXPECT_EQ(Access::zones(*planner_), cells);
   EXPECT_NEAR(Access::needCleanArea(*planner_), 5.0, 1e-6);
-  EXPECT_EQ(countLogged("zone point (-1, -1) is off the map, skipped"), 1);
-  EXPECT_EQ(countLogged("a zone with 2 cells on the map is dropped"), 1);
+  EXPECT_EQ(countLogged("zone point (-1, -1) is off the map, skipped"), 0);
+  EXPECT_EQ(countLogged("zone 3 [(-1, -1), (1, 0), (1, 1)] has no cleanable floor: 2 of its 3 "
+                        "corners lie on the map; dropped"),
+            1);
   EXPECT_EQ(countLogged("current_contours_ zone polygons size is 3"), 1);
   EXPECT_EQ(countLogged("current_contours_points_msg is 0 0 40 0 40 40 0 40 \n50 10 70 10 70 30 "
                         "50 30 \n20 0 20 20 "),

@@ -88,8 +88,47 @@ TEST_F(PlannerFixture, SkipsZonePointsOffTheMapAndDropsZonesLeftWithoutArea) {
   planner_->updateGoal(coverageGoal("off", {partly_off, box(-3.0, -3.0, 1.0, 1.0)}));
   ASSERT_EQ(Access::zones(*planner_).size(), 1U);
   EXPECT_EQ(Access::zones(*planner_)[0].points.size(), 3U);
-  EXPECT_EQ(countLogged("is off the map, skipped"), 4);
-  EXPECT_EQ(countLogged("a zone with 1 cells on the map is dropped"), 1);
+  EXPECT_EQ(countLogged("is off the map, skipped"), 1);
+  EXPECT_EQ(countLogged("StaticCoveragePlanning::updateGoal zone 2 [(-3, -3), (1, -3), (1, 1), "
+                        "(-3, 1)] has no cleanable floor: 1 of its 4 corners lie on the map; "
+                        "dropped"),
+            1);
+}
+
+// A task whose zones hold no floor fails every cycle, and says why once per zone; a zone with
+// floor beside it is kept.
+TEST_F(PlannerFixture, ZonesWithoutFloorAreDroppedWithOneWarningAndLeaveTheTaskFailing) {
+  build(roomWithBlock());
+  placeRobot(0.5, 1.0);
+  expectFloorlessTasksFail(
+      [](const std::string& uuid, const geometry_msgs::msg::Polygon& zone) {
+        return coverageGoal(uuid, {zone});
+      },
+      [this](const std::shared_ptr<const Goal>& goal) {
+        planner_->updateGoal(goal);
+        Piece out;
+        ControlState state;
+        bool replan = false;
+        return planner_->makePlan(out, state, replan);
+      });
+  planner_->updateGoal(
+      coverageGoal("mixed", {floorlessZones().back().zone, box(0.2, 0.2, 1.5, 1.5)}));
+  EXPECT_EQ(Access::zones(*planner_).size(), 1U);
+}
+
+// The rows' spacing in cells of the zone map must let rows be made, and made in time.
+TEST_F(PlannerFixture, RowSpacingRowsCannotBeMadeWithFailsTheConfigure) {
+  for (const double distance : {5e307, 5000.0, 0.02, 0.0, -0.35}) {
+    SCOPED_TRACE(distance);
+    test_support::captureLog()->clear();
+    EXPECT_THROW(build(room(40, 30), {rclcpp::Parameter("distance_btw_lines", distance)}),
+                 rclcpp::exceptions::InvalidParameterValueException);
+    const auto errors = test_support::captureLog()->messagesAt("ERROR");
+    ASSERT_EQ(errors.size(), 1U);
+    EXPECT_NE(errors[0].find("parameter \"distance_btw_lines\" is"), std::string::npos)
+        << errors[0];
+  }
+  EXPECT_NO_THROW(build(room(40, 30), {rclcpp::Parameter("distance_btw_lines", 50.0)}));
 }
 
 TEST_F(PlannerFixture, RobotCellLeftOfTheWindowIsNegativeNotWrapped) {

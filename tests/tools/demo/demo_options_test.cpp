@@ -201,7 +201,12 @@ TEST(DriveOptions, ObstaclesAndPlannersAreCheckedForTheDrive) {
       {{"--scenario", "drive", "--obstacle", "4"}, "--obstacle 1 must be X,Y or X,Y,T"},
       {{"--scenario", "drive", "--obstacle", "4,5,6,7"}, "--obstacle 1 must be X,Y or X,Y,T"},
       {{"--scenario", "drive", "--obstacle", "4,5", "--obstacle", "4,x"}, "--obstacle 2 y"},
-      {{"--scenario", "drive", "--obstacle", "4,5,-1"}, "time must not be negative"},
+      {{"--scenario", "drive", "--obstacle", "4,5,-1"},
+       "--obstacle 1 time must be from 0 to 86400 seconds, not \"-1\""},
+      {{"--scenario", "drive", "--obstacle", "4,1,1e300"},
+       "--obstacle 1 time must be from 0 to 86400 seconds, not \"1e300\""},
+      {{"--scenario", "drive", "--rooms", "floor.rooms.yaml"}, "--rooms and --room belong to the"},
+      {{"--scenario", "drive", "--room", "3"}, "--rooms and --room belong to the clean scenario"},
       {{"--scenario", "drive", "--obstacle", "4,5,3", "--planner", "local_wap_points"}, ""},
   };
   for (const auto& c : cases) {
@@ -229,6 +234,32 @@ TEST(DriveOptions, ObstaclesAndPlannersAreCheckedForTheDrive) {
   EXPECT_THROW(
       drivenLegs(parseOptions({"--scenario", "drive", "--goal", "6.05,14.0"}), floor, start),
       InputError);
+}
+
+// Options the clean scenario would ignore or misread are refused, not passed over.
+TEST(CleanOptions, OptionsTheCleanScenarioCannotUseAreRefused) {
+  const struct {
+    std::vector<std::string> args;
+    std::string refusal;
+  } cases[] = {
+      {{"--room", "3"}, "--room picks rooms of a rooms file: give the file with --rooms"},
+      {{"--goal", "3,4"},
+       "--goal belongs to the global and drive scenarios; the clean scenario takes --zone or "
+       "--rooms"},
+      {{"--rooms", "f.rooms.yaml", "--room", "west", "--room", "east", "--room", "west"},
+       "--room west is given twice"},
+      {{"--rooms", "f.rooms.yaml", "--zone", "1,1,2,1,2,2"},
+       "give the clean scenario --zone or --rooms, not both"},
+      {{"--map", "f.yaml", "--rooms", "f.rooms.yaml", "--room", "west", "--room", "3"}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    std::vector<std::string> args{"--scenario", "clean"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(usageErrorOf(args), c.refusal);
+  }
+  EXPECT_EQ(usageErrorOf({"--scenario", "water", "--rooms", "f.rooms.yaml"}),
+            "--rooms and --room belong to the clean scenario (--scenario clean)");
 }
 
 }  // namespace

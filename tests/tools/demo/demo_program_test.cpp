@@ -83,6 +83,11 @@ TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
   };
   const std::string rotated = yaml("rotated.yaml", "room.png", "[0, 0, 0.5]");
   const std::string cut = yaml("cut.yaml", "cut.png", "[0, 0, 0]");
+  const std::string room = yaml("room.yaml", "room.png", "[0, 0, 0]");
+  std::ofstream(d + "other.rooms.yaml")
+      << "map: other.yaml\nrooms:\n- id: a\n  area_m2: 1\n  polygon: [[1, 1], [2, 1], [2, 1.5]]\n";
+  std::ofstream(d + "far.rooms.yaml")
+      << "rooms:\n- id: far\n  area_m2: 1\n  polygon: [[1, 1], [1e30, 1], [2, 1.5]]\n";
   ASSERT_EQ(::mkfifo((d + "pipe.yaml").c_str(), 0600), 0);
 
   const struct {
@@ -101,6 +106,19 @@ TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
       {"--scenario water --zone 1e39,1,2,2,3,1", "\"1e39\" is too large for a zone corner"},
       {"--scenario water --zone 7,11,11,18,11,11,7,18", "crosses itself"},
       {"--goal", "option --goal needs a value (planning_demo --help tells more)"},
+      {"--scenario drive --obstacle 4,1,1e300", "time must be from 0 to 86400 seconds"},
+      {"--scenario drive --rooms " + d + "other.rooms.yaml", "belong to the clean scenario"},
+      {"--scenario clean --room 3", "give the file with --rooms"},
+      {"--scenario clean --goal 3,4", "--goal belongs to the global and drive scenarios"},
+      {"--scenario clean --rooms " + d + "far.rooms.yaml --room west --room west",
+       "--room west is given twice"},
+      {"--scenario clean --zone 1e30,1,2,1,2,2", "zone corner 1 (1e+30, 1) lies far off the map"},
+      {"--scenario clean --rooms " + d + "other.rooms.yaml",
+       "made for the map \"other.yaml\", not for the floor in use"},
+      {"--scenario clean --map " + room + " --rooms " + d + "other.rooms.yaml",
+       "made for the map \"other.yaml\", not for " + room},
+      {"--scenario clean --map " + room + " --rooms " + d + "far.rooms.yaml",
+       "room far corner 2 (1e+30, 1) lies far off the map"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);

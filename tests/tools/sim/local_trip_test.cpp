@@ -7,13 +7,16 @@
 
 #include <cmath>
 #include <memory>
+#include <opencv2/imgproc.hpp>
 #include <string>
 
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "planning/planner_keys.hpp"
 #include "planning_sim/local_planning_sim.hpp"
+#include "planning_sim/zone_cleaner.hpp"
 #include "sim_fixtures.hpp"
+#include "support/shapes.hpp"
 
 namespace sim_test {
 namespace {
@@ -133,14 +136,7 @@ TEST(LocalTrip, ACoverageTaskEndsWithTheTaskCentreAskedForTheCoveredPoses) {
   planning_sim::LocalTrip::LocalPlanning::Goal goal;
   goal.current_planning_id = planning::local_keys::kStaticCoverage;
   goal.global_path_uuid = "room";
-  geometry_msgs::msg::Polygon zone;
-  for (const auto& corner : box(0.1, 0.1, 2.85, 2.35)) {
-    geometry_msgs::msg::Point32 point;
-    point.x = static_cast<float>(corner.x);
-    point.y = static_cast<float>(corner.y);
-    zone.points.push_back(point);
-  }
-  goal.zone_polygons = {zone};
+  goal.zone_polygons = {test_support::box(0.1, 0.1, 2.85, 2.35)};
   goal.coverage_width = 10;
   goal.path_overlap_distance = 3;
   const auto report = sim.trip().run(goal);
@@ -153,6 +149,29 @@ TEST(LocalTrip, ACoverageTaskEndsWithTheTaskCentreAskedForTheCoveredPoses) {
   EXPECT_NEAR(report.cycles.back().reply.result.cleaned_area, sim.robot().coveredArea(),
               0.05 * sim.robot().coveredArea());
   EXPECT_GT(sim.robot().coveredArea(), 0.95 * 2.75 * 2.25) << "the zone and a little more";
+}
+
+// A zone drawn inside a wall holds no floor: either coverage planner fails the task's goals at
+// once, and the task manager gives the zone up as refused, long before the stall limit.
+TEST(LocalTrip, AZoneWithoutFloorIsRefusedByEitherCoveragePlanner) {
+  test_support::DrawnMap room = test_support::drawEmptyRoom(60, 50, 0.05);
+  cv::rectangle(room.image, cv::Rect(30, 10, 20, 20), cv::Scalar(test_support::kWall), cv::FILLED);
+  const geometry_msgs::msg::Polygon in_the_wall = test_support::box(1.6, 0.6, 2.4, 1.4);
+  for (const char* planner :
+       {planning::local_keys::kStaticCoverage, planning::local_keys::kDynamicCoverage}) {
+    SCOPED_TRACE(planner);
+    planning_sim::LocalPlanningSim sim(
+        vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(room.image, room.resolution));
+    auto node = sim.startLocalNode();
+    sim.robot().place(pose2(0.6, 0.6));
+    planning_sim::ZoneCleaner cleaner(sim);
+    const auto report =
+        cleaner.clean(planning_sim::coverageGoal(planner, "wall", in_the_wall, 12, 0), 0.64);
+    EXPECT_EQ(report.end, planning_sim::CleaningEnd::kRefused)
+        << planning_sim::cleaningEndName(report.end);
+    EXPECT_EQ(report.failures, 50U);
+    EXPECT_LT(report.elapsed.seconds(), 10.0);
+  }
 }
 
 }  // namespace

@@ -44,6 +44,36 @@ TEST_F(RoomsFileTest, ReadsIdsAreasAndCornersInOrder) {
   EXPECT_EQ(rooms[1].polygon.points.size(), 4U);
 }
 
+std::string repeated(const std::string& text, int times) {
+  std::string made;
+  for (int i = 0; i < times; ++i) {
+    made += text;
+  }
+  return made;
+}
+
+// A rooms file made for one map is refused on another, and on a floor that has no map file.
+TEST_F(RoomsFileTest, MapKeyMustNameTheMapInUse) {
+  const std::string rooms = "rooms:\n- id: a\n  area_m2: 1\n  polygon: [[0, 0], [1, 0], [1, 1]]\n";
+  const std::string made_for_floor = write("map: floor.yaml\n" + rooms);
+  EXPECT_EQ(planning_sim::loadRooms(made_for_floor, "/maps/floor.yaml").size(), 1U);
+  for (const std::string map : {"/maps/hall.yaml", ""}) {
+    SCOPED_TRACE(map);
+    try {
+      planning_sim::loadRooms(made_for_floor, map);
+      ADD_FAILURE() << "read";
+    } catch (const planning_sim::RoomsFileError& error) {
+      EXPECT_NE(std::string(error.what())
+                    .find("it is made for the map \"floor.yaml\", not for " +
+                          (map.empty() ? "the floor in use" : map)),
+                std::string::npos)
+          << error.what();
+    }
+  }
+  // A hand-made file that names no map goes with any.
+  EXPECT_EQ(planning_sim::loadRooms(write(rooms), "").size(), 1U);
+}
+
 TEST_F(RoomsFileTest, RefusesWhatCannotBeAZoneNamingTheFault) {
   const std::string corners = "  polygon: [[0, 0], [1, 0], [1, 1]]\n";
   struct Case {
@@ -61,6 +91,12 @@ TEST_F(RoomsFileTest, RefusesWhatCannotBeAZoneNamingTheFault) {
       {"rooms:\n- id: a\n  area_m2: 1\n  polygon: [[0, 0], [.nan, 0], [1, 1]]\n", "not a number"},
       {"rooms:\n- id: a\n  area_m2: 1\n" + corners + "- id: a\n  area_m2: 1\n" + corners,
        "names room \"a\" twice"},
+      {"rooms:\n- id: a\n  area_m2: 1\n  polygon: [" + repeated("[0, 0], ", 10000) + "[1, 1]]\n",
+       "room \"a\" has 10001 corners, more than the 10000 a zone may have"},
+      {"rooms:\n" + repeated("- id: a\n  area_m2: 1\n" + corners, 1001),
+       "it lists 1001 rooms, more than the 1000 a rooms file may"},
+      {"# " + std::string(1024 * 1024, 'x') + "\nrooms: []\n",
+       "it holds 1048589 bytes, more than the 1048576 a rooms file may"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

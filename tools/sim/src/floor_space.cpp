@@ -2,11 +2,25 @@
 
 #include <cmath>
 #include <opencv2/core.hpp>
+#include <sstream>
 
 #include "nav2_costmap_2d/footprint.hpp"
 #include "planning_sim/coverage_measure.hpp"
 
 namespace planning_sim {
+
+namespace {
+
+// A cell far off any map stays far off, and every number, even none, has one an int can hold.
+int cellIndex(double cells) {
+  constexpr int kFar = 1000000000;
+  if (!(cells > -kFar)) {
+    return -kFar;
+  }
+  return cells < kFar ? static_cast<int>(std::floor(cells)) : kFar;
+}
+
+}  // namespace
 
 int ZoneArea::targetCells() const { return target.empty() ? 0 : cv::countNonZero(target); }
 
@@ -28,6 +42,7 @@ FloorSpace::FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
 }
 
 ZoneArea FloorSpace::zone(const geometry_msgs::msg::Polygon& polygon) const {
+  requireNearMap(polygon, "the zone");
   ZoneArea area;
   for (const auto& corner : polygon.points) {
     area.polygon.push_back(cellOf(corner.x, corner.y));
@@ -41,9 +56,26 @@ ZoneArea FloorSpace::zone(const geometry_msgs::msg::Polygon& polygon) const {
   return area;
 }
 
+void FloorSpace::requireNearMap(const geometry_msgs::msg::Polygon& polygon,
+                                const std::string& what) const {
+  const double width = info_.width * info_.resolution;
+  const double height = info_.height * info_.resolution;
+  for (std::size_t i = 0; i < polygon.points.size(); ++i) {
+    const double x = (polygon.points[i].x - info_.origin.position.x) / width;
+    const double y = (polygon.points[i].y - info_.origin.position.y) / height;
+    // In map widths and heights from the map's corner: the map itself is 0 to 1.
+    if (!(x >= -1.0 && x <= 2.0 && y >= -1.0 && y <= 2.0)) {
+      std::ostringstream text;
+      text << what << " corner " << i + 1 << " (" << polygon.points[i].x << ", "
+           << polygon.points[i].y << ") lies far off the map";
+      throw ZoneError(text.str());
+    }
+  }
+}
+
 cv::Point FloorSpace::cellOf(double x, double y) const {
-  return {static_cast<int>(std::floor((x - info_.origin.position.x) / info_.resolution)),
-          static_cast<int>(std::floor((y - info_.origin.position.y) / info_.resolution))};
+  return {cellIndex((x - info_.origin.position.x) / info_.resolution),
+          cellIndex((y - info_.origin.position.y) / info_.resolution)};
 }
 
 geometry_msgs::msg::Pose2D FloorSpace::poseOf(const cv::Point& cell) const {

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <set>
+
+#include "planning/local_planning/local_goal_check.hpp"
 
 namespace planning_sim {
 
@@ -23,6 +26,10 @@ double finiteNumber(const YAML::Node& node, const std::string& what) {
 geometry_msgs::msg::Polygon readPolygon(const YAML::Node& node, const std::string& room) {
   if (!node || !node.IsSequence() || node.size() < 3) {
     throw RoomsFileError(room + " needs a \"polygon\" of at least three [x, y] corners");
+  }
+  if (node.size() > planning::kMaxZoneCorners) {
+    throw RoomsFileError(room + " has " + std::to_string(node.size()) + " corners, more than the " +
+                         std::to_string(planning::kMaxZoneCorners) + " a zone may have");
   }
   geometry_msgs::msg::Polygon polygon;
   for (size_t i = 0; i < node.size(); ++i) {
@@ -61,16 +68,38 @@ Room readRoom(const YAML::Node& node, size_t index) {
   return room;
 }
 
-}  // namespace
+// A file bigger than the bound is not parsed at all: the parser's nodes take a few hundred bytes
+// for each byte of corners.
+void requireReadableSize(const std::string& file) {
+  std::error_code ignored;
+  const auto status = std::filesystem::status(file, ignored);
+  // A FIFO would block the reader; a directory or a device is no rooms file either.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw RoomsFileError("it is not a regular file");
+  }
+  const std::uintmax_t size = std::filesystem::file_size(file, ignored);
+  if (!ignored && size > kMaxRoomsFileBytes) {
+    throw RoomsFileError("it holds " + std::to_string(size) + " bytes, more than the " +
+                         std::to_string(kMaxRoomsFileBytes) + " a rooms file may");
+  }
+}
 
-std::vector<Room> loadRooms(const std::string& file) {
+void requireMap(const YAML::Node& document, const std::string& map_file) {
+  const YAML::Node map = document["map"];
+  if (!map) {
+    return;
+  }
+  const std::string named = map.IsScalar() ? map.as<std::string>() : "";
+  const std::string in_use = std::filesystem::path(map_file).filename().string();
+  if (map_file.empty() || std::filesystem::path(named).filename().string() != in_use) {
+    throw RoomsFileError("it is made for the map \"" + named + "\", not for " +
+                         (map_file.empty() ? std::string("the floor in use") : map_file));
+  }
+}
+
+std::vector<Room> readRooms(const std::string& file, const std::optional<std::string>& map_file) {
   try {
-    std::error_code ignored;
-    const auto status = std::filesystem::status(file, ignored);
-    // A FIFO would block the reader; a directory or a device is no rooms file either.
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-      throw RoomsFileError("it is not a regular file");
-    }
+    requireReadableSize(file);
     YAML::Node document;
     try {
       document = YAML::LoadFile(file);
@@ -84,6 +113,13 @@ std::vector<Room> loadRooms(const std::string& file) {
     if (!list || !list.IsSequence()) {
       throw RoomsFileError("it has no \"rooms\" list");
     }
+    if (map_file) {
+      requireMap(document, *map_file);
+    }
+    if (list.size() > kMaxRooms) {
+      throw RoomsFileError("it lists " + std::to_string(list.size()) + " rooms, more than the " +
+                           std::to_string(kMaxRooms) + " a rooms file may");
+    }
     std::vector<Room> rooms;
     std::set<std::string> ids;
     for (size_t i = 0; i < list.size(); ++i) {
@@ -96,6 +132,14 @@ std::vector<Room> loadRooms(const std::string& file) {
   } catch (const RoomsFileError& error) {
     throw RoomsFileError("cannot use the rooms file " + file + ": " + error.what());
   }
+}
+
+}  // namespace
+
+std::vector<Room> loadRooms(const std::string& file) { return readRooms(file, std::nullopt); }
+
+std::vector<Room> loadRooms(const std::string& file, const std::string& map_file) {
+  return readRooms(file, map_file);
 }
 
 }  // namespace planning_sim

@@ -49,6 +49,8 @@ const char* cleaningEndName(CleaningEnd end) {
       return "stuck against an obstacle";
     case CleaningEnd::kNoAnswer:
       return "no answer";
+    case CleaningEnd::kRefused:
+      return "refused: no goal of the task succeeded";
   }
   return "unknown";
 }
@@ -72,6 +74,7 @@ struct ZoneCleaner::Progress {
   int failures_in_row{0};
   int collisions_in_row{0};
   int held_in_row{0};
+  bool any_succeeded{false};
 };
 
 ZoneCleaner::ZoneCleaner(LocalPlanningSim& sim, ZoneCleanerOptions options)
@@ -121,6 +124,7 @@ std::optional<CleaningEnd> ZoneCleaner::runCycle(const LocalPlanning::Goal& goal
   FollowResult motion;
   if (reply.succeeded) {
     progress.failures_in_row = 0;
+    progress.any_succeeded = true;
     motion = robot.follow(reply.result, options_.control_period);
   } else {
     ++report.failures;
@@ -158,7 +162,7 @@ std::optional<CleaningEnd> ZoneCleaner::runCycle(const LocalPlanning::Goal& goal
     return CleaningEnd::kFinished;
   }
   if (progress.failures_in_row >= options_.max_failures_in_row) {
-    return CleaningEnd::kFailures;
+    return progress.any_succeeded ? CleaningEnd::kFailures : CleaningEnd::kRefused;
   }
   if (progress.collisions_in_row >= options_.max_collisions_in_row) {
     return CleaningEnd::kStuck;

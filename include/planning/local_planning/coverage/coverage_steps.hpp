@@ -30,9 +30,12 @@ struct ZoneCellPolygons {
 };
 
 /**
- * The goal's zone polygons in cells of `costmap`. A corner off the map is skipped with a WARN
- * "<owner>::updateGoal zone point (x, y) is off the map, skipped"; a zone left with fewer than
- * three cells is dropped with a WARN. Each zone's corner count and area are DEBUG lines.
+ * The goal's zone polygons in cells of `costmap`. A zone with no cleanable floor (fewer than
+ * three corners on the map, no cell inside its outline, or none inside that is not an obstacle
+ * or unknown) is dropped with one WARN "<owner>::updateGoal zone <n> [corners] has no cleanable
+ * floor: <why>; dropped"; a goal without zones gets one WARN too. In a zone that is kept, a
+ * corner off the map is skipped with a WARN "<owner>::updateGoal zone point (x, y) is off the
+ * map, skipped". Each zone's corner count and area are DEBUG lines.
  */
 ZoneCellPolygons zoneCellPolygons(const std::vector<geometry_msgs::msg::Polygon>& polygons,
                                   const nav2_costmap_2d::Costmap2D& costmap,

@@ -85,7 +85,8 @@ class DynamicCoveragePlanning final : public NavLocalPlanning {
   void setGlobalPlanner(std::shared_ptr<AstarPlanner> planner) override;
   void setTraceLogger(std::shared_ptr<LogPublisher> trace_logger) override;
   /// One cycle. True when `out` holds this cycle's path, also while the robot is held for an
-  /// obstacle; false without a robot pose or when the robot cannot be joined to the path.
+  /// obstacle; false when the task has no zone with floor to clean, without a robot pose or when
+  /// the robot cannot be joined to the path.
   /// `need_replan` is never read or written.
   bool makePlan(Path& out, ControlState& control, bool& need_replan) override;
   /// Cuts one inside corner, straightens concave detours, smooths, resamples and mean-smooths.

@@ -67,7 +67,9 @@ class StaticCoveragePlanning final : public NavLocalPlanning {
   /**
    * Declares its names on the node where they are missing, so that earlier declarers' defaults
    * hold, and reads them. Throws std::invalid_argument when the node is gone or a grid map is
-   * missing, and rclcpp's parameter type exception for a name declared with another type.
+   * missing, rclcpp's parameter type exception for a name declared with another type, and
+   * rclcpp's invalid value exception (after one ERROR) for a "distance_btw_lines" that is not
+   * half a cell to 1000 cells of the zone map.
    */
   StaticCoveragePlanning(const std::weak_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                          std::shared_ptr<GridMapROS> first, std::shared_ptr<GridMapROS> second,

@@ -3,6 +3,8 @@
 
 #include <opencv2/core.hpp>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "geometry_msgs/msg/polygon.hpp"
@@ -23,6 +25,12 @@ struct ZoneArea {
   int targetCells() const;
 };
 
+// A zone the floor cannot take; the text names the zone and its corner.
+class ZoneError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 /**
  * The free floor of a map and where the robot's centre may stand on it, worked out once for the
  * zones of that floor: free cells are those the grid maps read as free (occupancy from 0 up to
@@ -34,7 +42,12 @@ class FloorSpace {
   FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
              const vantrell_nav2_gridmap::GridMapParams& params);
 
+  /// Throws ZoneError as requireNearMap does.
   ZoneArea zone(const geometry_msgs::msg::Polygon& polygon) const;
+  /// Throws ZoneError naming `what` and the corner when a corner of `polygon` lies farther off
+  /// the map than the map is wide or high: a rooms file or a zone made for another floor, or a
+  /// number whose cell no image could index.
+  void requireNearMap(const geometry_msgs::msg::Polygon& polygon, const std::string& what) const;
 
   cv::Point cellOf(double x, double y) const;
   // The centre of `cell`, heading 0.

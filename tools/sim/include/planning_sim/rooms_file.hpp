@@ -1,6 +1,8 @@
 #ifndef PLANNING_SIM__ROOMS_FILE_HPP_
 #define PLANNING_SIM__ROOMS_FILE_HPP_
 
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,14 +25,28 @@ class RoomsFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What a rooms file may hold: far above any floor's, they keep a damaged or hostile file from
+// taking the memory and time of a run (a room becomes one zone of a local planning goal, which
+// takes at most planning::kMaxZoneCorners corners).
+inline constexpr std::uintmax_t kMaxRoomsFileBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxRooms = 1000;
+
 /**
  * The rooms of a floor from a rooms file: a YAML document whose "rooms" list holds, for each
  * room, an "id" (text or number), its "area_m2" and a "polygon" of at least three [x, y] corners
- * in metres in the map frame. Throws RoomsFileError for a file that cannot be read or parsed, a
+ * in metres in the map frame; an optional "map" names the map file it was made for. Throws
+ * RoomsFileError for a file that cannot be read or parsed, one larger than the bounds above, a
  * room without one of the three, an id given twice, corners that are not finite numbers or that
  * single precision cannot carry.
  */
 std::vector<Room> loadRooms(const std::string& file);
+
+/**
+ * The same for the map in use, `map_file`: a "map" that names another file (by file name) is
+ * refused too. An empty `map_file` is a map of no file (a floor drawn by the host), which no
+ * "map" names.
+ */
+std::vector<Room> loadRooms(const std::string& file, const std::string& map_file);
 
 }  // namespace planning_sim
 

@@ -32,7 +32,9 @@ struct ZoneCleanerOptions {
   int held_cycles_to_end{20};
 };
 
-enum class CleaningEnd { kFinished, kTimeLimit, kStalled, kFailures, kStuck, kNoAnswer };
+// kRefused: the planner failed every goal of the task from the first on, as many in a row as
+// ZoneCleanerOptions allow failures (a zone with no floor to clean, say).
+enum class CleaningEnd { kFinished, kTimeLimit, kStalled, kFailures, kStuck, kNoAnswer, kRefused };
 
 const char* cleaningEndName(CleaningEnd end);
 
