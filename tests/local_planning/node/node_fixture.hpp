@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -103,6 +104,14 @@ class ObservedNode : public planning::NavLocalPlanningServer {
  public:
   using NavLocalPlanningServer::computePlan;
   using NavLocalPlanningServer::NavLocalPlanningServer;
+  ~ObservedNode() override {
+    if (on_destruction) {
+      on_destruction();
+    }
+  }
+
+  // Run first when the node is destroyed, before anything of it has gone.
+  std::function<void()> on_destruction;
 
   // Set before configure: the keys the scripted planners are built under, in this order.
   std::vector<std::string> test_planner_keys{"scripted"};
