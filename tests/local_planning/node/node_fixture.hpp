@@ -40,6 +40,8 @@ class ScriptedPlanner final : public planning::NavLocalPlanning {
     bool answer{true};
     bool need_replan{false};
     bool throws{false};
+    // getResiduesZones throws, once the result is being filled.
+    bool residues_throw{false};
     // 13 poses of a clear straight path east along y = 1, from x = 0 to 2.4.
     NavPath path{line(0.0, 1.0, 2.4, 1.0, 13)};
     bool move_backward{false};
