@@ -110,8 +110,8 @@ void CostmapImageConvert::costmapToMat(const GridMapROS& map, cv::Mat& image, ui
     image.create(size, CV_8UC1);
     image.setTo(255);
   }
-  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   LOG_DEBUG("cell size is {}", size.area());
+  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   const unsigned char* costs = costmap->getCharMap();
   for (int y = 0; y < size.height; ++y) {
     const unsigned char* cost_row = costs + static_cast<size_t>(y) * size.width;
