@@ -452,5 +452,39 @@ TEST_F(TrackingTest, WorksASmallZoneFromTheFirstRegionToTheEnd) {
   EXPECT_EQ(snapshots_.files("images2").size(), static_cast<size_t>(cycles - 1));
 }
 
+// A robot already at the contour path's start, with room round it, drives the contour path as
+// it is; otherwise an approach is searched.
+TEST_F(TrackingTest, TheContourPathAloneWhenTheRobotStandsAtItsStartWithRoom) {
+  auto contours = start();
+  ScriptedOwner owner(contours, maps_);
+  const struct {
+    const char* name;
+    double robot_x;
+    double start_x;
+    bool searched;
+  } cases[] = {{"0.05 m from its start, 1.45 m of room", 2.0, 2.05, false},
+               {"0.15 m from its start", 2.0, 2.15, true},
+               {"0.05 m from its start, 0.3 m of room", 0.3, 0.35, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    gm::placeRobot(maps_, c.robot_x, 1.5, 0.0);
+    vantrell_nav2_protocol::msg::Path contour;
+    for (int i = 0; i < 10; ++i) {
+      auto& pose = contour.nav_path.poses.emplace_back();
+      pose.pose.position.x = c.start_x + 0.05 * i;
+      pose.pose.position.y = 1.5;
+    }
+    MultiPaths paths;
+    planning::ContourInfo info;
+    const size_t calls_before = AstarPlannerProbe::lastCall(*owner.engine).calls;
+    contours->navigateToContour(contour, paths, info);
+    EXPECT_EQ(AstarPlannerProbe::lastCall(*owner.engine).calls > calls_before, c.searched);
+    if (!c.searched) {
+      ASSERT_EQ(paths.paths.size(), 1U);
+      EXPECT_EQ(paths.paths[0], contour);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace contour_test

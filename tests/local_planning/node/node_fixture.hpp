@@ -132,6 +132,9 @@ class ObservedNode : public planning::NavLocalPlanningServer {
   double rotationLength() const { return rotation_direction_path_length_; }
   double spinLengthTolerance() const { return spin_judge_path_length_tolerance_; }
   size_t tableSize() const { return planners_.size(); }
+  std::shared_ptr<planning::NavLocalPlanning> tablePlanner(const std::string& key) const {
+    return planners_.at(key);
+  }
 
  protected:
   void buildPlanners() override;
