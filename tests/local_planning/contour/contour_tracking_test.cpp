@@ -486,5 +486,38 @@ TEST_F(TrackingTest, TheContourPathAloneWhenTheRobotStandsAtItsStartWithRoom) {
   }
 }
 
+// The region's side at x = 38 beside the freed notch, walked downwards from three points below
+// the one nearest the robot at (40, 35): four clear 9-cell normals in a row, each within two
+// cells of the one before, find the hollow at the last one's end. An occupied cell (inflated to
+// three rows) on the lines of rows 29 to 31 makes their normals unclear although their ends are
+// free, and the next clear normal, four rows on, starts the chain again.
+TEST_F(TrackingTest, AHollowNeedsFourClearNormalsInARow) {
+  const struct {
+    const char* name;
+    bool blocked;
+    cv::Point hollow;  // in zone-window cells
+  } cases[] = {{"all clear: rows 32 to 29", false, {5, 15}},
+               {"rows 29 to 31 crossed: rows 28 to 25", true, {5, 11}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto contours = start();
+    ScriptedOwner owner(contours, maps_);
+    placeRobotOnCell(40, 30);
+    markZoneCells(cellsOf(24, 20, 37, 39));
+    owner.newGoal({kZone});
+    owner.cycle();
+    gm::clearObstacles(*maps_.zone);
+    if (c.blocked) {
+      markZoneCells(cellsOf(33, 30, 33, 30));
+    }
+    maps_.zone->getMultiGridMap()->updateMap();
+    contours->locationCoverter().updateOrigin();
+    placeRobotOnCell(40, 35);
+    cv::Point hollow;
+    ASSERT_TRUE(contours->detectContourHollow(hollow));
+    EXPECT_EQ(hollow, c.hollow);
+  }
+}
+
 }  // namespace
 }  // namespace contour_test
