@@ -103,6 +103,14 @@ class TrackingTest : public ManagerFixture {
     gm::markObstacleCells(*maps_.zone, cells);
     maps_.zone->getMultiGridMap()->updateMap();
   }
+  // The robot at (40, 30) and the first region of the zone, cut while a box stands in a notch of
+  // the zone's left side (cells 24..37 x 20..39).
+  void cutRegionBesideABox(ScriptedOwner& owner) {
+    placeRobotOnCell(40, 30);
+    markZoneCells(cellsOf(24, 20, 37, 39));
+    owner.newGoal({kZone});
+    owner.cycle();
+  }
 
   // Walls round the robot at (10, 30) on the map it plans on; the zone map does not know.
   void wallInTheRobot() {
@@ -158,11 +166,7 @@ TEST_F(TrackingTest, EntersTheFirstZoneWithARegionAndHandsOutItsApproachAndOutli
 TEST_F(TrackingTest, FindsAHollowBesideTheRegionAndGrowsTheRegionIntoIt) {
   auto contours = start();
   ScriptedOwner owner(contours, maps_);
-  placeRobotOnCell(40, 30);
-  // A box stands in a notch of the zone's left side when the region is first cut.
-  markZoneCells(cellsOf(24, 20, 37, 39));
-  owner.newGoal({kZone});
-  owner.cycle();
+  cutRegionBesideABox(owner);
   ASSERT_EQ(Access::contours(*contours).size(), 1U);
   const ContourInfo notched = Access::contours(*contours)[0];
   cv::Point hollow;
@@ -502,10 +506,7 @@ TEST_F(TrackingTest, AHollowNeedsFourClearNormalsInARow) {
     SCOPED_TRACE(c.name);
     auto contours = start();
     ScriptedOwner owner(contours, maps_);
-    placeRobotOnCell(40, 30);
-    markZoneCells(cellsOf(24, 20, 37, 39));
-    owner.newGoal({kZone});
-    owner.cycle();
+    cutRegionBesideABox(owner);
     gm::clearObstacles(*maps_.zone);
     if (c.blocked) {
       markZoneCells(cellsOf(33, 30, 33, 30));
