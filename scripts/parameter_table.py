@@ -3,8 +3,9 @@
 
 A name is found where a component declares it (declare_parameter, declareAndGetParameter, a
 table of {"name", V(default)} or a helper called as helper("name", default)) and where one reads
-it (get_parameter). The node is the one whose sources hold the call. With --check the script
-only compares the file with what it would write and fails when they differ.
+it (get_parameter, getNarrowedParameter, readNarrowed). The node is the one whose sources hold
+the call. With --check the script only compares the file with what it would write and fails when
+they differ.
 """
 import pathlib
 import re
@@ -28,7 +29,8 @@ DECLARES = [
     re.compile(r'\{\s*' + NAME + r'\s*,\s*V\('),
     re.compile(r'\breal\(\s*' + NAME + r'\s*,\s*'),
 ]
-READS = [re.compile(r'get_parameter\(\s*' + NAME),
+READ_CALL = r'(?:get_parameter\(|(?:getNarrowedParameter|readNarrowed)\(\s*\w+\s*,)\s*'
+READS = [re.compile(READ_CALL + NAME),
          re.compile(r'for \(const char\* name : \{([^}]*)\}\)\s*\{\s*node\.get_parameter\(name')]
 FUNCTION = re.compile(r'^[\w:<>,*& ]*?\b([A-Z]\w*)::~?\w+\(', re.M)
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
@@ -35,5 +36,12 @@ std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::Lifec
 int narrowIntegerParameter(const std::string& name, std::int64_t value,
                            int lowest = std::numeric_limits<int>::min(),
                            int highest = std::numeric_limits<int>::max());
+
+// The integer parameter `name` narrowed as narrowIntegerParameter says, or nothing when the node
+// has no parameter of that name (the reader then keeps what it had).
+std::optional<int> getNarrowedParameter(rclcpp_lifecycle::LifecycleNode& node,
+                                        const std::string& name,
+                                        int lowest = std::numeric_limits<int>::min(),
+                                        int highest = std::numeric_limits<int>::max());
 
 #endif  // VANTRELL_NAV2_BASE_CLASS__PARAMETER_HELPERS_HPP_

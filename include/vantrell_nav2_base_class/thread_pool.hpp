@@ -30,15 +30,20 @@ class ThreadPool {
     }
   }
 
-  // Queued tasks still run: every worker drains the queue before it ends.
-  ~ThreadPool() {
+  ~ThreadPool() { stop(); }
+
+  // Queued tasks still run: every worker drains the queue before it ends. Returns once every
+  // worker has ended; later calls, the destructor's included, find nothing left to join.
+  void stop() {
     {
       std::lock_guard<std::mutex> lock(queue_mutex_);
       stop_ = true;
     }
     condition_.notify_all();
     for (auto& worker : workers_) {
-      worker.join();
+      if (worker.joinable()) {
+        worker.join();
+      }
     }
   }
 

@@ -87,24 +87,31 @@ class VantrellSimpleActionServer {
     }
   }
 
-  // A goal still running keeps its callback until it returns: the members the
-  // worker uses are declared before the pool, so the pool joins the worker
-  // before they go. Goals still waiting are ended rather than run. The action
-  // server outlives the worker, so the running goal's result still reaches its
-  // client, but from the first line on it takes no goal for this server.
-  ~VantrellSimpleActionServer() {
+  // The members the worker uses are declared before the pool, so even without an owner's stop()
+  // the pool joins the worker before they go.
+  ~VantrellSimpleActionServer() { stop(); }
+
+  // Ends the service for good and returns once the worker has: from the first line on the server
+  // takes no goal, goals still waiting are ended rather than run, and a goal still running keeps
+  // its callback until it returns, its result still reaching its client. An owner whose callback
+  // reaches this server through a member calls it while that member still leads here: letting go
+  // of the member first would leave the running goal to end through an empty pointer.
+  void stop() {
     {
       // Waits for a goal callback the executor is running now; later ones refuse without
       // touching this server.
       std::lock_guard<std::mutex> gate_lock(gate_->mutex);
       gate_->open = false;
     }
-    std::lock_guard<std::recursive_mutex> lock(update_mutex_);
-    server_active_ = false;
-    stop_execution_ = true;
-    if (work_loop_running_) {
-      debug_msg("Waiting for the running goal to return before the server goes.");
+    {
+      std::lock_guard<std::recursive_mutex> lock(update_mutex_);
+      server_active_ = false;
+      stop_execution_ = true;
+      if (work_loop_running_) {
+        debug_msg("Waiting for the running goal to return before the server goes.");
+      }
     }
+    thread_pool_.stop();
   }
 
   VantrellSimpleActionServer(const VantrellSimpleActionServer&) = delete;

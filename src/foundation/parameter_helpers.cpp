@@ -58,3 +58,12 @@ int narrowIntegerParameter(const std::string& name, std::int64_t value, int lowe
   }
   return static_cast<int>(value);
 }
+
+std::optional<int> getNarrowedParameter(rclcpp_lifecycle::LifecycleNode& node,
+                                        const std::string& name, int lowest, int highest) {
+  std::int64_t value = 0;
+  if (!node.get_parameter(name, value)) {
+    return std::nullopt;
+  }
+  return narrowIntegerParameter(name, value, lowest, highest);
+}

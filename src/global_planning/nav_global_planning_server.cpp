@@ -29,6 +29,13 @@ constexpr std::chrono::milliseconds kServerTimeout{500};
 // corner, on top of the robot's own forward extent.
 constexpr double kLiftDoorMargin = 0.25;
 
+template <typename ServerT>
+void stopServer(const std::shared_ptr<ServerT>& server) {
+  if (server) {
+    server->stop();
+  }
+}
+
 }  // namespace
 
 NavGlobalPlanningServer::NavGlobalPlanningServer(std::shared_ptr<GridMapROS> global_gridmap,
@@ -44,12 +51,13 @@ NavGlobalPlanningServer::NavGlobalPlanningServer(std::shared_ptr<GridMapROS> glo
 }
 
 NavGlobalPlanningServer::~NavGlobalPlanningServer() {
-  // A goal may still be running on a worker. Each server joins its worker when it goes, so the
-  // servers go first, while everything their callbacks use is still there.
-  global_planning_server_.reset();
-  lift_free_server_.reset();
-  fuzzy_lift_free_server_.reset();
-  force_global_path_server_.reset();
+  // A goal may still be running on a worker, and it ends through its server's member: each
+  // server is stopped and its worker joined while every member still leads to its server and
+  // everything the goals use is still there.
+  stopServer(global_planning_server_);
+  stopServer(lift_free_server_);
+  stopServer(fuzzy_lift_free_server_);
+  stopServer(force_global_path_server_);
 }
 
 NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_configure(

@@ -27,6 +27,10 @@ constexpr std::size_t kNearGoalPoses = 4;
 void NavLocalPlanning::pathFuzzyPoint(Path& path, ControlState& state) {
   PoseStamped robot;
   const bool have_robot = getLocalRobotPose(robot);
+  if (!have_robot) {
+    // The origin, facing along x, whatever a failed look-up left behind.
+    robot.pose = geometry_msgs::msg::Pose();
+  }
   auto& nav_path = path.nav_path;
   LOG_INFO("[NavLocalPlanning::pathFuzzyPoint] input path length: {}", nav_path.poses.size());
   double fuzzy = kNoValue;
@@ -40,34 +44,32 @@ void NavLocalPlanning::pathFuzzyPoint(Path& path, ControlState& state) {
       state.finished = precise_goal_reach_fuzzy_distance_ >= fuzzy;
     }
     if (!state.finished) {
-      searchExtraGoals(nav_path, state, have_robot ? &robot : nullptr);
+      searchExtraGoals(nav_path, state, robot, have_robot);
     }
   } else if (!nav_path.poses.empty() &&
              base_robot_.calDistance(nav_path.poses.back(), goal_pose_) < kGoalNearPathEnd) {
     pruningReachablePath(robot, nav_path, fuzzy);
   }
-  if (have_robot) {
-    fuzzy = base_robot_.calDistance(robot, goal_pose_);
-    LOG_INFO(
-        "[NavLocalPlanning::pathFuzzyPoint] check info new_request: {}, fuzzy_distance: {}, "
-        "extra_goals.size(): {}",
-        new_request_, fuzzy, extra_goals_.size());
-    if (new_request_ && fuzzy <= kStartAtGoal && extra_goals_.empty()) {
-      LOG_INFO(
-          "[NavLocalPlanning::pathFuzzyPoint] start point for navigation is too close to "
-          "destination, finished");
-      state.too_close_to_goal = 1;
-    }
-  } else {
+  fuzzy = base_robot_.calDistance(robot, goal_pose_);
+  LOG_INFO(
+      "[NavLocalPlanning::pathFuzzyPoint] check info new_request: {}, fuzzy_distance: {}, "
+      "extra_goals.size(): {}",
+      new_request_, fuzzy, extra_goals_.size());
+  if (!have_robot) {
     LOG_WARN(
         "[NavLocalPlanning::pathFuzzyPoint] can not get the robot pose, the goal is not checked "
         "against the robot");
+  } else if (new_request_ && fuzzy <= kStartAtGoal && extra_goals_.empty()) {
+    LOG_INFO(
+        "[NavLocalPlanning::pathFuzzyPoint] start point for navigation is too close to "
+        "destination, finished");
+    state.too_close_to_goal = 1;
   }
   new_request_ = false;
 }
 
 void NavLocalPlanning::searchExtraGoals(nav_msgs::msg::Path& path, ControlState& state,
-                                        const PoseStamped* robot) {
+                                        const PoseStamped& robot, bool have_robot) {
   if (extra_goals_.empty()) {
     return;
   }
@@ -76,9 +78,8 @@ void NavLocalPlanning::searchExtraGoals(nav_msgs::msg::Path& path, ControlState&
   }
   const Collision::CollisionCheck::Footprint footprint =
       local_gridmap_->getCostmapROS()->getRobotFootprint();
-  // Without the robot the goal can not be judged reached, and the substitute nearest the goal
-  // it stands in for is taken instead of the one nearest the robot.
-  const PoseStamped& reference = robot != nullptr ? *robot : goal_pose_;
+  // Without the robot pose the origin stands in for the robot: distances are still taken from
+  // it, but no goal is judged reached from a made-up position.
   std::size_t best = extra_goals_.size();
   double best_distance = kNoValue;
   for (std::size_t i = 0; i < extra_goals_.size(); ++i) {
@@ -90,8 +91,8 @@ void NavLocalPlanning::searchExtraGoals(nav_msgs::msg::Path& path, ControlState&
     if (!collision_check_->isCollisionFreePose(flat, false, footprint)) {
       continue;
     }
-    const double d = base_robot_.calDistance(reference, goal);
-    if (robot != nullptr && !state.finished && precise_goal_reach_fuzzy_distance_ >= d) {
+    const double d = base_robot_.calDistance(robot, goal);
+    if (have_robot && !state.finished && precise_goal_reach_fuzzy_distance_ >= d) {
       LOG_INFO("[NavLocalPlanning::pathFuzzyPoint] set control finished to true with extra goals");
       state.finished = true;
       best_distance = d;

@@ -42,9 +42,12 @@ NavLocalPlanningServer::NavLocalPlanningServer(std::shared_ptr<GridMapROS> globa
 }
 
 NavLocalPlanningServer::~NavLocalPlanningServer() {
-  // A goal may still be running on the worker, which the server joins when it goes: it goes
-  // first, while everything the goal uses is still there.
-  action_server_.reset();
+  // A goal may still be running on the worker, and it ends through this member: the server is
+  // stopped and its worker joined while the member still leads to it and everything the goal
+  // uses is still there.
+  if (action_server_) {
+    action_server_->stop();
+  }
 }
 
 // Nothing is built before the first group is declared: a second configure fails at its first

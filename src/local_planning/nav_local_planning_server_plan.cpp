@@ -119,8 +119,11 @@ void NavLocalPlanningServer::planGoal(const std::shared_ptr<const LocalPlanning:
     terminateGoal();
     return;
   }
-  fillResult(*planner, *goal, path, spin, control, speed);
+  LocalPlanning::Result filled = fillResult(*planner, *goal, path, spin, control, speed);
   countSuccess();
+  communicator_->getPlanningUnit()->publishLocalPath(filled.local_path.nav_path);
+  // Nothing from here on throws: a goal that fails before leaves the record as it was.
+  *result_ = std::move(filled);
   action_server_->succeeded_current(result_);
   trace_logger_->pub_debug("local planning set spin ok.");
   trace_logger_->pub_debug("NavLocalPlanningServer computePlan time is {}ms",
@@ -245,28 +248,30 @@ SpinState NavLocalPlanningServer::judgeSpin(NavLocalPlanning& planner, const Pos
   return spin;
 }
 
-// Only a goal that gets this far writes the record: after a failure it still holds the last
-// successful goal's fields, and the next goal's working path starts from its local path.
-void NavLocalPlanningServer::fillResult(NavLocalPlanning& planner, const LocalPlanning::Goal& goal,
-                                        Path& path, const SpinState& spin,
-                                        const ControlState& control, const SpeedVerdict& speed) {
-  result_->spin_required = spin.spin_required;
-  result_->spin_option = spin.spin_option;
-  result_->speed_limit_percent = static_cast<float>(speed.percent);
-  result_->near_obstacle = speed.near_obstacle;
-  result_->speed_limit = planner.setSpeedLimit(path);
-  result_->local_path = std::move(path);
-  result_->spin_angle = static_cast<float>(spin.spin_angle);
+// Only a goal that gets this far writes the record, and only once all of it is filled: after a
+// failure, a throw while filling included, it still holds the last successful goal's fields, and
+// the next goal's working path starts from its local path.
+NavLocalPlanningServer::LocalPlanning::Result NavLocalPlanningServer::fillResult(
+    NavLocalPlanning& planner, const LocalPlanning::Goal& goal, Path& path, const SpinState& spin,
+    const ControlState& control, const SpeedVerdict& speed) const {
+  LocalPlanning::Result filled = *result_;
+  filled.spin_required = spin.spin_required;
+  filled.spin_option = spin.spin_option;
+  filled.speed_limit_percent = static_cast<float>(speed.percent);
+  filled.near_obstacle = speed.near_obstacle;
+  filled.speed_limit = planner.setSpeedLimit(path);
+  filled.local_path = std::move(path);
+  filled.spin_angle = static_cast<float>(spin.spin_angle);
   trace_logger_->pub_debug("NavLocalPlanning::finished={}", control.finished);
-  result_->finished = control.finished;
-  result_->control_flag = control.too_close_to_goal;
-  result_->planner_flag = planner.getZeltoPathCut();
-  communicator_->getPlanningUnit()->publishLocalPath(result_->local_path.nav_path);
-  result_->target_yaw = static_cast<float>(spin.target_yaw);
-  result_->control_ok = control.wait_state == 0;
-  result_->residues_zones = planner.getResiduesZones();
-  result_->action_id = goal.action_id;
-  result_->cleaned_area = static_cast<float>(planner.getCleanedArea());
+  filled.finished = control.finished;
+  filled.control_flag = control.too_close_to_goal;
+  filled.planner_flag = planner.getZeltoPathCut();
+  filled.target_yaw = static_cast<float>(spin.target_yaw);
+  filled.control_ok = control.wait_state == 0;
+  filled.residues_zones = planner.getResiduesZones();
+  filled.action_id = goal.action_id;
+  filled.cleaned_area = static_cast<float>(planner.getCleanedArea());
+  return filled;
 }
 
 void NavLocalPlanningServer::failGoal(bool need_replan) {

@@ -39,20 +39,42 @@ int orientation(const Point& a, const Point& b, const Point& c) {
 }
 
 // Segments cross unless both ends of one lie strictly on one side of the other's line: touching
-// and collinear segments count as crossing.
+// segments count as crossing. Segments on one line cross only where they overlap, so that an
+// obstacle far ahead on the path's line, or behind the robot, does not stop it.
 bool segmentsCross(const Point& p1, const Point& p2, const Point& q1, const Point& q2) {
-  const bool q_on_one_side = orientation(p1, p2, q1) * orientation(p1, p2, q2) > 0;
-  const bool p_on_one_side = orientation(q1, q2, p1) * orientation(q1, q2, p2) > 0;
-  return !q_on_one_side && !p_on_one_side;
+  const int q1_side = orientation(p1, p2, q1);
+  const int q2_side = orientation(p1, p2, q2);
+  const int p1_side = orientation(q1, q2, p1);
+  const int p2_side = orientation(q1, q2, p2);
+  if (q1_side == 0 && q2_side == 0 && p1_side == 0 && p2_side == 0) {
+    return std::max(std::min(p1.x, p2.x), std::min(q1.x, q2.x)) <=
+               std::min(std::max(p1.x, p2.x), std::max(q1.x, q2.x)) &&
+           std::max(std::min(p1.y, p2.y), std::min(q1.y, q2.y)) <=
+               std::min(std::max(p1.y, p2.y), std::max(q1.y, q2.y));
+  }
+  return q1_side * q2_side <= 0 && p1_side * p2_side <= 0;
+}
+
+bool hasFiniteCoordinates(const nav_msgs::msg::Path& trajectory) {
+  return std::all_of(trajectory.poses.begin(), trajectory.poses.end(), [](const auto& pose) {
+    return std::isfinite(pose.pose.position.x) && std::isfinite(pose.pose.position.y);
+  });
 }
 
 // Index of the first path segment crossed by any segment of the trajectories, or the size of
-// the path when none is.
+// the path when none is. A trajectory with a coordinate that is not a number would read as on
+// every line: it is skipped.
 std::size_t firstCrossedSegment(const nav_msgs::msg::Path& path,
                                 const std::vector<nav_msgs::msg::Path>& trajectories) {
   const auto& poses = path.poses;
   std::size_t first = poses.size();
   for (const auto& trajectory : trajectories) {
+    if (!hasFiniteCoordinates(trajectory)) {
+      LOG_WARN(
+          "isFeatureCollision skips a predicted trajectory with a coordinate that is not a finite "
+          "number");
+      continue;
+    }
     const auto& steps = trajectory.poses;
     for (std::size_t i = 0; i + 1 < poses.size() && i < first; ++i) {
       for (std::size_t j = 1; j < steps.size(); ++j) {

@@ -219,7 +219,8 @@ class NavLocalPlanning {
  private:
   void readParameters();
   bool frontPathReached(const Path& front, const PoseStamped& robot) const;
-  void searchExtraGoals(nav_msgs::msg::Path& path, ControlState& state, const PoseStamped* robot);
+  void searchExtraGoals(nav_msgs::msg::Path& path, ControlState& state, const PoseStamped& robot,
+                        bool have_robot);
 };
 
 }  // namespace planning

@@ -141,9 +141,10 @@ class NavLocalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
     double percent{0.0};
     bool near_obstacle{false};
   };
-  /// Writes a successful goal's fields into the result record.
-  void fillResult(NavLocalPlanning& planner, const LocalPlanning::Goal& goal, Path& path,
-                  const SpinState& spin, const ControlState& control, const SpeedVerdict& speed);
+  /// The result record as a successful goal leaves it, built aside: the record is not touched.
+  LocalPlanning::Result fillResult(NavLocalPlanning& planner, const LocalPlanning::Goal& goal,
+                                   Path& path, const SpinState& spin, const ControlState& control,
+                                   const SpeedVerdict& speed) const;
   /// A failed plan: counted, and the goal ended with a result that carries only `need_replan`.
   void failGoal(bool need_replan);
   /// Ends the goal with a default result; the failure count is left alone.

@@ -1,6 +1,7 @@
 // Construction of the contour manager and what its owner hands over.
 #include "planning/local_planning/contour/contour_manager.hpp"
 
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -101,9 +102,10 @@ void ContourManager::readParameters(
   node.get_parameter("use_obatacle_identify", use_obatacle_identify_);
   node.get_parameter("use_local_gridmap_ros_plan", use_local_gridmap_ros_plan_);
   node.get_parameter("enable_trace", enable_trace_);
-  int64_t clean_cost = 0;
-  if (node.get_parameter("clean_cost", clean_cost)) {
-    clean_cost_ = static_cast<uint8_t>(clean_cost);
+  // A cost is a byte: a wider value must fail configure, not wrap into another cost.
+  if (const auto clean_cost =
+          getNarrowedParameter(node, "clean_cost", 0, std::numeric_limits<uint8_t>::max())) {
+    clean_cost_ = static_cast<uint8_t>(*clean_cost);
   }
   node.get_parameter("save_contour_file", save_contour_file_);
   node.get_parameter("publish_morph_local_costmap_mat", publish_morph_local_costmap_mat_);

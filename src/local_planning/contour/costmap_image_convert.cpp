@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <opencv2/imgproc.hpp>
 #include <stdexcept>
@@ -10,6 +11,7 @@
 #include "costmap_image_detail.hpp"
 #include "logger/logger.hpp"
 #include "planning/geometry.hpp"
+#include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
 namespace planning {
 
@@ -76,20 +78,20 @@ CostmapImageConvert::CostmapImageConvert(std::shared_ptr<GridMapROS> first_gridm
 }
 
 void CostmapImageConvert::readParameters(rclcpp_lifecycle::LifecycleNode& node) {
-  int64_t cost = 0;
-  if (node.get_parameter("clean_cost", cost)) {
-    clean_cost_ = static_cast<uint8_t>(cost);
+  if (const auto cost =
+          getNarrowedParameter(node, "clean_cost", 0, std::numeric_limits<uint8_t>::max())) {
+    clean_cost_ = static_cast<uint8_t>(*cost);
   }
-  if (node.get_parameter("inflation_cost", cost)) {
-    inflation_cost_ = static_cast<uint8_t>(cost);
+  if (const auto cost =
+          getNarrowedParameter(node, "inflation_cost", 0, std::numeric_limits<uint8_t>::max())) {
+    inflation_cost_ = static_cast<uint8_t>(*cost);
   }
   node.get_parameter("safe_distance_offset", safe_distance_offset_);
   node.get_parameter("static_coverage_safe_offset", static_coverage_safe_offset_);
   node.get_parameter("morph_open_element_size", morph_open_element_size_);
   node.get_parameter("planning_morph_open_element_size", planning_morph_open_element_size_);
-  int64_t iterations = 0;
-  if (node.get_parameter("morph_open_iterations", iterations)) {
-    morph_open_iterations_ = static_cast<int32_t>(iterations);
+  if (const auto iterations = getNarrowedParameter(node, "morph_open_iterations")) {
+    morph_open_iterations_ = *iterations;
   }
   node.get_parameter("safe_distance", safe_distance_);
   node.get_parameter("planning_safe_distance", planning_safe_distance_);
@@ -108,8 +110,8 @@ void CostmapImageConvert::costmapToMat(const GridMapROS& map, cv::Mat& image, ui
     image.create(size, CV_8UC1);
     image.setTo(255);
   }
-  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   LOG_DEBUG("cell size is {}", size.area());
+  std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   const unsigned char* costs = costmap->getCharMap();
   for (int y = 0; y < size.height; ++y) {
     const unsigned char* cost_row = costs + static_cast<size_t>(y) * size.width;

@@ -20,6 +20,14 @@ namespace {
 // before the thread has entered spin is lost, and spin would then run on.
 constexpr std::chrono::milliseconds kCancelRetry{10};
 
+// An integer parameter kept in an int: a value an int cannot hold fails configure rather than
+// wrapping into another count. A name nobody declared keeps the member's value.
+void readNarrowed(rclcpp_lifecycle::LifecycleNode& node, const char* name, int& member) {
+  if (const auto value = getNarrowedParameter(node, name)) {
+    member = *value;
+  }
+}
+
 }  // namespace
 
 DynamicCoveragePlanning::DynamicCoveragePlanning(
@@ -118,10 +126,10 @@ void DynamicCoveragePlanning::readNodeParameters(rclcpp_lifecycle::LifecycleNode
   }
   node.get_parameter("make_plan_from_current_pose", unused_bool);
   node.get_parameter("radio_cur_last_to_path_dis", unused_double);
-  node.get_parameter("tolerance_zero_index_count", tolerance_zero_index_count_);
+  readNarrowed(node, "tolerance_zero_index_count", tolerance_zero_index_count_);
   node.get_parameter("jump_point_dis", unused_double);
   node.get_parameter("enable_contour_dilation", enable_contour_dilation_);
-  node.get_parameter("max_obstacle_checkout_count", max_obstacle_checkout_count_);
+  readNarrowed(node, "max_obstacle_checkout_count", max_obstacle_checkout_count_);
   node.get_parameter("dynamic_obstacle_checkout_range", dynamic_obstacle_checkout_range_);
   node.get_parameter("avoid_obstacle_distance", unused_double);
   node.get_parameter("stop_obstacle_distance", stop_obstacle_distance_);
@@ -133,7 +141,7 @@ void DynamicCoveragePlanning::readNodeParameters(rclcpp_lifecycle::LifecycleNode
 void DynamicCoveragePlanning::readOwnParameters(rclcpp_lifecycle::LifecycleNode& node) {
   node.get_parameter("publish_morph_local_costmap_mat", publish_morph_local_costmap_mat_);
   node.get_parameter("morph_open_element_size", morph_open_element_size_);
-  node.get_parameter("morph_open_iterations", morph_open_iterations_);
+  readNarrowed(node, "morph_open_iterations", morph_open_iterations_);
   node.get_parameter("safe_distance", safe_distance_);
   node.get_parameter("dynamic_coverage_local_path_distance", dynamic_coverage_local_path_distance_);
   node.get_parameter("use_dynamic_coverage_planning_smoother",
@@ -146,8 +154,8 @@ void DynamicCoveragePlanning::readOwnParameters(rclcpp_lifecycle::LifecycleNode&
   node.get_parameter("inside_corner_detection_distance_threshold",
                      inside_corner_detection_distance_threshold_);
   node.get_parameter("max_coverage_width", max_coverage_width_);
-  node.get_parameter("obstacle_recording_packet_interval_time",
-                     obstacle_recording_packet_interval_time_);
+  readNarrowed(node, "obstacle_recording_packet_interval_time",
+               obstacle_recording_packet_interval_time_);
   node.get_parameter("max_dis_threshold", max_dis_threshold_);
   node.get_parameter("global_path_offset", global_path_offset_);
   node.get_parameter("local_path_offset", local_path_offset_);

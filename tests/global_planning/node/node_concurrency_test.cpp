@@ -128,5 +128,19 @@ TEST_F(NodeConcurrency, TwoTaskManagersPlanningFromTheirOwnThreads) {
   EXPECT_GE(succeeded, 1u);
 }
 
+// The goal's own end reaches its server through the node: the node waits for it before anything
+// goes.
+TEST_F(NodeConcurrency, DestroyingTheNodeWhileAGoalRunsLetsTheGoalEndFirst) {
+  auto planner = addScriptedPlanner("scripted");
+  planner->holdNextPlan();
+  const auto held = task_manager_->send<GlobalPlanning>("global_planning",
+                                                        goalFor("scripted", {poseAt(3.0, 7.5)}));
+  ASSERT_TRUE(planner->waitUntilHeld());
+  node_->on_destruction = [planner] { planner->release(); };
+  task_manager_.reset();
+  node_.reset();
+  EXPECT_EQ(planner->calls(), 1);
+}
+
 }  // namespace
 }  // namespace node_test

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,14 @@ class ObservedNode : public planning::NavGlobalPlanningServer {
  public:
   using NavGlobalPlanningServer::NavGlobalPlanningServer;
   using NavGlobalPlanningServer::scaleLiftPolygon;
+  ~ObservedNode() override {
+    if (on_destruction) {
+      on_destruction();
+    }
+  }
+
+  // Run first when the node is destroyed, before anything of it has gone.
+  std::function<void()> on_destruction;
   using NavGlobalPlanningServer::startTargetYaw;
 
   const std::vector<double>& liftPolygon() const { return lift_polygon_; }

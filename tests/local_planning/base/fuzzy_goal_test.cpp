@@ -96,13 +96,13 @@ TEST_F(FuzzyGoalTest, TooCloseOnlyOnANewRequestAndNothingJudgedAgainstAMissingRo
     NavPath path = line(0, 0, 0.03, 0, 2);
     EXPECT_EQ(fuzzy(path).too_close_to_goal, expected);
   }
-  // Without the robot pose nothing may be judged from a made-up position: the substitute nearest
-  // the goal ends the path, and neither the start check nor a reached extra goal counts.
+  // Without the robot pose the robot counts as standing at the origin: the extra goals are
+  // measured from there, but neither the start check nor a reached extra goal is judged from it.
   goal->global_path_uuid = "another set";
-  goal->extra_goals = {pose(1.5, 1), pose(0.01, 0)};
+  goal->extra_goals = {pose(1.0, 0.3), pose(0.01, 0)};
   planner_->updateGoal(goal);
   planner_->setGoalFlags({1, 0, 0});
-  planner_->setGoalPose(pose(0.02, 0), 0.0);
+  planner_->setGoalPose(pose(0.9, 0), 0.0);
   hooks::removeRobotPose(*maps_.local);
   NavPath path = line(0, 0, 1, 0, 11);
   const ControlState state = fuzzy(path);
@@ -110,6 +110,9 @@ TEST_F(FuzzyGoalTest, TooCloseOnlyOnANewRequestAndNothingJudgedAgainstAMissingRo
   EXPECT_EQ(state.too_close_to_goal, 0);
   EXPECT_NEAR(path.poses.back().pose.position.x, 0.01, 1e-9);
   EXPECT_EQ(countLogged("INFO", too_close), 1);
+  EXPECT_EQ(countLogged("INFO", kInfo + "check info new_request: true, fuzzy_distance: 0.9, "
+                                        "extra_goals.size(): 2"),
+            1);
   EXPECT_FALSE(planner_->new_request_);
 }
 

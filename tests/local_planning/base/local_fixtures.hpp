@@ -13,6 +13,7 @@
 #include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "support/debug_log_level.hpp"
 #include "support/drawn_maps.hpp"
 #include "support/log_capture.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "local_fixtures.hpp"
@@ -178,9 +179,22 @@ TEST_F(PathJudgeTest, ATrajectoryCrossingThePathSlowsByItsDistance) {
       Probe::setDynamicObstacle({trajectory});
     };
   };
+  const auto predicted = [this](NavPath trajectory) {
+    return [this, trajectory]() mutable {
+      trajectory.header.stamp = node_->now();
+      Probe::setDynamicObstacle({trajectory});
+    };
+  };
+  NavPath no_number = line(2.2, -1, 2.2, 1, 3);
+  no_number.poses[1].pose.position.y = std::numeric_limits<double>::quiet_NaN();
   const NavPath ahead = line(0, 0, 4, 0, 9);
   // clang-format off
   run({{"none", ahead, nullptr, false, kKept},
+       {"on the path's line 20 m ahead", ahead, predicted(line(20, 0, 24, 0, 3)), false, kKept},
+       {"on the path's line behind the robot", ahead, predicted(line(-5, 0, -3, 0, 3)), false,
+        kKept},
+       {"on the path's line from 2 m on", ahead, predicted(line(2, 0, 6, 0, 3)), true, 0.25},
+       {"a coordinate that is no number", ahead, predicted(no_number), false, kKept},
        {"0.5 m ahead", ahead, crossing(0.7, 1, 0), true, 0.0},
        {"1 m ahead", ahead, crossing(1.2, 1, 0), true, 0.0},
        {"2 m ahead", ahead, crossing(2.2, 1, 0), true, 0.5},
@@ -196,6 +210,10 @@ TEST_F(PathJudgeTest, ATrajectoryCrossingThePathSlowsByItsDistance) {
   EXPECT_EQ(countLogged("DEBUG",
                         "Attention: there is dynamic obstacle in the path, distance is 2, velocity "
                         "scale is: 0.5"),
+            1);
+  EXPECT_EQ(countLogged("WARN",
+                        "isFeatureCollision skips a predicted trajectory with a coordinate that is "
+                        "not a finite number"),
             1);
 }
 

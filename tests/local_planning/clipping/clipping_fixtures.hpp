@@ -13,6 +13,7 @@
 #include "planning/geometry.hpp"
 #include "planning/local_planning/path_clipping.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "support/debug_log_level.hpp"
 #include "support/log_capture.hpp"
 #include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_factory.hpp"

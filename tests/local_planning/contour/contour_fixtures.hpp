@@ -17,6 +17,7 @@
 #include "planning/local_planning/contour/contour_manager.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
+#include "support/debug_log_level.hpp"
 #include "support/log_capture.hpp"
 #include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/testing/local_node_maps.hpp"

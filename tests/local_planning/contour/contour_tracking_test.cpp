@@ -103,6 +103,14 @@ class TrackingTest : public ManagerFixture {
     gm::markObstacleCells(*maps_.zone, cells);
     maps_.zone->getMultiGridMap()->updateMap();
   }
+  // The robot at (40, 30) and the first region of the zone, cut while a box stands in a notch of
+  // the zone's left side (cells 24..37 x 20..39).
+  void cutRegionBesideABox(ScriptedOwner& owner) {
+    placeRobotOnCell(40, 30);
+    markZoneCells(cellsOf(24, 20, 37, 39));
+    owner.newGoal({kZone});
+    owner.cycle();
+  }
 
   // Walls round the robot at (10, 30) on the map it plans on; the zone map does not know.
   void wallInTheRobot() {
@@ -158,11 +166,7 @@ TEST_F(TrackingTest, EntersTheFirstZoneWithARegionAndHandsOutItsApproachAndOutli
 TEST_F(TrackingTest, FindsAHollowBesideTheRegionAndGrowsTheRegionIntoIt) {
   auto contours = start();
   ScriptedOwner owner(contours, maps_);
-  placeRobotOnCell(40, 30);
-  // A box stands in a notch of the zone's left side when the region is first cut.
-  markZoneCells(cellsOf(24, 20, 37, 39));
-  owner.newGoal({kZone});
-  owner.cycle();
+  cutRegionBesideABox(owner);
   ASSERT_EQ(Access::contours(*contours).size(), 1U);
   const ContourInfo notched = Access::contours(*contours)[0];
   cv::Point hollow;
@@ -450,6 +454,70 @@ TEST_F(TrackingTest, WorksASmallZoneFromTheFirstRegionToTheEnd) {
   EXPECT_TRUE(Access::contours(*contours).empty());
   EXPECT_TRUE(contours->getResiduesZones().empty());
   EXPECT_EQ(snapshots_.files("images2").size(), static_cast<size_t>(cycles - 1));
+}
+
+// A robot already at the contour path's start, with room round it, drives the contour path as
+// it is; otherwise an approach is searched.
+TEST_F(TrackingTest, TheContourPathAloneWhenTheRobotStandsAtItsStartWithRoom) {
+  auto contours = start();
+  ScriptedOwner owner(contours, maps_);
+  const struct {
+    const char* name;
+    double robot_x;
+    double start_x;
+    bool searched;
+  } cases[] = {{"0.05 m from its start, 1.45 m of room", 2.0, 2.05, false},
+               {"0.15 m from its start", 2.0, 2.15, true},
+               {"0.05 m from its start, 0.3 m of room", 0.3, 0.35, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    gm::placeRobot(maps_, c.robot_x, 1.5, 0.0);
+    vantrell_nav2_protocol::msg::Path contour;
+    for (int i = 0; i < 10; ++i) {
+      auto& pose = contour.nav_path.poses.emplace_back();
+      pose.pose.position.x = c.start_x + 0.05 * i;
+      pose.pose.position.y = 1.5;
+    }
+    MultiPaths paths;
+    planning::ContourInfo info;
+    const size_t calls_before = AstarPlannerProbe::lastCall(*owner.engine).calls;
+    contours->navigateToContour(contour, paths, info);
+    EXPECT_EQ(AstarPlannerProbe::lastCall(*owner.engine).calls > calls_before, c.searched);
+    if (!c.searched) {
+      ASSERT_EQ(paths.paths.size(), 1U);
+      EXPECT_EQ(paths.paths[0], contour);
+    }
+  }
+}
+
+// The region's side at x = 38 beside the freed notch, walked downwards from three points below
+// the one nearest the robot at (40, 35): four clear 9-cell normals in a row, each within two
+// cells of the one before, find the hollow at the last one's end. An occupied cell (inflated to
+// three rows) on the lines of rows 29 to 31 makes their normals unclear although their ends are
+// free, and the next clear normal, four rows on, starts the chain again.
+TEST_F(TrackingTest, AHollowNeedsFourClearNormalsInARow) {
+  const struct {
+    const char* name;
+    bool blocked;
+    cv::Point hollow;  // in zone-window cells
+  } cases[] = {{"all clear: rows 32 to 29", false, {5, 15}},
+               {"rows 29 to 31 crossed: rows 28 to 25", true, {5, 11}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto contours = start();
+    ScriptedOwner owner(contours, maps_);
+    cutRegionBesideABox(owner);
+    gm::clearObstacles(*maps_.zone);
+    if (c.blocked) {
+      markZoneCells(cellsOf(33, 30, 33, 30));
+    }
+    maps_.zone->getMultiGridMap()->updateMap();
+    contours->locationCoverter().updateOrigin();
+    placeRobotOnCell(40, 35);
+    cv::Point hollow;
+    ASSERT_TRUE(contours->detectContourHollow(hollow));
+    EXPECT_EQ(hollow, c.hollow);
+  }
 }
 
 }  // namespace

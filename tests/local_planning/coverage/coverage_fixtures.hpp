@@ -57,6 +57,7 @@ struct StaticCoveragePlanningProbe {
   static bool& stopDynamicObstacle(P& p) { return p.stop_dynamic_obstacle_; }
   static bool& cutPath(P& p) { return p.cut_path_; }
   static const NavLocalPlanning::PoseStamped& robotPose(const P& p) { return p.robot_pose_; }
+  static cv::Mat& validity(P& p) { return p.valid_mat_; }
 };
 
 }  // namespace testing

@@ -134,6 +134,76 @@ TEST_F(CycleTest, ReplansWhenThePathRunsOutOrTheRobotKeepsLeavingIt) {
   EXPECT_EQ(replans(), 4);
 }
 
+// The corner cut, the stored corner and the turn in place of a replan, the sets that back out
+// first, and whether the robot can turn towards its path.
+TEST_F(CycleTest, CutsAtCornersTurnsThereAndBacksOutByTheirRules) {
+  start();
+  // East along y = 1, north along x = 3, east along y = 2.5, south along x = 5: corners at (3, 1),
+  // 1 m from the wall, and at (3, 2.5) and (5, 2.5), 0.45 m from it.
+  Piece current;
+  for (const auto& leg : {line(1.0, 1.0, 3.0, 1.0), line(3.0, 1.05, 3.0, 2.5),
+                          line(3.05, 2.5, 5.0, 2.5), line(5.0, 2.45, 5.0, 1.0)}) {
+    current.nav_path.poses.insert(current.nav_path.poses.end(), leg.poses.begin(), leg.poses.end());
+  }
+  ASSERT_TRUE(Access::cutAtCorner(*planner_, current));
+  // 0.3 m past the first corner near the wall, although a later one is as near.
+  EXPECT_NEAR(current.nav_path.poses.back().pose.position.x, 3.3, 1e-6);
+  EXPECT_NEAR(current.nav_path.poses.back().pose.position.y, 2.5, 1e-6);
+
+  Piece arriving;
+  arriving.nav_path = line(2.0, 2.5, 3.25, 2.5);
+  Piece short_of_it;
+  short_of_it.nav_path = line(2.0, 2.5, 3.15, 2.5);
+  EXPECT_TRUE(Access::endsAtStoredCorner(*planner_, arriving));
+  EXPECT_FALSE(Access::endsAtStoredCorner(*planner_, short_of_it));
+
+  // Running out the path at the stored corner turns there (east, along the leg after it) and
+  // keeps the new path's end; a later replan within 0.5 m of that end turns again.
+  const auto spin = Access::forcedSpin(*planner_, arriving, true, 0.05, false);
+  ASSERT_TRUE(spin.has_value());
+  EXPECT_NEAR(*spin, 0.0, 1e-6);
+  EXPECT_DOUBLE_EQ(Access::zeltoPose(*planner_).pose.position.x, 3.25);
+  EXPECT_FALSE(Access::forcedSpin(*planner_, arriving, true, 0.1, false));
+  EXPECT_FALSE(Access::forcedSpin(*planner_, short_of_it, false, 2.0, true));
+  placeRobot(3.0, 2.3);
+  ASSERT_TRUE(planner_->updateRobotPose());
+  EXPECT_TRUE(Access::forcedSpin(*planner_, short_of_it, false, 2.0, true));
+  EXPECT_FALSE(Access::forcedSpin(*planner_, short_of_it, false, 2.0, false));
+
+  // A set that backs out first: of two paths only the forward one is resampled; three pass as
+  // they came.
+  Piece back;
+  back.nav_path = line(1.0, 1.0, 0.6, 1.0, 0.1);
+  back.move_backward = true;
+  Piece ahead;
+  ahead.nav_path = line(1.0, 1.0, 2.0, 1.0, 0.1);
+  MultiPaths two;
+  two.paths = {back, ahead};
+  const auto prepared = Access::workingSet(*planner_, two);
+  ASSERT_EQ(prepared.paths.size(), 2U);
+  EXPECT_EQ(prepared.paths[0], back);
+  EXPECT_GT(prepared.paths[1].nav_path.poses.size(), ahead.nav_path.poses.size());
+  MultiPaths three;
+  three.paths = {back, ahead, ahead};
+  EXPECT_EQ(Access::workingSet(*planner_, three), three);
+
+  // Turning round towards a path behind needs room for the whole footprint.
+  const struct {
+    const char* name;
+    double robot_y;
+    double path_x;
+    bool backward;
+  } turns[] = {{"behind, in the open", 1.5, 0.5, false},
+               {"behind, beside a wall", 0.3, 0.5, true},
+               {"ahead, beside a wall", 0.3, 1.5, false}};
+  for (const auto& c : turns) {
+    SCOPED_TRACE(c.name);
+    Piece path;
+    path.nav_path = line(c.path_x, c.robot_y, c.path_x - 0.3, c.robot_y);
+    EXPECT_EQ(planner_->checkContourDirection(path, pose(1.0, c.robot_y)), c.backward);
+  }
+}
+
 TEST_F(CycleTest, JoinsAStretchStartingAtLeast30CentimetresAwayByAGridSearch) {
   start();
   cache(line(1.29, 1.0, 4.5, 1.0), 0.25F);

@@ -2,6 +2,7 @@
 #define LOCAL_PLANNING__COVERAGE__DYNAMIC_COVERAGE_FIXTURES_HPP_
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,33 @@ struct DynamicCoveragePlanningProbe {
     if (name == "morph_open_element_size") return p.morph_open_element_size_;
     if (name == "stop_obstacle_distance") return p.stop_obstacle_distance_;
     return -1.0;
+  }
+  // The corner cut of a replan that brought the single path `current`; whether it cut.
+  static bool cutAtCorner(P& p, NavLocalPlanning::Path& current) {
+    p.contour_path_->paths.assign(1, current);
+    p.cutAtCorner(current);
+    return p.zelto_path_cut_;
+  }
+  static bool endsAtStoredCorner(P& p, const NavLocalPlanning::Path& current) {
+    return p.endsAtStoredCorner(current);
+  }
+  // The turn-in-place rules of a replan: the heading to turn to, or none.
+  static std::optional<double> forcedSpin(P& p, const NavLocalPlanning::Path& current, bool reached,
+                                          double remaining, bool replan) {
+    P::Cycle cycle;
+    cycle.current = current;
+    cycle.reached = reached;
+    cycle.remaining = remaining;
+    cycle.replan = replan;
+    p.setForcedSpin(cycle);
+    return p.zelto_need_rotation_ ? std::optional<double>(p.zelto_rotation_angle_) : std::nullopt;
+  }
+  static NavLocalPlanning::PoseStamped& zeltoPose(P& p) { return p.zelto_pose_; }
+  // The cache's set made of the contour manager's `contour`.
+  static NavLocalPlanning::MultiPaths workingSet(P& p,
+                                                 const NavLocalPlanning::MultiPaths& contour) {
+    *p.contour_path_ = contour;
+    return p.workingSet();
   }
   // The common tail of a cycle on `current`, as after the obstacle rules.
   static bool finishCycle(P& p, const NavLocalPlanning::Path& current,

@@ -1,12 +1,16 @@
 // The planning cycle, the local path from the current row and the obstacle stop, driven
 // directly on drawn floors.
+#include <optional>
+
 #include "local_planning/coverage/coverage_fixtures.hpp"
 #include "vantrell_nav2_gridmap/testing/grid_map_editor.hpp"
+#include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
 namespace static_coverage_test {
 namespace {
 
 using Kind = StaticCoveragePlanning;
+using EngineProbe = vantrell_nav2_planner::astar2::AstarPlannerProbe;
 
 Piece piece(NavPath path, int32_t kind) {
   Piece made;
@@ -107,6 +111,53 @@ TEST_F(CycleFixture, PlansWithoutABorderBandAndFailsWithoutTheRobotPose) {
 
   gm::removeRobotPose(*maps_.local);
   EXPECT_FALSE(cycle(out, state));
+}
+
+// The robot at (1.0, 1.5), the 0.6 m x 0.5 m footprint (radius 0.39 m). A pillar cell sets the
+// clearance of a path's first pose: 0.29 m lets a row's robot arrive within the footprint radius,
+// more than the front extent shrinks that reach to 0.25 m; 0.255 m is free for an edge path
+// (bare half width) but not for a row. An edge path reaches 1.0 m. A followed path whose entry
+// lies within 0.1 m is copied without a search.
+TEST_F(CycleFixture, ApproachesUntilWithinReachThenFollows) {
+  struct Case {
+    const char* name;
+    int32_t kind;
+    double first_x, last_x;
+    std::optional<cv::Point> pillar;
+    int32_t kind_after;
+    bool searched;
+  };
+  const std::vector<Case> cases{
+      {"row 0.35 m ahead, 0.29 m of room", Kind::kRowApproach, 1.35, 3.0, cv::Point(32, 33),
+       Kind::kRowFollow, true},
+      {"row 0.35 m ahead, open", Kind::kRowApproach, 1.35, 3.0, std::nullopt, Kind::kRowApproach,
+       true},
+      {"row 0.2 m ahead, open", Kind::kRowApproach, 1.2, 3.0, std::nullopt, Kind::kRowFollow, true},
+      {"first edge path 0.9 m ahead, 0.255 m of room", Kind::kFirstEdgeApproach, 1.9, 3.5,
+       cv::Point(43, 31), Kind::kEdgeFollow, true},
+      {"followed row ending 0.05 m ahead", Kind::kRowFollow, 0.5, 1.05, std::nullopt,
+       Kind::kRowFollow, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cv::Mat floor = room(100, 60);
+    if (c.pillar) {
+      wall(floor, c.pillar->x, c.pillar->y, c.pillar->x, c.pillar->y);
+    }
+    build(floor);
+    const auto engine = std::make_shared<NavLocalPlanningAstar>("local", maps_.local);
+    planner_->setLocalPlanner(engine);
+    placeRobot(1.0, 1.5);
+    Piece row = piece(line(c.first_x, 1.5, c.last_x, 1.5), c.kind);
+    MultiPaths set;
+    set.paths = {row};
+    planner_->updateGlobalPaths(set);
+    NavPath local;
+    ControlState state;
+    ASSERT_TRUE(planner_->planLocalPathFromGlobal(row, local, state));
+    EXPECT_EQ(row.path_type, c.kind_after);
+    EXPECT_EQ(EngineProbe::lastCall(*engine).calls > 0, c.searched);
+    EXPECT_FALSE(local.poses.empty());
+  }
 }
 
 TEST_F(CycleFixture, FollowClearsBlockedPosesNearTheRobotAndBridgesGaps) {

@@ -145,5 +145,71 @@ TEST_F(PlannerFixture, RobotCellLeftOfTheWindowIsNegativeNotWrapped) {
   EXPECT_DOUBLE_EQ(Access::robotPose(*planner_).pose.position.x, 0.5);
 }
 
+// The region filter, the tolerance a returned path gets from the kind of path it follows, and
+// the join of a short edge path with the next one.
+TEST_F(PlannerFixture, FiltersRegionsSetsTolerancesAndJoinsShortEdgePaths) {
+  build(room(40, 30));
+  cv::Mat& valid = Access::validity(*planner_);
+  valid = cv::Mat::zeros(10, 10, CV_8UC1);
+  valid.at<uint8_t>(5, 5) = 255;
+  const double least = Access::minimumCleaningArea(*planner_);
+  const struct {
+    const char* name;
+    std::vector<cv::Point> points;
+    double area;
+    planning::ContourType type;
+    bool dropped;
+  } regions[] = {{"no points, the least area", {}, least, planning::ZONE, false},
+                 {"no points, less", {}, least - 1.0, planning::ZONE, true},
+                 {"none on the validity image", {{1, 1}, {20, 5}}, least, planning::ZONE, true},
+                 {"one on it", {{1, 1}, {5, 5}}, least, planning::ZONE, false},
+                 {"small, inside a region", {{5, 5}}, 1.0, planning::INNER, false},
+                 {"none on it, inside a region", {{1, 1}}, 1.0, planning::INNER, true}};
+  for (auto c : regions) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(planner_->invalidContour(c.points, c.area, c.type), c.dropped);
+  }
+
+  const double max_x = ::getFootprintMaxX(maps_.local.get());
+  const double max_y = ::getFootprintMaxY(maps_.local.get());
+  const float radius = static_cast<float>(std::sqrt(max_x * max_x + max_y * max_y));
+  const struct {
+    const char* name;
+    std::vector<PoseStamped> poses;
+    int32_t kind;
+    float tolerance;
+  } tolerances[] = {{"kind 0", {}, 0, radius},
+                    {"row approach", {}, 1, 0.2F},
+                    {"row", {}, 2, radius},
+                    {"first edge approach", {}, 3, 0.2F},
+                    {"edge", {}, 4, 0.3F},
+                    {"kind 5", {}, 5, 0.3F},
+                    {"edge, ending in the open", {pose(1.0, 0.75)}, 4, 0.2F},
+                    {"edge, ending at a wall", {pose(0.0, 0.75)}, 4, 0.3F}};
+  for (const auto& c : tolerances) {
+    SCOPED_TRACE(c.name);
+    Piece path;
+    path.nav_path.poses = c.poses;
+    Piece global;
+    global.path_type = c.kind;
+    planner_->setGlobalPathsTolerance(path, global);
+    EXPECT_EQ(path.tolerance, c.tolerance);
+  }
+
+  for (const int poses : {29, 30}) {
+    SCOPED_TRACE(poses);
+    Piece edge;
+    edge.path_type = StaticCoveragePlanning::kEdgeFollow;
+    edge.nav_path.poses.assign(static_cast<std::size_t>(poses), pose(0.5, 0.5));
+    Piece next = edge;
+    next.nav_path.poses.assign(5, pose(1.0, 0.5));
+    Access::cache(*planner_).paths = {edge, next};
+    planner_->preloadNextGlobalPath(edge);
+    const bool joined = poses == 29;
+    EXPECT_EQ(edge.nav_path.poses.size(), static_cast<std::size_t>(joined ? 34 : 30));
+    EXPECT_EQ(Access::cache(*planner_).paths.size(), joined ? 1U : 2U);
+  }
+}
+
 }  // namespace
 }  // namespace static_coverage_test

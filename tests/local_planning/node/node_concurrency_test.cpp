@@ -70,5 +70,19 @@ TEST_F(NodeConcurrency, ACancelTurnsAFailureIntoACancellationButNotASuccess) {
   }
 }
 
+// The goal's own end reaches the node's server: the node waits for it before anything goes.
+TEST_F(NodeConcurrency, DestroyingTheNodeWhileAGoalRunsLetsTheGoalEndFirst) {
+  const auto held = node_->planner();
+  held->holdNextPlan();
+  auto goal = goalFor();
+  goal.planning_mode = 7;
+  const auto sent = task_manager_->send<LocalPlanning>("local_planning", goal);
+  ASSERT_TRUE(held->waitUntilHeld());
+  node_->on_destruction = [held] { held->release(); };
+  task_manager_.reset();
+  node_.reset();
+  EXPECT_EQ(held->planning_mode, 7);
+}
+
 }  // namespace
 }  // namespace local_node_test

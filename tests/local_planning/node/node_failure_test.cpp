@@ -68,11 +68,15 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
        [](Script&, LocalPlanning::Goal& goal) { goal.current_planning_id = "no_such_planner"; },
        false, "there is no local planner called \"no_such_planner\", error code is 101100006", 0},
       {"planner throws", [](Script& s, auto&) { s.throws = true; }, false,
-       "computePlan failed: scripted planner broke down, error code is 101100006", 1}};
+       "computePlan failed: scripted planner broke down, error code is 101100006", 1},
+      {"result filling throws",
+       [](Script& s, auto&) { s.residues_throw = true, s.path = line(0.0, 1.0, 2.0, 1.5, 9); },
+       false, "computePlan failed: scripted residues broke down, error code is 101100006", 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     planner().script = Script();
-    ASSERT_TRUE(plan().succeeded());
+    const auto succeeded = plan();
+    ASSERT_TRUE(succeeded.succeeded());
     test_support::captureLog()->clear();
 
     auto goal = goalFor();
@@ -87,6 +91,8 @@ TEST_F(NodeFailure, EachFailureEndsItsGoalWithItsOwnLineAndCount) {
               *c.error == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.error});
     EXPECT_EQ(node_->failureCount(), c.counted);
     EXPECT_EQ(countLogged("INFO", retryLine(1)), c.counted);
+    // The next goal starts from the last successful goal's local path.
+    EXPECT_EQ(node_->result().local_path, succeeded.result->local_path);
     // The node's lines belong to the plan computation, whichever step writes them.
     for (const auto& record : test_support::captureLog()->records()) {
       if (record.level >= spdlog::level::info && record.file.find("server") != std::string::npos) {

@@ -89,6 +89,9 @@ void ScriptedPlanner::pathFuzzyPoint(Path& path, ControlState& state) {
 }
 
 std::vector<geometry_msgs::msg::Polygon> ScriptedPlanner::getResiduesZones() {
+  if (script.residues_throw) {
+    throw std::runtime_error("scripted residues broke down");
+  }
   return std::vector<geometry_msgs::msg::Polygon>(script.residues);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -39,6 +40,8 @@ class ScriptedPlanner final : public planning::NavLocalPlanning {
     bool answer{true};
     bool need_replan{false};
     bool throws{false};
+    // getResiduesZones throws, once the result is being filled.
+    bool residues_throw{false};
     // 13 poses of a clear straight path east along y = 1, from x = 0 to 2.4.
     NavPath path{line(0.0, 1.0, 2.4, 1.0, 13)};
     bool move_backward{false};
@@ -103,6 +106,14 @@ class ObservedNode : public planning::NavLocalPlanningServer {
  public:
   using NavLocalPlanningServer::computePlan;
   using NavLocalPlanningServer::NavLocalPlanningServer;
+  ~ObservedNode() override {
+    if (on_destruction) {
+      on_destruction();
+    }
+  }
+
+  // Run first when the node is destroyed, before anything of it has gone.
+  std::function<void()> on_destruction;
 
   // Set before configure: the keys the scripted planners are built under, in this order.
   std::vector<std::string> test_planner_keys{"scripted"};
@@ -121,6 +132,9 @@ class ObservedNode : public planning::NavLocalPlanningServer {
   double rotationLength() const { return rotation_direction_path_length_; }
   double spinLengthTolerance() const { return spin_judge_path_length_tolerance_; }
   size_t tableSize() const { return planners_.size(); }
+  std::shared_ptr<planning::NavLocalPlanning> tablePlanner(const std::string& key) const {
+    return planners_.at(key);
+  }
 
  protected:
   void buildPlanners() override;

@@ -157,6 +157,7 @@ TEST_F(NodeLifecycle, ConfiguringAgainFailsAtTheFirstNameAndTheNodeKeepsServing)
 
 TEST_F(NodeLifecycle, ParametersThatCannotBeUsedFailConfigureNamingThem) {
   const std::string range = ", outside 0 to 2147483647";
+  const std::string kIntRange = ", outside -2147483648 to 2147483647";
   const std::vector<std::pair<rclcpp::Parameter, std::string>> cases{
       {rclcpp::Parameter("start_front_dis", std::string("far")), ""},
       {rclcpp::Parameter("point_nav_max_speed", true), ""},
@@ -165,7 +166,19 @@ TEST_F(NodeLifecycle, ParametersThatCannotBeUsedFailConfigureNamingThem) {
       {rclcpp::Parameter("result_timeout_seconds", static_cast<int64_t>(1) << 40),
        "parameter \"result_timeout_seconds\" is 1099511627776" + range},
       {rclcpp::Parameter("need_milk_limit_time", static_cast<int64_t>(1) << 40),
-       "parameter \"need_milk_limit_time\" is 1099511627776, outside -2147483648 to 2147483647"}};
+       "parameter \"need_milk_limit_time\" is 1099511627776" + kIntRange},
+      // Read by the coverage planners, their contour manager and its image conversion.
+      {rclcpp::Parameter("morph_open_iterations", static_cast<int64_t>(4294967297)),
+       "parameter \"morph_open_iterations\" is 4294967297" + kIntRange},
+      {rclcpp::Parameter("max_obstacle_checkout_count", static_cast<int64_t>(1) << 32),
+       "parameter \"max_obstacle_checkout_count\" is 4294967296" + kIntRange},
+      {rclcpp::Parameter("tolerance_zero_index_count", -(static_cast<int64_t>(1) << 32)),
+       "parameter \"tolerance_zero_index_count\" is -4294967296" + kIntRange},
+      {rclcpp::Parameter("obstacle_recording_packet_interval_time", static_cast<int64_t>(1) << 31),
+       "parameter \"obstacle_recording_packet_interval_time\" is 2147483648" + kIntRange},
+      {rclcpp::Parameter("clean_cost", 256), "parameter \"clean_cost\" is 256, outside 0 to 255"},
+      {rclcpp::Parameter("inflation_cost", -1),
+       "parameter \"inflation_cost\" is -1, outside 0 to 255"}};
   for (const auto& [bad, error] : cases) {
     SCOPED_TRACE(bad.get_name());
     test_support::captureLog()->clear();

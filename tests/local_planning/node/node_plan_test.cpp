@@ -215,35 +215,43 @@ TEST_F(NodePlan, BlockedLocalGoals) {
     const char* name;
     double robot_x, robot_y;
     MultiPaths paths;
-    bool long_robot, blocked;
+    double half_length;  // of a robot 0.2 m wide; 0 for the 0.2 m square
+    bool blocked;
     const char* info;
   };
   MultiPaths single = pathsTo(0.5, 1.0, 1.1, 2.4);
   single.paths.pop_back();
-  // The wall block covers x 1.0 .. 1.2, y 2.3 .. 2.5.
+  // The wall block covers x 1.0 .. 1.2, y 2.3 .. 2.5; the room's west wall is the cells of
+  // x -1.0 .. -0.9.
   const std::vector<Case> cases{
-      {"one path", 0.5, 1.0, single, false, false, ""},
-      {"last path of three poses", 0.5, 1.0, pathsTo(0.5, 1.0, 1.1, 2.4, 5, 3), false, false, ""},
-      {"first path of three poses", 0.5, 1.0, pathsTo(0.5, 1.0, 1.1, 2.4, 3, 4), false, false, ""},
-      {"goal in a wall, 3 m away", -0.8, -0.8, pathsTo(-0.8, -0.8, 1.1, 2.4), false, false, ""},
-      {"goal off the local map", 2.0, 1.0, pathsTo(2.0, 1.0, 3.0, 1.0), false, false,
+      {"one path", 0.5, 1.0, single, 0.0, false, ""},
+      {"last path of three poses", 0.5, 1.0, pathsTo(0.5, 1.0, 1.1, 2.4, 5, 3), 0.0, false, ""},
+      {"first path of three poses", 0.5, 1.0, pathsTo(0.5, 1.0, 1.1, 2.4, 3, 4), 0.0, false, ""},
+      {"goal in a wall, 3 m away", -0.8, -0.8, pathsTo(-0.8, -0.8, 1.1, 2.4), 0.0, false, ""},
+      {"goal off the local map", 2.0, 1.0, pathsTo(2.0, 1.0, 3.0, 1.0), 0.0, false,
        "NavLocalPlanningServer::isPathBlocked local goal (3, 1) is off the local map, not judged "
        "blocked."},
-      {"goal in a wall", 0.5, 1.0, pathsTo(0.5, 1.0, 1.1, 2.4), false, true,
+      {"goal in a wall", 0.5, 1.0, pathsTo(0.5, 1.0, 1.1, 2.4), 0.0, true,
        "NavLocalPlanningServer::isPathBlocked dist:0 goal blocked. global replanning!"},
-      {"0.3 m of room, enough to turn", 0.5, 1.0, pathsTo(0.5, 1.0, 1.5, 2.4), false, false, ""},
-      {"0.3 m of room, a long robot", 0.5, 1.0, pathsTo(0.5, 1.0, 1.5, 2.4), true, true,
+      {"0.2 m of room", 0.4, 1.0, pathsTo(0.4, 1.0, -0.75, 1.05), 0.0, true,
+       "NavLocalPlanningServer::isPathBlocked dist:0.2 goal blocked. global replanning!"},
+      {"0.3 m of room, enough to turn", 0.5, 1.0, pathsTo(0.5, 1.0, 1.5, 2.4), 0.0, false, ""},
+      {"0.3 m of room, a long robot", 0.5, 1.0, pathsTo(0.5, 1.0, 1.5, 2.4), 0.5, true,
        "path blocked! target_yaw:0"},
-      {"open goal, a long robot", 0.5, 1.0, pathsTo(0.5, 1.0, 2.2, 1.6), true, false, ""}};
+      {"0.8 m of room, a longer robot", 0.4, 1.0, pathsTo(0.4, 1.0, -0.15, 1.05), 0.9, true,
+       "path blocked! target_yaw:0"},
+      {"open goal, a long robot", 0.5, 1.0, pathsTo(0.5, 1.0, 2.2, 1.6), 0.5, false, ""}};
   const auto square = maps_.local->getCostmapROS()->getRobotFootprint();
-  // 1.0 m long and 0.2 m wide.
-  const std::vector<geometry_msgs::msg::Point> long_robot{corner(0.5, 0.1), corner(0.5, -0.1),
-                                                          corner(-0.5, -0.1), corner(-0.5, 0.1)};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test_support::captureLog()->clear();
     placeRobot(c.robot_x, c.robot_y);
-    hooks::setFootprint(*maps_.local, c.long_robot ? long_robot : square);
+    const double l = c.half_length;
+    hooks::setFootprint(
+        *maps_.local,
+        l > 0.0 ? std::vector<geometry_msgs::msg::Point>{corner(l, 0.1), corner(l, -0.1),
+                                                         corner(-l, -0.1), corner(-l, 0.1)}
+                : square);
     EXPECT_EQ(node_->isPathBlocked(c.paths), c.blocked);
     EXPECT_EQ(logged("INFO"),
               *c.info == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.info});
@@ -253,6 +261,18 @@ TEST_F(NodePlan, BlockedLocalGoals) {
   EXPECT_TRUE(node_->isPathBlocked(pathsTo(0.5, 1.0, 2.2, 1.6)));
   EXPECT_EQ(logged("INFO"), std::vector<std::string>{
                                 "NavLocalPlanningServer::isPathBlocked get robot pose failed."});
+}
+
+// The goal-zone planner ends its path with the heading it planned; every other planner's path
+// end takes the heading the spin judgement chose.
+TEST_F(NodePlan, OnlyTheGoalZonePlannerKeepsItsOwnEndHeading) {
+  for (const char* key :
+       {keys::kDijkstra, keys::kLiftIn, keys::kForceBackward, keys::kDijkstraGoalZone,
+        keys::kDynamicCoverage, keys::kLocalWayPoints, keys::kStaticCoverage}) {
+    SCOPED_TRACE(key);
+    EXPECT_EQ(node_->tablePlanner(key)->needSetEndYaw(),
+              std::string(key) != keys::kDijkstraGoalZone);
+  }
 }
 
 }  // namespace

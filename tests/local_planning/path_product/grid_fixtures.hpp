@@ -10,6 +10,7 @@
 
 #include "geometry_msgs/msg/point.hpp"
 #include "planning/path_product.hpp"
+#include "support/debug_log_level.hpp"
 #include "support/log_capture.hpp"
 #include "support/text_map.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"

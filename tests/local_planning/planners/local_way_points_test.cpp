@@ -140,6 +140,34 @@ TEST_F(LocalWayPointsTest, KeepsTheRetryCountersAcrossCyclesUntilAPathIsMade) {
   }
 }
 
+// Scanning 1.0 m of path: the cut goes to the pose nearest the robot, or to the end of the
+// stretch when every scanned pose lies within 0.6 m; a robot 1.0 m from every pose is far.
+TEST_F(LocalWayPointsTest, CutsThePathAtTheRobotOrJumpsAlongIt) {
+  node_->set_parameter(rclcpp::Parameter("cut_path_tolerance_max_dis", 0.6));
+  LocalWayPoints planner(node_, maps_.global, maps_.local, maps_.zone);
+  const struct {
+    const char* name;
+    double robot_y;
+    double front_x;
+    bool far;
+  } cases[] = {{"on the path", 1.0, 0.75, false},
+               {"0.9 m beside it", 1.9, 0.5, false},
+               {"1.0 m beside it", 2.0, 0.5, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test_support::captureLog()->clear();
+    Piece local;
+    local.nav_path = straight(0.0, 1.0, 0.25, 17);
+    auto robot = pose(0.5, c.robot_y);
+    bool far = false;
+    bool sharp = false;
+    planner.cutPath(local, robot, far, sharp);
+    EXPECT_DOUBLE_EQ(local.nav_path.poses.front().pose.position.x, c.front_x);
+    EXPECT_EQ(far, c.far);
+    EXPECT_EQ(countLogged("WARN", "The robot is far away from the path !!!!!!!!!"), c.far ? 1 : 0);
+  }
+}
+
 TEST_F(LocalWayPointsTest, CutsTheControllersStretch) {
   const struct {
     const char* name;
