@@ -62,11 +62,17 @@ PlanningHost::PlanningHost(const nav_msgs::msg::OccupancyGrid& map,
   client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
   host_.spin(node_);
   host_.spin(task_manager_);
+  const auto activating = Clock::now();
   planning_sim::bringUp(*node_);
+  activation_ms_ = millisecondsSince(activating);
   if (!client_->wait_for_action_server(kActionPatience)) {
     throw std::runtime_error("the \"global_planning\" action server did not appear");
   }
   engine_ = std::make_shared<vantrell_nav2_planner::astar2::AstarPlanner>("global", maps_.global);
+  // Ready before the first pair, as the node's engine is once the node is active.
+  const auto preparing = Clock::now();
+  engine_->prepare();
+  engine_prepare_ms_ = millisecondsSince(preparing);
   options_ = dijkstraOptions();
 }
 
