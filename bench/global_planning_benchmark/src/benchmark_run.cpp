@@ -178,6 +178,7 @@ void BenchmarkRun::writeSummary(const PlanningHost* host) {
   const double nothing = std::numeric_limits<double>::quiet_NaN();
   line.number("activation_ms", host ? host->activationMs() : nothing, kMsDecimals)
       .number("engine_prepare_ms", host ? host->enginePrepareMs() : nothing, kMsDecimals)
+      .number("engine_prepare_mib", host ? host->enginePrepareMib() : nothing, 1)
       .number("first_goal_ms", tally_.first_pair ? tally_.first_goal_ms : nothing, kMsDecimals)
       .number("first_goal_steady_ms", steady, kMsDecimals)
       .number("first_goal_ratio", tally_.first_goal_ms / steady, 2)
