@@ -215,11 +215,16 @@ void LandmarkKeeper::build(const std::shared_ptr<const GridLayers>& layers) {
   } catch (const std::bad_alloc&) {
     out_of_memory = true;  // searches go on without: they need no tables
   }
+  // Checked here, off the search path, against the state they were built from: the first
+  // search on it need not.
+  const bool holds = table && table->boundsHold(viewOf(*layers));
   std::lock_guard<std::mutex> lock(mutex_);
   if (table) {
     table_ = std::move(table);
-    // The floor plan never costs more than the layers it came from: they need no check.
-    checked_ = layers;
+    checked_.reset();
+    if (holds) {
+      checked_ = layers;
+    }
   }
   given_up_ = out_of_memory;
   building_ = false;
