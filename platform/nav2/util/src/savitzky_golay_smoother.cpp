@@ -139,7 +139,8 @@ std::vector<SavitzkyGolaySmoother::Segment> SavitzkyGolaySmoother::findDirection
     const auto& b = poses[i].pose.position;
     const auto& c = poses[i + 1].pose.position;
     const double dot = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
-    const double lengths = std::hypot(b.x - a.x, b.y - a.y) * std::hypot(c.x - b.x, c.y - b.y);
+    const double lengths = std::sqrt(((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y)) *
+                                     ((c.x - b.x) * (c.x - b.x) + (c.y - b.y) * (c.y - b.y)));
     // A turn of more than a right angle reverses the motion; the tolerance keeps
     // rounding from deciding an exact right angle.
     if (dot < -1e-9 * lengths) {
@@ -172,16 +173,25 @@ void SavitzkyGolaySmoother::applyFilter(std::vector<geometry_msgs::msg::PoseStam
     }
     return original[static_cast<size_t>(j)];
   };
-  for (size_t i = 1; i + 1 < m; ++i) {
+  const auto filtered = [&](size_t i, const auto& point) {
     double x = 0.0;
     double y = 0.0;
     for (int64_t k = -3; k <= 3; ++k) {
-      const Point p = at(static_cast<int64_t>(i) + k);
+      const Point p = point(static_cast<int64_t>(i) + k);
       x += kCoefficients[static_cast<size_t>(k + 3)] * p.x;
       y += kCoefficients[static_cast<size_t>(k + 3)] * p.y;
     }
     poses[s.first + i].pose.position.x = x;
     poses[s.first + i].pose.position.y = y;
+  };
+  // Only the three poses at either end reach beyond it.
+  const auto inside = [&](int64_t j) { return original[static_cast<size_t>(j)]; };
+  for (size_t i = 1; i + 1 < m; ++i) {
+    if (i >= 3 && i + 3 < m) {
+      filtered(i, inside);
+    } else {
+      filtered(i, at);
+    }
   }
 }
 
