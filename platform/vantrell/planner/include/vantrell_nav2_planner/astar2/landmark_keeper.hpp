@@ -17,11 +17,11 @@ namespace astar2 {
 /// The landmark tables of one engine, for its cost-aware searches (those the tables speed up
 /// most; a search by distance alone has the octile distance, nearly exact in open space).
 ///
-/// Built off the search path, on a thread of their own, the first time a search could use
-/// them; checked against every new state of the map before a search relies on them; dropped
-/// and built again once the map undercuts them (a static map or footprint changed, an obstacle
-/// that was there when they were built went away from a cell farther than its inflation
-/// reaches). Searches go on with the octile distance meanwhile.
+/// Built by prepare() on its caller's thread, or else off the search path, on a thread of their
+/// own, the first time a search could use them; checked against every new state of the map before a
+/// search relies on them; dropped and built again once the map undercuts them (a static map or
+/// footprint changed, an obstacle that was there when they were built went away from a cell farther
+/// than its inflation reaches). Searches go on with the octile distance meanwhile.
 class LandmarkKeeper {
  public:
   /// Maps of fewer cells get no tables: their searches are short, and small maps (a local
@@ -30,7 +30,7 @@ class LandmarkKeeper {
   /// Nor do maps of more cells than this: 16.8 million, a floor of 100 m x 100 m in 2.5 cm cells
   /// or 200 m x 200 m in 5 cm cells. Their tables take LandmarkTable::kBytesPerCell, 18 bytes a
   /// cell (at most 288 MiB, half again the grid map's own 12 bytes a cell), and about 16 more
-  /// while a build runs; the build takes about a second per 2 million cells.
+  /// while a build runs; a build takes a second or more per 2 million cells.
   static constexpr std::size_t kMaxCells = std::size_t{1} << 24;
 
   LandmarkKeeper() = default;
