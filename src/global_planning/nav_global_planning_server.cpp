@@ -87,7 +87,9 @@ NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_activate(
     const rclcpp_lifecycle::State& /*state*/) {
   // The first goal after start-up is the one somebody waits for: the search bounds are built
   // now rather than by it.
-  global_engine_->prepare();
+  if (global_engine_) {
+    global_engine_->prepare();
+  }
   global_planning_server_->activate();
   lift_free_server_->activate();
   fuzzy_lift_free_server_->activate();

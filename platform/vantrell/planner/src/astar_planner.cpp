@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -275,9 +276,16 @@ bool AstarPlanner::searchPaths(const geometry_msgs::msg::PoseStamped& start,
 void AstarPlanner::prepare() {
   const auto grid_map = map_ ? map_->getMultiGridMap() : nullptr;
   const auto layers = grid_map ? grid_map->getLayers() : nullptr;
-  if (mapProblem(layers.get()) == nullptr) {
-    landmarks_->prepare(layers);
+  if (mapProblem(layers.get()) != nullptr) {
+    return;  // no map yet: the first search builds what it needs
+  }
+  landmarks_->prepare(layers);
+  try {
     workspaces_.take()->prepare(static_cast<std::size_t>(layers->size_x) * layers->size_y);
+  } catch (const std::bad_alloc&) {
+    // Not the host's failure: the search that needs the memory tries again and fails alone.
+    RCLCPP_WARN(rclcpp::get_logger(name_),
+                "grid search '%s': no memory for a search of the map yet", name_.c_str());
   }
 }
 
