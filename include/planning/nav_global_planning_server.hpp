@@ -25,6 +25,7 @@
 #include "vantrell_nav2_base_class/vantrell_simple_action_server.hpp"
 #include "vantrell_nav2_common/base_robot.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
+#include "vantrell_nav2_planner/astar2/astar_planner.hpp"
 #include "vantrell_nav2_protocol/action/force_global_path.hpp"
 #include "vantrell_nav2_protocol/action/fuzzy_lift_free.hpp"
 #include "vantrell_nav2_protocol/action/global_planning.hpp"
@@ -203,6 +204,8 @@ class NavGlobalPlanningServer : public rclcpp_lifecycle::LifecycleNode {
   std::shared_ptr<GridMapROS> global_gridmap_;
   std::shared_ptr<GridMapROS> local_gridmap_;
   Planners planners_;
+  /// The engine of every planner on the global grid map: its bounds are made ready on activation.
+  std::shared_ptr<vantrell_nav2_planner::astar2::AstarPlanner> global_engine_;
   std::shared_ptr<nav2_smoother::SavitzkyGolaySmoother> smoother_;
   std::shared_ptr<rclcpp_lifecycle::LifecyclePublisher<geometry_msgs::msg::PolygonStamped>>
       check_area_pub_;

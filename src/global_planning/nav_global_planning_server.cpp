@@ -93,6 +93,11 @@ NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_configure(
 
 NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_activate(
     const rclcpp_lifecycle::State& /*state*/) {
+  // The first goal after start-up is the one somebody waits for: the search bounds are built
+  // now rather than by it.
+  if (global_engine_) {
+    global_engine_->prepare();
+  }
   global_planning_server_->activate();
   lift_free_server_->activate();
   fuzzy_lift_free_server_->activate();
@@ -260,10 +265,10 @@ void NavGlobalPlanningServer::buildPlanners(
 // Every planner shares the node's two engines and its trace publisher.
 void NavGlobalPlanningServer::injectPlannerCollaborators() {
   using vantrell_nav2_planner::astar2::AstarPlanner;
-  const auto global_engine = std::make_shared<AstarPlanner>("global", global_gridmap_);
+  global_engine_ = std::make_shared<AstarPlanner>("global", global_gridmap_);
   const auto local_engine = std::make_shared<AstarPlanner>("global_local", local_gridmap_);
   for (const auto& entry : planners_) {
-    entry.second->setGlobalPlanner(global_engine);
+    entry.second->setGlobalPlanner(global_engine_);
     entry.second->setLocalPlanner(local_engine);
     entry.second->setTraceLogger(trace_logger_);
   }

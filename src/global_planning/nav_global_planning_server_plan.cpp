@@ -94,11 +94,12 @@ void NavGlobalPlanningServer::computePlan() {
   communicator_->getPlanningUnit()->publishGlobalPath(paths);
   fillResult(*goal, paths, start_yaw, end_yaw);
   planner->setErrorCode(0);
-  trace_logger_->pub_debug("result_->start_target_yaw={}", result_->start_target_yaw);
-  trace_logger_->pub_debug("result_->end_target_yaw={}", result_->end_target_yaw);
 
   countSuccess();
   global_planning_server_->succeeded_current(result_);
+  // Traced once the client has its result: the trace is not what it waits for.
+  trace_logger_->pub_debug("result_->start_target_yaw={}", static_cast<float>(start_yaw));
+  trace_logger_->pub_debug("result_->end_target_yaw={}", static_cast<float>(end_yaw));
   trace_logger_->pub_debug("NavGlobalPlanning after makePlan: {}ms",
                            millisecondsSince(finishing_from, clock));
 }

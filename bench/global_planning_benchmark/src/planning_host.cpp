@@ -1,6 +1,10 @@
 #include "global_planning_benchmark/planning_host.hpp"
 
+#include <unistd.h>
+
+#include <fstream>
 #include <future>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -19,6 +23,17 @@ constexpr const char* kPlannerKey = planning::global_keys::kDijkstra;
 
 double millisecondsSince(Clock::time_point began) {
   return std::chrono::duration<double, std::milli>(Clock::now() - began).count();
+}
+
+// The process's resident memory in MiB, NaN where the system does not say.
+double residentMib() {
+  std::ifstream statm("/proc/self/statm");
+  double size_pages = 0.0;
+  double resident_pages = 0.0;
+  if (!(statm >> size_pages >> resident_pages)) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  return resident_pages * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
 std::string outcomeOf(rclcpp_action::ResultCode code) {
@@ -62,11 +77,19 @@ PlanningHost::PlanningHost(const nav_msgs::msg::OccupancyGrid& map,
   client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
   host_.spin(node_);
   host_.spin(task_manager_);
+  const auto activating = Clock::now();
   planning_sim::bringUp(*node_);
+  activation_ms_ = millisecondsSince(activating);
   if (!client_->wait_for_action_server(kActionPatience)) {
     throw std::runtime_error("the \"global_planning\" action server did not appear");
   }
   engine_ = std::make_shared<vantrell_nav2_planner::astar2::AstarPlanner>("global", maps_.global);
+  // Ready before the first pair, as the node's engine is once the node is active.
+  const double resident_before = residentMib();
+  const auto preparing = Clock::now();
+  engine_->prepare();
+  engine_prepare_ms_ = millisecondsSince(preparing);
+  engine_prepare_mib_ = residentMib() - resident_before;
   options_ = dijkstraOptions();
 }
 

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,11 +48,19 @@ class BenchmarkRun {
     std::vector<double> action_ms;
     std::vector<double> engine_length_m;
     std::vector<double> action_length_m;
+    /// Per pair, the action's time less the engine's on the same pair.
+    std::vector<double> overhead_ms;
+    /// The first goal after activation, then the same pair again once every pair has run.
+    std::optional<size_t> first_pair;
+    double first_goal_ms{0.0};
+    std::vector<double> first_pair_again_ms;
   };
 
   /// False when the node stopped answering.
   bool runPair(PlanningHost& host, size_t index, const CellPair& pair);
-  void writeSummary();
+  /// The first pair's goal sent again, for its time in the steady state; false as runPair.
+  bool repeatFirstPair(PlanningHost& host, const std::vector<CellPair>& pairs);
+  void writeSummary(const PlanningHost* host);
 
   BenchmarkOptions options_;
   LineSink out_;

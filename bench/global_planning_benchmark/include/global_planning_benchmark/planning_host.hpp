@@ -67,6 +67,14 @@ class PlanningHost {
   PlanningHost(const PlanningHost&) = delete;
   PlanningHost& operator=(const PlanningHost&) = delete;
 
+  /// Wall time of configuring and activating the node, and of getting the engine's search
+  /// bounds ready on the map (what activation spends on the node's own engine).
+  double activationMs() const { return activation_ms_; }
+  double enginePrepareMs() const { return engine_prepare_ms_; }
+  /// What the preparation added to the process's resident memory: the tables and one search's
+  /// memory (NaN where the system does not say).
+  double enginePrepareMib() const { return engine_prepare_mib_; }
+
   /// The global grid map's layers, the ones both plans are made and measured on.
   std::shared_ptr<const vantrell_nav2_gridmap::GridLayers> layers() const;
   bool contains(int64_t x, int64_t y) const;
@@ -102,6 +110,9 @@ class PlanningHost {
   std::shared_ptr<planning::NavGlobalPlanningServer> node_;
   std::shared_ptr<vantrell_nav2_planner::astar2::AstarPlanner> engine_;
   vantrell_nav2_planner::astar2::AstarOptions options_{};
+  double activation_ms_{0.0};
+  double engine_prepare_ms_{0.0};
+  double engine_prepare_mib_{0.0};
   rclcpp::Node::SharedPtr task_manager_;
   std::unique_ptr<planning_sim::Localisation> localisation_;
   rclcpp_action::Client<GlobalPlanning>::SharedPtr client_;

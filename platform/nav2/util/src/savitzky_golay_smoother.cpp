@@ -21,16 +21,36 @@ struct Point {
   double y;
 };
 
-double yawOf(const geometry_msgs::msg::Quaternion& q) {
-  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
+// The heading of a pose as a vector of some positive length (cos yaw, sin yaw scaled), without
+// the angle: only its direction is needed.
+Point headingOf(const geometry_msgs::msg::Quaternion& q) {
+  const Point heading{1.0 - 2.0 * (q.y * q.y + q.z * q.z), 2.0 * (q.w * q.z + q.x * q.y)};
+  return heading.x == 0.0 && heading.y == 0.0 ? Point{1.0, 0.0} : heading;
 }
 
-geometry_msgs::msg::Quaternion yawToQuaternion(double yaw) {
+// The rotation about z that heads along (dx, dy), turned half round when reversing:
+// cos(yaw / 2) and sin(yaw / 2) of yaw = atan2(dy, dx) (+ pi), from the bisector of the heading
+// and the x axis ahead (or behind, where that is the better conditioned), without the angle.
+geometry_msgs::msg::Quaternion headingAlong(double dx, double dy, bool reversing) {
+  const double length = std::sqrt(dx * dx + dy * dy);
+  double w = 1.0;
+  double z = 0.0;
+  if (length > 0.0 && dx >= 0.0) {
+    const double ahead = length + dx;
+    const double bisector = std::sqrt(ahead * ahead + dy * dy);
+    w = ahead / bisector;
+    z = dy / bisector;
+  } else if (length > 0.0) {
+    const double behind = length - dx;
+    const double bisector = std::sqrt(behind * behind + dy * dy);
+    w = std::fabs(dy) / bisector;
+    z = std::copysign(behind / bisector, dy);
+  }
   geometry_msgs::msg::Quaternion q;
   q.x = 0.0;
   q.y = 0.0;
-  q.z = std::sin(0.5 * yaw);
-  q.w = std::cos(0.5 * yaw);
+  q.w = reversing ? -z : w;
+  q.z = reversing ? w : z;
   return q;
 }
 
@@ -119,7 +139,8 @@ std::vector<SavitzkyGolaySmoother::Segment> SavitzkyGolaySmoother::findDirection
     const auto& b = poses[i].pose.position;
     const auto& c = poses[i + 1].pose.position;
     const double dot = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
-    const double lengths = std::hypot(b.x - a.x, b.y - a.y) * std::hypot(c.x - b.x, c.y - b.y);
+    const double lengths = std::sqrt(((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y)) *
+                                     ((c.x - b.x) * (c.x - b.x) + (c.y - b.y) * (c.y - b.y)));
     // A turn of more than a right angle reverses the motion; the tolerance keeps
     // rounding from deciding an exact right angle.
     if (dot < -1e-9 * lengths) {
@@ -152,16 +173,25 @@ void SavitzkyGolaySmoother::applyFilter(std::vector<geometry_msgs::msg::PoseStam
     }
     return original[static_cast<size_t>(j)];
   };
-  for (size_t i = 1; i + 1 < m; ++i) {
+  const auto filtered = [&](size_t i, const auto& point) {
     double x = 0.0;
     double y = 0.0;
     for (int64_t k = -3; k <= 3; ++k) {
-      const Point p = at(static_cast<int64_t>(i) + k);
+      const Point p = point(static_cast<int64_t>(i) + k);
       x += kCoefficients[static_cast<size_t>(k + 3)] * p.x;
       y += kCoefficients[static_cast<size_t>(k + 3)] * p.y;
     }
     poses[s.first + i].pose.position.x = x;
     poses[s.first + i].pose.position.y = y;
+  };
+  // Only the three poses at either end reach beyond it.
+  const auto inside = [&](int64_t j) { return original[static_cast<size_t>(j)]; };
+  for (size_t i = 1; i + 1 < m; ++i) {
+    if (i >= 3 && i + 3 < m) {
+      filtered(i, inside);
+    } else {
+      filtered(i, at);
+    }
   }
 }
 
@@ -170,11 +200,7 @@ void SavitzkyGolaySmoother::updateOrientations(std::vector<geometry_msgs::msg::P
   for (size_t i = s.first + 1; i < s.last; ++i) {
     const auto& prev = poses[i - 1].pose.position;
     const auto& next = poses[i + 1].pose.position;
-    double yaw = std::atan2(next.y - prev.y, next.x - prev.x);
-    if (reversing) {
-      yaw += M_PI;
-    }
-    poses[i].pose.orientation = yawToQuaternion(yaw);
+    poses[i].pose.orientation = headingAlong(next.x - prev.x, next.y - prev.y, reversing);
   }
 }
 
@@ -185,8 +211,8 @@ bool SavitzkyGolaySmoother::isReversing(const std::vector<geometry_msgs::msg::Po
   for (size_t i = s.first; i < s.last; ++i) {
     const auto& a = poses[i].pose.position;
     const auto& b = poses[i + 1].pose.position;
-    const double yaw = yawOf(poses[i].pose.orientation);
-    const double along = std::cos(yaw) * (b.x - a.x) + std::sin(yaw) * (b.y - a.y);
+    const Point heading = headingOf(poses[i].pose.orientation);
+    const double along = heading.x * (b.x - a.x) + heading.y * (b.y - a.y);
     if (along < 0.0) {
       ++backward;
     } else if (along > 0.0) {

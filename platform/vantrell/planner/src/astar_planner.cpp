@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -22,13 +23,6 @@ namespace {
 
 // One budget unit of AstarOptions::int_60, in expanded cells.
 constexpr std::size_t kExpansionsPerBudgetUnit = 10000;
-
-// Every thread searches in memory of its own, grown to the largest map it has searched and kept
-// for its next search.
-SearchWorkspace& threadWorkspace() {
-  thread_local SearchWorkspace workspace;
-  return workspace;
-}
 
 const char* describe(SearchStatus status) {
   switch (status) {
@@ -159,14 +153,23 @@ void fillPoses(const vantrell_nav2_gridmap::GridLayers& layers, const GridView& 
     poses.front().pose.orientation = goal.pose.orientation;
     return;
   }
-  double yaw = 0.0;
+  // Between cell centres a heading follows from the step between the cells: a run of equal steps
+  // shares one. The first and the last pose may lie off their cells' centres.
+  geometry_msgs::msg::Quaternion heading;
+  std::int64_t last_step = 0;  // no step: none is 0
   for (std::size_t i = 0; i + 1 < poses.size(); ++i) {
-    const auto& here = poses[i].pose.position;
-    const auto& next = poses[i + 1].pose.position;
-    yaw = std::atan2(next.y - here.y, next.x - here.x);
-    poses[i].pose.orientation = yawToQuaternion(yaw);
+    const bool centres = i > 0 && (i + 2 < poses.size() || !goal_reached);
+    const std::int64_t step =
+        centres ? static_cast<std::int64_t>(cells[i + 1]) - static_cast<std::int64_t>(cells[i]) : 0;
+    if (step == 0 || step != last_step) {
+      const auto& here = poses[i].pose.position;
+      const auto& next = poses[i + 1].pose.position;
+      heading = yawToQuaternion(std::atan2(next.y - here.y, next.x - here.x));
+      last_step = step;
+    }
+    poses[i].pose.orientation = heading;
   }
-  poses.back().pose.orientation = yawToQuaternion(yaw);
+  poses.back().pose.orientation = heading;
 }
 
 }  // namespace
@@ -212,7 +215,8 @@ bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start_pose,
   }
 
   const GridView view{layers->size_x, layers->size_y, layers->cost.data(), layers->danger.data()};
-  SearchWorkspace& workspace = threadWorkspace();
+  const WorkspacePool::Lease lease = workspaces_.take();
+  SearchWorkspace& workspace = *lease;
   SearchSettings settings;
   settings.cost_aware = options.byte_0;
   settings.keep_turning_room = options.byte_2;
@@ -267,6 +271,22 @@ bool AstarPlanner::searchPaths(const geometry_msgs::msg::PoseStamped& start,
   paths.header = path.nav_path.header;
   paths.paths.push_back(std::move(path));
   return true;
+}
+
+void AstarPlanner::prepare() {
+  const auto grid_map = map_ ? map_->getMultiGridMap() : nullptr;
+  const auto layers = grid_map ? grid_map->getLayers() : nullptr;
+  if (mapProblem(layers.get()) != nullptr) {
+    return;  // no map yet: the first search builds what it needs
+  }
+  landmarks_->prepare(layers);
+  try {
+    workspaces_.take()->prepare(static_cast<std::size_t>(layers->size_x) * layers->size_y);
+  } catch (const std::bad_alloc&) {
+    // Not the host's failure: the search that needs the memory tries again and fails alone.
+    RCLCPP_WARN(rclcpp::get_logger(name_),
+                "grid search '%s': no memory for a search of the map yet", name_.c_str());
+  }
 }
 
 void AstarPlanner::remember(const geometry_msgs::msg::PoseStamped& start,

@@ -123,20 +123,41 @@ LandmarkKeeper::~LandmarkKeeper() {
 
 std::shared_ptr<const LandmarkTable> LandmarkKeeper::tablesFor(
     const std::shared_ptr<const GridLayers>& layers, bool cost_aware) {
-  const std::size_t cells = static_cast<std::size_t>(layers->size_x) * layers->size_y;
-  if (!cost_aware || cells < kMinCells || cells > kMaxCells || layers->cost.size() != cells ||
-      layers->danger.size() != cells) {
+  if (!cost_aware || !eligible(*layers)) {
     return nullptr;
   }
   std::unique_lock<std::mutex> lock(mutex_);
   if (table_ && holdsOn(lock, layers)) {
-    return table_;
+    return table_->guides() ? table_ : nullptr;
   }
   const bool built_from_these = !source_.owner_before(layers) && !layers.owner_before(source_);
   if (!building_ && !given_up_ && !built_from_these) {
     startBuild(layers);
   }
   return nullptr;
+}
+
+void LandmarkKeeper::prepare(const std::shared_ptr<const GridLayers>& layers) {
+  if (!layers || !eligible(*layers)) {
+    return;
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  built_.wait(lock, [this] { return !building_; });
+  if (table_ && holdsOn(lock, layers)) {
+    return;
+  }
+  const bool built_from_these = !source_.owner_before(layers) && !layers.owner_before(source_);
+  // Another search may have started a build while the check ran: wait for that one instead.
+  if (!building_ && !given_up_ && !built_from_these) {
+    startBuild(layers);
+  }
+  built_.wait(lock, [this] { return !building_; });
+}
+
+bool LandmarkKeeper::eligible(const GridLayers& layers) {
+  const std::size_t cells = static_cast<std::size_t>(layers.size_x) * layers.size_y;
+  return cells >= kMinCells && cells <= kMaxCells && layers.cost.size() == cells &&
+         layers.danger.size() == cells;
 }
 
 void LandmarkKeeper::waitForBuild() {
@@ -190,14 +211,20 @@ void LandmarkKeeper::build(const std::shared_ptr<const GridLayers>& layers) {
     const GridView floor{layers->size_x, layers->size_y, cost.data(), danger.data()};
     // Cost-aware steps without the turning room's extra: the tables bound searches with
     // either, and the turning room hardly tightens them.
-    table = LandmarkTable::build(floor, true, false, stop_);
+    table = LandmarkTable::build(floor, true, false, stop_, true);
   } catch (const std::bad_alloc&) {
     out_of_memory = true;  // searches go on without: they need no tables
   }
+  // Checked here, off the search path, against the state they were built from: the first
+  // search on it need not.
+  const bool holds = table && table->boundsHold(viewOf(*layers));
   std::lock_guard<std::mutex> lock(mutex_);
   if (table) {
     table_ = std::move(table);
     checked_.reset();
+    if (holds) {
+      checked_ = layers;
+    }
   }
   given_up_ = out_of_memory;
   building_ = false;

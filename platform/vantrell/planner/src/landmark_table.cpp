@@ -1,6 +1,7 @@
 #include "vantrell_nav2_planner/astar2/landmark_table.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -20,6 +21,14 @@ constexpr std::uint32_t kFirstUnit = 4;
 constexpr std::uint32_t kDiagonalMargin = 4;
 // How often a build looks whether it should stop, in settled cells.
 constexpr std::uint32_t kStopCheckInterval = 1U << 14;
+// Landmarks pay where walls make routes much dearer than the octile distance. Where the octile
+// distance from the first landmark makes up this share of the table's cost or more (open
+// terrain between scattered obstacles, where it is nearly exact), reading a row of costs per
+// expanded cell costs more than the few expansions it saves: a build told to skip open terrain
+// keeps no costs.
+constexpr double kOpenTerrainShare = 0.9;
+// Every so many cells of the map are sampled for that share.
+constexpr std::uint32_t kShareSampleStride = 97;
 
 }  // namespace
 
@@ -38,8 +47,11 @@ constexpr std::uint32_t kStopCheckInterval = 1U << 14;
 /// S_y / 2 - S_x / 2: the bound the search adds to the landmarks' difference.
 class LandmarkBuild {
  public:
-  LandmarkBuild(LandmarkTable& table, const std::atomic<bool>& stop)
-      : table_(table), stop_(stop), width_(table.size_x_ + 2U) {}
+  LandmarkBuild(LandmarkTable& table, const std::atomic<bool>& stop, bool skip_open_terrain)
+      : table_(table),
+        stop_(stop),
+        skip_open_terrain_(skip_open_terrain),
+        width_(table.size_x_ + 2U) {}
 
   bool run() {
     price(kFirstUnit);
@@ -62,6 +74,10 @@ class LandmarkBuild {
       if (!settleFrom(first)) {
         return false;
       }
+    }
+    table_.octile_share_ = octileShare(first);
+    if (skip_open_terrain_ && table_.octile_share_ >= kOpenTerrainShare) {
+      return true;  // open terrain: the floor plan alone is kept, to know when to look again
     }
     table_.costs_.assign(table_.floor_cost_.size() * LandmarkTable::kLandmarks, kFar);
     nearest_.assign(side_.size(), kUnreached);
@@ -213,6 +229,27 @@ class LandmarkBuild {
     }
   }
 
+  // The mean share of the octile distance from `source` in the table's cost from there, over a
+  // sample of the cells reached; 1 when none is.
+  double octileShare(std::uint32_t source) const {
+    const double sx = source % width_;
+    const double sy = source / width_;
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (std::uint32_t i = 0; i < distance_.size(); i += kShareSampleStride) {
+      const std::uint32_t d = distance_[i];
+      if (d == kUnreached || d == 0U) {
+        continue;
+      }
+      const double dx = std::abs(static_cast<double>(i % width_) - sx);
+      const double dy = std::abs(static_cast<double>(i / width_) - sy);
+      const double octile = std::max(dx, dy) + (std::sqrt(2.0) - 1.0) * std::min(dx, dy);
+      sum += octile * StepTable::kFineUnit / (static_cast<double>(d) * table_.unit_);
+      ++count;
+    }
+    return count == 0U ? 1.0 : sum / static_cast<double>(count);
+  }
+
   // The reached cell with the largest value.
   static std::uint32_t farthest(const std::vector<std::uint32_t>& values) {
     std::uint32_t best = 0;
@@ -228,6 +265,7 @@ class LandmarkBuild {
 
   LandmarkTable& table_;
   const std::atomic<bool>& stop_;
+  const bool skip_open_terrain_;
   const std::uint32_t width_;  ///< of the framed copy
   std::vector<std::uint16_t> side_;
   std::vector<std::uint16_t> turn_;
@@ -253,14 +291,15 @@ LandmarkTable::LandmarkTable(Key /*key*/, const GridView& floor, bool cost_aware
 
 std::shared_ptr<const LandmarkTable> LandmarkTable::build(const GridView& floor, bool cost_aware,
                                                           bool keep_turning_room,
-                                                          const std::atomic<bool>& stop) {
+                                                          const std::atomic<bool>& stop,
+                                                          bool skip_open_terrain) {
   // The framed copy must be indexable in 32 bits too.
   if (floor.cells() == 0U ||
       (static_cast<std::size_t>(floor.size_x) + 2U) * (floor.size_y + 2U) >= kUnreached) {
     return nullptr;
   }
   auto table = std::make_shared<LandmarkTable>(Key{}, floor, cost_aware, keep_turning_room);
-  LandmarkBuild build(*table, stop);
+  LandmarkBuild build(*table, stop, skip_open_terrain);
   if (!build.run()) {
     return nullptr;
   }

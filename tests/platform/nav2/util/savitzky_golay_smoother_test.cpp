@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "nav2_smoother/testing/smoother_faults.hpp"
@@ -75,19 +76,34 @@ TEST_F(SavitzkyGolaySmootherTest, ZigzagIsFlattenedWithEndsFixed) {
 }
 
 TEST_F(SavitzkyGolaySmootherTest, StraightAndQuadraticStretchesKeepTheirShape) {
-  nav_msgs::msg::Path line;
   nav_msgs::msg::Path parabola;
   for (int i = 0; i < 40; ++i) {
-    line.poses.push_back(pose(0.1 * i, 0.05 * i, std::atan2(0.05, 0.1)));
     const double x = 0.1 * (i - 20);
     parabola.poses.push_back(pose(x, x * x));
   }
-  auto smoothed_line = line;
-  ASSERT_TRUE(smoother_.smooth(smoothed_line, seconds(1.0)));
-  for (size_t i = 0; i < line.poses.size(); ++i) {
-    EXPECT_NEAR(smoothed_line.poses[i].pose.position.x, line.poses[i].pose.position.x, 1e-9);
-    EXPECT_NEAR(smoothed_line.poses[i].pose.position.y, line.poses[i].pose.position.y, 1e-9);
-    EXPECT_NEAR(yaw(smoothed_line.poses[i]), std::atan2(0.05, 0.1), 1e-9);
+  // Lines in every direction, due west and just either side of it too, keep their heading.
+  for (const auto& [dx, dy] : std::vector<std::pair<double, double>>{{0.1, 0.05},
+                                                                     {0.0, 0.1},
+                                                                     {-0.1, 0.05},
+                                                                     {-0.1, 1e-9},
+                                                                     {-0.1, 0.0},
+                                                                     {-0.1, -1e-9},
+                                                                     {-0.1, -0.05},
+                                                                     {0.0, -0.1},
+                                                                     {0.1, -0.05}}) {
+    SCOPED_TRACE(std::to_string(dx) + ", " + std::to_string(dy));
+    nav_msgs::msg::Path line;
+    for (int i = 0; i < 40; ++i) {
+      line.poses.push_back(pose(dx * i, dy * i, std::atan2(dy, dx)));
+    }
+    auto smoothed_line = line;
+    ASSERT_TRUE(smoother_.smooth(smoothed_line, seconds(1.0)));
+    for (size_t i = 0; i < line.poses.size(); ++i) {
+      EXPECT_NEAR(smoothed_line.poses[i].pose.position.x, line.poses[i].pose.position.x, 1e-9);
+      EXPECT_NEAR(smoothed_line.poses[i].pose.position.y, line.poses[i].pose.position.y, 1e-9);
+      EXPECT_NEAR(std::remainder(yaw(smoothed_line.poses[i]) - std::atan2(dy, dx), 2.0 * M_PI), 0.0,
+                  1e-9);
+    }
   }
   // A quadratic fit reproduces a parabola; the reflected ends reach three
   // poses further in with every pass.

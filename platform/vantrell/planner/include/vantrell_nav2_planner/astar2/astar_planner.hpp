@@ -15,6 +15,7 @@
 #include "vantrell_nav2_planner/astar2/astar_reference_path.hpp"
 #include "vantrell_nav2_planner/astar2/landmark_keeper.hpp"
 #include "vantrell_nav2_planner/astar2/search_statistics.hpp"
+#include "vantrell_nav2_planner/astar2/workspace_pool.hpp"
 #include "vantrell_nav2_protocol/msg/multi_paths.hpp"
 #include "vantrell_nav2_protocol/msg/path.hpp"
 
@@ -33,7 +34,7 @@ class AstarPlannerProbe;
 /// keeps the heading of the step before it.
 ///
 /// Several threads may search on one engine at the same time: every search reads one snapshot
-/// of the layers and works in memory of its own thread, kept for that thread's next search.
+/// of the layers and works in memory of its own, which the engine keeps for a later search.
 class AstarPlanner {
  public:
   AstarPlanner(std::string name, std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> map);
@@ -53,6 +54,12 @@ class AstarPlanner {
   bool searchPaths(const geometry_msgs::msg::PoseStamped& start,
                    const geometry_msgs::msg::PoseStamped& goal, const AstarOptions& options,
                    vantrell_nav2_protocol::msg::MultiPaths& paths);
+
+  /// Gets the lower bounds of the cost-aware searches and the memory of one search ready for the
+  /// map's current layers, on the calling thread, so that the next search neither waits for
+  /// them nor goes without: for a host to call when the map is there, before goals arrive. Does
+  /// nothing that is done already; no bounds for maps that get none (see the README).
+  void prepare();
 
   /// The latest search on this engine, whichever thread made it; zero before the first.
   SearchStatistics lastSearchStatistics() const;
@@ -93,6 +100,7 @@ class AstarPlanner {
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> map_;
   /// Lower bounds for the searches on map_, built in the background.
   std::unique_ptr<LandmarkKeeper> landmarks_ = std::make_unique<LandmarkKeeper>();
+  WorkspacePool workspaces_;
   mutable std::mutex record_mutex_;
   CallRecord record_;
   SearchScript script_;  // guarded by record_mutex_
