@@ -23,6 +23,8 @@ enum ExitStatus : int {
   kCouldNotRun = 1,
   /// Every room was run; some did not end with the planner finishing its task.
   kSomeRoomsNotFinished = 2,
+  /// A --param the local planning node does not read, or a value of another type.
+  kRefusedParameter = 2,
 };
 
 /**
