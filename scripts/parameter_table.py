@@ -186,6 +186,9 @@ def render():
              "half width plus `static_coverage_safe_offset` (0.07 m unless the node carries the",
              "name); the demo and the coverage benchmark set it with",
              "`--param static_coverage_safe_offset=0.23` and refuse a name no node reads.",
+             "", "`max_goal_dis` places an obstacle detour's goal: the first free pose beyond the",
+             "obstacle at or past that length of path. `smooth_window_size` is the width of the",
+             "dynamic coverage planner's centred mean window.",
              ""]
     for directory, node, cls in NODES:
         table = scan(directory)
