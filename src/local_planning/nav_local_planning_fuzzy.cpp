@@ -46,25 +46,31 @@ bool onInscribedCost(const geometry::MapView& view, const geometry_msgs::msg::Po
          view.grid->getCost(mx, my, false) >= nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE;
 }
 
-// A step of `out` that runs against the input's own step there.
+// The path's own direction at the step into pose i: the input's chord across `half` poses on
+// either side. A step of `out` that runs against it where the input's own step does not is a turn
+// back the mean made.
 bool stepsBack(const std::vector<geometry_msgs::msg::PoseStamped>& input,
-               const std::vector<geometry_msgs::msg::PoseStamped>& out, std::size_t i) {
-  const auto& a = input[i - 1].pose.position;
-  const auto& b = input[i].pose.position;
-  const auto& c = out[i - 1].pose.position;
-  const auto& d = out[i].pose.position;
-  return (d.x - c.x) * (b.x - a.x) + (d.y - c.y) * (b.y - a.y) < 0.0;
+               const std::vector<geometry_msgs::msg::PoseStamped>& out, std::size_t i,
+               std::size_t half) {
+  const auto& from = input[i > half ? i - 1 - half : 0].pose.position;
+  const auto& to = input[std::min(i + half, input.size() - 1)].pose.position;
+  const auto along = [&from, &to](const geometry_msgs::msg::Point& a,
+                                  const geometry_msgs::msg::Point& b) {
+    return (b.x - a.x) * (to.x - from.x) + (b.y - a.y) * (to.y - from.y);
+  };
+  return along(out[i - 1].pose.position, out[i].pose.position) < 0.0 &&
+         along(input[i - 1].pose.position, input[i].pose.position) >= 0.0;
 }
 
-// Both ends of a backward step go back to the input, until none is left: the input itself has
-// none, so this ends.
-void undoBackwardSteps(const std::vector<geometry_msgs::msg::PoseStamped>& input,
+// Both ends of a step that turns back go back to the input, until none is left: an input step
+// is never one, so this ends.
+void undoBackwardSteps(const std::vector<geometry_msgs::msg::PoseStamped>& input, std::size_t half,
                        std::vector<geometry_msgs::msg::PoseStamped>& out) {
   bool undone = true;
   while (undone) {
     undone = false;
     for (std::size_t i = 1; i < out.size(); ++i) {
-      if (stepsBack(input, out, i)) {
+      if (stepsBack(input, out, i, half)) {
         out[i - 1] = input[i - 1];
         out[i] = input[i];
         undone = true;
@@ -225,7 +231,7 @@ void NavLocalPlanning::meanSmoothingWithPose(nav_msgs::msg::Path& path, int wind
                          (has_global && onInscribedCost(global, mean));
     path.poses[i] = blocked ? input[i] : mean;
   }
-  undoBackwardSteps(input, path.poses);
+  undoBackwardSteps(input, half, path.poses);
   path.poses.front().pose.orientation = path.poses[1].pose.orientation;
   path.poses.back().pose.orientation = path.poses[n - 2].pose.orientation;
 }
