@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <opencv2/core.hpp>
+#include <optional>
 #include <vector>
 
 #include "geometry_msgs/msg/polygon.hpp"
@@ -124,6 +125,19 @@ class PathProduct {
                     geometry_msgs::msg::PoseStamped goal, const nav_msgs::msg::Path& path,
                     unsigned char cost_threshold, double look_ahead, double clearance,
                     int& index) const;
+
+  /**
+   * The goal of a detour round an obstacle: the first pose after pose `obstacle` and at or past
+   * `look_ahead` metres of path (or the last pose on the map before that, when the path leaves
+   * the map first) whose cell, and the poses within `clearance` metres of path on both sides,
+   * cost less than `cost_threshold`. A pose off the map is never chosen and does not count
+   * against a clearance. Nothing when no pose up to where the path leaves the map qualifies,
+   * `obstacle` is not on the path or the map is missing.
+   */
+  std::optional<size_t> goalBeyondObstacle(
+      const std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>& grid_map,
+      const nav_msgs::msg::Path& path, size_t obstacle, unsigned char cost_threshold,
+      double look_ahead, double clearance) const;
 
   /**
    * Cuts the stretch of `global` around the robot (from the nearest pose,

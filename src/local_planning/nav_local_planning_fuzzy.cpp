@@ -7,6 +7,7 @@
 
 #include "geometry_msgs/msg/pose2_d.hpp"
 #include "logger/logger.hpp"
+#include "nav2_costmap_2d/cost_values.hpp"
 #include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning.hpp"
 
@@ -21,6 +22,62 @@ constexpr double kGoalNearPathEnd = 0.8;
 constexpr double kStartAtGoal = 0.04;
 // Up to this many poses a path is all near its goal: the near-goal caps hold.
 constexpr std::size_t kNearGoalPoses = 4;
+
+// The mean position of poses i - h .. i + h. The window is centred on i and shrinks
+// symmetrically towards either end, so that an evenly spaced straight stretch stays where it is.
+geometry_msgs::msg::Point centredMean(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
+                                      std::size_t i, std::size_t h) {
+  geometry_msgs::msg::Point mean;
+  for (std::size_t k = i - h; k <= i + h; ++k) {
+    mean.x += poses[k].pose.position.x;
+    mean.y += poses[k].pose.position.y;
+  }
+  mean.x /= static_cast<double>(2 * h + 1);
+  mean.y /= static_cast<double>(2 * h + 1);
+  return mean;
+}
+
+// Inscribed or lethal cost (obstacles only: floor already cleaned is no obstacle); off the map
+// nothing is known against the pose.
+bool onInscribedCost(const geometry::MapView& view, const geometry_msgs::msg::PoseStamped& pose) {
+  unsigned int mx = 0;
+  unsigned int my = 0;
+  return view.toCell(pose, mx, my) &&
+         view.grid->getCost(mx, my, false) >= nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE;
+}
+
+// The path's own direction at the step into pose i: the input's chord across `half` poses on
+// either side. A step of `out` that runs against it where the input's own step does not is a turn
+// back the mean made.
+bool stepsBack(const std::vector<geometry_msgs::msg::PoseStamped>& input,
+               const std::vector<geometry_msgs::msg::PoseStamped>& out, std::size_t i,
+               std::size_t half) {
+  const auto& from = input[i > half ? i - 1 - half : 0].pose.position;
+  const auto& to = input[std::min(i + half, input.size() - 1)].pose.position;
+  const auto along = [&from, &to](const geometry_msgs::msg::Point& a,
+                                  const geometry_msgs::msg::Point& b) {
+    return (b.x - a.x) * (to.x - from.x) + (b.y - a.y) * (to.y - from.y);
+  };
+  return along(out[i - 1].pose.position, out[i].pose.position) < 0.0 &&
+         along(input[i - 1].pose.position, input[i].pose.position) >= 0.0;
+}
+
+// Both ends of a step that turns back go back to the input, until none is left: an input step
+// is never one, so this ends.
+void undoBackwardSteps(const std::vector<geometry_msgs::msg::PoseStamped>& input, std::size_t half,
+                       std::vector<geometry_msgs::msg::PoseStamped>& out) {
+  bool undone = true;
+  while (undone) {
+    undone = false;
+    for (std::size_t i = 1; i < out.size(); ++i) {
+      if (stepsBack(input, out, i, half)) {
+        out[i - 1] = input[i - 1];
+        out[i] = input[i];
+        undone = true;
+      }
+    }
+  }
+}
 
 }  // namespace
 
@@ -161,21 +218,21 @@ void NavLocalPlanning::meanSmoothingWithPose(nav_msgs::msg::Path& path, int wind
   if (window < 1 || n <= static_cast<std::size_t>(window) + 5) {
     return;
   }
-  const auto w = static_cast<std::size_t>(window);
   const std::vector<PoseStamped> input = path.poses;
-  for (std::size_t i = 0; i + w < n; ++i) {
-    double sum_x = 0.0;
-    double sum_y = 0.0;
-    for (std::size_t k = i; k < i + w; ++k) {
-      sum_x += input[k].pose.position.x;
-      sum_y += input[k].pose.position.y;
-    }
+  const std::size_t half = (static_cast<std::size_t>(window) - 1) / 2;
+  geometry::MapView local;
+  geometry::MapView global;
+  const bool has_local = geometry::viewOf(local_gridmap_.get(), local);
+  const bool has_global = geometry::viewOf(global_gridmap_.get(), global);
+  for (std::size_t i = 1; i + 1 < n; ++i) {
     PoseStamped mean;
-    mean.pose.position.x = sum_x / static_cast<double>(w);
-    mean.pose.position.y = sum_y / static_cast<double>(w);
+    mean.pose.position = centredMean(input, i, std::min({half, i, n - 1 - i}));
     mean.pose.orientation = input[i].pose.orientation;
-    path.poses[i] = mean;
+    const bool blocked = (has_local && onInscribedCost(local, mean)) ||
+                         (has_global && onInscribedCost(global, mean));
+    path.poses[i] = blocked ? input[i] : mean;
   }
+  undoBackwardSteps(input, half, path.poses);
   path.poses.front().pose.orientation = path.poses[1].pose.orientation;
   path.poses.back().pose.orientation = path.poses[n - 2].pose.orientation;
 }

@@ -15,6 +15,7 @@
 #include "planning_sim/cleaning_picture.hpp"
 #include "planning_sim/floor_space.hpp"
 #include "planning_sim/local_planning_sim.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "planning_sim/rooms_file.hpp"
 #include "planning_sim/zone_run.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
@@ -210,8 +211,11 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   sim_options.map_params = run.map_params;
   sim_options.robot.cleaning_width = run.cleaning_width;
   planning_sim::LocalPlanningSim sim(map.grid, sim_options);
-  auto local_node = sim.startLocalNode();
-  auto global_node = sim.startGlobalNode();
+  using planning_sim::PlanningNode;
+  auto local_node = sim.startLocalNode(
+      planning_sim::nodeOptionsWith(PlanningNode::kLocal, options.node_parameters));
+  auto global_node = sim.startGlobalNode(
+      planning_sim::nodeOptionsWith(PlanningNode::kGlobal, options.node_parameters));
   TransitPlanner transit(sim);
 
   Pose2 start = options.start ? *options.start : kBundledStart;

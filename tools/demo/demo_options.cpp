@@ -9,6 +9,7 @@
 #include "drive_scenario.hpp"
 #include "planning/geometry.hpp"
 #include "planning/planner_keys.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -142,8 +143,38 @@ ObstaclePlacement parseObstacle(const std::string& text, const std::string& what
   return obstacle;
 }
 
+namespace {
+
+// The planning nodes each scenario hosts: a --param none of them reads is refused.
+std::vector<planning_sim::PlanningNode> hostedNodes(const std::string& scenario) {
+  using planning_sim::PlanningNode;
+  if (scenario == "water") {
+    return {PlanningNode::kCustom};
+  }
+  if (scenario == "drive" || scenario == "clean") {
+    return {PlanningNode::kGlobal, PlanningNode::kLocal};
+  }
+  return {PlanningNode::kGlobal};
+}
+
+std::vector<rclcpp::Parameter> nodeParameters(const std::vector<std::string>& texts,
+                                              const std::string& scenario) {
+  std::vector<rclcpp::Parameter> parameters;
+  for (const auto& text : texts) {
+    try {
+      parameters.push_back(planning_sim::nodeParameterFromText(hostedNodes(scenario), text));
+    } catch (const planning_sim::NodeParameterError& e) {
+      throw UsageError(std::string("--param: ") + e.what());
+    }
+  }
+  return parameters;
+}
+
+}  // namespace
+
 DemoOptions parseOptions(const std::vector<std::string>& args) {
   DemoOptions options;
+  std::vector<std::string> parameter_texts;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -170,6 +201,8 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
       options.rooms.push_back(valueOf(args, i, arg));
     } else if (arg == "--output") {
       options.output = valueOf(args, i, arg);
+    } else if (arg == "--param") {
+      parameter_texts.push_back(valueOf(args, i, arg));
     } else {
       throw UsageError("unknown argument \"" + arg + "\"");
     }
@@ -184,6 +217,7 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
   if (options.scenario != "clean" && (!options.rooms_file.empty() || !options.rooms.empty())) {
     throw UsageError("--rooms and --room belong to the clean scenario (--scenario clean)");
   }
+  options.node_parameters = nodeParameters(parameter_texts, options.scenario);
   if (options.scenario == "drive") {
     checkDriveOptions(options);
     return options;
@@ -272,6 +306,8 @@ std::string usage(const std::string& program) {
       << "                     bundled floor; --planner static_coverage_planning (default) or\n"
       << "                     dynamic_coverage_planning; --zone cleans one zone instead\n"
       << "  --output FILE.png  the picture (default global_plans.png)\n"
+      << "  --param NAME=VALUE a parameter of the nodes the scenario hosts (docs/parameters.md);\n"
+      << "                     repeatable; a name none of them reads is refused\n"
       << "  -h, --help         this text\n"
       << "\n"
       << "The library's own log stays off unless SPDLOG_STDOUT=true and SPDLOG_LEVEL are set.\n"

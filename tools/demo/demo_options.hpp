@@ -8,6 +8,7 @@
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "planning/planner_keys.hpp"
+#include "rclcpp/parameter.hpp"
 
 namespace demo {
 
@@ -47,6 +48,8 @@ struct DemoOptions {
   std::string rooms_file;
   std::vector<std::string> rooms;
   std::string output{"global_plans.png"};
+  // --param NAME=VALUE, each checked against the nodes the scenario hosts.
+  std::vector<rclcpp::Parameter> node_parameters;
   bool help{false};
 };
 

@@ -136,9 +136,7 @@ bool CoverageRun::runRoom(const nav_msgs::msg::OccupancyGrid& map,
   options.planner = planner;
   options.cleaning_width = options_.cleaning_width;
   options.map_params = gridMapParams();
-  for (const auto& [name, value] : options_.node_parameters) {
-    options.node_parameters.emplace_back(name, value);
-  }
+  options.node_parameters = options_.node_parameters;
   const auto wall_start = std::chrono::steady_clock::now();
   const planning_sim::ZoneFigures figures =
       planning_sim::cleanZoneAlone(map, space, area, room.polygon, options);

@@ -11,7 +11,7 @@ namespace planning {
  * Strategy for a blocked pose ahead: a detour from the last free pose before the obstacle to a
  * free pose beyond it replaces the blocked stretch of the local path.
  *
- * The goal beyond the obstacle is the toolbox's free goal within "max_goal_dis" of path. The
+ * The goal is the toolbox's free goal beyond the obstacle, at or past "max_goal_dis" of path. The
  * detour is searched on the local map from the obstacle, then by jump points (further goals,
  * later from the robot), then, across the owner's cycles, on the global map from the robot.
  * With "make_plan_from_current_pose" set, or when the owner says the robot is far from the
@@ -45,6 +45,11 @@ class AvoidObataclePlanning final : public PathClippingBase {
   void spliceDetour(int obstacle_index, int goal_index, bool from_robot, Path& local_path,
                     const Path& out_path) const;
 
+  /// True, with an ERROR, when the new path up to the detour's goal (the poses kept before the
+  /// obstacle, then the detour) crosses a pose in danger on the local map: the robot would
+  /// still be sent into the obstacle, which is no success.
+  bool detourInDanger(int obstacle_index, bool from_robot, const Path& local_path,
+                      const Path& out_path) const;
   /// No detour: the owner hears false, and no failed search's poses stay in `out_path`.
   void reportFailure(Path& out_path) const;
 };

@@ -153,7 +153,12 @@ class NavLocalPlanning {
   /// Turns `piece` into a backward move when backward movement is allowed and the mode asks for
   /// it or the robot faces away from the path; true when it did.
   bool backwardMovement(Path& piece, const PoseStamped& robot);
-  /// Moving average of `window` poses over the path but its last `window` poses.
+  /// Mean of a window of at most `window` poses centred on each pose, shrinking symmetrically
+  /// at both ends so that the first and the last pose stay. A pose the mean would put on
+  /// inscribed or lethal cost of either grid map keeps its input position, and so do both ends
+  /// of a step that would run back against the path's direction there (the input's chord across
+  /// the window) where the input's step does not. Paths of `window` + 5 poses or fewer are left
+  /// as they are.
   void meanSmoothingWithPose(nav_msgs::msg::Path& path, int window, PoseStamped pose) const;
 
  protected:

@@ -1,11 +1,13 @@
 // Contour paths: the outline or centre line of a region, and the approach to it.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <utility>
 
 #include "logger/logger.hpp"
+#include "planning/geometry.hpp"
 #include "planning/local_planning/contour/contour_manager.hpp"
 #include "planning/search_options.hpp"
 
@@ -228,11 +230,12 @@ bool ContourManager::navigateToContour(const vantrell_nav2_protocol::msg::Path& 
     options.use_reference_path = true;
     options.reference_path = &reference;
   }
-  if (!searchApproach(contour_path, options, paths)) {
+  const std::optional<size_t> goal = searchApproach(contour_path, options, paths);
+  if (!goal) {
     countApproachFailure(info);
     return false;
   }
-  acceptApproach(contour_path, paths);
+  acceptApproach(contour_path, *goal, paths);
   return true;
 }
 
@@ -249,11 +252,12 @@ AstarOptions ContourManager::approachOptions() const {
   return options;
 }
 
-bool ContourManager::searchApproach(const vantrell_nav2_protocol::msg::Path& contour_path,
-                                    const AstarOptions& options, MultiPaths& paths) {
+std::optional<size_t> ContourManager::searchApproach(
+    const vantrell_nav2_protocol::msg::Path& contour_path, const AstarOptions& options,
+    MultiPaths& paths) {
   if (!global_planner_) {
     LOG_ERROR("navigateToContour: no grid-search engine has been handed over");
-    return false;
+    return std::nullopt;
   }
   const auto& goals = contour_path.nav_path.poses;
   // Every step-th pose is tried, about try_planner_points_count of them (read as at least 1).
@@ -264,14 +268,14 @@ bool ContourManager::searchApproach(const vantrell_nav2_protocol::msg::Path& con
     const bool found = global_planner_->searchPaths(robot_pose_, goals[i], options, paths);
     communicator_->getPlanningUnit()->publishDynamicGlobalPath(paths);
     if (found) {
-      return true;
+      return i;
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 void ContourManager::acceptApproach(const vantrell_nav2_protocol::msg::Path& contour_path,
-                                    MultiPaths& paths) {
+                                    size_t goal, MultiPaths& paths) {
   if (!paths.paths.empty()) {
     const nav_msgs::msg::Path& approach = paths.paths.front().nav_path;
     if (base_robot_.calpathDistance(approach) >= path_distance_to_contour_threshold_) {
@@ -281,13 +285,35 @@ void ContourManager::acceptApproach(const vantrell_nav2_protocol::msg::Path& con
   }
   last_plan_time_ = std::chrono::system_clock::now();
   last_contour_uuid_ = current_contour_uuid_;
+  // The approach ends at contour pose `goal`: the contour goes on from there, never back over
+  // the poses the search was refused to on a chord nobody searched.
+  const std::vector<geometry_msgs::msg::PoseStamped> contour =
+      contourFrom(contour_path.nav_path, goal);
   if (paths.paths.empty()) {
     paths.paths.push_back(contour_path);
+    paths.paths.back().nav_path.poses = contour;
     return;
   }
-  // The approach runs straight into the contour path.
   auto& poses = paths.paths.back().nav_path.poses;
-  poses.insert(poses.end(), contour_path.nav_path.poses.begin(), contour_path.nav_path.poses.end());
+  poses.insert(poses.end(), contour.begin(), contour.end());
+}
+
+std::vector<geometry_msgs::msg::PoseStamped> ContourManager::contourFrom(
+    const nav_msgs::msg::Path& contour, size_t goal) const {
+  const auto& poses = contour.poses;
+  const auto at = poses.begin() + static_cast<std::ptrdiff_t>(std::min(goal, poses.size()));
+  std::vector<geometry_msgs::msg::PoseStamped> from(at, poses.end());
+  if (!narrow_contour_) {
+    from.insert(from.end(), poses.begin(), at);
+    return from;
+  }
+  // Driven back along the line: each pose faces the one before it on the line.
+  for (auto it = std::make_reverse_iterator(at); it != poses.rend(); ++it) {
+    from.push_back(*it);
+    geometry::setYawKeepingXY(from.back().pose.orientation,
+                              geometry::normalizeAngle(geometry::yawOf(*it) + geometry::kPi));
+  }
+  return from;
 }
 
 void ContourManager::countApproachFailure(ContourInfo& info) {

@@ -156,4 +156,30 @@ bool PathProduct::redefineGoal(std::shared_ptr<vantrell_nav2_gridmap::GridMapROS
   return false;
 }
 
+std::optional<size_t> PathProduct::goalBeyondObstacle(
+    const std::shared_ptr<vantrell_nav2_gridmap::GridMapROS>& grid_map,
+    const nav_msgs::msg::Path& path, size_t obstacle, unsigned char cost_threshold,
+    double look_ahead, double clearance) const {
+  const auto& poses = path.poses;
+  geometry::MapView view;
+  if (obstacle >= poses.size() ||
+      !geometry::openMap(grid_map, "PathProduct", "goalBeyondObstacle", view)) {
+    return std::nullopt;
+  }
+  const CostProbe probe(view, cost_threshold);
+  size_t end = obstacle;
+  while (end + 1 < poses.size() && probe.state(poses[end + 1]) != CellState::kOffMap) {
+    ++end;
+  }
+  const size_t first = std::max(obstacle + 1, std::min(lookAheadEnd(poses, look_ahead), end));
+  for (size_t j = first; j <= end; ++j) {
+    if (probe.state(poses[j]) == CellState::kFree &&
+        clearanceBehind(poses, j, clearance, probe) != Clearance::kNotClear &&
+        clearanceAhead(poses, j, end, clearance, probe) != Clearance::kNotClear) {
+      return j;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace planning

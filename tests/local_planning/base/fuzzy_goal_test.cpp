@@ -1,12 +1,15 @@
 // The local planner base: fuzzy goal and extra goals, speed caps, mean smoothing, debug image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
 #include "local_fixtures.hpp"
+#include "nav2_costmap_2d/cost_values.hpp"
 
 namespace local_base_test {
 namespace {
@@ -146,26 +149,54 @@ TEST_F(FuzzyGoalTest, CapsSpeedNearTheGoalAndNearObstacles) {
   }
 }
 
-TEST_F(FuzzyGoalTest, MeanSmoothingAveragesAllButTheLastWindow) {
-  NavPath path;
-  for (int i = 0; i < 21; ++i) {
-    path.poses.push_back(pose(i, i % 2, 0.01 * i));
+// Smoothing must not hand the controller a path that turns back on itself or into obstacles: a
+// straight line stays as it is (a forward window stepped 0.30 m back where its untouched tail
+// began), back-and-forth rows keep running forward, and a corner 0.2 m outside the block's
+// corner, sampled every 0.1 m, keeps the poses a 1.4 m window would pull onto the block.
+TEST_F(FuzzyGoalTest, MeanSmoothingIsCentredKeepsItsEndsAndNeverTurnsBackOrIntoObstacles) {
+  NavPath rows = line(-0.5, 0.9, 1.0, 0.9, 31);
+  rows = line(1.0, 0.9, 1.0, 1.25, 8, rows);
+  rows = line(1.0, 1.25, -0.5, 1.25, 31, rows);
+  const NavPath corner = line(2.66, 0.66, 2.66, -0.74, 15, line(0.96, 0.66, 2.66, 0.66, 18));
+  const auto grid = maps_.local->getMultiGridMap();
+  const auto inscribed = [&grid](const PoseStamped& p) {
+    unsigned int mx = 0;
+    unsigned int my = 0;
+    return grid->getCostmap()->worldToMap(p.pose.position.x, p.pose.position.y, mx, my) &&
+           grid->getCost(mx, my, false) >= nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE;
+  };
+  const struct {
+    const char* name;
+    NavPath path;
+    bool moves;
+  } cases[] = {
+      {"straight", line(0, 0, 1.95, 0, 40), false}, {"rows", rows, true}, {"corner", corner, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    NavPath smoothed = c.path;
+    planner_->meanSmoothingWithPose(smoothed, 15, pose(0, 0));
+    const auto& in = c.path.poses;
+    const auto& out = smoothed.poses;
+    ASSERT_EQ(out.size(), in.size());
+    EXPECT_EQ(out.front().pose.position, in.front().pose.position);
+    EXPECT_EQ(out.back().pose.position, in.back().pose.position);
+    double moved = 0.0;
+    for (size_t i = 0; i < out.size(); ++i) {
+      const auto& a = in[i].pose.position;
+      const auto& b = out[i].pose.position;
+      moved = std::max(moved, std::hypot(b.x - a.x, b.y - a.y));
+      EXPECT_FALSE(inscribed(out[i]) && b != a) << i;
+      if (i > 0) {
+        const auto& a0 = in[i - 1].pose.position;
+        const auto& b0 = out[i - 1].pose.position;
+        EXPECT_GE((b.x - b0.x) * (a.x - a0.x) + (b.y - b0.y) * (a.y - a0.y), -1e-12) << i;
+      }
+    }
+    EXPECT_EQ(moved > 0.01, c.moves) << moved;
   }
-  NavPath twenty = path;
-  twenty.poses.pop_back();
-  NavPath smoothed = twenty;
-  planner_->meanSmoothingWithPose(smoothed, 15, pose(0, 0));
-  EXPECT_EQ(smoothed, twenty);
-  smoothed = path;
-  planner_->meanSmoothingWithPose(smoothed, 15, pose(0, 0));
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_DOUBLE_EQ(smoothed.poses[i].pose.position.x, i + 7.0);
-    EXPECT_DOUBLE_EQ(smoothed.poses[i].pose.position.y, (i % 2 ? 8.0 : 7.0) / 15.0);
-  }
-  EXPECT_NEAR(yawOf(smoothed.poses[0]), 0.01, 1e-12);
-  EXPECT_NEAR(yawOf(smoothed.poses[5]), 0.05, 1e-12);
-  EXPECT_TRUE(std::equal(path.poses.begin() + 6, path.poses.end() - 1, smoothed.poses.begin() + 6));
-  EXPECT_NEAR(yawOf(smoothed.poses[20]), 0.19, 1e-12);
+  NavPath twenty = line(0, 0, 1.9, 0.5, 20);
+  planner_->meanSmoothingWithPose(twenty, 15, pose(0, 0));
+  EXPECT_EQ(twenty, line(0, 0, 1.9, 0.5, 20));
 }
 
 TEST_F(FuzzyGoalTest, DrawsTheDebugImageAndOnlyWarnsWhenItCanNotBeWritten) {

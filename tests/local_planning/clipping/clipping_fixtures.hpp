@@ -101,15 +101,15 @@ class ClippingTest : public ::testing::Test {
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("clipping_test");
   }
 
-  // The global map is the whole drawing, the local map the window of it. A robot of 2 x 2 cm
-  // and no inflation: only wall cells are in danger.
-  void drawFloor(const Rows& rows, int window_columns = kWidth) {
+  // The global map is the whole drawing, the local map the window of it. By default a robot of
+  // 2 x 2 cm and no inflation: only wall cells are in danger.
+  void drawFloor(const Rows& rows, int window_columns = kWidth,
+                 const vantrell_nav2_gridmap::GridMapParams& params = test_support::pointRobot()) {
     const auto grid = vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(
         vantrell_nav2_gridmap::testing::drawingFromRows(rows), test_support::kTextCell,
         test_support::kTextOrigin, test_support::kTextOrigin);
     const auto maps = vantrell_nav2_gridmap::testing::makeLocalNodeMaps(
-        grid, cv::Rect(0, 0, window_columns, static_cast<int>(rows.size())),
-        test_support::pointRobot());
+        grid, cv::Rect(0, 0, window_columns, static_cast<int>(rows.size())), params);
     global_map_ = maps.global;
     local_map_ = maps.local;
     global_map_->getMultiGridMap()->updateMap();
@@ -140,6 +140,21 @@ class ClippingTest : public ::testing::Test {
     strategy->setGlobalPlanner(global_engine_);
     strategy->setCallback([this](bool made) { heard_.push_back(made); });
     return strategy;
+  }
+
+  // Poses of `path` whose cell the local map has in danger.
+  size_t posesInDanger(const Path& path) const {
+    const auto grid = local_map_->getMultiGridMap();
+    size_t count = 0;
+    for (const auto& pose : path.nav_path.poses) {
+      unsigned mx = 0;
+      unsigned my = 0;
+      if (grid->getCostmap()->worldToMap(pose.pose.position.x, pose.pose.position.y, mx, my) &&
+          grid->inDanger(mx, my, 0)) {
+        ++count;
+      }
+    }
+    return count;
   }
 
   static AstarCall lastCall(const std::shared_ptr<AstarPlanner>& engine) {

@@ -50,7 +50,8 @@ TEST_F(StrategyTest, FollowPathReportsAGoodPathAndTouchesNothing) {
 
 // Obstacles on the local map only: a block over poses 15 to 17; a pen round pose 14 whose
 // goals lie beyond the reach of its inside; a wall over poses 10 to 12 across a local map that
-// ends at x = 2.95, so that the jump points leave it at their 5th attempt.
+// ends at x = 2.95, so that the goal is the last pose on it and the first jump point leaves it.
+// The global detour ignores the wall the local map sees, so it is no success either.
 TEST_F(StrategyTest, AvoidObstacleSplicesTheDetourOrCountsTheFailure) {
   enum Obstacle { kBlock, kPen, kWall };
   const struct {
@@ -71,9 +72,9 @@ TEST_F(StrategyTest, AvoidObstacleSplicesTheDetourOrCountsTheFailure) {
        true},
       {"penned start: found from the robot at the 10th jump", kPen, false, false, 14, 0, true, 11,
        0, true},
-      {"wall: a failure waits for the next cycle", kWall, false, false, 9, 1, false, 5, 0, false},
-      {"wall, fourth failure: global detour from the robot", kWall, false, false, 9, 3, true, 5, 1,
-       true},
+      {"wall: a failure waits for the next cycle", kWall, false, false, 9, 1, false, 1, 0, false},
+      {"wall, fourth failure: the global detour crosses the wall", kWall, false, false, 9, 3, false,
+       1, 1, true},
       {"obstacle index off the path", kBlock, false, false, -1, 0, false, 0, 0, false},
   };
   for (const auto& c : cases) {
@@ -109,17 +110,39 @@ TEST_F(StrategyTest, AvoidObstacleSplicesTheDetourOrCountsTheFailure) {
     const size_t kept = c.from_robot ? 0 : static_cast<size_t>(c.obstacle_index);
     expectSpliced(path_, original_, kept, c.from_robot ? robot_ : original_.nav_path.poses[kept],
                   goal);
-    // A detour on the global map may cross what only the local map has seen.
-    for (size_t i = 0; c.global_calls == 0 && i < path_.nav_path.poses.size(); ++i) {
-      const auto& position = path_.nav_path.poses[i].pose.position;
-      unsigned mx = 0;
-      unsigned my = 0;
-      const auto grid = local_map_->getMultiGridMap();
-      if (grid->getCostmap()->worldToMap(position.x, position.y, mx, my)) {
-        EXPECT_FALSE(grid->inDanger(mx, my, 0)) << "pose " << i;
-      }
-    }
+    // At or past max_goal_dis (3 m) of path, or the last pose on the local map before it.
+    EXPECT_GE(goal, c.obstacle == kWall ? 24U : 30U);
+    EXPECT_EQ(posesInDanger(path_), 0U);
   }
+}
+
+// The robot with its inflation, a wall 0.3 m beside the path's start and a block across the path
+// at x = 2.1: the poses near the wall cost more than "costmap_value" without being in danger.
+// The detour must still run from the pose before the block to a goal beyond it, and a detour
+// that would cross a pose in danger is a failed cycle.
+TEST_F(StrategyTest, AvoidObstacleGoesBeyondTheObstacleWhenCostlyPosesComeBeforeIt) {
+  Rows rows = freeRows();
+  drawWalls(rows, 0, 18, 9, 18, false);
+  drawFloor(rows, kWidth, vantrell_nav2_gridmap::GridMapParams());
+  injectLocalWalls(21, 10, 22, 20, false);
+  const int obstacle_index = 13;
+  ASSERT_EQ(posesInDanger(pathAlongX(0.5, 1.5, obstacle_index + 1)), 0U);
+  ASSERT_EQ(posesInDanger(pathAlongX(0.5, 1.5, obstacle_index + 2)), 1U);
+  run(*make<planning::AvoidObataclePlanning>(), obstacle_index, 0);
+  EXPECT_EQ(heard_, std::vector<bool>{true});
+  const size_t goal = indexOf(original_, lastCall(local_engine_).goal);
+  EXPECT_GE(goal, 30U);
+  EXPECT_TRUE(samePosition(lastCall(local_engine_).start, original_.nav_path.poses[13]));
+  expectSpliced(path_, original_, obstacle_index, original_.nav_path.poses[13], goal);
+  EXPECT_EQ(posesInDanger(path_), 0U);
+
+  // A block across the whole floor on the local map: any detour crosses it.
+  injectLocalWalls(21, 0, 22, kHeight - 1, false);
+  heard_.clear();
+  path_ = original_;
+  fails_ = 3;
+  run(*make<planning::AvoidObataclePlanning>(), obstacle_index, 0);
+  expectUnchanged();
 }
 
 // The look-ahead is jump_point_dis (0.7) plus 0.1 m per stuck cycle, counted from 0.01 m.

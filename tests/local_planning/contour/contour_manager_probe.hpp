@@ -43,6 +43,7 @@ struct ContourManagerProbe {
     return m.surrounded_start_time_;
   }
   static bool robotSurrounded(ContourManager& m) { return m.robot_surrounded_; }
+  static bool& narrowContour(ContourManager& m) { return m.narrow_contour_; }
   static double& judgeSurroundArea(ContourManager& m) { return m.judge_surround_area_; }
   static double& surroundTryTime(ContourManager& m) { return m.robot_surround_try_time_; }
   static double& complexDensityWidth(ContourManager& m) { return m.complex_density_width_; }

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "contour_fixtures.hpp"
+#include "planning/geometry.hpp"
 #include "vantrell_communicator/testing/communicator_probe.hpp"
 #include "vantrell_nav2_planner/astar2/testing/astar_planner_probe.hpp"
 
@@ -212,6 +215,50 @@ TEST_F(TrackingTest, AShrunkRegionKeepsItsIdentityAndASplitOneIsReplaced) {
   EXPECT_TRUE(regions[0].uuid != first && regions[1].uuid != first);
   EXPECT_EQ(regions[0].plan_fail_count + regions[1].plan_fail_count, 0);
   EXPECT_EQ(Access::currentUuid(*contours), regions[0].uuid);
+}
+
+// The first goal refused, the approach reaches contour pose 2: the contour path goes on from
+// there and never back to pose 0 on a chord nobody searched. Every contour pose stays: an
+// outline goes round to the poses before the goal, a centre line goes back over them from its
+// end, facing the way it is driven.
+TEST_F(TrackingTest, AnApproachToALaterGoalHandsOutTheContourFromThatGoal) {
+  const std::vector<cv::Point> ring = {{30, 20}, {40, 20}, {50, 20}, {50, 30},
+                                       {50, 40}, {40, 40}, {30, 40}, {30, 30}};
+  vantrell_nav2_protocol::msg::Path contour;
+  for (const auto& cell : ring) {
+    contour.nav_path.poses.push_back(planning::geometry::planarPose(0.05 * cell.x, 0.05 * cell.y));
+  }
+  const auto& first = contour.nav_path.poses.front().pose.position;
+  const struct {
+    bool narrow;
+    std::vector<size_t> order;
+  } cases[] = {{false, {2, 3, 4, 5, 6, 7, 0, 1}}, {true, {2, 3, 4, 5, 6, 7, 1, 0}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.narrow ? "centre line" : "outline");
+    auto contours = start();
+    const auto engine = std::make_shared<AstarPlanner>("local_global", maps_.global);
+    contours->setGlobalPlanner(engine);
+    AstarPlannerProbe::script(
+        *engine,
+        [&first](const auto&, const auto& goal, const auto&, auto&) -> std::optional<bool> {
+          if (goal.pose.position == first) return false;
+          return std::nullopt;
+        });
+    Access::narrowContour(*contours) = c.narrow;
+    MultiPaths paths;
+    ContourInfo info;
+    ASSERT_TRUE(contours->navigateToContour(contour, paths, info));
+    ASSERT_EQ(paths.paths.size(), 1U);
+    const auto& poses = paths.paths.front().nav_path.poses;
+    ASSERT_GT(poses.size(), ring.size());
+    const size_t tail = poses.size() - ring.size();
+    for (size_t k = 0; k < ring.size(); ++k) {
+      EXPECT_EQ(poses[tail + k].pose.position, contour.nav_path.poses[c.order[k]].pose.position)
+          << k;
+    }
+    EXPECT_NEAR(std::abs(planning::geometry::yawOf(poses.back())),
+                c.narrow ? planning::geometry::kPi : 0.0, 1e-9);
+  }
 }
 
 TEST_F(TrackingTest, FailedApproachesCountAndAbandonRegions) {

@@ -36,6 +36,11 @@ class LocalWayPointsTest : public LocalTest {
  protected:
   void SetUp() override {
     LocalTest::SetUp();
+    buildPlanner();
+  }
+
+  // A planner on the node's parameters as they are now, with fresh engines.
+  void buildPlanner() {
     planner_ = std::make_shared<LocalWayPoints>(node_, maps_.global, maps_.local, maps_.zone);
     local_engine_ = std::make_shared<AstarPlanner>("local", maps_.local);
     planner_->setLocalPlanner(local_engine_);
@@ -125,14 +130,17 @@ TEST_F(LocalWayPointsTest, ChoosesTheStrategyEachCycle) {
   EXPECT_GT(calls(*local_engine_), 1u);
 }
 
-// A failed detour waits three cycles before the global map is tried; a strategy that makes a
-// path starts that count again.
+// A failed detour waits three cycles before the global map is tried. The global map has not
+// seen the block, so its detour runs through it and is refused each time: the count goes on. The
+// global retries try poses beyond the detour goal, here 1.5 m ("max_goal_dis") along the path.
 TEST_F(LocalWayPointsTest, KeepsTheRetryCountersAcrossCyclesUntilAPathIsMade) {
+  node_->set_parameter(rclcpp::Parameter("max_goal_dis", 1.5));
+  buildPlanner();
   EngineProbe::script(*local_engine_,
                       [](const auto&, const auto&, const auto&, auto&) { return false; });
   blockLocally(30, 18, 22);
   give({straight(0.0, 1.0, 0.1, 41)});
-  const std::vector<size_t> global_calls = {0, 0, 0, 1, 1};
+  const std::vector<size_t> global_calls = {0, 0, 0, 1, 2};
   for (size_t i = 0; i < global_calls.size(); ++i) {
     ASSERT_TRUE(cycle(1.0));
     EXPECT_EQ(lastCutType(), keys::kAvoidObstacle) << "cycle " << i;

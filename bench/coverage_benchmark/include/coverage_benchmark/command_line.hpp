@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "global_planning_benchmark/parsed_command_line.hpp"
+#include "rclcpp/parameter.hpp"
 
 namespace coverage_benchmark {
 
@@ -22,8 +23,10 @@ struct BenchmarkOptions {
   double cleaning_width{0.6};
   /// A round robot of this radius (metres); 0: the grid maps' default footprint.
   double robot_radius{0.0};
-  /// Parameters of the local planning node given as NAME=NUMBER, in order.
-  std::vector<std::pair<std::string, double>> node_parameters;
+  /// Parameters of the local planning node as given (NAME=VALUE), in order.
+  std::vector<std::string> parameter_texts;
+  /// The same, checked against the names the node reads (checkNodeParameters).
+  std::vector<rclcpp::Parameter> node_parameters;
 };
 
 using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOptions>;
@@ -31,6 +34,11 @@ using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOption
 /// Reads the arguments after the program name. Never throws: anything wrong comes back as
 /// Request::ERROR with a sentence naming the offending argument.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+/// Fills options.node_parameters from options.parameter_texts. Throws
+/// planning_sim::NodeParameterError, one line, for a name the local planning node does not read
+/// or a value of another type.
+void checkNodeParameters(BenchmarkOptions& options);
 
 /// The --help text.
 std::string usageText(const std::string& program);

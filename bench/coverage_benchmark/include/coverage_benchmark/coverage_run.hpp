@@ -18,7 +18,8 @@ namespace coverage_benchmark {
 /// Exit status of the program.
 enum ExitStatus : int {
   kAllRoomsFinished = 0,
-  /// Bad arguments, an unusable map or rooms file, a room id the file lacks, or a node that did
+  /// Bad arguments (a --param the local planning node does not read, or a value of another type,
+  /// among them), an unusable map or rooms file, a room id the file lacks, or a node that did
   /// not come up.
   kCouldNotRun = 1,
   /// Every room was run; some did not end with the planner finishing its task.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <opencv2/core.hpp>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -311,10 +312,16 @@ class ContourManager {
 
   // Approach.
   vantrell_nav2_planner::astar2::AstarOptions approachOptions() const;
-  bool searchApproach(const vantrell_nav2_protocol::msg::Path& contour_path,
-                      const vantrell_nav2_planner::astar2::AstarOptions& options,
+  // The index of the contour pose an approach was found to, if any.
+  std::optional<size_t> searchApproach(const vantrell_nav2_protocol::msg::Path& contour_path,
+                                       const vantrell_nav2_planner::astar2::AstarOptions& options,
+                                       MultiPaths& paths);
+  void acceptApproach(const vantrell_nav2_protocol::msg::Path& contour_path, size_t goal,
                       MultiPaths& paths);
-  void acceptApproach(const vantrell_nav2_protocol::msg::Path& contour_path, MultiPaths& paths);
+  // The contour's poses from `goal` on: a closed outline goes round to the poses before it, an
+  // open centre line goes back from its end over them.
+  std::vector<geometry_msgs::msg::PoseStamped> contourFrom(const nav_msgs::msg::Path& contour,
+                                                           size_t goal) const;
   void countApproachFailure(ContourInfo& info);
   double obstacleDistanceAtRobot(const vantrell_nav2_gridmap::GridMapROS& map) const;
   // False when the robot stands within 0.6 m of an obstacle and the line's far end
