@@ -222,7 +222,9 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
     const size_t transit_from = sim.robot().track().size();
     const geometry_msgs::msg::Pose2D entry = space.poseOf(*areas[i].start);
     for (const auto& path : transit.plan(entry)) {
-      sim.robot().follow(path);
+      planning_sim::SimRobot::LocalPlanningResult leg;
+      leg.local_path.nav_path = path;
+      sim.controller().follow(leg);
     }
     scene.tracks.push_back({});
     const auto track = sim.robot().track();

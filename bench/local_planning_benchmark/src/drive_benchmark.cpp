@@ -9,6 +9,7 @@
 
 #include "global_planning_benchmark/json_line.hpp"
 #include "global_planning_benchmark/pair_inputs.hpp"
+#include "nav2_costmap_2d/footprint.hpp"
 #include "planning/geometry.hpp"
 #include "planning_sim/point_to_point_drive.hpp"
 #include "planning_sim/spread.hpp"
@@ -103,7 +104,7 @@ ExitStatus DriveBenchmark::run() {
   }
   const auto layers = sim_->maps().global->getMultiGridMap()->getLayers();
   if (inputs.random_pairs > 0 &&
-      !global_planning_benchmark::drawPairs(inputs, *layers, pairs, err_)) {
+      !global_planning_benchmark::drawPairs(inputs, *layers, pairs, err_, pairRules())) {
     return global_planning_benchmark::kCouldNotRun;
   }
   size_t invalid = 0;
@@ -150,6 +151,19 @@ bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
   clearance_ =
       std::make_unique<planning_sim::TrackClearance>(map, sim_->robot().params().footprint);
   return true;
+}
+
+// Start and goal where the robot's outline fits at any heading, so that it can turn there: its
+// circumscribed radius from every obstacle cell centre, and a cell more for the cell's own half.
+global_planning_benchmark::PairRules DriveBenchmark::pairRules() const {
+  double inscribed = 0.0;
+  double circumscribed = 0.0;
+  nav2_costmap_2d::calculateMinAndMaxDistances(sim_->robot().params().footprint, inscribed,
+                                               circumscribed);
+  global_planning_benchmark::PairRules rules;
+  rules.min_clearance_m =
+      circumscribed + sim_->maps().global->getCostmapROS()->getCostmap()->getResolution();
+  return rules;
 }
 
 geometry_msgs::msg::PoseStamped DriveBenchmark::cellPose(int64_t x, int64_t y) const {

@@ -10,9 +10,10 @@ LocalPlanningSim::LocalPlanningSim(const nav_msgs::msg::OccupancyGrid& floor,
       clock_(options.start),
       world_(floor, {maps_.local}),
       robot_(clock_, world_, maps_.list(), options.robot),
+      controller_(robot_, maps_.local, options.controller),
       cleaning_unit_(floor.info, options.robot.cleaning_width, {maps_.zone}),
       task_centre_([this]() { return robot_.track(); }),
-      trip_(robot_, options.trip) {
+      trip_(robot_, controller_, options.trip) {
   robot_.observeSteps(
       [this](const geometry_msgs::msg::Pose2D& from, const geometry_msgs::msg::Pose2D& to) {
         cleaning_unit_.sweep(from, to);
