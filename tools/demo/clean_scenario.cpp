@@ -171,6 +171,7 @@ cv::Mat passesSince(const cv::Mat& before, const cv::Mat& after) {
 
 int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   const std::string planner = plannerOf(options);
+  const planning_sim::RobotConfiguration configuration = robotConfiguration(options);
   const DemoMap map = loadDemoMap(options.map_yaml);
   const std::vector<NamedZone> zones = zonesOf(options);
   planning_sim::ZoneRunOptions run;
@@ -179,10 +180,13 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
 
   planning_sim::LocalPlanningSimOptions sim_options;
   sim_options.map_params = run.map_params;
+  sim_options.footprint_padding = configuration.footprint_padding;
   sim_options.robot.cleaning_width = run.cleaning_width;
   planning_sim::LocalPlanningSim sim(map.grid, sim_options);
-  auto local_node = sim.startLocalNode();
-  auto global_node = sim.startGlobalNode();
+  auto local_node =
+      sim.startLocalNode(rclcpp::NodeOptions().parameter_overrides(configuration.local_node));
+  auto global_node =
+      sim.startGlobalNode(rclcpp::NodeOptions().parameter_overrides(configuration.global_node));
   TransitPlanner transit(sim);
 
   std::vector<planning_sim::ZoneArea> areas;

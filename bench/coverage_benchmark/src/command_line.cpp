@@ -7,6 +7,7 @@
 
 #include "global_planning_benchmark/argument_reader.hpp"
 #include "planning/planner_keys.hpp"
+#include "planning_sim/robot_configuration.hpp"
 
 namespace coverage_benchmark {
 
@@ -72,6 +73,8 @@ bool readOption(ArgumentReader& reader, const std::string& flag, BenchmarkOption
     options.rooms.push_back(reader.text(flag));
   } else if (flag == "--cleaning-width") {
     options.cleaning_width = width(reader, flag);
+  } else if (flag == "--params-file") {
+    options.params_file = reader.text(flag);
   } else if (flag == "--param") {
     options.node_parameters.push_back(parameter(reader, flag));
   } else if (flag == "--robot-radius") {
@@ -97,6 +100,9 @@ void complete(ArgumentReader& reader, BenchmarkOptions& options) {
   if (options.planners.empty()) {
     options.planners = coveragePlanners();
   }
+  if (options.params_file.empty()) {
+    options.params_file = planning_sim::shippedConfigurationFile();
+  }
 }
 
 }  // namespace
@@ -113,7 +119,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 std::string usageText(const std::string& program) {
   return fmt::format(
       "Usage: {0} --map FILE.yaml [--rooms FILE.rooms.yaml] [--planner KEY ...] [--room ID ...]\n"
-      "       [--cleaning-width M] [--robot-radius M] [--param NAME=NUMBER ...]\n"
+      "       [--cleaning-width M] [--robot-radius M] [--params-file FILE]\n"
+      "       [--param NAME=NUMBER ...]\n"
       "\n"
       "Cleans every room of the floor as one zone with each coverage planner, on the simulated\n"
       "robot through the local planning node, the robot starting at the free cell nearest the\n"
@@ -126,7 +133,10 @@ std::string usageText(const std::string& program) {
       "  --room ID             only this room (repeat for several)\n"
       "  --cleaning-width M    the cleaning tool's width in metres (default 0.6)\n"
       "  --robot-radius M      a round robot of this radius (default: the 0.6 x 0.5 m outline)\n"
-      "  --param NAME=NUMBER   a parameter of the local planning node (repeat for several)\n"
+      "  --params-file FILE    the robot's parameter file (default: the project's\n"
+      "                        config/robot.yaml)\n"
+      "  --param NAME=NUMBER   a parameter of the local planning node over the file's (repeat\n"
+      "                        for several)\n"
       "  --help                this text\n"
       "\n"
       "Exit status: 0 every room finished, 1 the run could not start (arguments, map, rooms\n"

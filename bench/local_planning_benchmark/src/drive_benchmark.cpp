@@ -12,6 +12,7 @@
 #include "nav2_costmap_2d/footprint.hpp"
 #include "planning/geometry.hpp"
 #include "planning_sim/point_to_point_drive.hpp"
+#include "planning_sim/robot_configuration.hpp"
 #include "planning_sim/spread.hpp"
 
 namespace local_planning_benchmark {
@@ -138,12 +139,22 @@ ExitStatus DriveBenchmark::run() {
 }
 
 bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
+  planning_sim::RobotConfiguration configuration;
+  try {
+    configuration = planning_sim::loadRobotConfiguration(options_.params_file);
+  } catch (const planning_sim::ConfigurationError& e) {
+    err_(e.what());
+    return false;
+  }
   planning_sim::LocalPlanningSimOptions sim_options;
   sim_options.map_params = options_.inputs.gridMapParams();
+  sim_options.footprint_padding = configuration.footprint_padding;
   try {
     sim_ = std::make_unique<planning_sim::LocalPlanningSim>(map, sim_options);
-    local_node_ = sim_->startLocalNode();
-    global_node_ = sim_->startGlobalNode();
+    local_node_ =
+        sim_->startLocalNode(rclcpp::NodeOptions().parameter_overrides(configuration.local_node));
+    global_node_ =
+        sim_->startGlobalNode(rclcpp::NodeOptions().parameter_overrides(configuration.global_node));
   } catch (const std::exception& e) {
     err_("cannot set up the planning nodes on " + options_.inputs.map_file + ": " + e.what());
     return false;

@@ -84,6 +84,7 @@ TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
   const std::string rotated = yaml("rotated.yaml", "room.png", "[0, 0, 0.5]");
   const std::string cut = yaml("cut.yaml", "cut.png", "[0, 0, 0]");
   ASSERT_EQ(::mkfifo((d + "pipe.yaml").c_str(), 0600), 0);
+  std::ofstream(d + "robot.yaml") << "grid_maps:\n  ros__parameters: {footprint_padding: [\n";
 
   const struct {
     std::string arguments;
@@ -101,6 +102,8 @@ TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
       {"--scenario water --zone 1e39,1,2,2,3,1", "\"1e39\" is too large for a zone corner"},
       {"--scenario water --zone 7,11,11,18,11,11,7,18", "crosses itself"},
       {"--goal", "option --goal needs a value (planning_demo --help tells more)"},
+      {"--scenario clean --params-file " + d + "robot.yaml", "robot.yaml is not YAML"},
+      {"--scenario drive --params-file " + d + "none.yaml", "none.yaml does not exist"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);

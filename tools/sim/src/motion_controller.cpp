@@ -281,8 +281,7 @@ MotionController::Rollout MotionController::lookAtMap() const {
 
 bool MotionController::noProgress() {
   const auto now = robot_.pose();
-  if (std::hypot(now.x - anchor_.x, now.y - anchor_.y) >= params_.progress_radius ||
-      std::abs(normalised(now.theta - anchor_.theta)) >= params_.progress_rotation) {
+  if (std::hypot(now.x - anchor_.x, now.y - anchor_.y) >= params_.progress_radius) {
     noteProgressAnchor();
     return false;
   }

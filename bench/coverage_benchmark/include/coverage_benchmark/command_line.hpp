@@ -22,7 +22,9 @@ struct BenchmarkOptions {
   double cleaning_width{0.6};
   /// A round robot of this radius (metres); 0: the grid maps' default footprint.
   double robot_radius{0.0};
-  /// Parameters of the local planning node given as NAME=NUMBER, in order.
+  /// The robot's parameter file; the project's shipped configuration by default.
+  std::string params_file;
+  /// Parameters of the local planning node given as NAME=NUMBER, in order, over the file's.
   std::vector<std::pair<std::string, double>> node_parameters;
 };
 

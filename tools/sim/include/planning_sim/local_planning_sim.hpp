@@ -25,6 +25,9 @@ namespace planning_sim {
 
 struct LocalPlanningSimOptions {
   vantrell_nav2_gridmap::GridMapParams map_params;
+  // Metres the grid maps add round the robot's outline (map_params' footprint); the robot itself
+  // keeps the bare outline unless `robot` names one.
+  double footprint_padding{0.0};
   // The local map's window (floor cells); the whole floor when unset.
   std::optional<cv::Rect> local_window;
   rclcpp::Time start{100, 0, RCL_ROS_TIME};

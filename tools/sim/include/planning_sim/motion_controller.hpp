@@ -30,11 +30,11 @@ struct ControllerParams {
   std::vector<double> speed_shares{1.0, 0.5, 0.25};
   std::vector<double> path_offsets{0.05, 0.1, 0.15};
   // Progress: a robot that is commanded for `progress_allowance` of simulated time without
-  // moving `progress_radius` or turning `progress_rotation` backs up `backup_distance` at
-  // `backup_speed`, then hands back to the planner.
+  // moving `progress_radius` from where it was (turning on the spot is no progress, but the
+  // allowance covers a half turn) backs up `backup_distance` at `backup_speed`, then hands back
+  // to the planner.
   double progress_radius{0.1};
-  double progress_rotation{0.3};
-  rclcpp::Duration progress_allowance{std::chrono::seconds(3)};
+  rclcpp::Duration progress_allowance{std::chrono::seconds(8)};
   double backup_distance{0.15};
   double backup_speed{0.1};
 };
