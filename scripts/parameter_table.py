@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Writes docs/parameters.md, the parameter tables of the three nodes, from the sources.
+"""Writes docs/parameters.md, the parameter tables of the three nodes, from the sources, and
+tools/sim/src/node_parameter_table.cpp, the same names and types for the hosts' checks.
 
-A name is found where a component declares it (declare_parameter, declareAndGetParameter, a
-table of {"name", V(default)} or a helper called as helper("name", default)) and where one reads
-it (get_parameter). The node is the one whose sources hold the call. With --check the script
-only compares the file with what it would write and fails when they differ.
+A name is found where a component declares it (declare_parameter, declareAndGetParameter,
+declareNodeParameter, a table of {"name", V(default)} or a helper called as helper("name",
+default)) and where one reads it (get_parameter; a name only read takes the type of the member
+it is read into). The node is the one whose sources hold the call. With --check the script only
+compares the files with what it would write and fails when they differ.
 """
 import pathlib
 import re
@@ -12,6 +14,7 @@ import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 OUT = ROOT / "docs" / "parameters.md"
+TABLE = ROOT / "tools" / "sim" / "src" / "node_parameter_table.cpp"
 
 NODES = [
     ("global_planning", "vantrell_nav2_global_planning", "planning::NavGlobalPlanningServer"),
@@ -25,6 +28,7 @@ NAME = r'(?:name\()?"([a-z][a-z0-9_.]*)"\)?'
 DECLARES = [
     re.compile(r'declare_parameter(?:<\w+>)?\(\s*' + NAME + r'\s*,\s*'),
     re.compile(r'declareAndGetParameter\(\s*[\w\->.*]+\s*,\s*' + NAME + r'\s*,\s*'),
+    re.compile(r'declareNodeParameter\(\s*[\w\->.*]+\s*,\s*' + NAME + r'\s*,\s*'),
     re.compile(r'\{\s*' + NAME + r'\s*,\s*V\('),
     re.compile(r'\breal\(\s*' + NAME + r'\s*,\s*'),
 ]
@@ -126,11 +130,46 @@ def scan(directory):
             if entry is None:
                 entry = table.setdefault(match.group(1), {"defaults": {}, "readers": set()})
             entry["readers"].add(owner(text, match.start(), path))
+            into = re.match(r"\s*,\s*(\w+_)\s*\)", text[match.end():])
+            if into and into.group(1) in MEMBERS:
+                entry.setdefault("read_as", kind(MEMBERS[into.group(1)]))
         for match in READS[1].finditer(text):
             for name in re.findall(r'"([a-z][a-z0-9_.]*)"', match.group(1)):
                 entry = table.setdefault(name, {"defaults": {}, "readers": set()})
                 entry["readers"].add(owner(text, match.start(), path))
     return table
+
+
+def type_of(entry):
+    if not entry["defaults"]:
+        return entry.get("read_as", "")
+    return ", ".join(sorted({kind(d) for d in entry["defaults"]}))
+
+
+PARAMETER_TYPES = {"bool": "PARAMETER_BOOL", "integer": "PARAMETER_INTEGER",
+                   "double": "PARAMETER_DOUBLE", "string": "PARAMETER_STRING",
+                   "double[]": "PARAMETER_DOUBLE_ARRAY", "integer[]": "PARAMETER_INTEGER_ARRAY"}
+ENUMS = {"global_planning": "kGlobal", "local_planning": "kLocal", "custom_planning": "kCustom"}
+
+
+def render_table():
+    lines = ["// The names each planning node's code reads, with the types it reads them as. Written by",
+             "// scripts/parameter_table.py from the library's sources; do not edit by hand.",
+             '#include "planning_sim/node_parameters.hpp"', "", "namespace planning_sim {", "",
+             "const std::map<std::string, rclcpp::ParameterType>& nodeParameterTypes(PlanningNode node) {",
+             "  // clang-format off"]
+    for directory, _, _ in NODES:
+        table = scan(directory)
+        lines.append(f"  static const std::map<std::string, rclcpp::ParameterType> {ENUMS[directory][1:].lower()}{{")
+        for name in sorted(table):
+            lines.append(f'      {{"{name}", rclcpp::{PARAMETER_TYPES[type_of(table[name])]}}},')
+        lines.append("  };")
+    lines += ["  // clang-format on", "  switch (node) {"]
+    for directory, _, _ in NODES:
+        lines += [f"    case PlanningNode::{ENUMS[directory]}:", f"      return {ENUMS[directory][1:].lower()};"]
+    lines += ["  }", "  throw std::invalid_argument(\"no such planning node\");", "}", "",
+              "}  // namespace planning_sim", ""]
+    return "\n".join(lines)
 
 
 def render():
@@ -140,6 +179,13 @@ def render():
              "first declaration's default holds (a value given to the node from outside replaces",
              "it). Where two components declare one name with different defaults, both are",
              "listed with their declarers; the node's configure order decides which one holds.",
+             "", "A host gives a node its values as `NodeOptions` parameter overrides with",
+             "`automatically_declare_parameters_from_overrides(true)`, as a parameter file does:",
+             "every name below then reaches the node, a name read but declared by no component",
+             "included. The static coverage planner's clearance from obstacles is the robot's",
+             "half width plus `static_coverage_safe_offset` (0.07 m unless the node carries the",
+             "name); the demo and the coverage benchmark set it with",
+             "`--param static_coverage_safe_offset=0.23` and refuse a name no node reads.",
              ""]
     for directory, node, cls in NODES:
         table = scan(directory)
@@ -147,13 +193,13 @@ def render():
                   "| name | type | default (declared by) | read by |", "|---|---|---|---|"]
         for name in sorted(table):
             entry = table[name]
+            types = type_of(entry)
             if not entry["defaults"]:
                 # Read here but declared by another component of the node (or not at all).
-                defaults, types = "not declared here", ""
+                defaults = "not declared here"
             else:
                 parts = [f"`{d}` ({', '.join(sorted(w))})" for d, w in entry["defaults"].items()]
                 defaults = "; ".join(parts)
-                types = ", ".join(sorted({kind(d) for d in entry["defaults"]}))
             readers = ", ".join(sorted(entry["readers"]))
             lines.append(f"| `{name}` | {types} | {defaults} | {readers} |")
         lines.append("")
@@ -161,14 +207,16 @@ def render():
 
 
 def main():
-    text = render()
+    outputs = [(OUT, render()), (TABLE, render_table())]
     if "--check" in sys.argv:
-        if not OUT.exists() or OUT.read_text() != text:
-            print(f"{OUT.relative_to(ROOT)} is stale: run python3 scripts/parameter_table.py")
-            return 1
+        for path, text in outputs:
+            if not path.exists() or path.read_text() != text:
+                print(f"{path.relative_to(ROOT)} is stale: run python3 scripts/parameter_table.py")
+                return 1
         return 0
-    OUT.parent.mkdir(exist_ok=True)
-    OUT.write_text(text)
+    for path, text in outputs:
+        path.parent.mkdir(exist_ok=True)
+        path.write_text(text)
     return 0
 
 

@@ -7,12 +7,13 @@
 #include "coverage_benchmark/command_line.hpp"
 #include "coverage_benchmark/coverage_run.hpp"
 #include "global_planning_benchmark/program_output.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "rclcpp/rclcpp.hpp"
 
 int main(int argc, char** argv) {
   using coverage_benchmark::CommandLine;
   const std::string program = argc > 0 ? argv[0] : "coverage_benchmark";
-  const CommandLine command = coverage_benchmark::parseCommandLine(
+  CommandLine command = coverage_benchmark::parseCommandLine(
       std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   if (command.request == CommandLine::Request::HELP) {
     std::cout << coverage_benchmark::usageText(program);
@@ -21,6 +22,15 @@ int main(int argc, char** argv) {
   if (command.request == CommandLine::Request::ERROR) {
     std::cerr << program << ": " << command.error << " (see --help)\n";
     return coverage_benchmark::kCouldNotRun;
+  }
+  try {
+    coverage_benchmark::checkNodeParameters(command.options);
+  } catch (const planning_sim::NodeParameterError& e) {
+    std::cerr << program << ": --param " << e.what() << "\n";
+    return coverage_benchmark::kRefusedParameter;
+  } catch (const planning_sim::ConfigurationError& e) {
+    std::cerr << program << ": " << e.what() << "\n";
+    return coverage_benchmark::kRefusedParameter;
   }
 
   return global_planning_benchmark::runWithLines(

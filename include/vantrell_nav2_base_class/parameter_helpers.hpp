@@ -29,6 +29,22 @@ std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::Lifec
 std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::LifecycleNode>& node,
                                    const std::string& name, const char* default_value);
 
+// A plain declaration of `name` on `node` (ParameterAlreadyDeclaredException when the node's code
+// declared it before) that lets a host's value through. A host that gives its values with
+// automatically_declare_parameters_from_overrides has them declared, dynamically typed, before
+// any code runs: such a name is taken back and declared with `default_value`'s type, so that its
+// override still wins and a value of another type fails here.
+const rclcpp::ParameterValue& declareNodeParameter(rclcpp_lifecycle::LifecycleNode& node,
+                                                   const std::string& name,
+                                                   const rclcpp::ParameterValue& default_value);
+
+template <typename ValueT>
+const rclcpp::ParameterValue& declareNodeParameter(rclcpp_lifecycle::LifecycleNode& node,
+                                                   const std::string& name,
+                                                   const ValueT& default_value) {
+  return declareNodeParameter(node, name, rclcpp::ParameterValue(default_value));
+}
+
 // `value` of the integer parameter `name` as an int. A value outside [lowest, highest] must not be
 // wrapped into some other number: it is logged as an ERROR naming the parameter and thrown as
 // rclcpp::exceptions::InvalidParameterValueException, which fails the configure that reads it.

@@ -49,6 +49,17 @@ std::string declareAndGetParameter(const std::shared_ptr<rclcpp_lifecycle::Lifec
   return declareAndGetParameter(node, name, std::string(default_value));
 }
 
+const rclcpp::ParameterValue& declareNodeParameter(rclcpp_lifecycle::LifecycleNode& node,
+                                                   const std::string& name,
+                                                   const rclcpp::ParameterValue& default_value) {
+  const auto& overrides = node.get_node_parameters_interface()->get_parameter_overrides();
+  if (node.has_parameter(name) && overrides.count(name) > 0 &&
+      node.describe_parameter(name).dynamic_typing) {
+    node.undeclare_parameter(name);
+  }
+  return node.declare_parameter(name, default_value);
+}
+
 int narrowIntegerParameter(const std::string& name, std::int64_t value, int lowest, int highest) {
   if (value < lowest || value > highest) {
     LOG_ERROR("parameter \"{}\" is {}, outside {} to {}", name, value, lowest, highest);

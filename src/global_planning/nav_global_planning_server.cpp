@@ -64,8 +64,8 @@ NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_configure(
   createActionServers(options);
 
   // The planners read both when they are built, without declaring them.
-  declare_parameter("safe_cost", 0);
-  declare_parameter("fuzzy_range", 1.0);
+  declareNodeParameter(*this, "safe_cost", 0);
+  declareNodeParameter(*this, "fuzzy_range", 1.0);
 
   check_area_pub_ =
       create_publisher<geometry_msgs::msg::PolygonStamped>("check_area", rclcpp::QoS(1));
@@ -110,12 +110,12 @@ NavGlobalPlanningServer::CallbackReturn NavGlobalPlanningServer::on_shutdown(
 }
 
 void NavGlobalPlanningServer::declareLiftParameters() {
-  declare_parameter("lift_length", 1.6);
-  declare_parameter("lift_width", 1.5);
-  declare_parameter("offset_x", 0.35);
-  declare_parameter("offset_y", 0.3);
-  declare_parameter("lift_waiting_area", 2.0);
-  declare_parameter("lift_polygon", std::vector<double>());
+  declareNodeParameter(*this, "lift_length", 1.6);
+  declareNodeParameter(*this, "lift_width", 1.5);
+  declareNodeParameter(*this, "offset_x", 0.35);
+  declareNodeParameter(*this, "offset_y", 0.3);
+  declareNodeParameter(*this, "lift_waiting_area", 2.0);
+  declareNodeParameter(*this, "lift_polygon", std::vector<double>());
 
   lift_length_ = get_parameter("lift_length").as_double();
   lift_width_ = get_parameter("lift_width").as_double();
@@ -154,8 +154,8 @@ void NavGlobalPlanningServer::scaleLiftPolygon(std::vector<double>& polygon, dou
 }
 
 rcl_action_server_options_t NavGlobalPlanningServer::declareActionServerOptions() {
-  declare_parameter("result_service_qos_depth", 2);
-  declare_parameter("result_timeout_seconds", 2);
+  declareNodeParameter(*this, "result_service_qos_depth", 2);
+  declareNodeParameter(*this, "result_timeout_seconds", 2);
   // Neither may be negative: a depth of -1 would become a huge size_t, a negative time-out none.
   result_service_qos_depth_ = narrowIntegerParameter(
       "result_service_qos_depth", get_parameter("result_service_qos_depth").as_int(), 0);

@@ -100,38 +100,38 @@ NavLocalPlanningServer::CallbackReturn NavLocalPlanningServer::on_shutdown(
 // Plain declarations, before any planner exists: the waypoint planner, the path clipping and the
 // coverage planners read these names without declaring them. Most are kept only for them.
 void NavLocalPlanningServer::declareNodeParameters() {
-  declare_parameter("start_front_dis", 0.4);
-  declare_parameter("end_back_dis", 0.2);
-  declare_parameter("robot_forward_dis", 1.2);
-  declare_parameter("cut_path_forward_dis", 1.0);
-  declare_parameter("cut_path_tolerance_max_dis", 0.4);
-  declare_parameter("linear_forward_dis", 5.0);
-  declare_parameter("max_goal_dis", 3.0);
-  declare_parameter("costmap_value", 50.0);
-  declare_parameter("goal_inflation_radius", 0.25);
-  declare_parameter("path_to_dwb_dis", 3.0);
-  declare_parameter("min_dis_cur_to_last", 0.6);
-  declare_parameter("min_dis_path_to_dwb", 1.5);
-  declare_parameter("tolerance_point_to_last_point", 0.05);
-  declare_parameter("make_plan_from_current_pose", false);
-  declare_parameter("radio_cur_last_to_path_dis", 1.0);
-  declare_parameter("tolerance_zero_index_count", 2);
-  declare_parameter("jump_point_dis", 0.7);
-  declare_parameter("enable_contour_dilation", true);
-  declare_parameter("stop_wait_time", 20.0);
-  declare_parameter("max_wait_times", 10);
-  declare_parameter("max_obstacle_checkout_count", 2);
-  declare_parameter("dynamic_obstacle_checkout_range", 0.3);
-  declare_parameter("avoid_obstacle_distance", 1.0);
-  declare_parameter("stop_obstacle_distance", 1.5);
-  declare_parameter("stop_dynamic_obstacle", false);
-  declare_parameter("smooth_window_size", 15.0);
-  declare_parameter("rotation_direction_path_length", 0.5);
-  declare_parameter("task_finish_path_len", 8.0);
-  declare_parameter("plnning_offset_distance", 0.2);
-  declare_parameter("backward_max_speed", 0.2);
-  declare_parameter("lift_out_max_speed", 0.32);
-  declare_parameter("distance_threshold", 0.4);
+  declareNodeParameter(*this, "start_front_dis", 0.4);
+  declareNodeParameter(*this, "end_back_dis", 0.2);
+  declareNodeParameter(*this, "robot_forward_dis", 1.2);
+  declareNodeParameter(*this, "cut_path_forward_dis", 1.0);
+  declareNodeParameter(*this, "cut_path_tolerance_max_dis", 0.4);
+  declareNodeParameter(*this, "linear_forward_dis", 5.0);
+  declareNodeParameter(*this, "max_goal_dis", 3.0);
+  declareNodeParameter(*this, "costmap_value", 50.0);
+  declareNodeParameter(*this, "goal_inflation_radius", 0.25);
+  declareNodeParameter(*this, "path_to_dwb_dis", 3.0);
+  declareNodeParameter(*this, "min_dis_cur_to_last", 0.6);
+  declareNodeParameter(*this, "min_dis_path_to_dwb", 1.5);
+  declareNodeParameter(*this, "tolerance_point_to_last_point", 0.05);
+  declareNodeParameter(*this, "make_plan_from_current_pose", false);
+  declareNodeParameter(*this, "radio_cur_last_to_path_dis", 1.0);
+  declareNodeParameter(*this, "tolerance_zero_index_count", 2);
+  declareNodeParameter(*this, "jump_point_dis", 0.7);
+  declareNodeParameter(*this, "enable_contour_dilation", true);
+  declareNodeParameter(*this, "stop_wait_time", 20.0);
+  declareNodeParameter(*this, "max_wait_times", 10);
+  declareNodeParameter(*this, "max_obstacle_checkout_count", 2);
+  declareNodeParameter(*this, "dynamic_obstacle_checkout_range", 0.3);
+  declareNodeParameter(*this, "avoid_obstacle_distance", 1.0);
+  declareNodeParameter(*this, "stop_obstacle_distance", 1.5);
+  declareNodeParameter(*this, "stop_dynamic_obstacle", false);
+  declareNodeParameter(*this, "smooth_window_size", 15.0);
+  declareNodeParameter(*this, "rotation_direction_path_length", 0.5);
+  declareNodeParameter(*this, "task_finish_path_len", 8.0);
+  declareNodeParameter(*this, "plnning_offset_distance", 0.2);
+  declareNodeParameter(*this, "backward_max_speed", 0.2);
+  declareNodeParameter(*this, "lift_out_max_speed", 0.32);
+  declareNodeParameter(*this, "distance_threshold", 0.4);
 
   distance_threshold_ = get_parameter("distance_threshold").as_double();
   rotation_direction_path_length_ = get_parameter("rotation_direction_path_length").as_double();
@@ -206,8 +206,8 @@ void NavLocalPlanningServer::buildPlanners() {
 }
 
 rcl_action_server_options_t NavLocalPlanningServer::declareActionServerOptions() {
-  declare_parameter("result_service_qos_depth", 2);
-  declare_parameter("result_timeout_seconds", 2);
+  declareNodeParameter(*this, "result_service_qos_depth", 2);
+  declareNodeParameter(*this, "result_timeout_seconds", 2);
   // Neither may be negative: a depth of -1 would become a huge size_t, a negative time-out none.
   result_service_qos_depth_ = narrowIntegerParameter(
       "result_service_qos_depth", get_parameter("result_service_qos_depth").as_int(), 0);

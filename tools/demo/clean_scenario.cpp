@@ -15,6 +15,7 @@
 #include "planning_sim/cleaning_picture.hpp"
 #include "planning_sim/floor_space.hpp"
 #include "planning_sim/local_planning_sim.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "planning_sim/rooms_file.hpp"
 #include "planning_sim/zone_run.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
@@ -183,10 +184,13 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   sim_options.footprint_padding = configuration.footprint_padding;
   sim_options.robot.cleaning_width = run.cleaning_width;
   planning_sim::LocalPlanningSim sim(map.grid, sim_options);
-  auto local_node =
-      sim.startLocalNode(rclcpp::NodeOptions().parameter_overrides(configuration.local_node));
-  auto global_node =
-      sim.startGlobalNode(rclcpp::NodeOptions().parameter_overrides(configuration.global_node));
+  using planning_sim::PlanningNode;
+  auto local_node = sim.startLocalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kLocal,
+      configuration.parametersFor(PlanningNode::kLocal, options.node_parameters)));
+  auto global_node = sim.startGlobalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kGlobal,
+      configuration.parametersFor(PlanningNode::kGlobal, options.node_parameters)));
   TransitPlanner transit(sim);
 
   std::vector<planning_sim::ZoneArea> areas;

@@ -11,10 +11,10 @@ constexpr std::chrono::seconds kServerPatience{10};
 
 }  // namespace
 
-DemoHost::DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map)
+DemoHost::DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map,
+                   const rclcpp::NodeOptions& options)
     : localisation_({global_map, local_map}) {
-  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map, local_map,
-                                                              rclcpp::NodeOptions());
+  node_ = std::make_shared<planning::NavGlobalPlanningServer>(global_map, local_map, options);
   task_manager_ = std::make_shared<rclcpp::Node>("demo_task_manager");
   client_ = rclcpp_action::create_client<GlobalPlanning>(task_manager_, "global_planning");
   host_.spin(node_);

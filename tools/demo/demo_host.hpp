@@ -39,7 +39,8 @@ class DemoHost {
   using GridMapROS = vantrell_nav2_gridmap::GridMapROS;
 
   // Throws std::runtime_error when the node does not come up.
-  DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map);
+  DemoHost(std::shared_ptr<GridMapROS> global_map, std::shared_ptr<GridMapROS> local_map,
+           const rclcpp::NodeOptions& options = rclcpp::NodeOptions());
   DemoHost(const DemoHost&) = delete;
   DemoHost& operator=(const DemoHost&) = delete;
 

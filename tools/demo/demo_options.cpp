@@ -8,6 +8,7 @@
 #include "drive_scenario.hpp"
 #include "planning/geometry.hpp"
 #include "planning/planner_keys.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -137,8 +138,38 @@ ObstaclePlacement parseObstacle(const std::string& text, const std::string& what
   return obstacle;
 }
 
+namespace {
+
+// The planning nodes each scenario hosts: a --param none of them reads is refused.
+std::vector<planning_sim::PlanningNode> hostedNodes(const std::string& scenario) {
+  using planning_sim::PlanningNode;
+  if (scenario == "water") {
+    return {PlanningNode::kCustom};
+  }
+  if (scenario == "drive" || scenario == "clean") {
+    return {PlanningNode::kGlobal, PlanningNode::kLocal};
+  }
+  return {PlanningNode::kGlobal};
+}
+
+std::vector<rclcpp::Parameter> nodeParameters(const std::vector<std::string>& texts,
+                                              const std::string& scenario) {
+  std::vector<rclcpp::Parameter> parameters;
+  for (const auto& text : texts) {
+    try {
+      parameters.push_back(planning_sim::nodeParameterFromText(hostedNodes(scenario), text));
+    } catch (const planning_sim::NodeParameterError& e) {
+      throw UsageError(std::string("--param: ") + e.what());
+    }
+  }
+  return parameters;
+}
+
+}  // namespace
+
 DemoOptions parseOptions(const std::vector<std::string>& args) {
   DemoOptions options;
+  std::vector<std::string> parameter_texts;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -167,6 +198,8 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
       options.params_file = valueOf(args, i, arg);
     } else if (arg == "--output") {
       options.output = valueOf(args, i, arg);
+    } else if (arg == "--param") {
+      parameter_texts.push_back(valueOf(args, i, arg));
     } else {
       throw UsageError("unknown argument \"" + arg + "\"");
     }
@@ -178,6 +211,7 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
     throw UsageError("there is no scenario \"" + options.scenario +
                      "\"; available: " + scenarioNames());
   }
+  options.node_parameters = nodeParameters(parameter_texts, options.scenario);
   if (options.scenario == "drive") {
     checkDriveOptions(options);
     return options;
@@ -267,6 +301,8 @@ std::string usage(const std::string& program) {
       << "  --params-file FILE drive, clean: the robot's parameter file (default the project's\n"
       << "                     config/robot.yaml)\n"
       << "  --output FILE.png  the picture (default global_plans.png)\n"
+      << "  --param NAME=VALUE a parameter of the nodes the scenario hosts (docs/parameters.md);\n"
+      << "                     repeatable; a name none of them reads is refused\n"
       << "  -h, --help         this text\n"
       << "\n"
       << "The library's own log stays off unless SPDLOG_STDOUT=true and SPDLOG_LEVEL are set.\n"

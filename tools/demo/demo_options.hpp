@@ -8,6 +8,7 @@
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "planning/planner_keys.hpp"
+#include "rclcpp/parameter.hpp"
 
 namespace demo {
 
@@ -49,6 +50,8 @@ struct DemoOptions {
   // drive, clean: the robot's parameter file; empty for the project's config/robot.yaml.
   std::string params_file;
   std::string output{"global_plans.png"};
+  // --param NAME=VALUE, each checked against the nodes the scenario hosts.
+  std::vector<rclcpp::Parameter> node_parameters;
   bool help{false};
 };
 

@@ -11,6 +11,7 @@
 #include "planning/planner_keys.hpp"
 #include "planning_sim/drive_measures.hpp"
 #include "planning_sim/local_planning_sim.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "planning_sim/point_to_point_drive.hpp"
 #include "planning_sim/spread.hpp"
 #include "planning_sim/track_clearance.hpp"
@@ -183,10 +184,13 @@ int runDriveScenario(const DemoOptions& options, std::ostream& out) {
   out << "Driving on " << map.description << " with the local planner " << options.planner << "\n";
   const auto sim = simulationOf(map, configuration);
   // Let go of before the simulation, which serves them.
-  const auto local_node =
-      sim->startLocalNode(rclcpp::NodeOptions().parameter_overrides(configuration.local_node));
-  const auto global_node =
-      sim->startGlobalNode(rclcpp::NodeOptions().parameter_overrides(configuration.global_node));
+  using planning_sim::PlanningNode;
+  const auto local_node = sim->startLocalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kLocal,
+      configuration.parametersFor(PlanningNode::kLocal, options.node_parameters)));
+  const auto global_node = sim->startGlobalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kGlobal,
+      configuration.parametersFor(PlanningNode::kGlobal, options.node_parameters)));
   sim->robot().place(toPose2D(robot));
   planning_sim::TrackClearance clearance(map.grid, sim->robot().params().footprint);
   const auto obstacles = placeObstacles(options.obstacles, *sim, clearance);

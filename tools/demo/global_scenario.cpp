@@ -7,6 +7,7 @@
 #include "demo_host.hpp"
 #include "path_picture.hpp"
 #include "planning/planner_keys.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -109,7 +110,9 @@ int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
   const auto maps = makeGlobalNodeMaps(map.grid);
 
   out << "Global planning on " << map.description << "\n";
-  DemoHost host(maps.global, maps.local);
+  DemoHost host(
+      maps.global, maps.local,
+      planning_sim::nodeOptionsWith(planning_sim::PlanningNode::kGlobal, options.node_parameters));
   std::vector<DrawnLeg> drawn;
   size_t succeeded = 0;
   for (size_t i = 0; i < legs.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "demo_map.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "vantrell_nav2_gridmap/obstacle_edit.hpp"
 
 namespace demo {
@@ -15,9 +16,11 @@ constexpr char kRobotEventTopic[] = "/communicator/robot_event";
 }  // namespace
 
 LiftHost::LiftHost(const nav_msgs::msg::OccupancyGrid& grid,
-                   const std::vector<double>& lift_polygon)
+                   const std::vector<double>& lift_polygon,
+                   const std::vector<rclcpp::Parameter>& parameters)
     : maps_(makeGlobalNodeMaps(grid)), localisation_(maps_.list()) {
-  rclcpp::NodeOptions options;
+  rclcpp::NodeOptions options =
+      planning_sim::nodeOptionsWith(planning_sim::PlanningNode::kGlobal, parameters);
   options.append_parameter_override("lift_polygon", lift_polygon);
   node_ = std::make_shared<planning::NavGlobalPlanningServer>(maps_.global, maps_.local, options);
   task_manager_ = std::make_shared<rclcpp::Node>("demo_lift_task_manager");

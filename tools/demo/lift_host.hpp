@@ -44,7 +44,9 @@ struct ActionOutcome {
 class LiftHost {
  public:
   // Throws std::runtime_error when the node or one of its actions does not come up.
-  LiftHost(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<double>& lift_polygon);
+  // `parameters` go to the node as nodeOptionsWith gives them; the lift polygon wins over theirs.
+  LiftHost(const nav_msgs::msg::OccupancyGrid& grid, const std::vector<double>& lift_polygon,
+           const std::vector<rclcpp::Parameter>& parameters = {});
   LiftHost(const LiftHost&) = delete;
   LiftHost& operator=(const LiftHost&) = delete;
 

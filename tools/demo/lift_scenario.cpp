@@ -222,7 +222,7 @@ int runLiftScenario(const DemoOptions& options, std::ostream& out) {
   out << "Lift ride in a drawn lift hall (10.0 m x 8.0 m, 0.05 m cells): two cars, a wheelchair "
          "in car B\n";
 
-  LiftHost host(grid, kLiftPolygon);
+  LiftHost host(grid, kLiftPolygon, options.node_parameters);
   Pose2 robot = drawn.robot;
   host.placeRobot(robot);
   // In car B, as the robot's recognisers report it.

@@ -13,6 +13,7 @@
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "path_picture.hpp"
 #include "planning_sim/node_host.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -263,7 +264,8 @@ std::string whyNoPath(const UptakeAnswer& answer) {
 
 }  // namespace
 
-WaterUptakeHost::WaterUptakeHost(const nav_msgs::msg::OccupancyGrid& grid) {
+WaterUptakeHost::WaterUptakeHost(const nav_msgs::msg::OccupancyGrid& grid,
+                                 const rclcpp::NodeOptions& options) {
   host_ = std::make_shared<rclcpp::Node>("demo_water_host");
   costmap_pub_ = host_->create_publisher<nav2_msgs::msg::Costmap>(
       kCostmapTopic, rclcpp::QoS(rclcpp::KeepLast(1)).transient_local().reliable());
@@ -285,7 +287,7 @@ WaterUptakeHost::WaterUptakeHost(const nav_msgs::msg::OccupancyGrid& grid) {
         latest_.points = *msg;
       });
 
-  node_ = std::make_shared<planning::custom_planning::CustomPlanningServer>(rclcpp::NodeOptions());
+  node_ = std::make_shared<planning::custom_planning::CustomPlanningServer>(options);
   executor_.add_node(host_);
   executor_.add_node(node_->get_node_base_interface());
   try {
@@ -436,7 +438,8 @@ int runWaterScenario(const DemoOptions& options, std::ostream& out) {
   out << "Water uptake on " << map.description << "\n";
   out << (options.zone.empty() ? "zone office B: " : "zone: ") << corners(zone) << "\n";
   out << "robot at " << formatPosition(robot.x, robot.y) << "\n";
-  WaterUptakeHost host(map.grid);
+  WaterUptakeHost host(map.grid, planning_sim::nodeOptionsWith(planning_sim::PlanningNode::kCustom,
+                                                               options.node_parameters));
   host.placeRobot(robot);
   const UptakeAnswer answer = host.request(zone, kAnswerPatience);
   if (!answer.answered) {

@@ -49,7 +49,8 @@ struct UptakeAnswer {
 class WaterUptakeHost {
  public:
   // Throws std::runtime_error when the node or its service does not come up.
-  explicit WaterUptakeHost(const nav_msgs::msg::OccupancyGrid& grid);
+  explicit WaterUptakeHost(const nav_msgs::msg::OccupancyGrid& grid,
+                           const rclcpp::NodeOptions& options = rclcpp::NodeOptions());
   ~WaterUptakeHost();
   WaterUptakeHost(const WaterUptakeHost&) = delete;
   WaterUptakeHost& operator=(const WaterUptakeHost&) = delete;

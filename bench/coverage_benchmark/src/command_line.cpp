@@ -7,6 +7,7 @@
 
 #include "global_planning_benchmark/argument_reader.hpp"
 #include "planning/planner_keys.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "planning_sim/robot_configuration.hpp"
 
 namespace coverage_benchmark {
@@ -39,17 +40,6 @@ std::string planner(ArgumentReader& reader, const std::string& flag) {
   return key;
 }
 
-std::pair<std::string, double> parameter(ArgumentReader& reader, const std::string& flag) {
-  const std::string value = reader.text(flag);
-  const size_t equals = value.find('=');
-  const std::string number = equals == std::string::npos ? "" : value.substr(equals + 1);
-  double read = NAN;
-  if (!reader.failed() && (equals == 0 || !ArgumentReader::readReal(number, read))) {
-    reader.fail(flag + " needs NAME=NUMBER, not '" + value + "'");
-  }
-  return {value.substr(0, equals), read};
-}
-
 double width(ArgumentReader& reader, const std::string& flag) {
   const std::string value = reader.text(flag);
   double read = NAN;
@@ -76,7 +66,7 @@ bool readOption(ArgumentReader& reader, const std::string& flag, BenchmarkOption
   } else if (flag == "--params-file") {
     options.params_file = reader.text(flag);
   } else if (flag == "--param") {
-    options.node_parameters.push_back(parameter(reader, flag));
+    options.parameter_texts.push_back(reader.text(flag));
   } else if (flag == "--robot-radius") {
     options.robot_radius = width(reader, flag);
   } else {
@@ -116,11 +106,20 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       [&](BenchmarkOptions& options) { complete(reader, options); });
 }
 
+void checkNodeParameters(BenchmarkOptions& options) {
+  options.configuration = planning_sim::loadRobotConfiguration(options.params_file);
+  options.node_parameters.clear();
+  for (const auto& text : options.parameter_texts) {
+    options.node_parameters.push_back(
+        planning_sim::nodeParameterFromText({planning_sim::PlanningNode::kLocal}, text));
+  }
+}
+
 std::string usageText(const std::string& program) {
   return fmt::format(
       "Usage: {0} --map FILE.yaml [--rooms FILE.rooms.yaml] [--planner KEY ...] [--room ID ...]\n"
       "       [--cleaning-width M] [--robot-radius M] [--params-file FILE]\n"
-      "       [--param NAME=NUMBER ...]\n"
+      "       [--param NAME=VALUE ...]\n"
       "\n"
       "Cleans every room of the floor as one zone with each coverage planner, on the simulated\n"
       "robot through the local planning node, the robot starting at the free cell nearest the\n"
@@ -135,13 +134,14 @@ std::string usageText(const std::string& program) {
       "  --robot-radius M      a round robot of this radius (default: the 0.6 x 0.5 m outline)\n"
       "  --params-file FILE    the robot's parameter file (default: the project's\n"
       "                        config/robot.yaml)\n"
-      "  --param NAME=NUMBER   a parameter of the local planning node over the file's (repeat\n"
-      "                        for several)\n"
+      "  --param NAME=VALUE    a parameter of the local planning node over the file's (repeat\n"
+      "                        for several); a name the node does not read is refused (status 2)\n"
       "  --help                this text\n"
       "\n"
       "Exit status: 0 every room finished, 1 the run could not start (arguments, map, rooms\n"
       "file, a node that did not come up), 2 some rooms ended otherwise (time limit, stalled,\n"
-      "failed plans, a robot stuck, no answer, no place for the robot).\n",
+      "failed plans, a robot stuck, no answer, no place for the robot), a --param or the\n"
+      "parameter file was refused.\n",
       program, fmt::join(coveragePlanners(), " or "));
 }
 

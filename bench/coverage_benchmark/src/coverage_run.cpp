@@ -101,12 +101,6 @@ bool CoverageRun::load(nav_msgs::msg::OccupancyGrid& map, std::vector<planning_s
     err_(std::string("bad rooms file: ") + e.what());
     return false;
   }
-  try {
-    configuration_ = planning_sim::loadRobotConfiguration(options_.params_file);
-  } catch (const planning_sim::ConfigurationError& e) {
-    err_(e.what());
-    return false;
-  }
   std::string missing;
   if (missingRoom(options_.rooms, rooms, missing)) {
     err_("the rooms file " + options_.rooms_file + " has no room '" + missing + "'");
@@ -134,11 +128,9 @@ bool CoverageRun::runRoom(const nav_msgs::msg::OccupancyGrid& map,
   options.planner = planner;
   options.cleaning_width = options_.cleaning_width;
   options.map_params = gridMapParams();
-  options.footprint_padding = configuration_.footprint_padding;
-  options.node_parameters = configuration_.local_node;
-  for (const auto& [name, value] : options_.node_parameters) {
-    planning_sim::overrideParameter(options.node_parameters, rclcpp::Parameter(name, value));
-  }
+  options.footprint_padding = options_.configuration.footprint_padding;
+  options.node_parameters = options_.configuration.parametersFor(planning_sim::PlanningNode::kLocal,
+                                                                 options_.node_parameters);
   const auto wall_start = std::chrono::steady_clock::now();
   const planning_sim::ZoneFigures figures =
       planning_sim::cleanZoneAlone(map, space, area, room.polygon, options);

@@ -64,33 +64,33 @@ ContourManager::ContourManager(std::weak_ptr<rclcpp_lifecycle::LifecycleNode> no
 
 void ContourManager::declareParameters(rclcpp_lifecycle::LifecycleNode& node) {
   // Plain declarations: the manager claims these names before any other component.
-  node.declare_parameter("minimum_cleaning_area", rclcpp::ParameterValue(0.5));
-  node.declare_parameter("clean_cost", rclcpp::ParameterValue(253));
-  node.declare_parameter("inflation_cost", rclcpp::ParameterValue(235));
-  node.declare_parameter("use_obatacle_identify", rclcpp::ParameterValue(true));
-  node.declare_parameter("use_local_gridmap_ros_plan", rclcpp::ParameterValue(false));
-  node.declare_parameter("enable_trace", rclcpp::ParameterValue(false));
-  node.declare_parameter("save_contour_file", rclcpp::ParameterValue(false));
-  node.declare_parameter<double>("dynamic_coverage_fuzzy_range_end", 0.0);
-  node.declare_parameter<bool>("dynamic_coverage_few_obstacle", false);
-  node.declare_parameter<double>("path_constraint_reference_distance", 0.0);
-  node.declare_parameter<double>("path_constraint_reference_range", 0.0);
-  node.declare_parameter<double>("path_constraint_reference_path_cost", 0.0);
-  node.declare_parameter<double>("distance_to_contour_threshold", 0.2);
-  node.declare_parameter<double>("path_distance_to_contour_threshold", 2.0);
-  node.declare_parameter<double>("complex_contour_area", 8.0);
-  node.declare_parameter<double>("epsilon", 2.0);
-  node.declare_parameter<double>("complex_density_width", 0.5);
-  node.declare_parameter<int>("global_path_point_count", 1500);
-  node.declare_parameter<double>("judge_surround_area", 0.0);
-  node.declare_parameter<double>("judge_surround_area_offset", 0.0);
-  node.declare_parameter<int>("try_count", 1);
-  node.declare_parameter<int>("try_planner_points_count", 5);
-  node.declare_parameter<double>("small_areas_threshold", 3.75);
-  node.declare_parameter<double>("connectivity_threshold", 0.4);
-  node.declare_parameter<double>("predicted_efficiency", 700.0);
-  node.declare_parameter<double>("robot_surround_try_time", 0.0);
-  node.declare_parameter<double>("concave_points_max_distance", 0.0);
+  declareNodeParameter(node, "minimum_cleaning_area", rclcpp::ParameterValue(0.5));
+  declareNodeParameter(node, "clean_cost", rclcpp::ParameterValue(253));
+  declareNodeParameter(node, "inflation_cost", rclcpp::ParameterValue(235));
+  declareNodeParameter(node, "use_obatacle_identify", rclcpp::ParameterValue(true));
+  declareNodeParameter(node, "use_local_gridmap_ros_plan", rclcpp::ParameterValue(false));
+  declareNodeParameter(node, "enable_trace", rclcpp::ParameterValue(false));
+  declareNodeParameter(node, "save_contour_file", rclcpp::ParameterValue(false));
+  declareNodeParameter(node, "dynamic_coverage_fuzzy_range_end", 0.0);
+  declareNodeParameter(node, "dynamic_coverage_few_obstacle", false);
+  declareNodeParameter(node, "path_constraint_reference_distance", 0.0);
+  declareNodeParameter(node, "path_constraint_reference_range", 0.0);
+  declareNodeParameter(node, "path_constraint_reference_path_cost", 0.0);
+  declareNodeParameter(node, "distance_to_contour_threshold", 0.2);
+  declareNodeParameter(node, "path_distance_to_contour_threshold", 2.0);
+  declareNodeParameter(node, "complex_contour_area", 8.0);
+  declareNodeParameter(node, "epsilon", 2.0);
+  declareNodeParameter(node, "complex_density_width", 0.5);
+  declareNodeParameter(node, "global_path_point_count", 1500);
+  declareNodeParameter(node, "judge_surround_area", 0.0);
+  declareNodeParameter(node, "judge_surround_area_offset", 0.0);
+  declareNodeParameter(node, "try_count", 1);
+  declareNodeParameter(node, "try_planner_points_count", 5);
+  declareNodeParameter(node, "small_areas_threshold", 3.75);
+  declareNodeParameter(node, "connectivity_threshold", 0.4);
+  declareNodeParameter(node, "predicted_efficiency", 700.0);
+  declareNodeParameter(node, "robot_surround_try_time", 0.0);
+  declareNodeParameter(node, "concave_points_max_distance", 0.0);
 }
 
 void ContourManager::readParameters(

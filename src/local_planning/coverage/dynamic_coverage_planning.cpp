@@ -97,7 +97,7 @@ void DynamicCoveragePlanning::declareOwnParameters(rclcpp_lifecycle::LifecycleNo
       {"max_straighten_distance", V(3.0)},
   };
   for (const auto& [name, value] : table) {
-    node.declare_parameter(name, value);
+    declareNodeParameter(node, name, value);
   }
 }
 

@@ -2,6 +2,7 @@
 // format with its rooms file, reading its JSON lines, its errors and its exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <opencv2/imgproc.hpp>
 #include <string>
@@ -50,7 +51,6 @@ TEST_F(CoverageBenchmarkTest, RefusesBadCommandLinesAndInputsWithStatusOne) {
       {"", "--map FILE.yaml is required"},
       {"--map hall.yaml --planner dijkstra", "'dijkstra' is not a coverage planner"},
       {"--map hall.yaml --cleaning-width 0", "--cleaning-width needs metres"},
-      {"--map hall.yaml --param half_width", "--param needs NAME=NUMBER"},
       {"--map hall.yaml --frobnicate", "unknown argument '--frobnicate'"},
       {"--map hall.pgm", "--rooms FILE is required"},
       {"--map missing.yaml", "map file missing.yaml does not exist"},
@@ -62,6 +62,15 @@ TEST_F(CoverageBenchmarkTest, RefusesBadCommandLinesAndInputsWithStatusOne) {
     const ProgramRun result = run(c.args);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.errors.find(c.error), std::string::npos) << result.errors;
+    EXPECT_TRUE(result.lines.empty());
+  }
+  // A parameter the node would never read is refused before any room runs, as the demo does.
+  for (const char* param : {"half_width=0.3", "clean_cost=0.5", "half_width"}) {
+    SCOPED_TRACE(param);
+    const ProgramRun result = run(std::string("--map hall.yaml --param ") + param);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.errors.find("--param "), result.errors.find(": ") + 2) << result.errors;
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
     EXPECT_TRUE(result.lines.empty());
   }
   const ProgramRun help = run("--help");

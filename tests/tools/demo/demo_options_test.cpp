@@ -71,6 +71,32 @@ TEST(DemoOptions, MissingValuesAndUnknownArgumentsAreRefused) {
   EXPECT_EQ(usageErrorOf({"3,4"}), "unknown argument \"3,4\"");
 }
 
+// A name reaches the nodes the scenario hosts, typed as they read it; one none of them reads is
+// refused before anything runs.
+TEST(DemoOptions, ParametersAreCheckedAgainstTheNodesTheScenarioHosts) {
+  const DemoOptions clean =
+      parseOptions({"--scenario", "clean", "--param", "static_coverage_safe_offset=0.41", "--param",
+                    "safe_cost=3"});
+  ASSERT_EQ(clean.node_parameters.size(), 2U);
+  EXPECT_DOUBLE_EQ(clean.node_parameters[0].as_double(), 0.41);
+  EXPECT_EQ(clean.node_parameters[1].as_int(), 3);
+  const struct {
+    std::vector<std::string> args;
+    const char* error;
+  } refused[] = {
+      {{"--param", "static_coverage_safe_offset=0.41"}, "read by no part of"},
+      {{"--scenario", "clean", "--param", "half_width=0.3"}, "'half_width' is read by no part"},
+      {{"--scenario", "drive", "--param", "clean_cost=0.5"}, "needs a value of type integer"},
+      {{"--scenario", "water", "--param", "safe_cost"}, "NAME=VALUE"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.args.back());
+    const std::string message = usageErrorOf(c.args);
+    EXPECT_NE(message.find(c.error), std::string::npos) << message;
+    EXPECT_EQ(message.rfind("--param: ", 0), 0U) << message;
+  }
+}
+
 TEST(DemoOptions, OnlyTheScenariosThatExistCanBeChosen) {
   const std::string message = usageErrorOf({"--scenario", "tour"});
   EXPECT_EQ(message.rfind("there is no scenario \"tour\"; available: ", 0), 0U) << message;

@@ -96,6 +96,15 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
          EXPECT_GE(controller.recoveries(), 1u);
          EXPECT_LT(robot.pose().x, 8.3 - 0.1);
        }},
+      {"drives a path behind it tail first where it cannot turn",
+       {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
+       pose2(8.3, 0.9),
+       pathResult(polyline({point(8.3, 0.9), point(7.0, 0.9)})),
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().x, 7.0, 0.06);
+         EXPECT_NEAR(robot.pose().theta, 0.0, 0.05) << "still facing the dead end";
+       }},
       {"turns a requested spin to the end",
        {},
        pose2(2.0, 0.9),

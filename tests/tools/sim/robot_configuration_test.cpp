@@ -55,22 +55,25 @@ TEST_F(ParameterFiles, TheShippedFileIsReadAndALaterFileOverridesIt) {
   configuration.read(write("over.yaml",
                            "grid_maps:\n  ros__parameters:\n    footprint_padding: 0\n"
                            "vantrell_nav2_local_planning:\n  ros__parameters:\n"
-                           "    distance_to_border: 0.7\n    contour: {enabled: true, passes: 3}\n"
-                           "    keys: [a, b]\n    widths: [0.5, 1.5]\n    label: '12'\n"));
+                           "    distance_to_border: 1\n    cut_path: true\n    jump_index: 3\n"
+                           "vantrell_nav2_global_planning:\n  ros__parameters:\n"
+                           "    lift_polygon: [0, 1, 2, 3]\n"));
   EXPECT_EQ(configuration.footprint_padding, 0.0);
-  EXPECT_EQ(find(configuration.local_node, "distance_to_border")->as_double(), 0.7);
+  EXPECT_EQ(find(configuration.local_node, "distance_to_border")->as_double(), 1.0)
+      << "a whole number where the node reads a number";
   EXPECT_NE(find(configuration.local_node, "safe_distance"), nullptr) << "kept";
-  EXPECT_TRUE(find(configuration.local_node, "contour.enabled")->as_bool());
-  EXPECT_EQ(find(configuration.local_node, "contour.passes")->as_int(), 3);
-  EXPECT_EQ(find(configuration.local_node, "keys")->as_string_array(),
-            (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(find(configuration.local_node, "label")->as_string(), "12");
-  EXPECT_EQ(find(configuration.local_node, "widths")->as_double_array(),
-            (std::vector<double>{0.5, 1.5}));
+  EXPECT_TRUE(find(configuration.local_node, "cut_path")->as_bool());
+  EXPECT_EQ(find(configuration.local_node, "jump_index")->as_int(), 3);
+  EXPECT_EQ(find(configuration.global_node, "lift_polygon")->as_double_array(),
+            (std::vector<double>{0, 1, 2, 3}));
 
-  planning_sim::overrideParameter(configuration.local_node,
-                                  rclcpp::Parameter("distance_to_border", 0.4));
-  EXPECT_EQ(find(configuration.local_node, "distance_to_border")->as_double(), 0.4);
+  // --param over the file, for the node it is given to.
+  const auto local = configuration.parametersFor(planning_sim::PlanningNode::kLocal,
+                                                 {rclcpp::Parameter("distance_to_border", 0.4)});
+  EXPECT_EQ(find(local, "distance_to_border")->as_double(), 0.4);
+  EXPECT_EQ(
+      find(configuration.parametersFor(planning_sim::PlanningNode::kGlobal), "distance_to_border"),
+      nullptr);
 }
 
 TEST_F(ParameterFiles, AFileThatCannotBeUsedIsRefusedNamingItAndTheFault) {
@@ -90,10 +93,12 @@ TEST_F(ParameterFiles, AFileThatCannotBeUsedIsRefusedNamingItAndTheFault) {
        "grid_maps.footprint_padding is not a number"},
       {"unknown.yaml", "grid_maps:\n  ros__parameters: {inflation: 0.5}\n",
        "unknown parameter grid_maps.inflation"},
-      {"mixed.yaml", "vantrell_nav2_global_planning:\n  ros__parameters: {a: [1, x]}\n",
-       "a mixes values of different types"},
-      {"empty_list.yaml", "vantrell_nav2_global_planning:\n  ros__parameters: {a: []}\n",
-       "a is an empty list"},
+      {"mixed.yaml", "vantrell_nav2_global_planning:\n  ros__parameters: {lift_polygon: [1, x]}\n",
+       "lift_polygon mixes values of different types"},
+      {"unread.yaml", "vantrell_nav2_local_planning:\n  ros__parameters: {lift_polygon: [1]}\n",
+       "lift_polygon"},
+      {"typed.yaml", "vantrell_nav2_local_planning:\n  ros__parameters: {cut_path: 0.5}\n",
+       "parameter 'cut_path' is bool"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -141,7 +141,15 @@ std::optional<MotionController::Command> MotionController::pathCommand(
     const double driving = robot_.pose().theta + (backward ? M_PI : 0.0);
     const auto& target = poses[cursor].pose.position;
     const double bearing = std::atan2(target.y - robot_.pose().y, target.x - robot_.pose().x);
-    return clearTurn(*nominal, normalised(bearing - driving));
+    if (auto turn = clearTurn(*nominal, normalised(bearing - driving))) {
+      return turn;
+    }
+    // No room to turn towards the path: drive it the other way round, as far as that is clear.
+    if (auto reversed = clearFollowing(lookAtMap(), poses, cursor, !backward, 1.0)) {
+      return reversed;
+    }
+    ++stops_;
+    return Command();
   }
   const Rollout rollout = lookAtMap();
   for (const double share : params_.speed_shares) {
@@ -205,23 +213,24 @@ std::optional<MotionController::Command> MotionController::spinCommand() {
   if (!nominal) {
     return std::nullopt;
   }
-  return clearTurn(*nominal, normalised(*spin_target_ - robot_.pose().theta));
+  if (auto turn = clearTurn(*nominal, normalised(*spin_target_ - robot_.pose().theta))) {
+    return turn;
+  }
+  ++stops_;
+  return Command();
 }
 
 std::optional<MotionController::Command> MotionController::clearTurn(const Command& nominal,
-                                                                     double yaw_error) {
+                                                                     double yaw_error) const {
   if (clear(nominal, params_.horizon_s, kTurnMargin)) {
     return nominal;
   }
   // The long way round, when the short way is blocked.
-  const double fastest = robot_.params().max_angular_speed;
-  Command other{0.0, std::copysign(fastest, -yaw_error)};
-  if (std::abs(yaw_error) > robot_.params().heading_tolerance &&
-      clear(other, params_.horizon_s, kTurnMargin)) {
+  const Command other{0.0, std::copysign(robot_.params().max_angular_speed, -yaw_error)};
+  if (clear(other, params_.horizon_s, kTurnMargin)) {
     return other;
   }
-  ++stops_;
-  return Command();
+  return std::nullopt;
 }
 
 std::optional<MotionController::Command> MotionController::backUpCommand() {

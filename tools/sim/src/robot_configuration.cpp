@@ -110,6 +110,17 @@ void readParameters(const YAML::Node& node, const std::string& prefix,
   }
 }
 
+// A node's section: each name one the node reads, with a value of its type.
+void readNodeParameters(const YAML::Node& node, PlanningNode planning_node,
+                        std::vector<rclcpp::Parameter>& parameters) {
+  std::vector<rclcpp::Parameter> read;
+  readParameters(node, "", read);
+  for (const auto& parameter : read) {
+    overrideParameter(parameters, nodeParameter({planning_node}, parameter.get_name(),
+                                                parameter.get_parameter_value()));
+  }
+}
+
 void readGridMaps(const std::vector<rclcpp::Parameter>& parameters, double& padding) {
   for (const auto& parameter : parameters) {
     const std::string name = std::string(kGridMapsSection) + "." + parameter.get_name();
@@ -155,9 +166,9 @@ void RobotConfiguration::read(const std::string& file) {
         throw ConfigurationError(name + " has no " + kParametersKey);
       }
       if (name == kLocalNodeSection) {
-        readParameters(parameters, "", local_node);
+        readNodeParameters(parameters, PlanningNode::kLocal, local_node);
       } else if (name == kGlobalNodeSection) {
-        readParameters(parameters, "", global_node);
+        readNodeParameters(parameters, PlanningNode::kGlobal, global_node);
       } else if (name == kGridMapsSection) {
         std::vector<rclcpp::Parameter> grid_maps;
         readParameters(parameters, "", grid_maps);
@@ -170,7 +181,21 @@ void RobotConfiguration::read(const std::string& file) {
     throw ConfigurationError("parameter file " + file + ": " + e.what());
   } catch (const YAML::Exception& e) {
     throw ConfigurationError("parameter file " + file + ": " + e.what());
+  } catch (const NodeParameterError& e) {
+    throw ConfigurationError("parameter file " + file + ": " + e.what());
   }
+}
+
+std::vector<rclcpp::Parameter> RobotConfiguration::parametersFor(
+    PlanningNode node, const std::vector<rclcpp::Parameter>& overrides) const {
+  std::vector<rclcpp::Parameter> parameters =
+      node == PlanningNode::kLocal
+          ? local_node
+          : (node == PlanningNode::kGlobal ? global_node : std::vector<rclcpp::Parameter>());
+  for (const auto& parameter : overrides) {
+    overrideParameter(parameters, parameter);
+  }
+  return parameters;
 }
 
 std::string shippedConfigurationFile() { return PLANNING_SIM_CONFIG_DIR "/robot.yaml"; }

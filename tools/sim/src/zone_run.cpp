@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "planning_sim/local_planning_sim.hpp"
+#include "planning_sim/node_parameters.hpp"
 
 namespace planning_sim {
 
@@ -50,8 +51,7 @@ ZoneFigures cleanZoneAlone(const nav_msgs::msg::OccupancyGrid& floor, const Floo
                around.width + 2 * options.local_margin, around.height + 2 * options.local_margin);
   LocalPlanningSim sim(floor, sim_options);
   {
-    auto node =
-        sim.startLocalNode(rclcpp::NodeOptions().parameter_overrides(options.node_parameters));
+    auto node = sim.startLocalNode(nodeOptionsWith(PlanningNode::kLocal, options.node_parameters));
     sim.robot().place(space.poseOf(*area.start));
     ZoneCleaner cleaner(sim, options.cleaner);
     CleaningReport cleaning =

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "global_planning_benchmark/parsed_command_line.hpp"
+#include "planning_sim/robot_configuration.hpp"
+#include "rclcpp/parameter.hpp"
 
 namespace coverage_benchmark {
 
@@ -24,8 +26,12 @@ struct BenchmarkOptions {
   double robot_radius{0.0};
   /// The robot's parameter file; the project's shipped configuration by default.
   std::string params_file;
-  /// Parameters of the local planning node given as NAME=NUMBER, in order, over the file's.
-  std::vector<std::pair<std::string, double>> node_parameters;
+  /// Parameters of the local planning node as given (NAME=VALUE), in order, over the file's.
+  std::vector<std::string> parameter_texts;
+  /// The same, checked against the names the node reads (checkNodeParameters).
+  std::vector<rclcpp::Parameter> node_parameters;
+  /// The parameter file as read (checkNodeParameters).
+  planning_sim::RobotConfiguration configuration;
 };
 
 using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOptions>;
@@ -33,6 +39,12 @@ using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOption
 /// Reads the arguments after the program name. Never throws: anything wrong comes back as
 /// Request::ERROR with a sentence naming the offending argument.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+/// Reads options.params_file into options.configuration and fills options.node_parameters from
+/// options.parameter_texts. Throws planning_sim::ConfigurationError for a file that cannot be
+/// used, planning_sim::NodeParameterError for a name the local planning node does not read or a
+/// value of another type; each one line.
+void checkNodeParameters(BenchmarkOptions& options);
 
 /// The --help text.
 std::string usageText(const std::string& program);

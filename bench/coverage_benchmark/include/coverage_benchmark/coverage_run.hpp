@@ -24,6 +24,9 @@ enum ExitStatus : int {
   kCouldNotRun = 1,
   /// Every room was run; some did not end with the planner finishing its task.
   kSomeRoomsNotFinished = 2,
+  /// A --param the local planning node does not read, or a value of another type; a parameter
+  /// file that cannot be used.
+  kRefusedParameter = 2,
 };
 
 /**
@@ -65,7 +68,6 @@ class CoverageRun {
   LineSink out_;
   LineSink err_;
   std::map<std::string, Tally> tallies_;
-  planning_sim::RobotConfiguration configuration_;
 };
 
 }  // namespace coverage_benchmark

@@ -70,10 +70,14 @@ NodeParametersInterface::NodeParametersInterface(const NodeOptions& options)
   for (const auto& parameter : options.parameter_overrides()) {
     overrides_[parameter.get_name()] = parameter.get_parameter_value();
   }
+  // As in rclcpp: each override not yet declared is declared with its own value and dynamic
+  // typing, so the node's code may take it back (undeclare) and declare it with a type of its own.
   if (options.automatically_declare_parameters_from_overrides()) {
+    ParameterDescriptor descriptor;
+    descriptor.dynamic_typing = true;
     for (const auto& entry : overrides_) {
       if (!has_parameter(entry.first)) {
-        declare_parameter(entry.first, entry.second);
+        declare_parameter(entry.first, entry.second, descriptor, true);
       }
     }
   }

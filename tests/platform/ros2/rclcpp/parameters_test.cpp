@@ -221,6 +221,14 @@ TEST(Parameters, OptionOverridesBeatArgumentsAndMayDeclareThemselves) {
   EXPECT_TRUE(node->has_parameter("only_arg"));
   EXPECT_DOUBLE_EQ(node->get_parameter("rate").as_double(), 4.0);
   EXPECT_EQ(node->get_parameter("only_arg").as_int(), 1);
+  // Declared from the overrides means dynamically typed: a plain declaration of the name throws,
+  // but the code may take it back and declare it with its own type, the override still winning.
+  EXPECT_TRUE(node->describe_parameter("rate").dynamic_typing);
+  EXPECT_THROW(node->declare_parameter("rate", 1.0),
+               rclcpp::exceptions::ParameterAlreadyDeclaredException);
+  node->undeclare_parameter("rate");
+  EXPECT_DOUBLE_EQ(node->declare_parameter("rate", 1.0), 4.0);
+  EXPECT_FALSE(node->describe_parameter("rate").dynamic_typing);
 }
 
 TEST(Parameters, UseSimTimeTakesItsOverride) {

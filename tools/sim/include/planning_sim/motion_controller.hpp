@@ -79,8 +79,9 @@ class MotionController {
                                         size_t cursor, bool backward, double share) const;
   std::optional<Command> spinCommand();
   std::optional<Command> backUpCommand();
-  // A turn in place towards `yaw`, the other way round when the short way is blocked.
-  std::optional<Command> clearTurn(const Command& nominal, double yaw_error);
+  // A turn in place by `yaw_error` (the nominal command's), the other way round when the short
+  // way is blocked; none when both are.
+  std::optional<Command> clearTurn(const Command& nominal, double yaw_error) const;
   bool clear(const Command& command, double horizon_s, double ahead) const;
   Rollout lookAtMap() const;
   bool noProgress();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry_msgs/msg/point.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "rclcpp/parameter.hpp"
 
 namespace planning_sim {
@@ -34,6 +35,9 @@ struct RobotConfiguration {
 
   // Reads a parameter file over this configuration: what it names replaces what is here.
   void read(const std::string& file);
+  // What `node` starts with: its section's parameters, `overrides` (--param) over them.
+  std::vector<rclcpp::Parameter> parametersFor(
+      PlanningNode node, const std::vector<rclcpp::Parameter>& overrides = {}) const;
 };
 
 // The configuration the project ships for its 0.6 m x 0.5 m robot (config/robot.yaml).
@@ -43,8 +47,9 @@ std::string shippedConfigurationFile();
  * Reads a parameter file in the ROS 2 format (sections "grid_maps", "vantrell_nav2_local_planning"
  * and "vantrell_nav2_global_planning", each with its "ros__parameters"; a nested map names its
  * parameters with dots). Values: true or false, whole numbers, numbers, text, and lists of one of
- * those. Throws ConfigurationError for a file that cannot be read or parsed, an unknown section
- * or grid-map parameter, a value of no such type, or a padding that is negative or not finite.
+ * those. Throws ConfigurationError for a file that cannot be read or parsed, an unknown section,
+ * a parameter its node does not read or of another type (nodeParameter), a value of no such
+ * type, or a padding that is negative or not finite.
  */
 RobotConfiguration loadRobotConfiguration(const std::string& file);
 
