@@ -31,7 +31,7 @@ std::vector<Cell> allowedCells(const vantrell_nav2_gridmap::GridLayers& layers,
     for (unsigned int x = border; x < layers.size_x - border; ++x) {
       const size_t i = layers.index(x, y);
       if (layers.raw_cost[i] == nav2_costmap_2d::FREE_SPACE && layers.cost[i] < rules.cost_limit &&
-          layers.distance[i] >= rules.min_clearance_m) {
+          (rules.min_clearance_m <= 0.0 || layers.distance[i] >= rules.min_clearance_m)) {
         cells.push_back(Cell{x, y});
       }
     }
