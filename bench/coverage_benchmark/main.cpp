@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
   } catch (const planning_sim::NodeParameterError& e) {
     std::cerr << program << ": --param " << e.what() << "\n";
     return coverage_benchmark::kCouldNotRun;
+  } catch (const planning_sim::ConfigurationError& e) {
+    std::cerr << program << ": " << e.what() << "\n";
+    return coverage_benchmark::kCouldNotRun;
   }
 
   return global_planning_benchmark::runWithLines(

@@ -192,6 +192,7 @@ void checkCleanOptions(const DemoOptions& options) {
 
 int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   const std::string planner = plannerOf(options);
+  const planning_sim::RobotConfiguration configuration = robotConfiguration(options);
   const DemoMap map = loadDemoMap(options.map_yaml);
   const std::vector<NamedZone> zones = zonesOf(options);
   planning_sim::ZoneRunOptions run;
@@ -209,13 +210,16 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
 
   planning_sim::LocalPlanningSimOptions sim_options;
   sim_options.map_params = run.map_params;
+  sim_options.footprint_padding = configuration.footprint_padding;
   sim_options.robot.cleaning_width = run.cleaning_width;
   planning_sim::LocalPlanningSim sim(map.grid, sim_options);
   using planning_sim::PlanningNode;
-  auto local_node = sim.startLocalNode(
-      planning_sim::nodeOptionsWith(PlanningNode::kLocal, options.node_parameters));
-  auto global_node = sim.startGlobalNode(
-      planning_sim::nodeOptionsWith(PlanningNode::kGlobal, options.node_parameters));
+  auto local_node = sim.startLocalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kLocal,
+      configuration.parametersFor(PlanningNode::kLocal, options.node_parameters)));
+  auto global_node = sim.startGlobalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kGlobal,
+      configuration.parametersFor(PlanningNode::kGlobal, options.node_parameters)));
   TransitPlanner transit(sim);
 
   Pose2 start = options.start ? *options.start : kBundledStart;
@@ -251,7 +255,9 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
     const size_t transit_from = sim.robot().track().size();
     const geometry_msgs::msg::Pose2D entry = space.poseOf(*areas[i].start);
     for (const auto& path : transit.plan(entry)) {
-      sim.robot().follow(path);
+      planning_sim::SimRobot::LocalPlanningResult leg;
+      leg.local_path.nav_path = path;
+      sim.controller().follow(leg);
     }
     scene.tracks.push_back({});
     const auto track = sim.robot().track();

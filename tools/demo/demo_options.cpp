@@ -199,6 +199,8 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
       options.rooms_file = valueOf(args, i, arg);
     } else if (arg == "--room") {
       options.rooms.push_back(valueOf(args, i, arg));
+    } else if (arg == "--params-file") {
+      options.params_file = valueOf(args, i, arg);
     } else if (arg == "--output") {
       options.output = valueOf(args, i, arg);
     } else if (arg == "--param") {
@@ -305,6 +307,8 @@ std::string usage(const std::string& program) {
       << "                     rooms (repeat); default office B and the kitchen of the\n"
       << "                     bundled floor; --planner static_coverage_planning (default) or\n"
       << "                     dynamic_coverage_planning; --zone cleans one zone instead\n"
+      << "  --params-file FILE drive, clean: the robot's parameter file (default the project's\n"
+      << "                     config/robot.yaml)\n"
       << "  --output FILE.png  the picture (default global_plans.png)\n"
       << "  --param NAME=VALUE a parameter of the nodes the scenario hosts (docs/parameters.md);\n"
       << "                     repeatable; a name none of them reads is refused\n"

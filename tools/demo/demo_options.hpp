@@ -47,6 +47,8 @@ struct DemoOptions {
   // clean: the floor's rooms file, and the rooms of it to clean (all when empty).
   std::string rooms_file;
   std::vector<std::string> rooms;
+  // drive, clean: the robot's parameter file; empty for the project's config/robot.yaml.
+  std::string params_file;
   std::string output{"global_plans.png"};
   // --param NAME=VALUE, each checked against the nodes the scenario hosts.
   std::vector<rclcpp::Parameter> node_parameters;

@@ -101,9 +101,12 @@ DrivenLeg pictureOf(const planning_sim::DriveLeg& leg, const planning_sim::Drive
 }
 
 // The local node's grid maps are built from the map; what they refuse is bad input.
-std::unique_ptr<planning_sim::LocalPlanningSim> simulationOf(const DemoMap& map) {
+std::unique_ptr<planning_sim::LocalPlanningSim> simulationOf(
+    const DemoMap& map, const planning_sim::RobotConfiguration& configuration) {
+  planning_sim::LocalPlanningSimOptions sim_options;
+  sim_options.footprint_padding = configuration.footprint_padding;
   try {
-    return std::make_unique<planning_sim::LocalPlanningSim>(map.grid);
+    return std::make_unique<planning_sim::LocalPlanningSim>(map.grid, sim_options);
   } catch (const std::invalid_argument& error) {
     throw InputError(std::string("cannot use the map: ") + error.what());
   }
@@ -172,19 +175,22 @@ std::vector<DriveStop> drivenLegs(const DemoOptions& options, const DemoMap& map
 
 int runDriveScenario(const DemoOptions& options, std::ostream& out) {
   checkPictureFile(options.output);
+  const planning_sim::RobotConfiguration configuration = robotConfiguration(options);
   const DemoMap map = loadDemoMap(options.map_yaml);
   Pose2 robot;
   const std::vector<DriveStop> legs = drivenLegs(options, map, robot);
   std::string start_label = options.start ? "start" : kDriveStart;
 
   out << "Driving on " << map.description << " with the local planner " << options.planner << "\n";
-  const auto sim = simulationOf(map);
+  const auto sim = simulationOf(map, configuration);
   // Let go of before the simulation, which serves them.
   using planning_sim::PlanningNode;
-  const auto local_node = sim->startLocalNode(
-      planning_sim::nodeOptionsWith(PlanningNode::kLocal, options.node_parameters));
-  const auto global_node = sim->startGlobalNode(
-      planning_sim::nodeOptionsWith(PlanningNode::kGlobal, options.node_parameters));
+  const auto local_node = sim->startLocalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kLocal,
+      configuration.parametersFor(PlanningNode::kLocal, options.node_parameters)));
+  const auto global_node = sim->startGlobalNode(planning_sim::nodeOptionsWith(
+      PlanningNode::kGlobal,
+      configuration.parametersFor(PlanningNode::kGlobal, options.node_parameters)));
   sim->robot().place(toPose2D(robot));
   planning_sim::TrackClearance clearance(map.grid, sim->robot().params().footprint);
   const auto obstacles = placeObstacles(options.obstacles, *sim, clearance);

@@ -22,6 +22,16 @@ const std::map<std::string, Scenario>& registry() {
 
 }  // namespace
 
+planning_sim::RobotConfiguration robotConfiguration(const DemoOptions& options) {
+  try {
+    return planning_sim::loadRobotConfiguration(options.params_file.empty()
+                                                    ? planning_sim::shippedConfigurationFile()
+                                                    : options.params_file);
+  } catch (const planning_sim::ConfigurationError& error) {
+    throw InputError(error.what());
+  }
+}
+
 bool isScenario(const std::string& name) { return registry().count(name) > 0; }
 
 std::string scenarioNames() {

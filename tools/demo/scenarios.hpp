@@ -6,6 +6,7 @@
 #include <string>
 
 #include "demo_options.hpp"
+#include "planning_sim/robot_configuration.hpp"
 
 namespace demo {
 
@@ -24,6 +25,10 @@ class InputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The configuration the drive and clean scenarios host the robot with: the parameter file that
+// --params-file names, or the project's. Throws InputError for a file that cannot be used.
+planning_sim::RobotConfiguration robotConfiguration(const DemoOptions& options);
 
 bool isScenario(const std::string& name);
 // "global" (more to come: one per node the demo hosts).

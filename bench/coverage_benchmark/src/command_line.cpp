@@ -8,6 +8,7 @@
 #include "global_planning_benchmark/argument_reader.hpp"
 #include "planning/planner_keys.hpp"
 #include "planning_sim/node_parameters.hpp"
+#include "planning_sim/robot_configuration.hpp"
 
 namespace coverage_benchmark {
 
@@ -62,6 +63,8 @@ bool readOption(ArgumentReader& reader, const std::string& flag, BenchmarkOption
     options.rooms.push_back(reader.text(flag));
   } else if (flag == "--cleaning-width") {
     options.cleaning_width = width(reader, flag);
+  } else if (flag == "--params-file") {
+    options.params_file = reader.text(flag);
   } else if (flag == "--param") {
     options.parameter_texts.push_back(reader.text(flag));
   } else if (flag == "--robot-radius") {
@@ -87,6 +90,9 @@ void complete(ArgumentReader& reader, BenchmarkOptions& options) {
   if (options.planners.empty()) {
     options.planners = coveragePlanners();
   }
+  if (options.params_file.empty()) {
+    options.params_file = planning_sim::shippedConfigurationFile();
+  }
 }
 
 }  // namespace
@@ -101,6 +107,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 void checkNodeParameters(BenchmarkOptions& options) {
+  options.configuration = planning_sim::loadRobotConfiguration(options.params_file);
   options.node_parameters.clear();
   for (const auto& text : options.parameter_texts) {
     options.node_parameters.push_back(
@@ -111,7 +118,8 @@ void checkNodeParameters(BenchmarkOptions& options) {
 std::string usageText(const std::string& program) {
   return fmt::format(
       "Usage: {0} --map FILE.yaml [--rooms FILE.rooms.yaml] [--planner KEY ...] [--room ID ...]\n"
-      "       [--cleaning-width M] [--robot-radius M] [--param NAME=VALUE ...]\n"
+      "       [--cleaning-width M] [--robot-radius M] [--params-file FILE]\n"
+      "       [--param NAME=VALUE ...]\n"
       "\n"
       "Cleans every room of the floor as one zone with each coverage planner, on the simulated\n"
       "robot through the local planning node, the robot starting at the free cell nearest the\n"
@@ -124,14 +132,16 @@ std::string usageText(const std::string& program) {
       "  --room ID             only this room (repeat for several)\n"
       "  --cleaning-width M    the cleaning tool's width in metres (default 0.6)\n"
       "  --robot-radius M      a round robot of this radius (default: the 0.6 x 0.5 m outline)\n"
-      "  --param NAME=VALUE    a parameter of the local planning node (repeat for several);\n"
-      "                        a name the node does not read is refused (status 2)\n"
+      "  --params-file FILE    the robot's parameter file (default: the project's\n"
+      "                        config/robot.yaml)\n"
+      "  --param NAME=VALUE    a parameter of the local planning node over the file's (repeat\n"
+      "                        for several); a name the node does not read is refused (status 2)\n"
       "  --help                this text\n"
       "\n"
       "Exit status: 0 every room finished, 1 the run could not start (arguments, map, rooms\n"
       "file, a node that did not come up), 2 some rooms ended otherwise (time limit, stalled,\n"
-      "failed plans, a robot stuck, no answer, no place for the robot) or a --param was\n"
-      "refused.\n",
+      "failed plans, a robot stuck, no answer, no place for the robot), a --param or the\n"
+      "parameter file was refused.\n",
       program, fmt::join(coveragePlanners(), " or "));
 }
 

@@ -44,9 +44,9 @@ bool readPairs(const BenchmarkOptions& options, std::vector<CellPair>& pairs,
 }
 
 bool drawPairs(const BenchmarkOptions& options, const vantrell_nav2_gridmap::GridLayers& layers,
-               std::vector<CellPair>& pairs, const ErrorSink& err) {
+               std::vector<CellPair>& pairs, const ErrorSink& err, const PairRules& rules) {
   try {
-    pairs = drawRandomPairs(layers, options.random_pairs, options.seed);
+    pairs = drawRandomPairs(layers, options.random_pairs, options.seed, rules);
   } catch (const std::exception& e) {
     err("cannot draw " + std::to_string(options.random_pairs) + " pairs on " + options.map_file +
         ": " + e.what());

@@ -30,7 +30,8 @@ std::vector<Cell> allowedCells(const vantrell_nav2_gridmap::GridLayers& layers,
   for (unsigned int y = border; y < layers.size_y - border; ++y) {
     for (unsigned int x = border; x < layers.size_x - border; ++x) {
       const size_t i = layers.index(x, y);
-      if (layers.raw_cost[i] == nav2_costmap_2d::FREE_SPACE && layers.cost[i] < rules.cost_limit) {
+      if (layers.raw_cost[i] == nav2_costmap_2d::FREE_SPACE && layers.cost[i] < rules.cost_limit &&
+          (rules.min_clearance_m <= 0.0 || layers.distance[i] >= rules.min_clearance_m)) {
         cells.push_back(Cell{x, y});
       }
     }
@@ -56,9 +57,9 @@ std::vector<CellPair> drawRandomPairs(const vantrell_nav2_gridmap::GridLayers& l
   const std::vector<Cell> cells = allowedCells(layers, rules);
   if (cells.empty()) {
     throw std::runtime_error(fmt::format(
-        "no free cell with an inflated cost below {} lies at least {} cells from the border of "
-        "the {} x {} map",
-        rules.cost_limit, rules.border_cells, layers.size_x, layers.size_y));
+        "no free cell with an inflated cost below {} and {} m from obstacles lies at least {} "
+        "cells from the border of the {} x {} map",
+        rules.cost_limit, rules.min_clearance_m, rules.border_cells, layers.size_x, layers.size_y));
   }
   std::mt19937 random(seed);
   std::vector<CellPair> pairs;

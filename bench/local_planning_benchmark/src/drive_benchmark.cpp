@@ -9,8 +9,10 @@
 
 #include "global_planning_benchmark/json_line.hpp"
 #include "global_planning_benchmark/pair_inputs.hpp"
+#include "nav2_costmap_2d/footprint.hpp"
 #include "planning/geometry.hpp"
 #include "planning_sim/point_to_point_drive.hpp"
+#include "planning_sim/robot_configuration.hpp"
 #include "planning_sim/spread.hpp"
 
 namespace local_planning_benchmark {
@@ -103,7 +105,7 @@ ExitStatus DriveBenchmark::run() {
   }
   const auto layers = sim_->maps().global->getMultiGridMap()->getLayers();
   if (inputs.random_pairs > 0 &&
-      !global_planning_benchmark::drawPairs(inputs, *layers, pairs, err_)) {
+      !global_planning_benchmark::drawPairs(inputs, *layers, pairs, err_, pairRules())) {
     return global_planning_benchmark::kCouldNotRun;
   }
   size_t invalid = 0;
@@ -137,12 +139,22 @@ ExitStatus DriveBenchmark::run() {
 }
 
 bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
+  planning_sim::RobotConfiguration configuration;
+  try {
+    configuration = planning_sim::loadRobotConfiguration(options_.params_file);
+  } catch (const planning_sim::ConfigurationError& e) {
+    err_(e.what());
+    return false;
+  }
   planning_sim::LocalPlanningSimOptions sim_options;
   sim_options.map_params = options_.inputs.gridMapParams();
+  sim_options.footprint_padding = configuration.footprint_padding;
   try {
     sim_ = std::make_unique<planning_sim::LocalPlanningSim>(map, sim_options);
-    local_node_ = sim_->startLocalNode();
-    global_node_ = sim_->startGlobalNode();
+    local_node_ =
+        sim_->startLocalNode(rclcpp::NodeOptions().parameter_overrides(configuration.local_node));
+    global_node_ =
+        sim_->startGlobalNode(rclcpp::NodeOptions().parameter_overrides(configuration.global_node));
   } catch (const std::exception& e) {
     err_("cannot set up the planning nodes on " + options_.inputs.map_file + ": " + e.what());
     return false;
@@ -150,6 +162,19 @@ bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
   clearance_ =
       std::make_unique<planning_sim::TrackClearance>(map, sim_->robot().params().footprint);
   return true;
+}
+
+// Start and goal where the robot's outline fits at any heading, so that it can turn there: its
+// circumscribed radius from every obstacle cell centre, and a cell more for the cell's own half.
+global_planning_benchmark::PairRules DriveBenchmark::pairRules() const {
+  double inscribed = 0.0;
+  double circumscribed = 0.0;
+  nav2_costmap_2d::calculateMinAndMaxDistances(sim_->robot().params().footprint, inscribed,
+                                               circumscribed);
+  global_planning_benchmark::PairRules rules;
+  rules.min_clearance_m =
+      circumscribed + sim_->maps().global->getCostmapROS()->getCostmap()->getResolution();
+  return rules;
 }
 
 geometry_msgs::msg::PoseStamped DriveBenchmark::cellPose(int64_t x, int64_t y) const {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "planning/planner_keys.hpp"
+#include "planning_sim/robot_configuration.hpp"
 
 namespace local_planning_benchmark {
 
@@ -45,7 +46,16 @@ std::vector<std::string> plannersOf(const std::string& list, std::string& error)
 DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args) {
   DriveCommandLine line;
   std::vector<std::string> inputs;
+  line.options.params_file = planning_sim::shippedConfigurationFile();
   for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--params-file") {
+      if (i + 1 >= args.size()) {
+        line.error = "--params-file needs a value";
+        return line;
+      }
+      line.options.params_file = args[++i];
+      continue;
+    }
     if (args[i] != "--planner") {
       inputs.push_back(args[i]);
       continue;
@@ -67,8 +77,8 @@ std::string driveUsageText(const std::string& program) {
   return fmt::format(
              "Usage: {0} --map FILE.yaml (--pairs FILE | --random N [--seed S] [--write-pairs "
              "FILE])\n"
-             "       [--planner dijkstra[,local_wap_points]] [--inflation-radius M]\n"
-             "       [--cost-scaling-factor F] [--inflate-unknown]\n"
+             "       [--planner dijkstra[,local_wap_points]] [--params-file FILE]\n"
+             "       [--inflation-radius M] [--cost-scaling-factor F] [--inflate-unknown]\n"
              "\n"
              "Drives a simulated robot from start to goal for every pair, as the task manager "
              "does:\n"
@@ -80,7 +90,9 @@ std::string driveUsageText(const std::string& program) {
              "\n",
              program) +
          global_planning_benchmark::inputOptionsText(
-             "  --planner LIST           local planners to drive with (default dijkstra)\n") +
+             "  --planner LIST           local planners to drive with (default dijkstra)\n"
+             "  --params-file FILE       the robot's parameter file (default: the project's\n"
+             "                           config/robot.yaml)\n") +
          "\n"
          "Exit status: 0 every pair driven (reached or not), 1 the run could not start or was\n"
          "stopped (arguments, map, pairs file, a node that stopped answering), 2 some pairs lay\n"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <opencv2/imgproc.hpp>
 #include <string>
 
@@ -85,16 +86,22 @@ TEST_F(CoverageBenchmarkTest, RefusesBadCommandLinesAndInputsWithStatusOne) {
     EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
     EXPECT_TRUE(result.lines.empty());
   }
+  // So is a parameter file that cannot be used.
+  std::ofstream(dir_ / "robot.yaml") << "vantrell_nav2_local_planning: [\n";
+  const ProgramRun damaged = run("--map hall.yaml --params-file robot.yaml");
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.errors.find("robot.yaml is not YAML"), std::string::npos) << damaged.errors;
+  EXPECT_EQ(std::count(damaged.errors.begin(), damaged.errors.end(), '\n'), 1) << damaged.errors;
+  EXPECT_TRUE(damaged.lines.empty());
   const ProgramRun help = run("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(readFile(dir_ / "out.txt").find("Usage:"), std::string::npos);
 }
 
-// Figures of the drawn hall on the simulated 0.6 m x 0.5 m robot: the static planner covers 11 %
-// before its first pass along the west wall turns the robot's corner into the wall; the dynamic
-// planner told to keep the outline's half diagonal from walls (robot_half_width_offset 0.45)
-// finishes with 93 % (none at all when a robot starting inside the zone never triggers its
-// brushes). The floors leave room for timing on a loaded machine.
+// The drawn hall on the simulated 0.6 m x 0.5 m robot with the shipped configuration and the
+// motion controller. The floors are those the planners passed before either (the static planner
+// then lost the robot's corner in the west wall at 11 %); they leave room for timing on a
+// loaded machine.
 TEST_F(CoverageBenchmarkTest, CleansEachRoomWithEachPlannerAndSumsUpPerPlanner) {
   struct Case {
     const char* args;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -195,6 +196,19 @@ TEST(RandomPairsTest, EveryEndIsAnAllowedCellAndEveryPairLongEnough) {
       ASSERT_LT(layers.cost[i], 210) << x << "," << y;
     }
     EXPECT_GE(std::hypot(pair.gx - pair.sx, pair.gy - pair.sy) * 0.05, 3.0 - 1e-9);
+  }
+}
+
+TEST(RandomPairsTest, AClearanceKeepsEveryEndThatFarFromObstacles) {
+  GridLayers layers = freeLayers(400);
+  // Near obstacles (0.2 m) in the south half, in the open (1 m) in the north half.
+  layers.distance.assign(layers.cost.size(), 1.0F);
+  std::fill(layers.distance.begin(), layers.distance.begin() + 200 * 400, 0.2F);
+  global_planning_benchmark::PairRules rules;
+  rules.min_clearance_m = 0.44;
+  for (const auto& pair : drawRandomPairs(layers, 50, 33, rules)) {
+    EXPECT_GE(pair.sy, 200);
+    EXPECT_GE(pair.gy, 200);
   }
 }
 

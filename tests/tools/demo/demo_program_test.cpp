@@ -89,6 +89,7 @@ TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
   std::ofstream(d + "far.rooms.yaml")
       << "rooms:\n- id: far\n  area_m2: 1\n  polygon: [[1, 1], [1e30, 1], [2, 1.5]]\n";
   ASSERT_EQ(::mkfifo((d + "pipe.yaml").c_str(), 0600), 0);
+  std::ofstream(d + "robot.yaml") << "grid_maps:\n  ros__parameters: {footprint_padding: [\n";
 
   const struct {
     std::string arguments;
@@ -119,6 +120,8 @@ TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
        "made for the map \"other.yaml\", not for " + room},
       {"--scenario clean --map " + room + " --rooms " + d + "far.rooms.yaml",
        "room far corner 2 (1e+30, 1) lies far off the map"},
+      {"--scenario clean --params-file " + d + "robot.yaml", "robot.yaml is not YAML"},
+      {"--scenario drive --params-file " + d + "none.yaml", "none.yaml does not exist"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);

@@ -58,6 +58,18 @@ TEST(CoverageMeasure, ReachableAreaIsThePartOfTheZoneConnectedToTheStart) {
   EXPECT_EQ(cv::countNonZero(reachableArea(free, zone, {18, 2})), 0) << "a start off the zone";
 }
 
+TEST(CoverageMeasure, TheStartLiesInTheLargestPartOfTheZoneWhereTheRobotCanTurn) {
+  // A ring of chairs round the zone's centre: turning room inside it, most of the floor outside.
+  cv::Mat free = freeFloor(40, 30);
+  cv::rectangle(free, {12, 7}, {28, 23}, cv::Scalar(0));
+  const std::vector<cv::Point> zone{{0, 0}, {39, 0}, {39, 29}, {0, 29}};
+  const cv::Mat space = centreSpace(free, 1.0);
+  const auto start = planning_sim::startCell(free, space, zone, 3.0);
+  ASSERT_TRUE(start);
+  EXPECT_FALSE(cv::Rect(12, 7, 17, 17).contains(*start)) << *start;
+  EXPECT_GT(cv::countNonZero(reachableArea(space, zone, *start)), 600);
+}
+
 TEST(CoverageMeasure, SharesAndOverlapCountOnlyTheTarget) {
   cv::Mat target(4, 4, CV_8UC1, cv::Scalar(0));
   target(cv::Rect(0, 0, 2, 2)).setTo(255);  // four cells

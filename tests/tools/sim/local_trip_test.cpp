@@ -102,7 +102,10 @@ TEST(LocalTrip, TheRobotArrivesDrivingThePathsTheLocalNodeHandsOut) {
 }
 
 TEST(LocalTrip, TheRobotStopsShortOfAnObstacleThePlannerDrivesInto) {
-  planning_sim::LocalPlanningSim sim(corridorFloor());
+  // The blind follower drives the planner's path as it is, so that the world refuses the step.
+  planning_sim::LocalPlanningSimOptions options;
+  options.controller.footprint_aware = false;
+  planning_sim::LocalPlanningSim sim(corridorFloor(), options);
   auto node = sim.startLocalNode<TripNode>();
   sim.robot().place(pose2(0.8, 0.9));
   sim.world().schedule(

@@ -63,6 +63,27 @@ std::optional<cv::Point> nearest(const cv::Mat& candidates, const cv::Point2d& c
   return best;
 }
 
+// The largest 8-connected part of `mask`: a start elsewhere (under a table, in a ring of chairs)
+// would leave most of the zone out of the robot's reach.
+cv::Mat largestPart(const cv::Mat& mask) {
+  cv::Mat labels;
+  cv::Mat stats;
+  cv::Mat centroids;
+  const int parts = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+  int largest = 0;
+  for (int label = 1; label < parts; ++label) {
+    if (largest == 0 ||
+        stats.at<int>(label, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA)) {
+      largest = label;
+    }
+  }
+  cv::Mat part(mask.size(), CV_8UC1, cv::Scalar(0));
+  if (largest > 0) {
+    part.setTo(cv::Scalar(255), labels == largest);
+  }
+  return part;
+}
+
 }  // namespace
 
 cv::Mat centreSpace(const cv::Mat& free, double radius) {
@@ -89,7 +110,7 @@ std::optional<cv::Point> startCell(const cv::Mat& free, const cv::Mat& centre_sp
   if (polygon.empty()) {
     return std::nullopt;
   }
-  const cv::Mat inside = polygonMask(free.size(), polygon) & centre_space;
+  const cv::Mat inside = largestPart(polygonMask(free.size(), polygon) & centre_space);
   cv::Mat turnable;
   cv::compare(clearance(free), turning_radius, turnable, cv::CMP_GE);
   const cv::Point2d centroid = centroidOf(polygon);

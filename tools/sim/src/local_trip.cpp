@@ -9,8 +9,9 @@ bool reportsCleanedArea(const vantrell_nav2_protocol::action::LocalPlanning::Res
   return result.cleaned_area > 0.0F;
 }
 
-LocalTrip::LocalTrip(SimRobot& robot, TripOptions options)
+LocalTrip::LocalTrip(SimRobot& robot, MotionController& controller, TripOptions options)
     : robot_(robot),
+      controller_(controller),
       options_(options),
       node_(std::make_shared<rclcpp::Node>("sim_task_manager")),
       client_(rclcpp_action::create_client<LocalPlanning>(node_, "local_planning")),
@@ -48,7 +49,7 @@ TripReport LocalTrip::run(const LocalPlanning::Goal& goal) {
     }
     if (cycle.reply.succeeded) {
       failures_in_row = 0;
-      cycle.motion = robot_.follow(cycle.reply.result, options_.control_period);
+      cycle.motion = controller_.follow(cycle.reply.result, options_.control_period);
       waitOutPeriod(cycle.motion);
     } else {
       ++report.failures;

@@ -59,6 +59,7 @@ SimRobot::SimRobot(SimClock& clock, SimWorld& world,
 void SimRobot::place(const geometry_msgs::msg::Pose2D& pose) {
   pose_ = pose;
   placed_ = true;
+  ++placements_;
   clearRecords();
   localisation_.broadcast(pose_, clock_.now());
   publishOdometry(Command());
@@ -86,23 +87,23 @@ FollowResult SimRobot::follow(const LocalPlanningResult& result,
 FollowResult SimRobot::follow(const nav_msgs::msg::Path& path, bool backward,
                               std::optional<rclcpp::Duration> budget) {
   size_t cursor = 0;
-  return runFor(budget, [&]() { return pursue(path.poses, cursor, backward); });
+  return drive(budget, [&]() { return pursue(path.poses, cursor, backward); });
 }
 
 FollowResult SimRobot::rotateTo(double yaw, std::optional<rclcpp::Duration> budget) {
-  return runFor(budget, [&]() { return turnTowards(yaw); });
+  return drive(budget, [&]() { return turnTowards(yaw); });
 }
 
 FollowResult SimRobot::standStill(const rclcpp::Duration& duration) {
-  FollowResult waited = runFor(duration, []() { return std::optional<Command>(Command()); });
+  FollowResult waited = drive(duration, []() { return std::optional<Command>(Command()); });
   if (waited.ending == FollowResult::Ending::kTimeUp) {
     waited.ending = FollowResult::Ending::kReachedEnd;
   }
   return waited;
 }
 
-FollowResult SimRobot::runFor(std::optional<rclcpp::Duration> budget,
-                              const std::function<std::optional<Command>()>& next_command) {
+FollowResult SimRobot::drive(std::optional<rclcpp::Duration> budget,
+                             const CommandSource& next_command) {
   if (!placed_) {
     throw std::logic_error("place the simulated robot before it moves");
   }
@@ -129,48 +130,60 @@ FollowResult SimRobot::runFor(std::optional<rclcpp::Duration> budget,
   }
 }
 
-// Pure pursuit of the pose `lookahead` ahead, turning on the spot when it lies far off the
-// heading (for a backward path: the heading of the robot's tail), and slowing onto the last pose.
 std::optional<SimRobot::Command> SimRobot::pursue(
     const std::vector<geometry_msgs::msg::PoseStamped>& poses, size_t& cursor,
     bool backward) const {
-  if (poses.empty()) {
-    return std::nullopt;
-  }
-  while (cursor + 1 < poses.size() && distance(pose_, poses[cursor]) < params_.lookahead) {
-    ++cursor;
-  }
-  const auto& target = poses[cursor];
-  const double reach = distance(pose_, target);
-  const bool last = cursor + 1 == poses.size();
-  if (last && reach <= params_.arrival_tolerance) {
-    return std::nullopt;
-  }
-  const double driving = pose_.theta + (backward ? M_PI : 0.0);
-  const double bearing =
-      std::atan2(target.pose.position.y - pose_.y, target.pose.position.x - pose_.x);
-  const double error = normalised(bearing - driving);
-  if (std::abs(error) > params_.turn_in_place_above) {
-    return turnTowards(pose_.theta + error);
-  }
-  const double curvature = 2.0 * std::sin(error) / reach;
-  double speed =
-      last ? std::min(params_.max_linear_speed, reach / params_.step) : params_.max_linear_speed;
-  double turn = speed * curvature;
-  if (std::abs(turn) > params_.max_angular_speed) {
-    speed = params_.max_angular_speed / std::abs(curvature);
-    turn = std::copysign(params_.max_angular_speed, turn);
-  }
-  return Command{backward ? -speed : speed, turn};
+  return pursuitCommand(pose_, poses, cursor, backward, params_);
 }
 
 std::optional<SimRobot::Command> SimRobot::turnTowards(double yaw) const {
-  const double error = normalised(yaw - pose_.theta);
-  if (std::abs(error) <= params_.heading_tolerance) {
+  return turnCommand(pose_, yaw, params_);
+}
+
+// Pure pursuit of the pose `lookahead` ahead, turning on the spot when it lies far off the
+// heading (for a backward path: the heading of the robot's tail), and slowing onto the last pose.
+std::optional<SimRobot::Command> pursuitCommand(
+    const geometry_msgs::msg::Pose2D& pose,
+    const std::vector<geometry_msgs::msg::PoseStamped>& poses, size_t& cursor, bool backward,
+    const SimRobotParams& params) {
+  if (poses.empty()) {
     return std::nullopt;
   }
-  const double fastest = params_.max_angular_speed * params_.step;
-  return Command{0.0, std::clamp(error, -fastest, fastest) / params_.step};
+  while (cursor + 1 < poses.size() && distance(pose, poses[cursor]) < params.lookahead) {
+    ++cursor;
+  }
+  const auto& target = poses[cursor];
+  const double reach = distance(pose, target);
+  const bool last = cursor + 1 == poses.size();
+  if (last && reach <= params.arrival_tolerance) {
+    return std::nullopt;
+  }
+  const double driving = pose.theta + (backward ? M_PI : 0.0);
+  const double bearing =
+      std::atan2(target.pose.position.y - pose.y, target.pose.position.x - pose.x);
+  const double error = normalised(bearing - driving);
+  if (std::abs(error) > params.turn_in_place_above) {
+    return turnCommand(pose, pose.theta + error, params);
+  }
+  const double curvature = 2.0 * std::sin(error) / reach;
+  double speed =
+      last ? std::min(params.max_linear_speed, reach / params.step) : params.max_linear_speed;
+  double turn = speed * curvature;
+  if (std::abs(turn) > params.max_angular_speed) {
+    speed = params.max_angular_speed / std::abs(curvature);
+    turn = std::copysign(params.max_angular_speed, turn);
+  }
+  return SimRobot::Command{backward ? -speed : speed, turn};
+}
+
+std::optional<SimRobot::Command> turnCommand(const geometry_msgs::msg::Pose2D& pose, double yaw,
+                                             const SimRobotParams& params) {
+  const double error = normalised(yaw - pose.theta);
+  if (std::abs(error) <= params.heading_tolerance) {
+    return std::nullopt;
+  }
+  const double fastest = params.max_angular_speed * params.step;
+  return SimRobot::Command{0.0, std::clamp(error, -fastest, fastest) / params.step};
 }
 
 bool SimRobot::step(const Command& command) {
@@ -197,13 +210,18 @@ bool SimRobot::step(const Command& command) {
   return true;
 }
 
-// Unicycle motion over one step, integrated at the middle heading.
 geometry_msgs::msg::Pose2D SimRobot::moved(const Command& command) const {
-  const double middle = pose_.theta + command.angular * params_.step / 2.0;
+  return advanced(pose_, command, params_.step);
+}
+
+// Unicycle motion over `dt`, integrated at the middle heading.
+geometry_msgs::msg::Pose2D advanced(const geometry_msgs::msg::Pose2D& pose,
+                                    const SimRobot::Command& command, double dt) {
+  const double middle = pose.theta + command.angular * dt / 2.0;
   geometry_msgs::msg::Pose2D next;
-  next.x = pose_.x + command.linear * params_.step * std::cos(middle);
-  next.y = pose_.y + command.linear * params_.step * std::sin(middle);
-  next.theta = normalised(pose_.theta + command.angular * params_.step);
+  next.x = pose.x + command.linear * dt * std::cos(middle);
+  next.y = pose.y + command.linear * dt * std::sin(middle);
+  next.theta = normalised(pose.theta + command.angular * dt);
   return next;
 }
 

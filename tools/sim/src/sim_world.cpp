@@ -71,6 +71,21 @@ void drawFootprint(cv::Mat& mask, const cv::Point& origin,
 
 }  // namespace
 
+std::vector<cv::Point> cellsUnder(const nav_msgs::msg::MapMetaData& info,
+                                  const std::vector<geometry_msgs::msg::Point>& footprint,
+                                  const geometry_msgs::msg::Pose2D& pose) {
+  const auto corners = placedFootprint(info, footprint, pose);
+  const cv::Rect area = cellsAround(corners);
+  cv::Mat mask(area.size(), CV_8UC1, cv::Scalar(0));
+  drawFootprint(mask, area.tl(), corners);
+  std::vector<cv::Point> cells;
+  cv::findNonZero(mask, cells);
+  for (auto& cell : cells) {
+    cell += area.tl();
+  }
+  return cells;
+}
+
 ObstacleInjection ObstacleInjection::atTime(std::vector<geometry_msgs::msg::Point> outline,
                                             const rclcpp::Time& time) {
   ObstacleInjection injection;

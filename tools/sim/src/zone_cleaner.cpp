@@ -125,7 +125,7 @@ std::optional<CleaningEnd> ZoneCleaner::runCycle(const LocalPlanning::Goal& goal
   if (reply.succeeded) {
     progress.failures_in_row = 0;
     progress.any_succeeded = true;
-    motion = robot.follow(reply.result, options_.control_period);
+    motion = sim_.controller().follow(reply.result, options_.control_period);
   } else {
     ++report.failures;
     ++progress.failures_in_row;

@@ -43,6 +43,7 @@ ZoneFigures cleanZoneAlone(const nav_msgs::msg::OccupancyGrid& floor, const Floo
   }
   LocalPlanningSimOptions sim_options;
   sim_options.map_params = options.map_params;
+  sim_options.footprint_padding = options.footprint_padding;
   sim_options.robot.cleaning_width = options.cleaning_width;
   const cv::Rect around = cv::boundingRect(area.polygon);
   sim_options.local_window =

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "global_planning_benchmark/parsed_command_line.hpp"
+#include "planning_sim/robot_configuration.hpp"
 #include "rclcpp/parameter.hpp"
 
 namespace coverage_benchmark {
@@ -23,10 +24,14 @@ struct BenchmarkOptions {
   double cleaning_width{0.6};
   /// A round robot of this radius (metres); 0: the grid maps' default footprint.
   double robot_radius{0.0};
-  /// Parameters of the local planning node as given (NAME=VALUE), in order.
+  /// The robot's parameter file; the project's shipped configuration by default.
+  std::string params_file;
+  /// Parameters of the local planning node as given (NAME=VALUE), in order, over the file's.
   std::vector<std::string> parameter_texts;
   /// The same, checked against the names the node reads (checkNodeParameters).
   std::vector<rclcpp::Parameter> node_parameters;
+  /// The parameter file as read (checkNodeParameters).
+  planning_sim::RobotConfiguration configuration;
 };
 
 using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOptions>;
@@ -35,9 +40,10 @@ using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOption
 /// Request::ERROR with a sentence naming the offending argument.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 
-/// Fills options.node_parameters from options.parameter_texts. Throws
-/// planning_sim::NodeParameterError, one line, for a name the local planning node does not read
-/// or a value of another type.
+/// Reads options.params_file into options.configuration and fills options.node_parameters from
+/// options.parameter_texts. Throws planning_sim::ConfigurationError for a file that cannot be
+/// used, planning_sim::NodeParameterError for a name the local planning node does not read or a
+/// value of another type; each one line.
 void checkNodeParameters(BenchmarkOptions& options);
 
 /// The --help text.

@@ -10,6 +10,7 @@
 #include "coverage_benchmark/command_line.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "planning_sim/floor_space.hpp"
+#include "planning_sim/robot_configuration.hpp"
 #include "planning_sim/rooms_file.hpp"
 #include "planning_sim/zone_run.hpp"
 

@@ -8,6 +8,7 @@
 
 #include "global_planning_benchmark/command_line.hpp"
 #include "global_planning_benchmark/pairs_file.hpp"
+#include "global_planning_benchmark/random_pairs.hpp"
 #include "nav_msgs/msg/occupancy_grid.hpp"
 #include "vantrell_nav2_gridmap/grid_layers.hpp"
 
@@ -23,7 +24,8 @@ bool loadMapFile(const std::string& map_file, nav_msgs::msg::OccupancyGrid& map,
 bool readPairs(const BenchmarkOptions& options, std::vector<CellPair>& pairs, const ErrorSink& err);
 /// Draws options.random_pairs pairs on the layers and saves them when the options say so.
 bool drawPairs(const BenchmarkOptions& options, const vantrell_nav2_gridmap::GridLayers& layers,
-               std::vector<CellPair>& pairs, const ErrorSink& err);
+               std::vector<CellPair>& pairs, const ErrorSink& err,
+               const PairRules& rules = PairRules());
 
 /// The map file's name without directory and extension.
 std::string mapNameOf(const BenchmarkOptions& options);

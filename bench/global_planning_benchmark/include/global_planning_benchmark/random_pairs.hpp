@@ -17,6 +17,9 @@ struct PairRules {
   unsigned int border_cells{100};
   /// Start and goal cell centres at least this far apart.
   double min_distance_m{3.0};
+  /// A cell's centre at least this far from the centre of every obstacle cell (metres): where a
+  /// robot of that circumscribed radius, and a cell more, fits at any heading and can turn.
+  double min_clearance_m{0.0};
 };
 
 /**

@@ -10,6 +10,7 @@
 
 #include "global_planning_benchmark/benchmark_run.hpp"
 #include "global_planning_benchmark/pairs_file.hpp"
+#include "global_planning_benchmark/random_pairs.hpp"
 #include "local_planning_benchmark/drive_command_line.hpp"
 #include "planning_sim/drive_measures.hpp"
 #include "planning_sim/local_planning_sim.hpp"
@@ -57,6 +58,7 @@ class DriveBenchmark {
   bool drivePair(size_t index, const CellPair& pair, const std::string& planner);
   void count(Tally& tally, const planning_sim::DriveLeg& leg,
              const planning_sim::DriveMeasures& measures, double wall_s);
+  global_planning_benchmark::PairRules pairRules() const;
   geometry_msgs::msg::PoseStamped cellPose(int64_t x, int64_t y) const;
   void writeSummary(const std::string& planner, const Tally& tally);
 

@@ -15,12 +15,14 @@ struct DriveBenchmarkOptions {
   global_planning_benchmark::BenchmarkOptions inputs;
   /// Local planners every pair is driven with, in this order.
   std::vector<std::string> planners{planning::local_keys::kDijkstra};
+  /// The robot's parameter file; the project's shipped configuration by default.
+  std::string params_file;
 };
 
 using DriveCommandLine = global_planning_benchmark::ParsedCommandLine<DriveBenchmarkOptions>;
 
-/// Reads the arguments after the program name: --planner LIST here, everything else as the
-/// global planning benchmark reads it. Never throws.
+/// Reads the arguments after the program name: --planner LIST and --params-file FILE here,
+/// everything else as the global planning benchmark reads it. Never throws.
 DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args);
 
 /// The --help text.

@@ -25,10 +25,11 @@ cv::Mat centreSpace(const cv::Mat& free, double radius);
 cv::Mat reachableArea(const cv::Mat& centre_space, const std::vector<cv::Point>& polygon,
                       const cv::Point& start);
 
-// Where a robot is put down to clean the zone: of the cells inside `polygon` that lie in
-// `centre_space` and at least `turning_radius` from every cell that is not free (so that it can
-// turn on the spot), the one nearest the polygon's centroid; when there is none, the nearest
-// cell of `centre_space` inside it; nothing when the zone has no such cell.
+// Where a robot is put down to clean the zone: in the largest connected part of the cells inside
+// `polygon` that lie in `centre_space` (so that it reaches most of the zone), of those at least
+// `turning_radius` from every cell that is not free (so that it can turn on the spot), the one
+// nearest the polygon's centroid; when there is none, the nearest cell of that part; nothing
+// when the zone has no such cell.
 std::optional<cv::Point> startCell(const cv::Mat& free, const cv::Mat& centre_space,
                                    const std::vector<cv::Point>& polygon, double turning_radius);
 

@@ -12,6 +12,7 @@
 #include "planning_sim/cleaning_unit.hpp"
 #include "planning_sim/host_maps.hpp"
 #include "planning_sim/local_trip.hpp"
+#include "planning_sim/motion_controller.hpp"
 #include "planning_sim/node_host.hpp"
 #include "planning_sim/sim_clock.hpp"
 #include "planning_sim/sim_robot.hpp"
@@ -24,17 +25,22 @@ namespace planning_sim {
 
 struct LocalPlanningSimOptions {
   vantrell_nav2_gridmap::GridMapParams map_params;
+  // Metres the grid maps add round the robot's outline (map_params' footprint); the robot itself
+  // keeps the bare outline unless `robot` names one.
+  double footprint_padding{0.0};
   // The local map's window (floor cells); the whole floor when unset.
   std::optional<cv::Rect> local_window;
   rclcpp::Time start{100, 0, RCL_ROS_TIME};
   SimRobotParams robot;
+  ControllerParams controller;
   TripOptions trip;
 };
 
 /**
  * A local planning node hosted on a simulated floor, everything wired as on the robot: the three
  * grid maps of the floor, simulated time, the world with its injectable obstacles (seen by the
- * local map), the robot (seen by all three maps, odometry to the communicator), the task centre
+ * local map), the robot (seen by all three maps, odometry to the communicator) and its motion
+ * controller (checking the robot's outline against the local map), the task centre
  * answering with the robot's track, the trip driver, and the host's executor serving the node,
  * the task centre and the trip's client.
  *
@@ -85,6 +91,7 @@ class LocalPlanningSim {
   SimClock& clock() { return clock_; }
   SimWorld& world() { return world_; }
   SimRobot& robot() { return robot_; }
+  MotionController& controller() { return controller_; }
   CleaningUnit& cleaningUnit() { return cleaning_unit_; }
   TaskCentre& taskCentre() { return task_centre_; }
   LocalTrip& trip() { return trip_; }
@@ -97,6 +104,7 @@ class LocalPlanningSim {
   SimClock clock_;
   SimWorld world_;
   SimRobot robot_;
+  MotionController controller_;
   CleaningUnit cleaning_unit_;
   TaskCentre task_centre_;
   LocalTrip trip_;

@@ -8,6 +8,7 @@
 
 #include "geometry_msgs/msg/pose2_d.hpp"
 #include "planning_sim/action_call.hpp"
+#include "planning_sim/motion_controller.hpp"
 #include "planning_sim/sim_clock.hpp"
 #include "planning_sim/sim_robot.hpp"
 #include "rclcpp/rclcpp.hpp"
@@ -65,18 +66,19 @@ struct TripReport {
 
 /**
  * Plays the task manager and the motion controller of a trip through the local planning node:
- * asks "local_planning" for the next local path with the same goal, lets the simulated robot
- * follow it for a control period, and again, until the robot arrives, a result says the task is
- * finished and its path is driven, the robot avoids a collision, plans keep failing, or the time
- * runs out. Its node (the action clients') must be spun by a NodeHost. As the task manager, it
- * also asks the global planning node for the trips' global paths.
+ * asks "local_planning" for the next local path with the same goal, lets the motion controller
+ * drive the simulated robot along it for a control period, and again, until the robot arrives, a
+ * result says the task is finished and its path is driven, the robot avoids a collision, plans keep
+ * failing, or the time runs out. Its node (the action clients') must be spun by a NodeHost. As the
+ * task manager, it also asks the global planning node for the trips' global paths.
  */
 class LocalTrip {
  public:
   using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
   using GlobalPlanning = vantrell_nav2_protocol::action::GlobalPlanning;
 
-  LocalTrip(SimRobot& robot, TripOptions options = TripOptions());
+  // The controller drives the robot along each result.
+  LocalTrip(SimRobot& robot, MotionController& controller, TripOptions options = TripOptions());
   LocalTrip(const LocalTrip&) = delete;
   LocalTrip& operator=(const LocalTrip&) = delete;
 
@@ -95,6 +97,7 @@ class LocalTrip {
   std::optional<TripEnd> afterMotion(const LocalPlanning::Goal& goal, const TripCycle& cycle) const;
 
   SimRobot& robot_;
+  MotionController& controller_;
   TripOptions options_;
   rclcpp::Node::SharedPtr node_;
   rclcpp_action::Client<LocalPlanning>::SharedPtr client_;

@@ -83,6 +83,12 @@ struct FollowResult {
 class SimRobot {
  public:
   using LocalPlanningResult = vantrell_nav2_protocol::action::LocalPlanning::Result;
+  // A velocity command for one step: forward speed (m/s, negative backwards) and turn (rad/s).
+  struct Command {
+    double linear{0.0};
+    double angular{0.0};
+  };
+  using CommandSource = std::function<std::optional<Command>()>;
 
   // The grid maps are the ones whose costmaps must see the robot (a planning node's).
   SimRobot(SimClock& clock, SimWorld& world,
@@ -103,6 +109,20 @@ class SimRobot {
   FollowResult rotateTo(double yaw, std::optional<rclcpp::Duration> budget = std::nullopt);
   // Stands still while simulated time passes (obstacles may appear meanwhile).
   FollowResult standStill(const rclcpp::Duration& duration);
+  // Drives the commands `next_command` gives, one a step, until it gives none (kReachedEnd), the
+  // budget is spent (kTimeUp) or a step is refused (kCollision): the wheels under a controller.
+  FollowResult drive(std::optional<rclcpp::Duration> budget, const CommandSource& next_command);
+
+  // The pure pursuit command towards `poses` from the pose at `cursor` on (moved on as the robot
+  // passes them); none once the last pose is reached. The blind follower's steering.
+  std::optional<Command> pursue(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
+                                size_t& cursor, bool backward) const;
+  // The command turning in place towards `yaw`; none once the heading is within tolerance.
+  std::optional<Command> turnTowards(double yaw) const;
+  // Where the robot would be after one step of `command`.
+  geometry_msgs::msg::Pose2D moved(const Command& command) const;
+  // How many times the robot has been put down: a controller starts afresh after a placement.
+  size_t placements() const { return placements_; }
 
   // Returns once every costmap has heard the robot's pose, every node on simulated time reads
   // the current time and the communicator's odometry unit holds the latest report, so that a
@@ -131,19 +151,8 @@ class SimRobot {
   SimClock& clock() { return clock_; }
 
  private:
-  struct Command {
-    double linear{0.0};
-    double angular{0.0};
-  };
-
-  FollowResult runFor(std::optional<rclcpp::Duration> budget,
-                      const std::function<std::optional<Command>()>& next_command);
-  std::optional<Command> pursue(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
-                                size_t& cursor, bool backward) const;
-  std::optional<Command> turnTowards(double yaw) const;
   // One step of simulated time with `command`; false when it was refused.
   bool step(const Command& command);
-  geometry_msgs::msg::Pose2D moved(const Command& command) const;
   geometry_msgs::msg::PoseStamped stampedPose() const;
   void record(const geometry_msgs::msg::Pose2D& from);
   void publishOdometry(const Command& command);
@@ -161,6 +170,7 @@ class SimRobot {
   geometry_msgs::msg::TwistStamped last_odometry_;
   geometry_msgs::msg::Pose2D pose_;
   bool placed_{false};
+  size_t placements_{0};
   std::optional<Collision> collision_;
   StepObserver step_observer_;
 
@@ -168,6 +178,19 @@ class SimRobot {
   std::vector<geometry_msgs::msg::PoseStamped> track_;
   cv::Mat covered_;
 };
+
+// The blind follower's steering from `pose`: pure pursuit towards `poses` from the pose at
+// `cursor` on (moved on as the robot passes them), none once the last pose is reached; and the
+// turn in place towards `yaw`, none once within the heading tolerance.
+std::optional<SimRobot::Command> pursuitCommand(
+    const geometry_msgs::msg::Pose2D& pose,
+    const std::vector<geometry_msgs::msg::PoseStamped>& poses, size_t& cursor, bool backward,
+    const SimRobotParams& params);
+std::optional<SimRobot::Command> turnCommand(const geometry_msgs::msg::Pose2D& pose, double yaw,
+                                             const SimRobotParams& params);
+// Where a robot at `pose` is after `dt` of `command` (unicycle motion).
+geometry_msgs::msg::Pose2D advanced(const geometry_msgs::msg::Pose2D& pose,
+                                    const SimRobot::Command& command, double dt);
 
 }  // namespace planning_sim
 

@@ -33,6 +33,12 @@ struct ObstacleInjection {
                                          double y, double radius);
 };
 
+// The cells of a grid laid out as `info` says (x column, y row) under `footprint` (robot frame)
+// placed at `pose`: those its outline crosses and those inside it, as the world counts them.
+std::vector<cv::Point> cellsUnder(const nav_msgs::msg::MapMetaData& info,
+                                  const std::vector<geometry_msgs::msg::Point>& footprint,
+                                  const geometry_msgs::msg::Pose2D& pose);
+
 /**
  * What the simulated robot moves in: the floor's cells at or above the grid maps' lethal
  * occupancy (100), cells off the floor, and the blocking obstacles injected so far. An injected

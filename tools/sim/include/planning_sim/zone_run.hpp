@@ -19,6 +19,8 @@ struct ZoneRunOptions {
   // The coverage planner's key in the local node's table.
   std::string planner;
   vantrell_nav2_gridmap::GridMapParams map_params;
+  // Metres the grid maps add round the robot's outline (LocalPlanningSimOptions).
+  double footprint_padding{0.0};
   // The cleaning tool's width (metres); the goal's coverage width is the same in cells.
   double cleaning_width{0.6};
   // Overlap between neighbouring passes the goal asks for (cells).

@@ -1,0 +1,134 @@
+// The motion controller on drawn cases with known answers: what it does where the planner's path
+// would bring the robot's outline onto an obstacle, and with a turn it was asked for.
+#include "planning_sim/motion_controller.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim_fixtures.hpp"
+
+namespace sim_test {
+namespace {
+
+using planning_sim::FollowResult;
+using Result = planning_sim::SimRobot::LocalPlanningResult;
+
+// The corridor with the floor cells whose centres lie in each box made walls.
+nav_msgs::msg::OccupancyGrid corridorWith(const std::vector<std::vector<double>>& boxes) {
+  nav_msgs::msg::OccupancyGrid floor = corridorFloor();
+  const auto& info = floor.info;
+  for (uint32_t row = 0; row < info.height; ++row) {
+    for (uint32_t column = 0; column < info.width; ++column) {
+      const double x = (column + 0.5) * info.resolution;
+      const double y = (row + 0.5) * info.resolution;
+      for (const auto& b : boxes) {
+        if (x > b[0] && x < b[2] && y > b[1] && y < b[3]) {
+          floor.data[row * info.width + column] = 100;
+        }
+      }
+    }
+  }
+  return floor;
+}
+
+Result pathResult(const nav_msgs::msg::Path& path) {
+  Result result;
+  result.local_path.nav_path = path;
+  return result;
+}
+
+double furthestX(const planning_sim::SimRobot& robot) {
+  double furthest = -1e9;
+  for (const auto& pose : robot.track()) {
+    furthest = std::max(furthest, pose.pose.position.x);
+  }
+  return furthest;
+}
+
+struct Case {
+  std::string name;
+  std::vector<std::vector<double>> boxes;
+  geometry_msgs::msg::Pose2D start;
+  Result result;
+  // Then results with nothing to drive, one a control period, as a planner holding the robot.
+  int empty_cycles;
+  std::function<void(const planning_sim::SimRobot&, const planning_sim::MotionController&)> check;
+};
+
+TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd) {
+  const auto east = pathResult(polyline({point(0.8, 0.9), point(7.5, 0.9)}));
+  Result spin;
+  spin.spin_required = 1;
+  spin.spin_angle = M_PI / 2.0;
+  Result turn_out_of_pocket = pathResult(polyline({point(8.3, 0.9), point(5.0, 0.9)}));
+  turn_out_of_pocket.spin_required = 1;
+  turn_out_of_pocket.spin_angle = M_PI;
+  const std::vector<Case> cases{
+      {"stops short of a box on the path",
+       {{3.0, 0.5, 3.5, 1.3}},
+       pose2(0.8, 0.9),
+       east,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         // Its front, 0.3 m ahead of its centre, came near the box and never reached it.
+         EXPECT_LT(furthestX(robot) + 0.3, 3.0);
+         EXPECT_GT(furthestX(robot) + 0.3, 2.8);
+       }},
+      {"steers round a chair leg beside the path",
+       {{4.0, 1.1, 4.05, 1.15}},
+       pose2(0.8, 0.9),
+       east,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().x, 7.5, 0.06);
+         EXPECT_NEAR(robot.pose().y, 0.9, 0.06);
+       }},
+      {"backs up out of a dead end too narrow to turn in",
+       {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
+       pose2(8.3, 0.9),
+       turn_out_of_pocket,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController& controller) {
+         EXPECT_GE(controller.recoveries(), 1u);
+         EXPECT_LT(robot.pose().x, 8.3 - 0.1);
+       }},
+      {"drives a path behind it tail first where it cannot turn",
+       {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
+       pose2(8.3, 0.9),
+       pathResult(polyline({point(8.3, 0.9), point(7.0, 0.9)})),
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().x, 7.0, 0.06);
+         EXPECT_NEAR(robot.pose().theta, 0.0, 0.05) << "still facing the dead end";
+       }},
+      {"turns a requested spin to the end",
+       {},
+       pose2(2.0, 0.9),
+       spin,
+       40,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().theta, M_PI / 2.0, 0.02);
+         EXPECT_NEAR(robot.pose().x, 2.0, 1e-9);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bench bench(corridorWith(c.boxes));
+    planning_sim::MotionController controller(bench.robot, bench.maps.local);
+    bench.robot.place(c.start);
+    const rclcpp::Duration period = rclcpp::Duration::from_seconds(0.1);
+    controller.follow(c.result, c.empty_cycles > 0 ? period : rclcpp::Duration(30, 0));
+    for (int i = 0; i < c.empty_cycles; ++i) {
+      controller.follow(Result(), period);
+    }
+    EXPECT_FALSE(bench.robot.collision()) << "the world refused no step";
+    c.check(bench.robot, controller);
+  }
+}
+
+}  // namespace
+}  // namespace sim_test

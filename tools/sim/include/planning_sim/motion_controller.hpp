@@ -1,0 +1,107 @@
+#ifndef PLANNING_SIM__MOTION_CONTROLLER_HPP_
+#define PLANNING_SIM__MOTION_CONTROLLER_HPP_
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "geometry_msgs/msg/point.hpp"
+#include "geometry_msgs/msg/pose2_d.hpp"
+#include "geometry_msgs/msg/pose_stamped.hpp"
+#include "planning_sim/sim_robot.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "vantrell_nav2_gridmap/grid_map_ros.hpp"
+
+namespace planning_sim {
+
+struct ControllerParams {
+  // False: the robot's blind follower (pure pursuit that never looks at the map), for tests that
+  // need the planner's path driven as it is.
+  bool footprint_aware{true};
+  // Motion checked ahead of each command: this long at the command's speed, and at least
+  // `stop_margin` of way (or 0.1 rad of turn) beyond it, so that the robot stops short.
+  double horizon_s{1.0};
+  double stop_margin{0.05};
+  // Checked poses lie at most this far apart along the motion (metres; radians when turning).
+  double check_step{0.025};
+  // Speeds tried, as shares of the follower's, fastest first; and for each, the path followed as
+  // it is, then shifted aside by these distances either way (metres), nearest first.
+  std::vector<double> speed_shares{1.0, 0.5, 0.25};
+  std::vector<double> path_offsets{0.05, 0.1, 0.15};
+  // Progress: a robot that is commanded for `progress_allowance` of simulated time without
+  // moving `progress_radius` from where it was (turning on the spot is no progress, but the
+  // allowance covers a half turn) backs up `backup_distance` at `backup_speed`, then hands back
+  // to the planner.
+  double progress_radius{0.1};
+  rclcpp::Duration progress_allowance{std::chrono::seconds(8)};
+  double backup_distance{0.15};
+  double backup_speed{0.1};
+};
+
+/**
+ * The motion controller between the local planner's results and the wheels, as a deployed robot
+ * has one: it follows the local path by pure pursuit, checks the robot's outline against the
+ * local map along the motion that following would make over a short horizon before each command,
+ * and slows, follows the path shifted a little aside or stops short rather than touching. A turn in
+ * place that a result asks for is turned to the end, over as many control periods as it takes. A
+ * robot that makes no progress backs up and lets the planner plan again. It keeps this state
+ * between results; a new placement of the robot starts it afresh.
+ */
+class MotionController {
+ public:
+  using Command = SimRobot::Command;
+
+  MotionController(SimRobot& robot, std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map,
+                   ControllerParams params = ControllerParams());
+
+  // Drives the result for at most `budget` of simulated time (as SimRobot::follow).
+  FollowResult follow(const SimRobot::LocalPlanningResult& result,
+                      std::optional<rclcpp::Duration> budget = std::nullopt);
+
+  const ControllerParams& params() const { return params_; }
+  // Back-ups made so far, and steps the robot stood because every motion would have touched.
+  size_t recoveries() const { return recoveries_; }
+  size_t stops() const { return stops_; }
+
+ private:
+  struct Rollout;
+
+  void startAfreshIfPlaced();
+  std::optional<Command> nextCommand(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
+                                     size_t& cursor, bool backward, bool& path_done);
+  std::optional<Command> pathCommand(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
+                                     size_t& cursor, bool backward);
+  // The first command of following `poses` at `share` of the speed, when the motion of the
+  // horizon stays clear.
+  std::optional<Command> clearFollowing(const Rollout& rollout,
+                                        const std::vector<geometry_msgs::msg::PoseStamped>& poses,
+                                        size_t cursor, bool backward, double share) const;
+  std::optional<Command> spinCommand();
+  std::optional<Command> backUpCommand();
+  // A turn in place by `yaw_error` (the nominal command's), the other way round when the short
+  // way is blocked; none when both are.
+  std::optional<Command> clearTurn(const Command& nominal, double yaw_error) const;
+  bool clear(const Command& command, double horizon_s, double ahead) const;
+  Rollout lookAtMap() const;
+  bool noProgress();
+  void noteProgressAnchor();
+
+  SimRobot& robot_;
+  std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map_;
+  ControllerParams params_;
+  size_t placements_seen_{0};
+  std::optional<double> spin_target_;
+  std::optional<geometry_msgs::msg::Pose2D> backing_from_;
+  double backing_sign_{-1.0};
+  double last_linear_{0.0};
+  geometry_msgs::msg::Pose2D anchor_;
+  // Simulated time commanded since the robot last made progress.
+  rclcpp::Duration commanded_without_progress_{0, 0};
+  size_t recoveries_{0};
+  size_t stops_{0};
+};
+
+}  // namespace planning_sim
+
+#endif  // PLANNING_SIM__MOTION_CONTROLLER_HPP_

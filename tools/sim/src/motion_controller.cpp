@@ -1,0 +1,305 @@
+#include "planning_sim/motion_controller.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <utility>
+
+#include "nav2_costmap_2d/cost_values.hpp"
+#include "planning_sim/sim_world.hpp"
+
+namespace planning_sim {
+
+namespace {
+
+// A turn in place is checked this far beyond what the horizon covers.
+constexpr double kTurnMargin = 0.1;
+
+double normalised(double angle) { return std::atan2(std::sin(angle), std::cos(angle)); }
+
+// The path moved `offset` to its left (negative: right), each pose across its own stretch.
+std::vector<geometry_msgs::msg::PoseStamped> shifted(
+    const std::vector<geometry_msgs::msg::PoseStamped>& poses, double offset) {
+  std::vector<geometry_msgs::msg::PoseStamped> moved = poses;
+  for (size_t i = 0; i < poses.size() && poses.size() > 1; ++i) {
+    const auto& a = poses[i == 0 ? 0 : i - 1].pose.position;
+    const auto& b = poses[i == 0 ? 1 : i].pose.position;
+    const double along = std::atan2(b.y - a.y, b.x - a.x);
+    moved[i].pose.position.x -= offset * std::sin(along);
+    moved[i].pose.position.y += offset * std::cos(along);
+  }
+  return moved;
+}
+
+}  // namespace
+
+// The grid a check reads, and what the robot covers where it stands now (already under it, so
+// never what a motion would enter).
+struct MotionController::Rollout {
+  std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock;
+  nav_msgs::msg::MapMetaData info;
+  const nav2_costmap_2d::Costmap2D* costmap{nullptr};
+  const std::vector<geometry_msgs::msg::Point>* footprint{nullptr};
+  std::vector<cv::Point> under_now;
+
+  bool fits(const geometry_msgs::msg::Pose2D& pose) const {
+    for (const auto& cell : cellsUnder(info, *footprint, pose)) {
+      if (blocked(cell)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool blocked(const cv::Point& cell) const {
+    if (cell.x < 0 || cell.y < 0 || cell.x >= static_cast<int>(info.width) ||
+        cell.y >= static_cast<int>(info.height)) {
+      return true;
+    }
+    return costmap->getCost(static_cast<unsigned int>(cell.x), static_cast<unsigned int>(cell.y)) ==
+               nav2_costmap_2d::LETHAL_OBSTACLE &&
+           std::find(under_now.begin(), under_now.end(), cell) == under_now.end();
+  }
+};
+
+MotionController::MotionController(SimRobot& robot,
+                                   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> local_map,
+                                   ControllerParams params)
+    : robot_(robot), local_map_(std::move(local_map)), params_(std::move(params)) {}
+
+FollowResult MotionController::follow(const SimRobot::LocalPlanningResult& result,
+                                      std::optional<rclcpp::Duration> budget) {
+  if (!params_.footprint_aware) {
+    return robot_.follow(result, budget);
+  }
+  startAfreshIfPlaced();
+  if (result.spin_required) {
+    spin_target_ = result.spin_angle;
+  }
+  const auto& poses = result.local_path.nav_path.poses;
+  const bool backward = result.local_path.move_backward;
+  size_t cursor = 0;
+  bool path_done = poses.empty();
+  return robot_.drive(budget, [&]() { return nextCommand(poses, cursor, backward, path_done); });
+}
+
+void MotionController::startAfreshIfPlaced() {
+  if (robot_.placements() == placements_seen_) {
+    return;
+  }
+  placements_seen_ = robot_.placements();
+  spin_target_.reset();
+  backing_from_.reset();
+  noteProgressAnchor();
+}
+
+std::optional<MotionController::Command> MotionController::nextCommand(
+    const std::vector<geometry_msgs::msg::PoseStamped>& poses, size_t& cursor, bool backward,
+    bool& path_done) {
+  if (!backing_from_ && (spin_target_ || !path_done) && noProgress()) {
+    backing_from_ = robot_.pose();
+    backing_sign_ = last_linear_ < 0.0 ? 1.0 : -1.0;
+  }
+  if (backing_from_) {
+    if (auto command = backUpCommand()) {
+      return command;
+    }
+    // Backed up: the planner plans again from here.
+    backing_from_.reset();
+    spin_target_.reset();
+    ++recoveries_;
+    noteProgressAnchor();
+    return std::nullopt;
+  }
+  std::optional<Command> command;
+  if (spin_target_) {
+    command = spinCommand();
+    if (!command) {
+      spin_target_.reset();
+    }
+  }
+  if (!command && !path_done) {
+    command = pathCommand(poses, cursor, backward);
+    path_done = !command;
+  }
+  if (command) {
+    commanded_without_progress_ =
+        commanded_without_progress_ + rclcpp::Duration::from_seconds(robot_.params().step);
+    last_linear_ = command->linear != 0.0 ? command->linear : last_linear_;
+  }
+  return command;
+}
+
+std::optional<MotionController::Command> MotionController::pathCommand(
+    const std::vector<geometry_msgs::msg::PoseStamped>& poses, size_t& cursor, bool backward) {
+  const auto nominal = robot_.pursue(poses, cursor, backward);
+  if (!nominal) {
+    return std::nullopt;
+  }
+  if (nominal->linear == 0.0) {
+    const double driving = robot_.pose().theta + (backward ? M_PI : 0.0);
+    const auto& target = poses[cursor].pose.position;
+    const double bearing = std::atan2(target.y - robot_.pose().y, target.x - robot_.pose().x);
+    if (auto turn = clearTurn(*nominal, normalised(bearing - driving))) {
+      return turn;
+    }
+    // No room to turn towards the path: drive it the other way round, as far as that is clear.
+    if (auto reversed = clearFollowing(lookAtMap(), poses, cursor, !backward, 1.0)) {
+      return reversed;
+    }
+    ++stops_;
+    return Command();
+  }
+  const Rollout rollout = lookAtMap();
+  for (const double share : params_.speed_shares) {
+    if (auto command = clearFollowing(rollout, poses, cursor, backward, share)) {
+      return command;
+    }
+    for (const double offset : params_.path_offsets) {
+      for (const double side : {offset, -offset}) {
+        if (auto command = clearFollowing(rollout, shifted(poses, side), cursor, backward, share)) {
+          return command;
+        }
+      }
+    }
+  }
+  ++stops_;
+  return Command();
+}
+
+std::optional<MotionController::Command> MotionController::clearFollowing(
+    const Rollout& rollout, const std::vector<geometry_msgs::msg::PoseStamped>& poses,
+    size_t cursor, bool backward, double share) const {
+  const SimRobotParams& robot = robot_.params();
+  // Way made: driven, and turned at the outline's reach.
+  const double reach = robot.lookahead;
+  const double extent = share * robot.max_linear_speed * params_.horizon_s + params_.stop_margin;
+  const int most_steps = 4 * static_cast<int>(std::ceil(params_.horizon_s / robot.step));
+  std::optional<Command> first;
+  geometry_msgs::msg::Pose2D pose = robot_.pose();
+  double made = 0.0;
+  double unchecked = 0.0;
+  for (int i = 0; i < most_steps && made < extent; ++i) {
+    auto command = pursuitCommand(pose, poses, cursor, backward, robot);
+    if (!command) {
+      break;
+    }
+    command->linear *= share;
+    command->angular *= share;
+    if (!first) {
+      first = command;
+    }
+    pose = advanced(pose, *command, robot.step);
+    const double way =
+        (std::abs(command->linear) + reach * std::abs(command->angular)) * robot.step;
+    made += way;
+    unchecked += way;
+    if (i == 0 || unchecked >= params_.check_step) {
+      if (!rollout.fits(pose)) {
+        return std::nullopt;
+      }
+      unchecked = 0.0;
+    }
+  }
+  if (unchecked > 0.0 && !rollout.fits(pose)) {
+    return std::nullopt;
+  }
+  return first;
+}
+
+std::optional<MotionController::Command> MotionController::spinCommand() {
+  const auto nominal = robot_.turnTowards(*spin_target_);
+  if (!nominal) {
+    return std::nullopt;
+  }
+  if (auto turn = clearTurn(*nominal, normalised(*spin_target_ - robot_.pose().theta))) {
+    return turn;
+  }
+  ++stops_;
+  return Command();
+}
+
+std::optional<MotionController::Command> MotionController::clearTurn(const Command& nominal,
+                                                                     double yaw_error) const {
+  if (clear(nominal, params_.horizon_s, kTurnMargin)) {
+    return nominal;
+  }
+  // The long way round, when the short way is blocked.
+  const Command other{0.0, std::copysign(robot_.params().max_angular_speed, -yaw_error)};
+  if (clear(other, params_.horizon_s, kTurnMargin)) {
+    return other;
+  }
+  return std::nullopt;
+}
+
+std::optional<MotionController::Command> MotionController::backUpCommand() {
+  const auto& from = *backing_from_;
+  const auto now = robot_.pose();
+  if (std::hypot(now.x - from.x, now.y - from.y) >= params_.backup_distance) {
+    return std::nullopt;
+  }
+  const Command back{backing_sign_ * params_.backup_speed, 0.0};
+  // Only the next step: a back-up goes as far as the way behind is clear.
+  if (!clear(back, 0.0, 0.0)) {
+    return std::nullopt;
+  }
+  return back;
+}
+
+// Whether the robot's outline stays off lethal cells of the local map along the command's
+// motion over `horizon_s` and `ahead` beyond it (the first step exactly as the robot makes it).
+bool MotionController::clear(const Command& command, double horizon_s, double ahead) const {
+  const Rollout rollout = lookAtMap();
+  if (!rollout.fits(robot_.moved(command))) {
+    return false;
+  }
+  const double speed = std::abs(command.linear);
+  const double turn = std::abs(command.angular);
+  const double rate = speed > 0.0 ? speed : turn;
+  const double extent = rate * horizon_s + ahead;
+  if (!(rate > 0.0) || !(extent > 0.0)) {
+    return true;
+  }
+  const int samples = static_cast<int>(std::ceil(extent / params_.check_step));
+  const double dt = extent / samples / rate;
+  geometry_msgs::msg::Pose2D pose = robot_.pose();
+  for (int i = 0; i < samples; ++i) {
+    pose = advanced(pose, command, dt);
+    if (!rollout.fits(pose)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+MotionController::Rollout MotionController::lookAtMap() const {
+  auto* costmap = local_map_->getCostmapROS()->getCostmap();
+  Rollout rollout;
+  rollout.lock = std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t>(*costmap->getMutex());
+  rollout.costmap = costmap;
+  rollout.info.resolution = static_cast<float>(costmap->getResolution());
+  rollout.info.width = costmap->getSizeInCellsX();
+  rollout.info.height = costmap->getSizeInCellsY();
+  rollout.info.origin.position.x = costmap->getOriginX();
+  rollout.info.origin.position.y = costmap->getOriginY();
+  rollout.footprint = &robot_.params().footprint;
+  rollout.under_now = cellsUnder(rollout.info, robot_.params().footprint, robot_.pose());
+  return rollout;
+}
+
+bool MotionController::noProgress() {
+  const auto now = robot_.pose();
+  if (std::hypot(now.x - anchor_.x, now.y - anchor_.y) >= params_.progress_radius) {
+    noteProgressAnchor();
+    return false;
+  }
+  return commanded_without_progress_ >= params_.progress_allowance;
+}
+
+void MotionController::noteProgressAnchor() {
+  anchor_ = robot_.pose();
+  commanded_without_progress_ = rclcpp::Duration(0, 0);
+}
+
+}  // namespace planning_sim
