@@ -470,3 +470,110 @@ TEST(ActionTimes, ActiveGoalIsNeverForgottenAndTheTimeoutCountsFromItsEnd) {
 }
 
 }  // namespace
+
+// A result request counts from when it reaches the server, however late the server's executor
+// comes to it: only a request that arrives after the result expired is answered UNKNOWN.
+TEST(ActionTimes, ResultRequestIsAnsweredWhenItArrivedBeforeTheResultExpired) {
+  struct Case {
+    const char* what;
+    bool asked_while_running;
+    std::chrono::seconds asked_after_end;
+    ResultCode expected;
+  };
+  const Case cases[] = {
+      {"asked while the goal ran", true, 0s, ResultCode::SUCCEEDED},
+      {"asked within the timeout", false, 1s, ResultCode::SUCCEEDED},
+      {"asked after the timeout", false, 3s, ResultCode::UNKNOWN},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rclcpp_testing::ManualClock clock;
+    auto server_node = std::make_shared<rclcpp::Node>("busy_server");
+    auto client_node = std::make_shared<rclcpp::Node>("patient_client");
+    rclcpp::executors::SingleThreadedExecutor server_executor;
+    rclcpp::executors::SingleThreadedExecutor client_executor;
+    server_executor.add_node(server_node);
+    client_executor.add_node(client_node);
+    auto options = rcl_action_server_get_default_options();
+    options.result_timeout.nanoseconds = 2000000000;
+    std::vector<std::shared_ptr<ServerHandle>> accepted;
+    auto server = rclcpp_action::create_server<Count>(
+        server_node, "busy",
+        [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
+          return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
+        },
+        [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
+        [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); }, options);
+    auto client = rclcpp_action::create_client<Count>(client_node, "busy");
+    auto other_client = rclcpp_action::create_client<Count>(client_node, "busy");
+    auto goal_future = client->async_send_goal(Count::Goal());
+    server_executor.spin_all(1s);
+    ASSERT_EQ(client_executor.spin_until_future_complete(goal_future, 10s),
+              rclcpp::FutureReturnCode::SUCCESS);
+    auto goal = goal_future.get();
+
+    std::shared_future<Client::WrappedResult> result;
+    if (c.asked_while_running) {
+      result = client->async_get_result(goal);
+    }
+    accepted.front()->succeed(result_of({4}));
+    clock.advance(c.asked_after_end);
+    if (!c.asked_while_running) {
+      result = client->async_get_result(goal);
+    }
+    // The server's executor comes back long after, first to another client's goal.
+    clock.advance(1h);
+    other_client->async_send_goal(Count::Goal());
+    server_executor.spin_all(1s);
+    ASSERT_EQ(client_executor.spin_until_future_complete(result, 10s),
+              rclcpp::FutureReturnCode::SUCCESS);
+    EXPECT_EQ(result.get().code, c.expected);
+    for (const auto& handle : accepted) {
+      if (handle->is_active()) {
+        handle->abort(result_of({}));
+      }
+    }
+  }
+}
+
+// However fast goals come, a server keeps the results of a bounded number of ended goals: the
+// oldest beyond the bound are forgotten before the timeout. A result asked for in time still
+// arrives.
+TEST(ActionTimes, EndedGoalsKeptAreBoundedWhateverTheGoalRate) {
+  rclcpp_testing::ManualClock clock;  // time stands still: no result times out
+  auto node = std::make_shared<rclcpp::Node>("fast_goals");
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node);
+  std::vector<std::shared_ptr<ServerHandle>> accepted;
+  auto server = rclcpp_action::create_server<Count>(
+      node, "fast",
+      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
+        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
+      },
+      [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
+      [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); });
+  auto client = rclcpp_action::create_client<Count>(node, "fast");
+  std::vector<ClientHandle::SharedPtr> goals;
+  std::shared_future<Client::WrappedResult> asked_in_time;
+  const size_t count = rclcpp_action::Server<Count>::kMaxEndedGoalsKept + 10;
+  for (size_t i = 0; i < count; ++i) {
+    auto future = client->async_send_goal(Count::Goal());
+    ASSERT_EQ(executor.spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
+    goals.push_back(future.get());
+    if (i == 0) {
+      asked_in_time = client->async_get_result(goals.front());
+      executor.spin_all(1s);
+    }
+    accepted.back()->succeed(result_of({static_cast<int32_t>(i)}));
+  }
+  auto ask = [&](const ClientHandle::SharedPtr& goal) {
+    auto result = client->async_get_result(goal);
+    EXPECT_EQ(executor.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
+    return result.get().code;
+  };
+  EXPECT_EQ(ask(goals[1]), ResultCode::UNKNOWN);
+  EXPECT_EQ(ask(goals.back()), ResultCode::SUCCEEDED);
+  ASSERT_EQ(executor.spin_until_future_complete(asked_in_time, 10s),
+            rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_EQ(asked_in_time.get().code, ResultCode::SUCCEEDED);
+}

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -296,6 +297,20 @@ TEST(GridMapROS, CoveredCellsShowOnTheMasterUntilTheLayersAreReset) {
   map->getCostmapROS()->updateMap();
   EXPECT_EQ(cost(30, 30), grid->getLayers()->cost[30 * 40 + 30]) << "forgotten with the reset";
   EXPECT_LT(cost(30, 30), INSCRIBED_INFLATED_OBSTACLE);
+}
+
+// A host's map kept in a static object: made before the process's ROS registries, so it goes
+// after them at exit, its tf listener's thread still running.
+std::shared_ptr<GridMapROS> g_kept_map;
+
+TEST(GridMapROSDeathTest, MapKeptInAStaticObjectGoesQuietlyAtExit) {
+  EXPECT_EXIT(
+      {
+        g_kept_map = hooks::makeGridMap("kept", test_support::drawEmptyRoom(40, 40).image, 0.05);
+        hooks::placeRobot(*g_kept_map, 1.0, 0.5, 0.0);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
