@@ -400,19 +400,28 @@ TEST_F(ActionProtocol, ClientGoingAwayLeavesTheServerServing) {
   EXPECT_EQ(wait(result).result->counted, (std::vector<int32_t>{3}));
 }
 
+// A server on `node` that accepts and executes every goal and lets every cancel through; the
+// test ends the goals through `accepted`.
+rclcpp_action::Server<Count>::SharedPtr accepting_server(
+    const rclcpp::Node::SharedPtr& node, const std::string& name,
+    std::vector<std::shared_ptr<ServerHandle>>& accepted,
+    const rcl_action_server_options_t& options = rcl_action_server_get_default_options()) {
+  return rclcpp_action::create_server<Count>(
+      node, name,
+      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
+        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
+      },
+      [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
+      [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); }, options);
+}
+
 TEST(ActionTimes, CancelGoalsBeforeAStampTakesOnlyTheOlderGoals) {
   rclcpp_testing::ManualClock clock;
   auto node = std::make_shared<rclcpp::Node>("stamped_goals");
   rclcpp::executors::SingleThreadedExecutor executor;
   executor.add_node(node);
   std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = rclcpp_action::create_server<Count>(
-      node, "stamped",
-      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
-        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-      },
-      [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
-      [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); });
+  auto server = accepting_server(node, "stamped", accepted);
   auto client = rclcpp_action::create_client<Count>(node, "stamped");
   auto send = [&]() {
     auto future = client->async_send_goal(Count::Goal());
@@ -444,13 +453,7 @@ TEST(ActionTimes, ActiveGoalIsNeverForgottenAndTheTimeoutCountsFromItsEnd) {
   auto options = rcl_action_server_get_default_options();
   options.result_timeout.nanoseconds = 1000000000;  // 1 s
   std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = rclcpp_action::create_server<Count>(
-      node, "long_count",
-      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
-        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-      },
-      [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
-      [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); }, options);
+  auto server = accepting_server(node, "long_count", accepted, options);
   EXPECT_EQ(server->get_options().result_timeout.nanoseconds, 1000000000);
   EXPECT_EQ(server->get_action_name(), "/long_count");
   auto client = rclcpp_action::create_client<Count>(node, "long_count");
@@ -497,13 +500,7 @@ TEST(ActionTimes, ResultRequestIsAnsweredWhenItArrivedBeforeTheResultExpired) {
     auto options = rcl_action_server_get_default_options();
     options.result_timeout.nanoseconds = 2000000000;
     std::vector<std::shared_ptr<ServerHandle>> accepted;
-    auto server = rclcpp_action::create_server<Count>(
-        server_node, "busy",
-        [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
-          return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-        },
-        [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
-        [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); }, options);
+    auto server = accepting_server(server_node, "busy", accepted, options);
     auto client = rclcpp_action::create_client<Count>(client_node, "busy");
     auto other_client = rclcpp_action::create_client<Count>(client_node, "busy");
     auto goal_future = client->async_send_goal(Count::Goal());
@@ -545,13 +542,7 @@ TEST(ActionTimes, EndedGoalsKeptAreBoundedWhateverTheGoalRate) {
   rclcpp::executors::SingleThreadedExecutor executor;
   executor.add_node(node);
   std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = rclcpp_action::create_server<Count>(
-      node, "fast",
-      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
-        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-      },
-      [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
-      [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); });
+  auto server = accepting_server(node, "fast", accepted);
   auto client = rclcpp_action::create_client<Count>(node, "fast");
   std::vector<ClientHandle::SharedPtr> goals;
   std::shared_future<Client::WrappedResult> asked_in_time;

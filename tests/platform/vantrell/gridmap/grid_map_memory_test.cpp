@@ -98,17 +98,34 @@ Weight weigh(size_t base, size_t cells) {
 
 void resetPeak() { g_peak.store(g_allocated.load()); }
 
-TEST(GridMapMemory, OneGridMapKeepsFewerThanSixteenBytesPerCell) {
-  // Walls, unknown space outside the building and free rooms: every layer has work to do.
-  const auto office = test_support::drawOfficeFloor();
-  const auto grid = hooks::occupancyGridFromDrawing(office.image, office.resolution);
-  const size_t cells = grid.data.size();
+// The office floor as a map; walls, unknown space outside the building and free rooms: every
+// layer has work to do. `base` is what the process holds once a first grid map has brought up
+// what every costmap's tf listener shares (the process's topic and node registries), which stays
+// for the life of the process.
+struct WeighedFloor {
+  test_support::DrawnMap office;
+  nav_msgs::msg::OccupancyGrid grid;
+  size_t cells{0};
+  size_t base{0};
+};
 
-  // The first grid map of the process brings up what every costmap's tf listener shares (the
-  // process's topic and node registries), which stays for the life of the process.
-  std::make_shared<GridMapROS>("first", grid).reset();
-  const size_t base = g_allocated.load();
+WeighedFloor weighedOfficeFloor() {
+  WeighedFloor floor;
+  floor.office = test_support::drawOfficeFloor();
+  floor.grid = hooks::occupancyGridFromDrawing(floor.office.image, floor.office.resolution);
+  floor.cells = floor.grid.data.size();
+  std::make_shared<GridMapROS>("first", floor.grid).reset();
+  floor.base = g_allocated.load();
   resetPeak();
+  return floor;
+}
+
+TEST(GridMapMemory, OneGridMapKeepsFewerThanSixteenBytesPerCell) {
+  const auto floor = weighedOfficeFloor();
+  const auto& office = floor.office;
+  const auto& grid = floor.grid;
+  const size_t cells = floor.cells;
+  const size_t base = floor.base;
   auto map = std::make_shared<GridMapROS>("global", grid);
   const Weight built = weigh(base, cells);
 
@@ -147,15 +164,13 @@ TEST(GridMapMemory, OneGridMapKeepsFewerThanSixteenBytesPerCell) {
 // the static costs and every layer computed from equal inputs, and a map whose inputs change
 // (an obstacle, a footprint) gets layers of its own, copied on that write only.
 TEST(GridMapMemory, MapsOfOneFloorShareWhatTheyHaveInCommon) {
-  const auto office = test_support::drawOfficeFloor();
-  const auto grid = hooks::occupancyGridFromDrawing(office.image, office.resolution);
-  const size_t cells = grid.data.size();
-  std::make_shared<GridMapROS>("first", grid).reset();
-  const size_t base = g_allocated.load();
-  resetPeak();
+  const auto floor = weighedOfficeFloor();
+  const auto& office = floor.office;
+  const size_t cells = floor.cells;
+  const size_t base = floor.base;
   std::vector<std::shared_ptr<GridMapROS>> maps;
   for (const char* name : {"global", "local", "global_costmap", "local_costmap", "zone_costmap"}) {
-    maps.push_back(std::make_shared<GridMapROS>(name, grid));
+    maps.push_back(std::make_shared<GridMapROS>(name, floor.grid));
   }
   auto layers = [&maps](size_t i) { return maps[i]->getMultiGridMap()->getLayers(); };
   const Weight five = weigh(base, cells);
