@@ -415,68 +415,70 @@ rclcpp_action::Server<Count>::SharedPtr accepting_server(
       [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); }, options);
 }
 
-TEST(ActionTimes, CancelGoalsBeforeAStampTakesOnlyTheOlderGoals) {
-  rclcpp_testing::ManualClock clock;
-  auto node = std::make_shared<rclcpp::Node>("stamped_goals");
-  rclcpp::executors::SingleThreadedExecutor executor;
-  executor.add_node(node);
-  std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = accepting_server(node, "stamped", accepted);
-  auto client = rclcpp_action::create_client<Count>(node, "stamped");
-  auto send = [&]() {
-    auto future = client->async_send_goal(Count::Goal());
-    EXPECT_EQ(executor.spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
+// A server and a client on one node spun by the test's executor, on time the test drives.
+class ActionTimes : public ::testing::Test {
+ protected:
+  void start(const std::string& name,
+             const rcl_action_server_options_t& options = rcl_action_server_get_default_options()) {
+    executor_.add_node(node_);
+    server_ = accepting_server(node_, name, accepted_, options);
+    client_ = rclcpp_action::create_client<Count>(node_, name);
+  }
+
+  ClientHandle::SharedPtr send() {
+    auto future = client_->async_send_goal(Count::Goal());
+    EXPECT_EQ(executor_.spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
     return future.get();
-  };
+  }
+
+  rclcpp_testing::ManualClock clock_;
+  rclcpp::Node::SharedPtr node_ = std::make_shared<rclcpp::Node>("timed_goals");
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::vector<std::shared_ptr<ServerHandle>> accepted_;
+  rclcpp_action::Server<Count>::SharedPtr server_;
+  Client::SharedPtr client_;
+};
+
+TEST_F(ActionTimes, CancelGoalsBeforeAStampTakesOnlyTheOlderGoals) {
+  start("stamped");
   auto older = send();
-  clock.advance(1s);
+  clock_.advance(1s);
   auto newer = send();
   // The goal's stamp is the server's acceptance time on the driven clock.
   EXPECT_EQ((newer->get_goal_stamp() - older->get_goal_stamp()).nanoseconds(), 1000000000);
-  auto cancel = client->async_cancel_goals_before(older->get_goal_stamp());
-  ASSERT_EQ(executor.spin_until_future_complete(cancel, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  auto cancel = client_->async_cancel_goals_before(older->get_goal_stamp());
+  ASSERT_EQ(executor_.spin_until_future_complete(cancel, 10s), rclcpp::FutureReturnCode::SUCCESS);
   ASSERT_EQ(cancel.get()->goals_canceling.size(), 1u);
   rclcpp_action::GoalUUID canceled_id;
   rclcpp_action::convert(cancel.get()->goals_canceling.front(), &canceled_id);
   EXPECT_EQ(canceled_id, older->get_goal_id());
-  EXPECT_TRUE(accepted[0]->is_canceling());
-  EXPECT_TRUE(accepted[1]->is_executing());
-  accepted[0]->canceled(result_of({}));
-  accepted[1]->succeed(result_of({}));
+  EXPECT_TRUE(accepted_[0]->is_canceling());
+  EXPECT_TRUE(accepted_[1]->is_executing());
+  accepted_[0]->canceled(result_of({}));
+  accepted_[1]->succeed(result_of({}));
 }
 
-TEST(ActionTimes, ActiveGoalIsNeverForgottenAndTheTimeoutCountsFromItsEnd) {
-  rclcpp_testing::ManualClock clock;
-  auto node = std::make_shared<rclcpp::Node>("long_goal");
-  rclcpp::executors::SingleThreadedExecutor executor;
-  executor.add_node(node);
+TEST_F(ActionTimes, ActiveGoalIsNeverForgottenAndTheTimeoutCountsFromItsEnd) {
   auto options = rcl_action_server_get_default_options();
   options.result_timeout.nanoseconds = 1000000000;  // 1 s
-  std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = accepting_server(node, "long_count", accepted, options);
-  EXPECT_EQ(server->get_options().result_timeout.nanoseconds, 1000000000);
-  EXPECT_EQ(server->get_action_name(), "/long_count");
-  auto client = rclcpp_action::create_client<Count>(node, "long_count");
-  auto goal_future = client->async_send_goal(Count::Goal());
-  ASSERT_EQ(executor.spin_until_future_complete(goal_future, 10s),
-            rclcpp::FutureReturnCode::SUCCESS);
-  auto goal = goal_future.get();
+  start("long_count", options);
+  EXPECT_EQ(server_->get_options().result_timeout.nanoseconds, 1000000000);
+  EXPECT_EQ(server_->get_action_name(), "/long_count");
+  auto goal = send();
 
-  clock.advance(1h);  // far beyond the timeout, but the goal is still running
-  executor.spin_some();
-  accepted.front()->succeed(result_of({8}));
-  clock.advance(500ms);  // within the timeout from the goal's end
-  auto result = client->async_get_result(goal);
-  ASSERT_EQ(executor.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  clock_.advance(1h);  // far beyond the timeout, but the goal is still running
+  executor_.spin_some();
+  accepted_.front()->succeed(result_of({8}));
+  clock_.advance(500ms);  // within the timeout from the goal's end
+  auto result = client_->async_get_result(goal);
+  ASSERT_EQ(executor_.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_EQ(result.get().code, ResultCode::SUCCEEDED);
   EXPECT_EQ(result.get().result->counted, (std::vector<int32_t>{8}));
 }
 
-}  // namespace
-
 // A result request counts from when it reaches the server, however late the server's executor
 // comes to it: only a request that arrives after the result expired is answered UNKNOWN.
-TEST(ActionTimes, ResultRequestIsAnsweredWhenItArrivedBeforeTheResultExpired) {
+TEST(ActionResultRequests, AreAnsweredWhenTheyArrivedBeforeTheResultExpired) {
   struct Case {
     const char* what;
     bool asked_while_running;
@@ -536,35 +538,29 @@ TEST(ActionTimes, ResultRequestIsAnsweredWhenItArrivedBeforeTheResultExpired) {
 // However fast goals come, a server keeps the results of a bounded number of ended goals: the
 // oldest beyond the bound are forgotten before the timeout. A result asked for in time still
 // arrives.
-TEST(ActionTimes, EndedGoalsKeptAreBoundedWhateverTheGoalRate) {
-  rclcpp_testing::ManualClock clock;  // time stands still: no result times out
-  auto node = std::make_shared<rclcpp::Node>("fast_goals");
-  rclcpp::executors::SingleThreadedExecutor executor;
-  executor.add_node(node);
-  std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = accepting_server(node, "fast", accepted);
-  auto client = rclcpp_action::create_client<Count>(node, "fast");
+TEST_F(ActionTimes, EndedGoalsKeptAreBoundedWhateverTheGoalRate) {
+  start("fast");  // time stands still: no result times out
   std::vector<ClientHandle::SharedPtr> goals;
   std::shared_future<Client::WrappedResult> asked_in_time;
   const size_t count = rclcpp_action::Server<Count>::kMaxEndedGoalsKept + 10;
   for (size_t i = 0; i < count; ++i) {
-    auto future = client->async_send_goal(Count::Goal());
-    ASSERT_EQ(executor.spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
-    goals.push_back(future.get());
+    goals.push_back(send());
     if (i == 0) {
-      asked_in_time = client->async_get_result(goals.front());
-      executor.spin_all(1s);
+      asked_in_time = client_->async_get_result(goals.front());
+      executor_.spin_all(1s);
     }
-    accepted.back()->succeed(result_of({static_cast<int32_t>(i)}));
+    accepted_.back()->succeed(result_of({static_cast<int32_t>(i)}));
   }
-  auto ask = [&](const ClientHandle::SharedPtr& goal) {
-    auto result = client->async_get_result(goal);
-    EXPECT_EQ(executor.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  auto ask = [this](const ClientHandle::SharedPtr& goal) {
+    auto result = client_->async_get_result(goal);
+    EXPECT_EQ(executor_.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
     return result.get().code;
   };
   EXPECT_EQ(ask(goals[1]), ResultCode::UNKNOWN);
   EXPECT_EQ(ask(goals.back()), ResultCode::SUCCEEDED);
-  ASSERT_EQ(executor.spin_until_future_complete(asked_in_time, 10s),
+  ASSERT_EQ(executor_.spin_until_future_complete(asked_in_time, 10s),
             rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_EQ(asked_in_time.get().code, ResultCode::SUCCEEDED);
 }
+
+}  // namespace
