@@ -99,13 +99,13 @@ std::vector<Leg> plannedLegs(const DemoOptions& options, const DemoMap& map, Pos
   return legs;
 }
 
-int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
-  checkPictureFile(options.output);
-  const DemoMap map = loadDemoMap(options.map_yaml);
-  Pose2 robot;
-  const std::vector<Leg> legs = plannedLegs(options, map, robot);
-  std::string start_label = options.start ? "start" : kTourStart;
+namespace {
 
+// Plans the legs on a global planning node hosted for them alone; returns them as drawn, with
+// the number that succeeded. The node and its maps are gone when it returns: on a large floor
+// the picture drawn afterwards would otherwise add to their memory at the peak.
+std::vector<DrawnLeg> planLegs(const DemoMap& map, const std::vector<Leg>& legs, Pose2 robot,
+                               std::string start_label, std::ostream& out, size_t& succeeded) {
   // On the robot the local map is a window that follows it; here both see the whole floor.
   const auto maps = makeGlobalNodeMaps(map.grid);
 
@@ -114,7 +114,6 @@ int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
       maps.global, maps.local,
       planning_sim::nodeOptionsWith(planning_sim::PlanningNode::kGlobal, options.node_parameters));
   std::vector<DrawnLeg> drawn;
-  size_t succeeded = 0;
   for (size_t i = 0; i < legs.size(); ++i) {
     const Leg& leg = legs[i];
     out << "leg " << i + 1 << ": " << start_label << " " << position(robot) << " -> " << leg.label
@@ -140,6 +139,19 @@ int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
       start_label = leg.label;
     }
   }
+  return drawn;
+}
+
+}  // namespace
+
+int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
+  checkPictureFile(options.output);
+  const DemoMap map = loadDemoMap(options.map_yaml);
+  Pose2 robot;
+  const std::vector<Leg> legs = plannedLegs(options, map, robot);
+  size_t succeeded = 0;
+  const std::vector<DrawnLeg> drawn =
+      planLegs(map, legs, robot, options.start ? "start" : kTourStart, out, succeeded);
   out << succeeded << " of " << legs.size() << " plans succeeded\n";
 
   writePicture(options.output, drawPlans(map.grid, drawn));

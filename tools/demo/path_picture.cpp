@@ -70,6 +70,10 @@ cv::Mat drawGrid(const nav_msgs::msg::OccupancyGrid& grid, int scale) {
                     static_cast<uint8_t>(colour[2]));
     }
   }
+  // A map wide enough to be drawn cell for cell is not copied once more.
+  if (scale == 1) {
+    return cells;
+  }
   cv::Mat picture;
   cv::resize(cells, picture, cv::Size(width * scale, height * scale), 0, 0, cv::INTER_NEAREST);
   return picture;

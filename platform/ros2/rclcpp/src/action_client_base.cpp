@@ -7,14 +7,13 @@ ClientBase::ClientBase(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr nod
                        rclcpp::node_interfaces::NodeLoggingInterface::SharedPtr node_logging,
                        const std::string& action_name, std::type_index action_type)
     : logger_(node_logging->get_logger().get_child("rclcpp_action")),
+      graph_(rclcpp::detail::Graph::shared_instance()),
       action_name_(node_base->resolve_topic_or_service_name(action_name, true)),
       action_type_(action_type),
       context_(node_base->get_context()),
       random_(std::random_device{}()) {}
 
-ClientBase::~ClientBase() {
-  rclcpp::detail::Graph::instance().remove_endpoint("action_client", action_name_, this);
-}
+ClientBase::~ClientBase() { graph_->remove_endpoint("action_client", action_name_, this); }
 
 bool ClientBase::action_server_is_ready() const { return static_cast<bool>(find_server()); }
 

@@ -11,12 +11,11 @@ ServerBase::ServerBase(rclcpp::node_interfaces::NodeBaseInterface::SharedPtr nod
     : clock_(node_clock->get_clock()),
       logger_(node_logging->get_logger().get_child("rclcpp_action")),
       options_(options),
+      graph_(rclcpp::detail::Graph::shared_instance()),
       action_name_(node_base->resolve_topic_or_service_name(name, true)),
       action_type_(action_type) {}
 
-ServerBase::~ServerBase() {
-  rclcpp::detail::Graph::instance().remove_endpoint("action_server", action_name_, this);
-}
+ServerBase::~ServerBase() { graph_->remove_endpoint("action_server", action_name_, this); }
 
 const std::string& ServerBase::get_action_name() const { return action_name_; }
 

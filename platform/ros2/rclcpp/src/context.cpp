@@ -1,11 +1,16 @@
 #include "rclcpp/context.hpp"
 
+#include "log_sinks.hpp"
 #include "process_clock.hpp"
+#include "rclcpp/detail/executor_notifier.hpp"
 #include "rclcpp/detail/graph.hpp"
+#include "rclcpp/detail/process_wide.hpp"
 
 namespace rclcpp {
 
-Context::Context() = default;
+Context::Context()
+    : process_state_{detail::Graph::shared_instance(), detail::ProcessClock::shared_instance(),
+                     detail::notifier_registry_holder(), detail::logging_state_holder()} {}
 
 Context::~Context() = default;
 
@@ -67,8 +72,8 @@ Context::OnShutdownCallback Context::on_shutdown(OnShutdownCallback callback) {
 
 namespace contexts {
 Context::SharedPtr get_global_default_context() {
-  static Context::SharedPtr context = std::make_shared<Context>();
-  return context;
+  // Reached through the object rather than the static holder, which lets go first at exit.
+  return detail::ProcessWide<Context>::instance().shared_from_this();
 }
 }  // namespace contexts
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "rclcpp/detail/process_wide.hpp"
+
 namespace rclcpp {
 namespace detail {
 
@@ -30,16 +32,17 @@ bool ExecutorNotifier::wait(uint64_t seen, std::chrono::nanoseconds timeout) {
 }
 
 namespace {
-struct NotifierRegistry {
+struct NotifierRegistry : std::enable_shared_from_this<NotifierRegistry> {
   std::mutex mutex;
   std::vector<std::weak_ptr<ExecutorNotifier>> notifiers;
 };
 
-NotifierRegistry& registry() {
-  static NotifierRegistry instance;
-  return instance;
-}
+NotifierRegistry& registry() { return ProcessWide<NotifierRegistry>::instance(); }
 }  // namespace
+
+std::shared_ptr<const void> notifier_registry_holder() {
+  return ProcessWide<NotifierRegistry>::shared();
+}
 
 void register_notifier(const std::weak_ptr<ExecutorNotifier>& notifier) {
   auto& r = registry();

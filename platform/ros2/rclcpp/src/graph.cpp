@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "rclcpp/detail/process_wide.hpp"
 #include "rclcpp/publisher_base.hpp"
 #include "rclcpp/subscription_base.hpp"
 
@@ -23,10 +24,9 @@ void drop_expired(std::vector<std::weak_ptr<T>>& items) {
 }
 }  // namespace
 
-Graph& Graph::instance() {
-  static Graph graph;
-  return graph;
-}
+Graph& Graph::instance() { return ProcessWide<Graph>::instance(); }
+
+std::shared_ptr<Graph> Graph::shared_instance() { return ProcessWide<Graph>::shared(); }
 
 bool Graph::matches(const PublisherBase& publisher, const SubscriptionBase& subscription) {
   if (publisher.get_message_type() != subscription.get_message_type()) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "rclcpp/logger.hpp"
@@ -14,6 +15,9 @@ namespace detail {
 // Called with the logging lock held: it must not log.
 using LogSink = std::function<void(Logger::Level level, const std::string& logger_name,
                                    const std::string& text)>;
+
+// What a holder keeps so that the levels and sinks are still there on its way out.
+std::shared_ptr<const void> logging_state_holder();
 
 // Returns the handle that removes the sink again.
 uint64_t addLogSink(LogSink sink);

@@ -11,23 +11,23 @@
 
 #include "log_sinks.hpp"
 #include "process_clock.hpp"
+#include "rclcpp/detail/process_wide.hpp"
 #include "rclcpp/logging.hpp"
 
 namespace rclcpp {
 
 namespace {
 // Levels set per logger name, and who else hears the records (the captures that tests hold).
-struct LoggingState {
+struct LoggingState : std::enable_shared_from_this<LoggingState> {
+  // The time stamped on each record, held for loggers kept past the process's statics.
+  std::shared_ptr<detail::ProcessClock> clock{detail::ProcessClock::shared_instance()};
   std::mutex mutex;
   std::map<std::string, Logger::Level> levels;
   std::map<uint64_t, detail::LogSink> sinks;
   uint64_t next_sink{0};
 };
 
-LoggingState& state() {
-  static LoggingState instance;
-  return instance;
-}
+LoggingState& state() { return detail::ProcessWide<LoggingState>::instance(); }
 
 const char* level_name(Logger::Level level) {
   switch (level) {
@@ -69,7 +69,8 @@ FILE* console_stream() {
 }
 }  // namespace
 
-Logger::Logger(const std::string& name) : name_(std::make_shared<const std::string>(name)) {}
+Logger::Logger(const std::string& name)
+    : name_(std::make_shared<const std::string>(name)), logging_(detail::logging_state_holder()) {}
 
 Logger get_logger(const std::string& name) { return Logger(name); }
 
@@ -89,6 +90,8 @@ bool Logger::operator!=(const Logger& other) const { return !(*this == other); }
 
 namespace detail {
 
+std::shared_ptr<const void> logging_state_holder() { return ProcessWide<LoggingState>::shared(); }
+
 bool logging_enabled_for(const Logger& logger, Logger::Level level) {
   auto& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
@@ -96,8 +99,8 @@ bool logging_enabled_for(const Logger& logger, Logger::Level level) {
 }
 
 void log_text(const Logger& logger, Logger::Level level, const std::string& text) {
-  const int64_t now = ProcessClock::instance().now(RCL_SYSTEM_TIME);
   auto& s = state();
+  const int64_t now = s.clock->now(RCL_SYSTEM_TIME);
   std::lock_guard<std::mutex> lock(s.mutex);
   // ROS 2's default console format: [LEVEL] [seconds.nanoseconds] [name]: text
   std::fprintf(console_stream(), "[%s] [%lld.%09lld] [%s]: %s\n", level_name(level),

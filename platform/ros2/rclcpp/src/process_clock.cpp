@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "rclcpp/detail/executor_notifier.hpp"
+#include "rclcpp/detail/process_wide.hpp"
 
 namespace rclcpp {
 namespace detail {
@@ -21,9 +22,10 @@ int64_t real_steady_ns() {
 }
 }  // namespace
 
-ProcessClock& ProcessClock::instance() {
-  static ProcessClock source;
-  return source;
+ProcessClock& ProcessClock::instance() { return ProcessWide<ProcessClock>::instance(); }
+
+std::shared_ptr<ProcessClock> ProcessClock::shared_instance() {
+  return ProcessWide<ProcessClock>::shared();
 }
 
 rcl_time_point_value_t ProcessClock::now(rcl_clock_type_t clock_type) const {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "rcl/time.h"
@@ -16,9 +17,13 @@ namespace detail {
 // a test may take it over, and then every clock kind reads the driven time,
 // which moves only when told to. (A ROS-time clock attached to a node that
 // uses simulated time reads that instead: see rcl/time.h.)
-class ProcessClock {
+class ProcessClock : public std::enable_shared_from_this<ProcessClock> {
  public:
   static ProcessClock& instance();
+  // What a holder keeps to read the time on its way out (see ProcessWide).
+  static std::shared_ptr<ProcessClock> shared_instance();
+
+  ProcessClock() = default;
 
   rcl_time_point_value_t now(rcl_clock_type_t clock_type) const;
   bool is_driven() const;
@@ -43,8 +48,6 @@ class ProcessClock {
   void wake_all();
 
  private:
-  ProcessClock() = default;
-
   mutable std::mutex mutex_;
   std::condition_variable cv_;
   uint64_t wake_generation_ = 0;

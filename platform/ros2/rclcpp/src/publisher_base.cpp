@@ -9,9 +9,12 @@ namespace rclcpp {
 
 PublisherBase::PublisherBase(const std::string& topic_name, std::type_index message_type,
                              const QoS& qos)
-    : topic_name_(topic_name), message_type_(message_type), qos_(qos) {}
+    : graph_(detail::Graph::shared_instance()),
+      topic_name_(topic_name),
+      message_type_(message_type),
+      qos_(qos) {}
 
-PublisherBase::~PublisherBase() { detail::Graph::instance().remove_publisher(this); }
+PublisherBase::~PublisherBase() { graph_->remove_publisher(this); }
 
 const char* PublisherBase::get_topic_name() const { return topic_name_.c_str(); }
 

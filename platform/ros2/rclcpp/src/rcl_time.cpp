@@ -65,7 +65,7 @@ rcl_ret_t rcl_clock_get_now(rcl_clock_t* clock, rcl_time_point_value_t* time_poi
   if (clock->type == RCL_ROS_TIME && clock->ros_time_override_enabled.load()) {
     *time_point_value = clock->ros_time_override.load();
   } else {
-    *time_point_value = rclcpp::detail::ProcessClock::instance().now(clock->type);
+    *time_point_value = clock->process->now(clock->type);
   }
   return RCL_RET_OK;
 }

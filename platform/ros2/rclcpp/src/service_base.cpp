@@ -6,11 +6,11 @@
 namespace rclcpp {
 
 ServiceBase::ServiceBase(const std::string& service_name, std::type_index service_type)
-    : service_name_(service_name), service_type_(service_type) {}
+    : graph_(detail::Graph::shared_instance()),
+      service_name_(service_name),
+      service_type_(service_type) {}
 
-ServiceBase::~ServiceBase() {
-  detail::Graph::instance().remove_endpoint("service", service_name_, this);
-}
+ServiceBase::~ServiceBase() { graph_->remove_endpoint("service", service_name_, this); }
 
 const char* ServiceBase::get_service_name() { return service_name_.c_str(); }
 

@@ -8,9 +8,12 @@ namespace rclcpp {
 
 SubscriptionBase::SubscriptionBase(const std::string& topic_name, std::type_index message_type,
                                    const QoS& qos)
-    : topic_name_(topic_name), message_type_(message_type), qos_(qos) {}
+    : graph_(detail::Graph::shared_instance()),
+      topic_name_(topic_name),
+      message_type_(message_type),
+      qos_(qos) {}
 
-SubscriptionBase::~SubscriptionBase() { detail::Graph::instance().remove_subscription(this); }
+SubscriptionBase::~SubscriptionBase() { graph_->remove_subscription(this); }
 
 const char* SubscriptionBase::get_topic_name() const { return topic_name_.c_str(); }
 

@@ -52,7 +52,11 @@ std::shared_ptr<GridLayers> GridLayersBuilder::build(const StaticLayer& static_l
 void GridLayersBuilder::computeRawCost(const StaticLayer& static_layer,
                                        const ObstacleLayer& obstacles, GridLayers& layers) const {
   layers.raw_cost = static_layer.costs();
-  const auto& words = *obstacles.cells();
+  const auto cells = obstacles.cells();
+  if (!cells) {
+    return;
+  }
+  const auto& words = *cells;
   for (size_t i = 0; i < layers.raw_cost.size(); ++i) {
     if ((words[i] & GridLayers::OBSTACLE_BLOCKING) != 0) {
       layers.raw_cost[i] = LETHAL_OBSTACLE;

@@ -10,6 +10,7 @@
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/footprint.hpp"
 #include "obstacle_layer.hpp"
+#include "shared_layers.hpp"
 #include "static_layer.hpp"
 
 namespace vantrell_nav2_gridmap {
@@ -38,11 +39,32 @@ const GridMapParams& checkedParams(const GridMapParams& params) {
   return params;
 }
 
+// Everything a snapshot is computed from: maps of one floor whose inputs are equal share it.
+SharedLayers::Inputs inputsOf(const StaticLayer& static_layer, const ObstacleLayer& obstacles,
+                              const GridMapParams& params, double inscribed, double circumscribed) {
+  SharedLayers::Inputs inputs;
+  inputs.static_costs = static_layer.sharedCosts();
+  inputs.obstacles = obstacles.cells();
+  inputs.size_x = static_layer.sizeX();
+  inputs.size_y = static_layer.sizeY();
+  inputs.resolution = static_layer.resolution();
+  inputs.origin_x = static_layer.originX();
+  inputs.origin_y = static_layer.originY();
+  inputs.inscribed_radius = inscribed;
+  inputs.circumscribed_radius = circumscribed;
+  inputs.inflation_radius = params.inflation_radius;
+  inputs.cost_scaling_factor = params.cost_scaling_factor;
+  inputs.inflate_unknown = params.inflate_unknown;
+  inputs.narrow_passage_width = params.narrow_passage_width;
+  return inputs;
+}
+
 }  // namespace
 
 MultiGridMap::MultiGridMap(std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros,
                            const nav_msgs::msg::OccupancyGrid& map, const GridMapParams& params)
     : costmap_ros_(std::move(costmap_ros)),
+      shared_layers_(SharedLayers::shared()),
       params_(checkedParams(params)),
       builder_(std::make_unique<GridLayersBuilder>(params)),
       static_layer_(std::make_unique<StaticLayer>(StaticLayer::fromOccupancyGrid(map, params))),
@@ -51,7 +73,15 @@ MultiGridMap::MultiGridMap(std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costma
   updateMap();
 }
 
-MultiGridMap::~MultiGridMap() = default;
+MultiGridMap::~MultiGridMap() {
+  // What this map alone held goes now, and with it the registry's record of it.
+  latest_built_.reset();
+  layers_.reset();
+  static_layer_.reset();
+  pending_static_.reset();
+  obstacle_layer_.reset();
+  shared_layers_->forgetUnused();
+}
 
 bool MultiGridMap::updateMap() {
   std::shared_ptr<const GridLayers> built;
@@ -88,7 +118,10 @@ bool MultiGridMap::updateMap() {
         inscribed = 0.0;
         circumscribed = 0.0;
       }
-      latest_built_ = builder_->build(*static_layer_, *obstacle_layer_, inscribed, circumscribed);
+      latest_built_ = shared_layers_->snapshot(
+          inputsOf(*static_layer_, *obstacle_layer_, params_, inscribed, circumscribed), [&] {
+            return builder_->build(*static_layer_, *obstacle_layer_, inscribed, circumscribed);
+          });
       ++built_version_;
     }
     built = latest_built_;

@@ -33,13 +33,16 @@ bool ObstacleLayer::applyPending(const StaticLayer& geometry) {
     return false;
   }
   // The published snapshot reads the current words: edits go to a copy.
-  auto next = std::make_shared<Cells>(*cells_);
+  auto next = cells_ ? std::make_shared<Cells>(*cells_)
+                     : std::make_shared<Cells>(static_cast<size_t>(size_x_) * size_y_, 0);
   bool changed = false;
   for (const auto& edit : edits) {
     changed = apply(edit, geometry, *next) || changed;
   }
   if (changed) {
-    cells_ = std::move(next);
+    const bool empty =
+        std::all_of(next->begin(), next->end(), [](uint16_t word) { return word == 0; });
+    cells_ = empty ? nullptr : std::move(next);
   }
   return changed;
 }
@@ -51,7 +54,7 @@ void ObstacleLayer::resize(unsigned int size_x, unsigned int size_y) {
   }
   size_x_ = size_x;
   size_y_ = size_y;
-  cells_ = std::make_shared<const Cells>(static_cast<size_t>(size_x) * size_y, 0);
+  cells_.reset();
 }
 
 bool ObstacleLayer::apply(const ObstacleEdit& edit, const StaticLayer& geometry,

@@ -16,7 +16,9 @@ namespace vantrell_nav2_gridmap {
 // applies them, so that a snapshot never shows half an edit.
 //
 // One 16-bit word per cell: the type bits and GridLayers::OBSTACLE_BLOCKING.
-// The snapshots share the words; an edit writes a copy.
+// The snapshots share the words; an edit writes a copy. A layer with nothing on
+// it holds no words at all (cells() is null), so that the maps of one floor
+// without obstacles share their snapshots.
 class ObstacleLayer {
  public:
   using Cells = std::vector<uint16_t>;
@@ -29,6 +31,7 @@ class ObstacleLayer {
   // Update thread only: a new geometry drops every obstacle and pending edit.
   void resize(unsigned int size_x, unsigned int size_y);
 
+  // Null while no cell carries anything.
   std::shared_ptr<const Cells> cells() const { return cells_; }
 
  private:

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "nav2_costmap_2d/cost_values.hpp"
+#include "shared_layers.hpp"
 #include "vantrell_nav2_gridmap/grid_map_memory.hpp"
 
 namespace vantrell_nav2_gridmap {
@@ -76,10 +78,11 @@ StaticLayer StaticLayer::fromOccupancyGrid(const nav_msgs::msg::OccupancyGrid& g
   layer.resolution_ = grid.info.resolution;
   layer.origin_x_ = grid.info.origin.position.x;
   layer.origin_y_ = grid.info.origin.position.y;
-  layer.costs_.resize(grid.data.size());
+  std::vector<uint8_t> costs(grid.data.size());
   for (size_t i = 0; i < grid.data.size(); ++i) {
-    layer.costs_[i] = table[static_cast<uint8_t>(grid.data[i])];
+    costs[i] = table[static_cast<uint8_t>(grid.data[i])];
   }
+  layer.costs_ = SharedLayers::shared()->intern(std::move(costs));
   return layer;
 }
 

@@ -2,6 +2,7 @@
 #define VANTRELL_NAV2_GRIDMAP__STATIC_LAYER_HPP_
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "nav_msgs/msg/occupancy_grid.hpp"
@@ -9,7 +10,8 @@
 
 namespace vantrell_nav2_gridmap {
 
-// The map as loaded: geometry and one cost per cell.
+// The map as loaded: geometry and one cost per cell. The costs are shared with every other
+// static layer of the process that holds the same ones (maps built from one floor).
 class StaticLayer {
  public:
   StaticLayer() = default;
@@ -27,7 +29,8 @@ class StaticLayer {
   double resolution() const { return resolution_; }
   double originX() const { return origin_x_; }
   double originY() const { return origin_y_; }
-  const std::vector<uint8_t>& costs() const { return costs_; }
+  const std::vector<uint8_t>& costs() const { return *costs_; }
+  const std::shared_ptr<const std::vector<uint8_t>>& sharedCosts() const { return costs_; }
 
   bool sameGeometry(const StaticLayer& other) const;
 
@@ -37,7 +40,7 @@ class StaticLayer {
   double resolution_{0.0};
   double origin_x_{0.0};
   double origin_y_{0.0};
-  std::vector<uint8_t> costs_;
+  std::shared_ptr<const std::vector<uint8_t>> costs_;
 };
 
 }  // namespace vantrell_nav2_gridmap

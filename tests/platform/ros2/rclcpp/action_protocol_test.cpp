@@ -400,73 +400,167 @@ TEST_F(ActionProtocol, ClientGoingAwayLeavesTheServerServing) {
   EXPECT_EQ(wait(result).result->counted, (std::vector<int32_t>{3}));
 }
 
-TEST(ActionTimes, CancelGoalsBeforeAStampTakesOnlyTheOlderGoals) {
-  rclcpp_testing::ManualClock clock;
-  auto node = std::make_shared<rclcpp::Node>("stamped_goals");
-  rclcpp::executors::SingleThreadedExecutor executor;
-  executor.add_node(node);
-  std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = rclcpp_action::create_server<Count>(
-      node, "stamped",
-      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
-        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-      },
-      [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
-      [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); });
-  auto client = rclcpp_action::create_client<Count>(node, "stamped");
-  auto send = [&]() {
-    auto future = client->async_send_goal(Count::Goal());
-    EXPECT_EQ(executor.spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
-    return future.get();
-  };
-  auto older = send();
-  clock.advance(1s);
-  auto newer = send();
-  // The goal's stamp is the server's acceptance time on the driven clock.
-  EXPECT_EQ((newer->get_goal_stamp() - older->get_goal_stamp()).nanoseconds(), 1000000000);
-  auto cancel = client->async_cancel_goals_before(older->get_goal_stamp());
-  ASSERT_EQ(executor.spin_until_future_complete(cancel, 10s), rclcpp::FutureReturnCode::SUCCESS);
-  ASSERT_EQ(cancel.get()->goals_canceling.size(), 1u);
-  rclcpp_action::GoalUUID canceled_id;
-  rclcpp_action::convert(cancel.get()->goals_canceling.front(), &canceled_id);
-  EXPECT_EQ(canceled_id, older->get_goal_id());
-  EXPECT_TRUE(accepted[0]->is_canceling());
-  EXPECT_TRUE(accepted[1]->is_executing());
-  accepted[0]->canceled(result_of({}));
-  accepted[1]->succeed(result_of({}));
-}
-
-TEST(ActionTimes, ActiveGoalIsNeverForgottenAndTheTimeoutCountsFromItsEnd) {
-  rclcpp_testing::ManualClock clock;
-  auto node = std::make_shared<rclcpp::Node>("long_goal");
-  rclcpp::executors::SingleThreadedExecutor executor;
-  executor.add_node(node);
-  auto options = rcl_action_server_get_default_options();
-  options.result_timeout.nanoseconds = 1000000000;  // 1 s
-  std::vector<std::shared_ptr<ServerHandle>> accepted;
-  auto server = rclcpp_action::create_server<Count>(
-      node, "long_count",
+// A server on `node` that accepts and executes every goal and lets every cancel through; the
+// test ends the goals through `accepted`.
+rclcpp_action::Server<Count>::SharedPtr accepting_server(
+    const rclcpp::Node::SharedPtr& node, const std::string& name,
+    std::vector<std::shared_ptr<ServerHandle>>& accepted,
+    const rcl_action_server_options_t& options = rcl_action_server_get_default_options()) {
+  return rclcpp_action::create_server<Count>(
+      node, name,
       [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Count::Goal>) {
         return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
       },
       [](std::shared_ptr<ServerHandle>) { return rclcpp_action::CancelResponse::ACCEPT; },
       [&accepted](std::shared_ptr<ServerHandle> handle) { accepted.push_back(handle); }, options);
-  EXPECT_EQ(server->get_options().result_timeout.nanoseconds, 1000000000);
-  EXPECT_EQ(server->get_action_name(), "/long_count");
-  auto client = rclcpp_action::create_client<Count>(node, "long_count");
-  auto goal_future = client->async_send_goal(Count::Goal());
-  ASSERT_EQ(executor.spin_until_future_complete(goal_future, 10s),
-            rclcpp::FutureReturnCode::SUCCESS);
-  auto goal = goal_future.get();
+}
 
-  clock.advance(1h);  // far beyond the timeout, but the goal is still running
-  executor.spin_some();
-  accepted.front()->succeed(result_of({8}));
-  clock.advance(500ms);  // within the timeout from the goal's end
-  auto result = client->async_get_result(goal);
-  ASSERT_EQ(executor.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
+// A server and a client on one node spun by the test's executor, on time the test drives.
+class ActionTimes : public ::testing::Test {
+ protected:
+  void start(const std::string& name,
+             const rcl_action_server_options_t& options = rcl_action_server_get_default_options()) {
+    executor_.add_node(node_);
+    server_ = accepting_server(node_, name, accepted_, options);
+    client_ = rclcpp_action::create_client<Count>(node_, name);
+  }
+
+  ClientHandle::SharedPtr send() {
+    auto future = client_->async_send_goal(Count::Goal());
+    EXPECT_EQ(executor_.spin_until_future_complete(future, 10s), rclcpp::FutureReturnCode::SUCCESS);
+    return future.get();
+  }
+
+  rclcpp_testing::ManualClock clock_;
+  rclcpp::Node::SharedPtr node_ = std::make_shared<rclcpp::Node>("timed_goals");
+  rclcpp::executors::SingleThreadedExecutor executor_;
+  std::vector<std::shared_ptr<ServerHandle>> accepted_;
+  rclcpp_action::Server<Count>::SharedPtr server_;
+  Client::SharedPtr client_;
+};
+
+TEST_F(ActionTimes, CancelGoalsBeforeAStampTakesOnlyTheOlderGoals) {
+  start("stamped");
+  auto older = send();
+  clock_.advance(1s);
+  auto newer = send();
+  // The goal's stamp is the server's acceptance time on the driven clock.
+  EXPECT_EQ((newer->get_goal_stamp() - older->get_goal_stamp()).nanoseconds(), 1000000000);
+  auto cancel = client_->async_cancel_goals_before(older->get_goal_stamp());
+  ASSERT_EQ(executor_.spin_until_future_complete(cancel, 10s), rclcpp::FutureReturnCode::SUCCESS);
+  ASSERT_EQ(cancel.get()->goals_canceling.size(), 1u);
+  rclcpp_action::GoalUUID canceled_id;
+  rclcpp_action::convert(cancel.get()->goals_canceling.front(), &canceled_id);
+  EXPECT_EQ(canceled_id, older->get_goal_id());
+  EXPECT_TRUE(accepted_[0]->is_canceling());
+  EXPECT_TRUE(accepted_[1]->is_executing());
+  accepted_[0]->canceled(result_of({}));
+  accepted_[1]->succeed(result_of({}));
+}
+
+TEST_F(ActionTimes, ActiveGoalIsNeverForgottenAndTheTimeoutCountsFromItsEnd) {
+  auto options = rcl_action_server_get_default_options();
+  options.result_timeout.nanoseconds = 1000000000;  // 1 s
+  start("long_count", options);
+  EXPECT_EQ(server_->get_options().result_timeout.nanoseconds, 1000000000);
+  EXPECT_EQ(server_->get_action_name(), "/long_count");
+  auto goal = send();
+
+  clock_.advance(1h);  // far beyond the timeout, but the goal is still running
+  executor_.spin_some();
+  accepted_.front()->succeed(result_of({8}));
+  clock_.advance(500ms);  // within the timeout from the goal's end
+  auto result = client_->async_get_result(goal);
+  ASSERT_EQ(executor_.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
   EXPECT_EQ(result.get().code, ResultCode::SUCCEEDED);
   EXPECT_EQ(result.get().result->counted, (std::vector<int32_t>{8}));
+}
+
+// A result request counts from when it reaches the server, however late the server's executor
+// comes to it: only a request that arrives after the result expired is answered UNKNOWN.
+TEST(ActionResultRequests, AreAnsweredWhenTheyArrivedBeforeTheResultExpired) {
+  struct Case {
+    const char* what;
+    bool asked_while_running;
+    std::chrono::seconds asked_after_end;
+    ResultCode expected;
+  };
+  const Case cases[] = {
+      {"asked while the goal ran", true, 0s, ResultCode::SUCCEEDED},
+      {"asked within the timeout", false, 1s, ResultCode::SUCCEEDED},
+      {"asked after the timeout", false, 3s, ResultCode::UNKNOWN},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rclcpp_testing::ManualClock clock;
+    auto server_node = std::make_shared<rclcpp::Node>("busy_server");
+    auto client_node = std::make_shared<rclcpp::Node>("patient_client");
+    rclcpp::executors::SingleThreadedExecutor server_executor;
+    rclcpp::executors::SingleThreadedExecutor client_executor;
+    server_executor.add_node(server_node);
+    client_executor.add_node(client_node);
+    auto options = rcl_action_server_get_default_options();
+    options.result_timeout.nanoseconds = 2000000000;
+    std::vector<std::shared_ptr<ServerHandle>> accepted;
+    auto server = accepting_server(server_node, "busy", accepted, options);
+    auto client = rclcpp_action::create_client<Count>(client_node, "busy");
+    auto other_client = rclcpp_action::create_client<Count>(client_node, "busy");
+    auto goal_future = client->async_send_goal(Count::Goal());
+    server_executor.spin_all(1s);
+    ASSERT_EQ(client_executor.spin_until_future_complete(goal_future, 10s),
+              rclcpp::FutureReturnCode::SUCCESS);
+    auto goal = goal_future.get();
+
+    std::shared_future<Client::WrappedResult> result;
+    if (c.asked_while_running) {
+      result = client->async_get_result(goal);
+    }
+    accepted.front()->succeed(result_of({4}));
+    clock.advance(c.asked_after_end);
+    if (!c.asked_while_running) {
+      result = client->async_get_result(goal);
+    }
+    // The server's executor comes back long after, first to another client's goal.
+    clock.advance(1h);
+    other_client->async_send_goal(Count::Goal());
+    server_executor.spin_all(1s);
+    ASSERT_EQ(client_executor.spin_until_future_complete(result, 10s),
+              rclcpp::FutureReturnCode::SUCCESS);
+    EXPECT_EQ(result.get().code, c.expected);
+    for (const auto& handle : accepted) {
+      if (handle->is_active()) {
+        handle->abort(result_of({}));
+      }
+    }
+  }
+}
+
+// However fast goals come, a server keeps the results of a bounded number of ended goals: the
+// oldest beyond the bound are forgotten before the timeout. A result asked for in time still
+// arrives.
+TEST_F(ActionTimes, EndedGoalsKeptAreBoundedWhateverTheGoalRate) {
+  start("fast");  // time stands still: no result times out
+  std::vector<ClientHandle::SharedPtr> goals;
+  std::shared_future<Client::WrappedResult> asked_in_time;
+  const size_t count = rclcpp_action::Server<Count>::kMaxEndedGoalsKept + 10;
+  for (size_t i = 0; i < count; ++i) {
+    goals.push_back(send());
+    if (i == 0) {
+      asked_in_time = client_->async_get_result(goals.front());
+      executor_.spin_all(1s);
+    }
+    accepted_.back()->succeed(result_of({static_cast<int32_t>(i)}));
+  }
+  auto ask = [this](const ClientHandle::SharedPtr& goal) {
+    auto result = client_->async_get_result(goal);
+    EXPECT_EQ(executor_.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
+    return result.get().code;
+  };
+  EXPECT_EQ(ask(goals[1]), ResultCode::UNKNOWN);
+  EXPECT_EQ(ask(goals.back()), ResultCode::SUCCEEDED);
+  ASSERT_EQ(executor_.spin_until_future_complete(asked_in_time, 10s),
+            rclcpp::FutureReturnCode::SUCCESS);
+  EXPECT_EQ(asked_in_time.get().code, ResultCode::SUCCEEDED);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
@@ -13,7 +14,9 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
+#include "nav2_costmap_2d/cost_values.hpp"
 #include "support/drawn_maps.hpp"
 #include "vantrell_nav2_gridmap/grid_map_ros.hpp"
 #include "vantrell_nav2_gridmap/obs_type_bit_map.hpp"
@@ -95,17 +98,34 @@ Weight weigh(size_t base, size_t cells) {
 
 void resetPeak() { g_peak.store(g_allocated.load()); }
 
-TEST(GridMapMemory, OneGridMapKeepsFewerThanSixteenBytesPerCell) {
-  // Walls, unknown space outside the building and free rooms: every layer has work to do.
-  const auto office = test_support::drawOfficeFloor();
-  const auto grid = hooks::occupancyGridFromDrawing(office.image, office.resolution);
-  const size_t cells = grid.data.size();
+// The office floor as a map; walls, unknown space outside the building and free rooms: every
+// layer has work to do. `base` is what the process holds once a first grid map has brought up
+// what every costmap's tf listener shares (the process's topic and node registries), which stays
+// for the life of the process.
+struct WeighedFloor {
+  test_support::DrawnMap office;
+  nav_msgs::msg::OccupancyGrid grid;
+  size_t cells{0};
+  size_t base{0};
+};
 
-  // The first grid map of the process brings up what every costmap's tf listener shares (the
-  // process's topic and node registries), which stays for the life of the process.
-  std::make_shared<GridMapROS>("first", grid).reset();
-  const size_t base = g_allocated.load();
+WeighedFloor weighedOfficeFloor() {
+  WeighedFloor floor;
+  floor.office = test_support::drawOfficeFloor();
+  floor.grid = hooks::occupancyGridFromDrawing(floor.office.image, floor.office.resolution);
+  floor.cells = floor.grid.data.size();
+  std::make_shared<GridMapROS>("first", floor.grid).reset();
+  floor.base = g_allocated.load();
   resetPeak();
+  return floor;
+}
+
+TEST(GridMapMemory, OneGridMapKeepsFewerThanSixteenBytesPerCell) {
+  const auto floor = weighedOfficeFloor();
+  const auto& office = floor.office;
+  const auto& grid = floor.grid;
+  const size_t cells = floor.cells;
+  const size_t base = floor.base;
   auto map = std::make_shared<GridMapROS>("global", grid);
   const Weight built = weigh(base, cells);
 
@@ -137,6 +157,64 @@ TEST(GridMapMemory, OneGridMapKeepsFewerThanSixteenBytesPerCell) {
   EXPECT_LE(built.peak, admitted);
   EXPECT_LE(updated.peak, admitted);
   map.reset();
+  EXPECT_LT(weigh(base, cells).kept, 0.01);
+}
+
+// A host builds the global node's two maps and the local node's three from one floor: they share
+// the static costs and every layer computed from equal inputs, and a map whose inputs change
+// (an obstacle, a footprint) gets layers of its own, copied on that write only.
+TEST(GridMapMemory, MapsOfOneFloorShareWhatTheyHaveInCommon) {
+  const auto floor = weighedOfficeFloor();
+  const auto& office = floor.office;
+  const size_t cells = floor.cells;
+  const size_t base = floor.base;
+  std::vector<std::shared_ptr<GridMapROS>> maps;
+  for (const char* name : {"global", "local", "global_costmap", "local_costmap", "zone_costmap"}) {
+    maps.push_back(std::make_shared<GridMapROS>(name, floor.grid));
+  }
+  auto layers = [&maps](size_t i) { return maps[i]->getMultiGridMap()->getLayers(); };
+  const Weight five = weigh(base, cells);
+  std::printf("bytes per cell of five grid maps of one floor: %.2f kept, %.2f at the peak\n",
+              five.kept, five.peak);
+  // One map's layers plus a master costmap of its own for each.
+  EXPECT_LT(five.kept, GridMapMemory::kKeptBytesPerCell + 4.5);
+  for (size_t i = 1; i < maps.size(); ++i) {
+    EXPECT_EQ(layers(i).get(), layers(0).get());
+  }
+
+  const cv::Point corridor = office.place("corridor_west");
+  const hooks::Cells marked{
+      {static_cast<unsigned int>(corridor.x), static_cast<unsigned int>(corridor.y)}};
+  hooks::markObstacleCells(*maps[1], marked, ObsTypeBitMap::WHEELCHAIR);
+  std::vector<geometry_msgs::msg::Point> big(4);
+  for (size_t k = 0; k < big.size(); ++k) {
+    big[k].x = k < 2 ? 0.5 : -0.5;
+    big[k].y = k == 0 || k == 3 ? 0.5 : -0.5;
+  }
+  hooks::setFootprint(*maps[4], big);
+  for (const auto& map : maps) {
+    map->getMultiGridMap()->updateMap();
+  }
+  EXPECT_NE(layers(1).get(), layers(0).get());
+  EXPECT_NE(layers(4).get(), layers(0).get());
+  EXPECT_NE(layers(4).get(), layers(1).get());
+  EXPECT_EQ(layers(2).get(), layers(0).get());
+  EXPECT_EQ(layers(1)->cost[layers(1)->index(corridor.x, corridor.y)],
+            nav2_costmap_2d::LETHAL_OBSTACLE);
+  EXPECT_NE(layers(0)->cost[layers(0)->index(corridor.x, corridor.y)],
+            nav2_costmap_2d::LETHAL_OBSTACLE);
+  auto unreachable = [](const auto& snapshot) {
+    return std::count_if(snapshot->cost.begin(), snapshot->cost.end(), [](uint8_t cost) {
+      return cost >= nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE;
+    });
+  };
+  EXPECT_GT(unreachable(layers(4)), unreachable(layers(0)));
+
+  // Cleared again, the map shares once more.
+  hooks::clearObstacles(*maps[1]);
+  maps[1]->getMultiGridMap()->updateMap();
+  EXPECT_EQ(layers(1).get(), layers(0).get());
+  maps.clear();
   EXPECT_LT(weigh(base, cells).kept, 0.01);
 }
 

@@ -55,6 +55,9 @@ class Context : public std::enable_shared_from_this<Context> {
   InitOptions init_options_;
   std::string shutdown_reason_;
   std::vector<OnShutdownCallback> on_shutdown_callbacks_;
+  // The process's registries (graph, time, executors, logging): held by every context, so that
+  // whatever holds a context (nodes, executors) finds them at exit as well.
+  const std::vector<std::shared_ptr<const void>> process_state_;
 };
 
 namespace contexts {

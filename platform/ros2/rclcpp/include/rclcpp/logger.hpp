@@ -31,6 +31,8 @@ class Logger {
   explicit Logger(const std::string& name);
 
   std::shared_ptr<const std::string> name_;
+  // The process's levels and sinks, held so that a logger kept in a static object still logs.
+  std::shared_ptr<const void> logging_;
 };
 
 }  // namespace rclcpp

@@ -11,6 +11,10 @@
 
 namespace rclcpp {
 
+namespace detail {
+class Graph;
+}  // namespace detail
+
 // The type-independent half of a publisher: its place in the process's topic
 // registry and the delivery to matching subscriptions. A transient-local
 // publisher keeps its last `depth` messages for subscriptions that come later.
@@ -39,6 +43,8 @@ class PublisherBase : public std::enable_shared_from_this<PublisherBase> {
   void deliver(std::shared_ptr<const void> message);
 
  private:
+  // The registry it joined, held so that it is still there when this goes (at exit, too).
+  const std::shared_ptr<detail::Graph> graph_;
   const std::string topic_name_;
   const std::type_index message_type_;
   const QoS qos_;

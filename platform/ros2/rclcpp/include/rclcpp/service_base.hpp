@@ -15,6 +15,10 @@
 
 namespace rclcpp {
 
+namespace detail {
+class Graph;
+}  // namespace detail
+
 class ClientBase;
 
 // The type-independent half of a service: the queue of requests that clients
@@ -54,6 +58,8 @@ class ServiceBase : public detail::ExecutableEntity,
   using ReplyKey = std::pair<std::string, int64_t>;
   static ReplyKey key_of(const rmw_request_id_t& header);
 
+  // The registry it joined, held so that it is still there when this goes (at exit, too).
+  const std::shared_ptr<detail::Graph> graph_;
   const std::string service_name_;
   const std::type_index service_type_;
   std::mutex mutex_;

@@ -13,6 +13,10 @@
 
 namespace rclcpp {
 
+namespace detail {
+class Graph;
+}  // namespace detail
+
 // The type-independent half of a subscription: a keep-last queue of received
 // messages that the executor of its callback group drains, one message per
 // callback call.
@@ -41,6 +45,8 @@ class SubscriptionBase : public detail::ExecutableEntity,
   virtual void dispatch(const std::shared_ptr<const void>& message) = 0;
 
  private:
+  // The registry it joined, held so that it is still there when this goes (at exit, too).
+  const std::shared_ptr<detail::Graph> graph_;
   const std::string topic_name_;
   const std::type_index message_type_;
   const QoS qos_;

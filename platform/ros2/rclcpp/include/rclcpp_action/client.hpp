@@ -26,6 +26,12 @@
 #include "rclcpp_action/server.hpp"
 #include "rclcpp_action/types.hpp"
 
+namespace rclcpp {
+namespace detail {
+class Graph;
+}  // namespace detail
+}  // namespace rclcpp
+
 namespace rclcpp_action {
 
 // The type-independent half of an action client.
@@ -66,6 +72,8 @@ class ClientBase : public ActionMailbox {
   rclcpp::Logger logger_;
 
  private:
+  // The registry it joined, held so that it is still there when this goes (at exit, too).
+  const std::shared_ptr<rclcpp::detail::Graph> graph_;
   const std::string action_name_;
   const std::type_index action_type_;
   rclcpp::Context::WeakPtr context_;

@@ -1,6 +1,7 @@
 #ifndef RCLCPP_ACTION__SERVER_HPP_
 #define RCLCPP_ACTION__SERVER_HPP_
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,6 +23,12 @@
 #include "rclcpp_action/action_mailbox.hpp"
 #include "rclcpp_action/server_goal_handle.hpp"
 #include "rclcpp_action/types.hpp"
+
+namespace rclcpp {
+namespace detail {
+class Graph;
+}  // namespace detail
+}  // namespace rclcpp
 
 namespace rclcpp_action {
 
@@ -59,6 +66,8 @@ class ServerBase : public ActionMailbox {
   const rcl_action_server_options_t options_;
 
  private:
+  // The registry it joined, held so that it is still there when this goes (at exit, too).
+  const std::shared_ptr<rclcpp::detail::Graph> graph_;
   const std::string action_name_;
   const std::type_index action_type_;
 };
@@ -66,11 +75,17 @@ class ServerBase : public ActionMailbox {
 // Serves goals of one action type: goal and cancel requests are handled on the
 // executor that spins the server's callback group; results and feedback go
 // out from whichever thread ends the goal or publishes. Results stay available
-// for `result_timeout` after their goal ends.
+// for `result_timeout` after their goal ends, at most kMaxEndedGoalsKept of them.
 template <typename ActionT>
 class Server : public ServerBase {
  public:
   RCLCPP_SMART_PTR_DEFINITIONS_NOT_COPYABLE(Server)
+
+  // Ended goals whose results are kept within the timeout; beyond it the oldest go sooner.
+  // A server answering at 10 Hz holds 20 within a 2 s timeout: the bound only bites under a
+  // load far above that, where what the server keeps would otherwise grow with the goal rate.
+  // A result request that has reached the server is answered whatever this bound.
+  static constexpr size_t kMaxEndedGoalsKept = 128;
 
   using GoalCallback =
       std::function<GoalResponse(const GoalUUID&, std::shared_ptr<const typename ActionT::Goal>)>;
@@ -113,6 +128,7 @@ class Server : public ServerBase {
   }
 
   void receive_result_request(const GoalUUID& uuid, ResultDelivery respond) {
+    hold_result(uuid);
     auto weak_self = weak_self_typed();
     post([weak_self, uuid, respond]() {
       if (auto self = weak_self.lock()) {
@@ -143,6 +159,9 @@ class Server : public ServerBase {
     typename ActionT::Result::SharedPtr result;
     int64_t ended_at_ns = -1;
     std::vector<ResultDelivery> waiting;
+    // Result requests that reached the server while the goal was known and wait for its
+    // executor: the record outlives the result timeout until they are answered.
+    int held_by_requests = 0;
   };
 
   std::weak_ptr<Server<ActionT>> weak_self_typed() {
@@ -204,6 +223,9 @@ class Server : public ServerBase {
       lock.unlock();
       respond(GoalStatus::STATUS_UNKNOWN, std::make_shared<typename ActionT::Result>());
       return;
+    }
+    if (it->second.held_by_requests > 0) {
+      --it->second.held_by_requests;
     }
     if (it->second.ended_at_ns < 0) {
       it->second.waiting.push_back(respond);
@@ -312,14 +334,36 @@ class Server : public ServerBase {
     });
   }
 
-  // Forgets the goals that ended more than `result_timeout` ago.
+  // A result request counts from when it reaches the server, as a request waiting in a
+  // service queue does: whatever the timeout, the goal it asks about is not forgotten before
+  // the executor answers it. A request for a result already expired finds nothing to hold.
+  void hold_result(const GoalUUID& uuid) {
+    expire_results();
+    std::lock_guard<std::mutex> lock(goals_mutex_);
+    auto it = goals_.find(uuid);
+    if (it != goals_.end()) {
+      ++it->second.held_by_requests;
+    }
+  }
+
+  // Forgets the goals that ended more than `result_timeout` ago, and the oldest beyond
+  // kMaxEndedGoalsKept, that no result request holds.
   void expire_results() {
     const int64_t now = clock_->now().nanoseconds();
     const int64_t timeout = options_.result_timeout.nanoseconds;
     std::lock_guard<std::mutex> lock(goals_mutex_);
-    while (!ended_.empty() && now - ended_.begin()->first > timeout) {
-      goals_.erase(ended_.begin()->second);
-      ended_.erase(ended_.begin());
+    auto it = ended_.begin();
+    while (it != ended_.end() &&
+           (now - it->first > timeout || ended_.size() > kMaxEndedGoalsKept)) {
+      auto goal = goals_.find(it->second);
+      if (goal != goals_.end() && goal->second.held_by_requests > 0) {
+        ++it;
+        continue;
+      }
+      if (goal != goals_.end()) {
+        goals_.erase(goal);
+      }
+      it = ended_.erase(it);
     }
   }
 

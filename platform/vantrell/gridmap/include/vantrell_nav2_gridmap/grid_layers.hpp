@@ -10,8 +10,9 @@ namespace vantrell_nav2_gridmap {
 
 // Every layer of a grid map as one updateMap left them. A snapshot never
 // changes once published: readers hold a shared pointer and see one
-// consistent state while the map moves on. All layers are row-major,
-// index = my * size_x + mx.
+// consistent state while the map moves on. Grid maps of one floor whose
+// inputs are the same (static map, obstacles, footprint, parameters) share
+// one snapshot. All layers are row-major, index = my * size_x + mx.
 struct GridLayers {
   static constexpr uint8_t DANGER_LEVEL_0 = 0x1;
   static constexpr uint8_t DANGER_LEVEL_1 = 0x2;
@@ -42,7 +43,8 @@ struct GridLayers {
   std::vector<float> distance;
   // The obstacle layer as the host left it: per cell the obstacle-type bits
   // (ObsTypeBitMap values, OBSTACLE_TYPE_BITS) and OBSTACLE_BLOCKING. Shared
-  // with the obstacle layer, and with later snapshots, until an edit changes it.
+  // with the obstacle layer, and with later snapshots, until an edit changes it;
+  // null while no cell carries anything.
   std::shared_ptr<const std::vector<uint16_t>> obstacles;
   // NARROW_MODE_0: a free cell whose free run along x or along y, wall to
   // wall, is no wider than the narrow passage width.

@@ -20,6 +20,7 @@ namespace vantrell_nav2_gridmap {
 class StaticLayer;
 class ObstacleLayer;
 class GridLayersBuilder;
+class SharedLayers;
 
 namespace testing {
 struct MultiGridMapAccess;
@@ -90,6 +91,8 @@ class MultiGridMap {
   void overlayCoverage(unsigned char* master);
 
   std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros_;
+  // What the maps of one floor share; held for this map's way out.
+  const std::shared_ptr<SharedLayers> shared_layers_;
   const GridMapParams params_;
   std::unique_ptr<GridLayersBuilder> builder_;
 

@@ -30,6 +30,8 @@ class ExecutorNotifier {
 // Process-wide list of the notifiers of living executors, woken on shutdown and
 // when driven time moves.
 void register_notifier(const std::weak_ptr<ExecutorNotifier>& notifier);
+// What a holder keeps so that the list is still there on its way out.
+std::shared_ptr<const void> notifier_registry_holder();
 void notify_all_executors();
 
 }  // namespace detail

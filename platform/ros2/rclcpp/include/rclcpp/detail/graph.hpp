@@ -24,9 +24,13 @@ namespace detail {
 // subscriptions by topic, and named endpoints (services, action servers and
 // clients) by kind and name. It replaces discovery and transport: publishing
 // hands the message to the matching subscriptions' queues directly.
-class Graph {
+class Graph : public std::enable_shared_from_this<Graph> {
  public:
   static Graph& instance();
+  // What a holder keeps to find the registry on its way out (see ProcessWide).
+  static std::shared_ptr<Graph> shared_instance();
+
+  Graph() = default;
 
   void add_publisher(const std::shared_ptr<PublisherBase>& publisher);
   void remove_publisher(const PublisherBase* publisher);
@@ -56,8 +60,6 @@ class Graph {
   void wake() const;
 
  private:
-  Graph() = default;
-
   struct Endpoint {
     std::type_index type;
     std::weak_ptr<void> object;
