@@ -104,8 +104,9 @@ namespace {
 // Plans the legs on a global planning node hosted for them alone; returns them as drawn, with
 // the number that succeeded. The node and its maps are gone when it returns: on a large floor
 // the picture drawn afterwards would otherwise add to their memory at the peak.
-std::vector<DrawnLeg> planLegs(const DemoMap& map, const std::vector<Leg>& legs, Pose2 robot,
-                               std::string start_label, std::ostream& out, size_t& succeeded) {
+std::vector<DrawnLeg> planLegs(const DemoOptions& options, const DemoMap& map,
+                               const std::vector<Leg>& legs, Pose2 robot, std::string start_label,
+                               std::ostream& out, size_t& succeeded) {
   // On the robot the local map is a window that follows it; here both see the whole floor.
   const auto maps = makeGlobalNodeMaps(map.grid);
 
@@ -151,7 +152,7 @@ int runGlobalScenario(const DemoOptions& options, std::ostream& out) {
   const std::vector<Leg> legs = plannedLegs(options, map, robot);
   size_t succeeded = 0;
   const std::vector<DrawnLeg> drawn =
-      planLegs(map, legs, robot, options.start ? "start" : kTourStart, out, succeeded);
+      planLegs(options, map, legs, robot, options.start ? "start" : kTourStart, out, succeeded);
   out << succeeded << " of " << legs.size() << " plans succeeded\n";
 
   writePicture(options.output, drawPlans(map.grid, drawn));
