@@ -177,5 +177,26 @@ TEST(LocalTrip, AZoneWithoutFloorIsRefusedByEitherCoveragePlanner) {
   }
 }
 
+// A room narrower than the static planner's clearance leaves under its minimum cleaning area:
+// the planner finds nothing to clean and holds the robot where it stands with `finished`, its
+// path the robot pose twice over. The task manager takes that for the end of the task rather
+// than waiting for the stall limit.
+TEST(LocalTrip, AStaticTaskWithNothingItCanCleanEndsFinished) {
+  test_support::DrawnMap room = test_support::drawEmptyRoom(22, 34, 0.05);
+  planning_sim::LocalPlanningSim sim(
+      vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(room.image, room.resolution));
+  auto node = sim.startLocalNode();
+  sim.robot().place(pose2(0.55, 0.85, M_PI / 2.0));
+  planning_sim::ZoneCleaner cleaner(sim);
+  const auto report =
+      cleaner.clean(planning_sim::coverageGoal(planning::local_keys::kStaticCoverage, "narrow",
+                                               test_support::box(0.05, 0.05, 1.05, 1.65), 12, 0),
+                    1.6);
+  EXPECT_EQ(report.end, planning_sim::CleaningEnd::kFinished)
+      << planning_sim::cleaningEndName(report.end);
+  EXPECT_EQ(report.failures, 0U);
+  EXPECT_LT(report.elapsed.seconds(), 10.0);
+}
+
 }  // namespace
 }  // namespace sim_test

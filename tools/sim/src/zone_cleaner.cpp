@@ -15,9 +15,26 @@ using LocalPlanning = vantrell_nav2_protocol::action::LocalPlanning;
 // How far a robot backs off when its bumper touches.
 constexpr double kBumperBackOff = 0.05;
 
-// The results of a planner that holds the robot where it stands: nothing left to drive.
-bool holdsTheRobot(const LocalPlanning::Result& result) {
-  return result.finished != 0 && result.local_path.nav_path.poses.size() <= 1;
+// Poses this close to the robot leave it where it stands.
+constexpr double kHeldReach = 0.02;
+
+// The results of a planner that holds the robot where it stands: nothing left to drive. A
+// planner may hand the robot pose out more than once (a smoother puts it in front of a path that
+// is the robot pose already).
+bool holdsTheRobot(const LocalPlanning::Result& result, const geometry_msgs::msg::Pose2D& robot) {
+  const auto& poses = result.local_path.nav_path.poses;
+  if (result.finished == 0) {
+    return false;
+  }
+  if (poses.size() <= 1) {
+    return true;
+  }
+  for (const auto& pose : poses) {
+    if (std::hypot(pose.pose.position.x - robot.x, pose.pose.position.y - robot.y) > kHeldReach) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::vector<geometry_msgs::msg::Pose2D> posesSince(
@@ -157,7 +174,7 @@ std::optional<CleaningEnd> ZoneCleaner::runCycle(const LocalPlanning::Goal& goal
     return CleaningEnd::kFinished;
   }
   progress.held_in_row =
-      reply.succeeded && holdsTheRobot(reply.result) ? progress.held_in_row + 1 : 0;
+      reply.succeeded && holdsTheRobot(reply.result, robot.pose()) ? progress.held_in_row + 1 : 0;
   if (progress.held_in_row >= options_.held_cycles_to_end) {
     return CleaningEnd::kFinished;
   }
