@@ -10,6 +10,7 @@
 
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
+#include "planning/finite_goal.hpp"
 #include "planning/geometry.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "rclcpp/clock.hpp"
@@ -80,6 +81,11 @@ void NavLocalPlanningServer::planGoal(const std::shared_ptr<const LocalPlanning:
   const auto planner = findPlanner(key);
   if (!planner) {
     trace_logger_->pub_debug("NavLocalPlanningServer there is no local planner called {}", key);
+    terminateGoal();
+    return;
+  }
+  if (!isFiniteGoal(*goal)) {
+    LOG_ERROR_FROM(kComputePlan, "the goal has a position that is not a number");
     terminateGoal();
     return;
   }
