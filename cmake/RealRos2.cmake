@@ -6,16 +6,17 @@
 
 # vantrell_real_packages(<target> <package>...)
 # An interface target carrying the include directories and libraries the packages export.
-# Their headers are system headers: their warnings are not ours to mend.
-function(vantrell_real_packages target)
+# Their headers are system headers: their warnings are not ours to mend. A macro: the packages'
+# configuration files guard against a second inclusion with variables of the calling scope.
+macro(vantrell_real_packages target)
   add_library(${target} INTERFACE)
-  foreach(package IN LISTS ARGN)
+  foreach(package IN ITEMS ${ARGN})
     find_package(${package} REQUIRED)
     target_include_directories(${target} SYSTEM INTERFACE ${${package}_INCLUDE_DIRS})
-    target_link_libraries(${target} INTERFACE ${${package}_LIBRARIES})
+    target_link_libraries(${target} INTERFACE ${${package}_LIBRARIES} ${${package}_TARGETS})
     target_compile_definitions(${target} INTERFACE ${${package}_DEFINITIONS})
   endforeach()
-endfunction()
+endmacro()
 
 vantrell_real_packages(ros2_interfaces
   builtin_interfaces std_msgs geometry_msgs nav_msgs sensor_msgs visualization_msgs
