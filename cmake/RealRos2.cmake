@@ -43,3 +43,13 @@ endforeach()
 
 # The few places where platform/vantrell meets an API that Humble shapes differently.
 target_compile_definitions(nav2_costmap INTERFACE VANTRELL_REAL_ROS2)
+
+# Test cases that check what only the stand-ins do, left out here (GTEST_FILTER, read by
+# vantrell_add_test): the map loader's own refusals (Nav2's map_io words them its own way, and
+# reading a FIFO as a map file waits for a writer), a bad input's standard error being one line
+# (real ROS 2 logs there as the costmaps are created) and the exception type of a parameter
+# declared with another type (real rclcpp throws InvalidParameterTypeException).
+set(vantrell_real_excluded_planning_demo_options_test "MapFiles.*")
+set(vantrell_real_excluded_foundation_parameter_helpers_test
+    "DeclareAndGetParameter.ANameDeclaredWithAnotherTypeThrowsToTheCaller")
+set(vantrell_real_excluded_planning_demo_scenario_test "DemoProgram.BadInputIsOneLineAndStatusTwo")
