@@ -48,7 +48,10 @@ unset ROS_LOCALHOST_ONLY
 
 stage "build"
 # As a ROS 2 user builds it: the protocol packages and the library in one colcon workspace.
-cmake_args=(-DVANTRELL_REAL_ROS2=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS=-Werror"
+# -O1 without debug information: a third less compile time on two cores than -O2 -g, and the
+# outcomes checked here do not depend on speed. -Werror: the real build stays warning-free.
+cmake_args=(-DVANTRELL_REAL_ROS2=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -DNDEBUG" "-DCMAKE_CXX_FLAGS=-Werror"
   -DBUILD_BENCHMARKS=OFF -DBUILD_TOOLS=ON -DPython3_EXECUTABLE=/usr/bin/python3)
 if command -v ccache >/dev/null 2>&1; then
   cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

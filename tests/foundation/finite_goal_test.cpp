@@ -8,39 +8,29 @@
 #include <string>
 #include <vector>
 
+#include "support/shapes.hpp"
+
 namespace {
 
+using test_support::point32;
+using test_support::pose;
 using GlobalGoal = vantrell_nav2_protocol::action::GlobalPlanning::Goal;
 using LocalGoal = vantrell_nav2_protocol::action::LocalPlanning::Goal;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-geometry_msgs::msg::PoseStamped pose(double x, double y) {
-  geometry_msgs::msg::PoseStamped p;
-  p.pose.position.x = x;
-  p.pose.position.y = y;
-  return p;
-}
-
-geometry_msgs::msg::Point32 point(float x, float y) {
-  geometry_msgs::msg::Point32 p;
-  p.x = x;
-  p.y = y;
-  return p;
-}
-
 TEST(FiniteGoal, GlobalGoalWithAnyBrokenPositionIsRefused) {
   const std::vector<std::pair<std::string, std::function<void(GlobalGoal&)>>> cases{
       {"goal pose x", [](GlobalGoal& g) { g.goal_poses.push_back(pose(kNaN, 1.0)); }},
       {"goal pose yaw", [](GlobalGoal& g) { g.goal_poses[0].pose.orientation.z = kInf; }},
-      {"goal zone", [](GlobalGoal& g) { g.goal_zone.push_back(point(1.0F, NAN)); }},
+      {"goal zone", [](GlobalGoal& g) { g.goal_zone.push_back(point32(1.0F, NAN)); }},
       {"covered point",
-       [](GlobalGoal& g) { g.covered_points_frm_taskcenter.push_back(point(INFINITY, 0.0F)); }},
+       [](GlobalGoal& g) { g.covered_points_frm_taskcenter.push_back(point32(INFINITY, 0.0F)); }},
   };
   GlobalGoal good;
   good.goal_poses = {pose(1.0, 2.0)};
-  good.goal_zone = {point(0.0F, 0.0F), point(1.0F, 0.0F), point(1.0F, 1.0F)};
+  good.goal_zone = {point32(0.0F, 0.0F), point32(1.0F, 0.0F), point32(1.0F, 1.0F)};
   EXPECT_TRUE(planning::isFiniteGoal(good));
   for (const auto& [what, breakIt] : cases) {
     SCOPED_TRACE(what);
@@ -64,7 +54,7 @@ TEST(FiniteGoal, LocalGoalWithAnyBrokenPositionIsRefused) {
   good.global_paths.paths.resize(1);
   good.global_paths.paths[0].nav_path.poses = {pose(0.0, 0.0), pose(1.0, 0.0)};
   good.zone_polygons.resize(1);
-  good.zone_polygons[0].points = {point(0.0F, 0.0F), point(1.0F, 0.0F), point(1.0F, 1.0F)};
+  good.zone_polygons[0].points = {point32(0.0F, 0.0F), point32(1.0F, 0.0F), point32(1.0F, 1.0F)};
   EXPECT_TRUE(planning::isFiniteGoal(good));
   for (const auto& [what, breakIt] : cases) {
     SCOPED_TRACE(what);

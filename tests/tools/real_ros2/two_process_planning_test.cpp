@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 
+#include "support/shapes.hpp"
 #include "support/task_manager_client.hpp"
 #include "vantrell_nav2_protocol/action/global_planning.hpp"
 #include "vantrell_nav2_protocol/action/local_planning.hpp"
@@ -93,15 +94,6 @@ class HostProcess {
   int status_{0};
 };
 
-geometry_msgs::msg::PoseStamped mapPose(double x, double y) {
-  geometry_msgs::msg::PoseStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.position.x = x;
-  pose.pose.position.y = y;
-  pose.pose.orientation.w = 1.0;
-  return pose;
-}
-
 TEST(TwoProcessPlanning, TaskManagerGetsGlobalAndLocalResultsFromTheHostingProcess) {
   HostProcess host;
   ASSERT_TRUE(host.waitUntilReady());
@@ -110,7 +102,7 @@ TEST(TwoProcessPlanning, TaskManagerGetsGlobalAndLocalResultsFromTheHostingProce
   // From the reception to office A, as the demo's first leg.
   GlobalPlanning::Goal global_goal;
   global_goal.current_planning_id = "dijkstra";
-  global_goal.goal_poses = {mapPose(3.0, 13.5)};
+  global_goal.goal_poses = {test_support::pose(3.0, 13.5)};
   global_goal.action_id = 1;
   const auto global_reply =
       task_manager.waitFor(task_manager.send<GlobalPlanning>("global_planning", global_goal));
