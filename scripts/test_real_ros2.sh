@@ -48,8 +48,9 @@ unset ROS_LOCALHOST_ONLY
 
 stage "build"
 # As a ROS 2 user builds it: the protocol packages and the library in one colcon workspace.
-# -O1 without debug information: a third less compile time on two cores than -O2 -g, and the
-# outcomes checked here do not depend on speed. -Werror: the real build stays warning-free.
+# -O1 without debug information: about 30 % less compile time than -O2 -g (6.6 against 9.2 min
+# on three jobs here), and the outcomes checked here do not depend on speed. -Werror: the real
+# build stays warning-free.
 cmake_args=(-DVANTRELL_REAL_ROS2=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -DNDEBUG" "-DCMAKE_CXX_FLAGS=-Werror"
   -DBUILD_BENCHMARKS=OFF -DBUILD_TOOLS=ON -DPython3_EXECUTABLE=/usr/bin/python3)
