@@ -8,6 +8,9 @@ packages=(
   libopencv-dev libspdlog-dev libfmt-dev libsystemd-dev libyaml-cpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# A caller that needs more (the real ROS 2 build) names them here.
+read -r -a extra <<<"${PACKAGES_EXTRA:-}"
+packages+=("${extra[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds the whole suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs it, then builds and runs
-# the threading tests under ThreadSanitizer.
+# the threading tests under ThreadSanitizer, then builds and tests the library on the real ROS 2
+# Humble and Nav2 Humble (scripts/test_real_ros2.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +33,7 @@ cmake -S . -B build/tsan "${flags[@]}" -DENABLE_TSAN=ON \
   -DTHREADING_TESTS_ONLY=ON -DBUILD_BENCHMARKS=OFF -DBUILD_TOOLS=OFF
 cmake --build build/tsan -j "$jobs"
 ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threading --repeat until-pass:2
+
+# The same library on the real ROS 2 Humble and Nav2 Humble: an installed one, or one built once
+# per machine from the source archives beside the project.
+bash scripts/test_real_ros2.sh

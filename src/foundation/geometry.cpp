@@ -9,6 +9,8 @@
 #include "logger/logger.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
 #include "tf2/utils.h"
+// The real tf2::getYaw reads a message through the conversions declared here.
+#include "tf2_geometry_msgs/tf2_geometry_msgs.hpp"
 
 namespace planning {
 namespace geometry {

@@ -8,6 +8,7 @@
 
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
+#include "planning/finite_goal.hpp"
 #include "planning/geometry.hpp"
 #include "planning/nav_global_planning_server.hpp"
 #include "planning/planner_keys.hpp"
@@ -61,6 +62,12 @@ void NavGlobalPlanningServer::computePlan() {
   if (!planner) {
     LOG_ERROR("computePlan: there is no global planner called \"{}\"", planner_key);
     raiseLiftPlanEvent(goal->goal_mode);
+    failGoal(*goal, codes::kGlobalPlanFailed);
+    return;
+  }
+  if (!isFiniteGoal(*goal)) {
+    LOG_ERROR("computePlan: the goal has a position that is not a number, error code is {}",
+              codes::kGlobalPlanFailed);
     failGoal(*goal, codes::kGlobalPlanFailed);
     return;
   }

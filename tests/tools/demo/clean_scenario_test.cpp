@@ -18,7 +18,11 @@ namespace {
 
 class CleanScenarioTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { rclcpp::init(0, nullptr); }
+  static void SetUpTestSuite() {
+    if (!rclcpp::ok()) {
+      rclcpp::init(0, nullptr);
+    }
+  }
   static void TearDownTestSuite() { rclcpp::shutdown(); }
 };
 

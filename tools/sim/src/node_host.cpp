@@ -9,10 +9,14 @@
 
 namespace planning_sim {
 
-NodeHost::NodeHost() {
+bool NodeHost::startRclcpp() {
   if (!rclcpp::ok()) {
     rclcpp::init(0, nullptr);
   }
+  return true;
+}
+
+NodeHost::NodeHost() {
   std::packaged_task<void()> spin([this] { executor_.spin(); });
   spin_done_ = spin.get_future();
   spinner_ = std::thread(std::move(spin));

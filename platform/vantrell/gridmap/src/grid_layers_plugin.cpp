@@ -12,6 +12,11 @@ void GridLayersPlugin::reset() {
   if (auto grid_map = grid_map_.lock()) {
     grid_map->forgetCoverage();
     grid_map->requestRebuild();
+#ifdef VANTRELL_REAL_ROS2
+    // Nav2's resetLayers has cleared the master grid, and its updateMap does nothing without a
+    // robot pose: the layers go back into the master now.
+    grid_map->updateMap();
+#endif
   }
 }
 
@@ -32,6 +37,10 @@ void GridLayersPlugin::updateBounds(double, double, double, double* min_x, doubl
 void GridLayersPlugin::updateCosts(nav2_costmap_2d::Costmap2D&, int, int, int, int) {
   // The grid map writes the master itself, under the master's mutex.
   if (auto grid_map = grid_map_.lock()) {
+#ifdef VANTRELL_REAL_ROS2
+    // Nav2's updateMap has cleared the master before asking the layers for their costs.
+    grid_map->requestRebuild();
+#endif
     grid_map->updateMap();
   }
 }

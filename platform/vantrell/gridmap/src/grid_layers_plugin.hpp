@@ -15,6 +15,10 @@ class GridLayersPlugin : public nav2_costmap_2d::Layer {
   explicit GridLayersPlugin(std::weak_ptr<MultiGridMap> grid_map);
 
   void reset() override;
+#ifdef VANTRELL_REAL_ROS2
+  // The layers are rebuilt from their inputs: nothing for Nav2's clearing to clear.
+  bool isClearable() override { return false; }
+#endif
   void updateBounds(double robot_x, double robot_y, double robot_yaw, double* min_x, double* min_y,
                     double* max_x, double* max_y) override;
   void updateCosts(nav2_costmap_2d::Costmap2D& master_grid, int min_i, int min_j, int max_i,

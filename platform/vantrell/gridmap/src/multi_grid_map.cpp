@@ -112,7 +112,10 @@ bool MultiGridMap::updateMap() {
     if (changed || !latest_built_) {
       double inscribed = 0.0;
       double circumscribed = 0.0;
-      nav2_costmap_2d::calculateMinAndMaxDistances(built_footprint_, inscribed, circumscribed);
+      // Nav2 measures an empty footprint as an inscribed radius of DBL_MAX.
+      if (!built_footprint_.empty()) {
+        nav2_costmap_2d::calculateMinAndMaxDistances(built_footprint_, inscribed, circumscribed);
+      }
       // A footprint with a broken point measures as no footprint at all.
       if (!std::isfinite(inscribed) || !std::isfinite(circumscribed)) {
         inscribed = 0.0;

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "tf2/utils.h"
+// The real tf2::getYaw reads a message through the conversions declared here.
+#include "tf2_geometry_msgs/tf2_geometry_msgs.hpp"
 
 namespace vantrell_nav2_smoother {
 namespace {

@@ -31,6 +31,11 @@ class NodeHost {
   }
 
  private:
+  // Starts rclcpp unless it runs; true.
+  static bool startRclcpp();
+
+  // Before the executor, which needs a running rclcpp to be constructed.
+  bool rclcpp_started_{startRclcpp()};
   rclcpp::executors::SingleThreadedExecutor executor_;
   // Ready once spin has returned.
   std::future<void> spin_done_;
