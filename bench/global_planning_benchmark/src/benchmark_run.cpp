@@ -93,7 +93,7 @@ bool BenchmarkRun::runPair(PlanningHost& host, size_t index, const CellPair& pai
   // The first goal after activation goes out before anything else is searched.
   const bool first = !tally_.first_pair;
   const auto action_first =
-      first ? host.planWithAction(pair, static_cast<int32_t>(index)) : PlanningHost::ActionRun{};
+      first ? host.planWithAction(pair, static_cast<int32_t>(index)) : PlanningHost::ActionRun();
   const auto engine = host.planWithEngine(pair);
   const auto action = first ? action_first : host.planWithAction(pair, static_cast<int32_t>(index));
   if (action.outcome == "timeout") {
