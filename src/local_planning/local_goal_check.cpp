@@ -80,6 +80,10 @@ Fault pathFault(const Goal& goal) {
     return fault;
   }
   for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (!std::isfinite(paths[i].tolerance)) {
+      return fmt::format("global_paths.paths[{}].tolerance {} is not finite", i,
+                         paths[i].tolerance);
+    }
     const auto& path_poses = paths[i].nav_path.poses;
     for (std::size_t j = 0; j < path_poses.size(); ++j) {
       if (!geometry::isFinitePose(path_poses[j])) {
@@ -112,6 +116,17 @@ Fault zoneFault(const Goal& goal) {
   return std::nullopt;
 }
 
+Fault coveredPointFault(const Goal& goal) {
+  const auto& points = goal.covered_points_frm_taskcenter;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (!std::isfinite(points[i].x) || !std::isfinite(points[i].y)) {
+      return fmt::format("covered_points_frm_taskcenter[{}] ({}, {}) is not finite", i, points[i].x,
+                         points[i].y);
+    }
+  }
+  return std::nullopt;
+}
+
 bool isCoverageGoal(const Goal& goal) {
   return goal.current_planning_id == local_keys::kStaticCoverage ||
          goal.current_planning_id == local_keys::kDynamicCoverage;
@@ -136,7 +151,7 @@ Fault firstFault(const Goal& goal) {
   for (const auto& check :
        {+[](const Goal& g) { return numberFault(g.max_speed, "max_speed"); },
         +[](const Goal& g) { return numberFault(g.fuzzy_distance, "fuzzy_distance"); },
-        &goalPoseFault, &pathFault, &zoneFault, &coverageFault}) {
+        &goalPoseFault, &pathFault, &zoneFault, &coveredPointFault, &coverageFault}) {
     if (Fault fault = check(goal)) {
       return fault;
     }

@@ -10,7 +10,6 @@
 
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
-#include "planning/finite_goal.hpp"
 #include "planning/geometry.hpp"
 #include "planning/local_planning/local_goal_check.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
@@ -88,11 +87,6 @@ void NavLocalPlanningServer::planGoal(const std::shared_ptr<const LocalPlanning:
     trace_logger_->pub_debug("NavLocalPlanningServer there is no local planner called {}", key);
     LOG_ERROR_FROM(kComputePlan, "there is no local planner called \"{}\", error code is {}", key,
                    codes::kLocalPlanFailed);
-    terminateGoal();
-    return;
-  }
-  if (!isFiniteGoal(*goal)) {
-    LOG_ERROR_FROM(kComputePlan, "the goal has a position that is not a number");
     terminateGoal();
     return;
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "planning/local_planning/local_goal_check.hpp"
 #include "support/shapes.hpp"
 
 namespace {
@@ -40,6 +41,7 @@ TEST(FiniteGoal, GlobalGoalWithAnyBrokenPositionIsRefused) {
   }
 }
 
+// The local node's own goal check refuses the same, and names the field.
 TEST(FiniteGoal, LocalGoalWithAnyBrokenPositionIsRefused) {
   const std::vector<std::pair<std::string, std::function<void(LocalGoal&)>>> cases{
       {"global path pose",
@@ -49,18 +51,20 @@ TEST(FiniteGoal, LocalGoalWithAnyBrokenPositionIsRefused) {
       {"goal pose", [](LocalGoal& g) { g.goal_pose.pose.position.x = kNaN; }},
       {"extra goal", [](LocalGoal& g) { g.extra_goals.push_back(pose(0.0, kInf)); }},
       {"fuzzy distance", [](LocalGoal& g) { g.fuzzy_distance = NAN; }},
+      {"covered point",
+       [](LocalGoal& g) { g.covered_points_frm_taskcenter.push_back(point32(NAN, 0.0F)); }},
   };
   LocalGoal good;
   good.global_paths.paths.resize(1);
   good.global_paths.paths[0].nav_path.poses = {pose(0.0, 0.0), pose(1.0, 0.0)};
   good.zone_polygons.resize(1);
   good.zone_polygons[0].points = {point32(0.0F, 0.0F), point32(1.0F, 0.0F), point32(1.0F, 1.0F)};
-  EXPECT_TRUE(planning::isFiniteGoal(good));
+  EXPECT_TRUE(planning::checkLocalGoal(good));
   for (const auto& [what, breakIt] : cases) {
     SCOPED_TRACE(what);
     LocalGoal goal = good;
     breakIt(goal);
-    EXPECT_FALSE(planning::isFiniteGoal(goal));
+    EXPECT_FALSE(planning::checkLocalGoal(goal));
   }
 }
 
