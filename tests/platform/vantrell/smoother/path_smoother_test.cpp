@@ -158,6 +158,50 @@ TEST_F(PathSmootherTest, KeepsClearOfAWallItRunsBeside) {
   }
 }
 
+TEST_F(PathSmootherTest, SettlesInASlantedCorridorNarrowerThanTwiceTheObstacleDistance) {
+  // The local planner's configuration for a padded outline (obstacle distance 0.7 m) in a
+  // corridor across the cells: the interpolated clearance bends sharply at the ridge between
+  // the walls and at cell boundaries, where the walls' push never fades.
+  struct Case {
+    double angle_deg;
+    double width;
+    double swing;
+  };
+  for (const Case& c :
+       {Case{28, 0.80, -0.10}, Case{42, 0.80, -0.05}, Case{49, 0.80, 0.0}, Case{63, 1.08, -0.10}}) {
+    SCOPED_TRACE(c.angle_deg);
+    const double a = c.angle_deg * M_PI / 180.0;
+    const cv::Point2d centre(3.0, 3.0);
+    auto at = [&](double along, double across) {
+      return centre + cv::Point2d(along * std::cos(a) - across * std::sin(a),
+                                  along * std::sin(a) + across * std::cos(a));
+    };
+    auto cell = [&](double along, double across) {
+      const cv::Point2d p = at(along, across) / kResolution;
+      return cv::Point(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+    };
+    cv::Mat drawn(120, 120, CV_8UC1, cv::Scalar(gm::kDrawnOccupied));
+    const std::vector<cv::Point> corridor = {cell(-4, -c.width / 2), cell(4, -c.width / 2),
+                                             cell(4, c.width / 2), cell(-4, c.width / 2)};
+    cv::fillConvexPoly(drawn, corridor, cv::Scalar(gm::kDrawnFree));
+    std::vector<cv::Point2d> points;
+    for (int i = 0; i <= 60; ++i) {
+      points.push_back(at(-1.5 + 0.05 * i, c.swing * std::sin(0.1 * i)));
+    }
+    geometry_msgs::msg::Twist twist;
+    twist.linear.x = 0.3;
+    PathSmoother smoother(std::weak_ptr<rclcpp_lifecycle::LifecycleNode>(),
+                          gm::makeGridMap("corridor", drawn, kResolution));
+    smoother.config(0.7, 0.5, 0.0, 1.5, 0.5, 100.0, 0.1);
+    nav_msgs::msg::Path out;
+    ASSERT_TRUE(smooth(smoother, pathThrough(points), out, twist));
+    for (const auto& pose : out.poses) {
+      const cv::Point2d off(pose.pose.position.x - centre.x, pose.pose.position.y - centre.y);
+      EXPECT_LT(std::abs(-off.x * std::sin(a) + off.y * std::cos(a)), c.width / 2 - 0.15);
+    }
+  }
+}
+
 TEST_F(PathSmootherTest, StartBendsTowardsTheRobotsMotionAndTheRestIsKept) {
   // Straight along x; the robot at its start drives at 45 degrees to the left.
   std::vector<cv::Point2d> points;
