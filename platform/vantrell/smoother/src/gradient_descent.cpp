@@ -9,6 +9,10 @@ namespace {
 // Below this share of the first step size no move can lower the energy any
 // more than rounding does.
 constexpr double kSmallestStepShare = 1e-6;
+// Each step that lowers the energy lets the step grow back by this factor
+// towards its first size: a step cut where the poses cross a crease would
+// otherwise crawl over the smooth stretches of the path ever after.
+constexpr double kStepRegrowth = 1.05;
 // A step cut to this share of the first has met a crease of the energy (the
 // obstacle term bends sharply where the clearance ridge between two walls or
 // a cell boundary lies): the push there never fades, so the descent has
@@ -94,6 +98,7 @@ bool descend(const SmoothingEnergy& energy, std::vector<Vec2>& points, double fo
       gradient.swap(trial_gradient);
       value = trial_value;
       ++run;
+      step = std::min(first_step, step * kStepRegrowth);
     } else if (run > 0) {
       run = 0;
     } else {

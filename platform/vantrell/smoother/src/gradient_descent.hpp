@@ -9,7 +9,8 @@
 namespace vantrell_nav2_smoother {
 
 // Moves `points` downhill on `energy` (accelerated gradient descent; a step
-// that would raise the energy drops the acceleration, then halves the step)
+// that would raise the energy drops the acceleration, then halves the step,
+// and every step that lowers it lets the step grow back a little)
 // until no pose is pushed by more than `force_tolerance`, until no step,
 // however short, lowers the energy, or, once the step has been cut far down
 // (a minimum where the obstacle field has a crease), until the poses stop

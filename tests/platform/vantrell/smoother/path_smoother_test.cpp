@@ -202,6 +202,50 @@ TEST_F(PathSmootherTest, SettlesInASlantedCorridorNarrowerThanTwiceTheObstacleDi
   }
 }
 
+TEST_F(PathSmootherTest, SmoothsAWobbleBeyondAGapWhereItsStepWasCut) {
+  // Through a 2 m long gap between two walls across the cells, then 3 m of wobble in the open:
+  // the crease in the gap cuts the step, and the wobble needs full steps to straighten.
+  struct Case {
+    double angle_deg;
+    double width;
+    double wobble;
+  };
+  for (const Case& c : {Case{7, 0.80, 0.03}, Case{49, 0.80, 0.02}, Case{77, 0.87, 0.01}}) {
+    SCOPED_TRACE(c.angle_deg);
+    const double a = c.angle_deg * M_PI / 180.0;
+    const cv::Point2d centre(3.0, 3.0);
+    auto at = [&](double along, double across) {
+      return centre + cv::Point2d(along * std::cos(a) - across * std::sin(a),
+                                  along * std::sin(a) + across * std::cos(a));
+    };
+    auto cell = [&](double along, double across) {
+      const cv::Point2d p = at(along, across) / kResolution;
+      return cv::Point(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+    };
+    cv::Mat drawn(160, 160, CV_8UC1, cv::Scalar(gm::kDrawnFree));
+    for (const double side : {1.0, -1.0}) {
+      const double inner = side * c.width / 2;
+      const double outer = side * (c.width / 2 + 0.3);
+      const std::vector<cv::Point> wall = {cell(-1, inner), cell(1, inner), cell(1, outer),
+                                           cell(-1, outer)};
+      cv::fillConvexPoly(drawn, wall, cv::Scalar(gm::kDrawnOccupied));
+    }
+    std::vector<cv::Point2d> points;
+    for (int i = 0; i <= 100; ++i) {
+      points.push_back(at(-1.0 + 0.05 * i, i > 40 ? (i % 2 == 0 ? -c.wobble : c.wobble) : 0.0));
+    }
+    const auto in = pathThrough(points);
+    geometry_msgs::msg::Twist twist;
+    twist.linear.x = 0.3;
+    PathSmoother smoother(std::weak_ptr<rclcpp_lifecycle::LifecycleNode>(),
+                          gm::makeGridMap("gap", drawn, kResolution));
+    smoother.config(0.7, 0.5, 0.0, 1.5, 0.5, 100.0, 0.05);
+    nav_msgs::msg::Path out;
+    ASSERT_TRUE(smooth(smoother, in, out, twist));
+    EXPECT_LT(totalTurn(out), 0.5 * totalTurn(in));
+  }
+}
+
 TEST_F(PathSmootherTest, StartBendsTowardsTheRobotsMotionAndTheRestIsKept) {
   // Straight along x; the robot at its start drives at 45 degrees to the left.
   std::vector<cv::Point2d> points;
