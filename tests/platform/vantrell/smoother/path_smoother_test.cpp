@@ -65,6 +65,31 @@ double yawOf(const geometry_msgs::msg::PoseStamped& pose) {
   return tf2::getYaw(pose.pose.orientation);
 }
 
+// Points given along and across a line through `centre` at `angle` (radians).
+struct Slant {
+  cv::Point2d centre;
+  double angle;
+
+  cv::Point2d at(double along, double across) const {
+    return centre + cv::Point2d(along * std::cos(angle) - across * std::sin(angle),
+                                along * std::sin(angle) + across * std::cos(angle));
+  }
+  double across(const geometry_msgs::msg::PoseStamped& pose) const {
+    return -(pose.pose.position.x - centre.x) * std::sin(angle) +
+           (pose.pose.position.y - centre.y) * std::cos(angle);
+  }
+  // Paints the band `from`..`to` across, `half_length` either side along.
+  void fill(cv::Mat& drawn, double half_length, double from, double to, uint8_t value) const {
+    auto cell = [this](double along, double across) {
+      const cv::Point2d p = at(along, across) / kResolution;
+      return cv::Point(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+    };
+    const std::vector<cv::Point> band = {cell(-half_length, from), cell(half_length, from),
+                                         cell(half_length, to), cell(-half_length, to)};
+    cv::fillConvexPoly(drawn, band, cv::Scalar(value));
+  }
+};
+
 class PathSmootherTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -83,6 +108,17 @@ class PathSmootherTest : public ::testing::Test {
     smoother.setCurrentData(in.poses.empty() ? poseAt(0, 0) : in.poses.front(), twist);
     smoother.smoothPath();
     return smoother.getSmoothedNavPath(out);
+  }
+
+  // As the local planner smooths for the padded outline, the robot driving on at 0.3 m/s.
+  bool smoothDriving(const cv::Mat& drawn, const nav_msgs::msg::Path& in, double step,
+                     nav_msgs::msg::Path& out) {
+    PathSmoother smoother(std::weak_ptr<rclcpp_lifecycle::LifecycleNode>(),
+                          gm::makeGridMap("drawn", drawn, kResolution));
+    smoother.config(0.7, 0.5, 0.0, 1.5, 0.5, 100.0, step);
+    geometry_msgs::msg::Twist twist;
+    twist.linear.x = 0.3;
+    return smooth(smoother, in, out, twist);
   }
 
   std::shared_ptr<vantrell_nav2_gridmap::GridMapROS> map_;
@@ -155,6 +191,59 @@ TEST_F(PathSmootherTest, KeepsClearOfAWallItRunsBeside) {
       EXPECT_GT(distance(out.poses[i]), nearest_in + 0.05);
       EXPECT_LT(out.poses[i].pose.position.y, 2.85);
     }
+  }
+}
+
+TEST_F(PathSmootherTest, SettlesInASlantedCorridorNarrowerThanTwiceTheObstacleDistance) {
+  // The local planner's configuration for a padded outline (obstacle distance 0.7 m) in a
+  // corridor across the cells: the interpolated clearance bends sharply at the ridge between
+  // the walls and at cell boundaries, where the walls' push never fades.
+  struct Case {
+    double angle_deg;
+    double width;
+    double swing;
+  };
+  for (const Case& c :
+       {Case{28, 0.80, -0.10}, Case{42, 0.80, -0.05}, Case{49, 0.80, 0.0}, Case{63, 1.08, -0.10}}) {
+    SCOPED_TRACE(c.angle_deg);
+    const Slant slant{{3.0, 3.0}, c.angle_deg * M_PI / 180.0};
+    cv::Mat drawn(120, 120, CV_8UC1, cv::Scalar(gm::kDrawnOccupied));
+    slant.fill(drawn, 4.0, -c.width / 2, c.width / 2, gm::kDrawnFree);
+    std::vector<cv::Point2d> points;
+    for (int i = 0; i <= 60; ++i) {
+      points.push_back(slant.at(-1.5 + 0.05 * i, c.swing * std::sin(0.1 * i)));
+    }
+    nav_msgs::msg::Path out;
+    ASSERT_TRUE(smoothDriving(drawn, pathThrough(points), 0.1, out));
+    for (const auto& pose : out.poses) {
+      EXPECT_LT(std::abs(slant.across(pose)), c.width / 2 - 0.15);
+    }
+  }
+}
+
+TEST_F(PathSmootherTest, SmoothsAWobbleBeyondAGapWhereItsStepWasCut) {
+  // Through a 2 m long gap between two walls across the cells, then 3 m of wobble in the open:
+  // the crease in the gap cuts the step, and the wobble needs full steps to straighten.
+  struct Case {
+    double angle_deg;
+    double width;
+    double wobble;
+  };
+  for (const Case& c : {Case{7, 0.80, 0.03}, Case{49, 0.80, 0.02}, Case{77, 0.87, 0.01}}) {
+    SCOPED_TRACE(c.angle_deg);
+    const Slant slant{{3.0, 3.0}, c.angle_deg * M_PI / 180.0};
+    cv::Mat drawn(160, 160, CV_8UC1, cv::Scalar(gm::kDrawnFree));
+    slant.fill(drawn, 1.0, c.width / 2, c.width / 2 + 0.3, gm::kDrawnOccupied);
+    slant.fill(drawn, 1.0, -c.width / 2 - 0.3, -c.width / 2, gm::kDrawnOccupied);
+    std::vector<cv::Point2d> points;
+    for (int i = 0; i <= 100; ++i) {
+      points.push_back(
+          slant.at(-1.0 + 0.05 * i, i > 40 ? (i % 2 == 0 ? -c.wobble : c.wobble) : 0.0));
+    }
+    const auto in = pathThrough(points);
+    nav_msgs::msg::Path out;
+    ASSERT_TRUE(smoothDriving(drawn, in, 0.05, out));
+    EXPECT_LT(totalTurn(out), 0.5 * totalTurn(in));
   }
 }
 
