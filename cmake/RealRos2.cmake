@@ -53,3 +53,5 @@ set(vantrell_real_excluded_planning_demo_options_test "MapFiles.*")
 set(vantrell_real_excluded_foundation_parameter_helpers_test
     "DeclareAndGetParameter.ANameDeclaredWithAnotherTypeThrowsToTheCaller")
 set(vantrell_real_excluded_planning_demo_scenario_test "DemoProgram.BadInputIsOneLineAndStatusTwo")
+set(vantrell_real_excluded_coverage_benchmark_program_test
+    "CoverageBenchmarkTest.RefusesBadCommandLinesAndInputsWithStatusOne")
