@@ -96,6 +96,16 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
          EXPECT_GE(controller.recoveries(), 1u);
          EXPECT_LT(robot.pose().x, 8.3 - 0.1);
        }},
+      {"moves on when backing up is blocked too",
+       {{4.0, 0.0, 4.64, 1.8}},
+       pose2(5.0, 0.9),
+       spin,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController& controller) {
+         // A wall 5 cm behind: no room to turn or to back up far enough.
+         EXPECT_GE(controller.recoveries(), 1u);
+         EXPECT_GT(robot.pose().x, 5.05);
+       }},
       {"drives a path behind it tail first where it cannot turn",
        {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
        pose2(8.3, 0.9),

@@ -90,23 +90,34 @@ void MotionController::startAfreshIfPlaced() {
   }
   placements_seen_ = robot_.placements();
   spin_target_.reset();
-  backing_from_.reset();
+  recovery_.reset();
   noteProgressAnchor();
 }
 
 std::optional<MotionController::Command> MotionController::nextCommand(
     const std::vector<geometry_msgs::msg::PoseStamped>& poses, size_t& cursor, bool backward,
     bool& path_done) {
-  if (!backing_from_ && (spin_target_ || !path_done) && noProgress()) {
-    backing_from_ = robot_.pose();
-    backing_sign_ = last_linear_ < 0.0 ? 1.0 : -1.0;
+  if (!recovery_ && (spin_target_ || !path_done) && noProgress()) {
+    const double sign = last_linear_ < 0.0 ? 1.0 : -1.0;
+    recovery_ =
+        Recovery{Command{sign * params_.backup_speed, 0.0}, robot_.pose(), params_.backup_distance};
+    escaping_ = false;
   }
-  if (backing_from_) {
-    if (auto command = backUpCommand()) {
+  if (recovery_) {
+    if (auto command = recoveryCommand()) {
       return command;
     }
-    // Backed up: the planner plans again from here.
-    backing_from_.reset();
+    // The way behind is blocked short of the back-up: a standing robot would wait for the room
+    // to stall, so it tries the other escapes before the planner plans again.
+    if (!escaping_ && recoveryMade() < recovery_->amount) {
+      escaping_ = true;
+      recovery_ = escape();
+      if (recovery_) {
+        return recovery_->command;
+      }
+    }
+    // Recovered: the planner plans again from here.
+    recovery_.reset();
     spin_target_.reset();
     ++recoveries_;
     noteProgressAnchor();
@@ -233,18 +244,36 @@ std::optional<MotionController::Command> MotionController::clearTurn(const Comma
   return std::nullopt;
 }
 
-std::optional<MotionController::Command> MotionController::backUpCommand() {
-  const auto& from = *backing_from_;
+std::optional<MotionController::Command> MotionController::recoveryCommand() const {
+  // Only the next step: a recovery goes as far as its way is clear.
+  if (recoveryMade() >= recovery_->amount || !clear(recovery_->command, 0.0, 0.0)) {
+    return std::nullopt;
+  }
+  return recovery_->command;
+}
+
+double MotionController::recoveryMade() const {
+  const auto& from = recovery_->from;
   const auto now = robot_.pose();
-  if (std::hypot(now.x - from.x, now.y - from.y) >= params_.backup_distance) {
-    return std::nullopt;
+  if (recovery_->command.linear == 0.0) {
+    return std::abs(normalised(now.theta - from.theta));
   }
-  const Command back{backing_sign_ * params_.backup_speed, 0.0};
-  // Only the next step: a back-up goes as far as the way behind is clear.
-  if (!clear(back, 0.0, 0.0)) {
-    return std::nullopt;
+  return std::hypot(now.x - from.x, now.y - from.y);
+}
+
+std::optional<MotionController::Recovery> MotionController::escape() const {
+  const double turn_rate = robot_.params().max_angular_speed;
+  for (const double side : {1.0, -1.0}) {
+    const Command turn{0.0, side * turn_rate};
+    if (clear(turn, 0.0, params_.escape_turn)) {
+      return Recovery{turn, robot_.pose(), params_.escape_turn};
+    }
   }
-  return back;
+  const Command forward{-recovery_->command.linear, 0.0};
+  if (clear(forward, 0.0, params_.backup_distance)) {
+    return Recovery{forward, robot_.pose(), params_.backup_distance};
+  }
+  return std::nullopt;
 }
 
 // Whether the robot's outline stays off lethal cells of the local map along the command's

@@ -32,11 +32,14 @@ struct ControllerParams {
   // Progress: a robot that is commanded for `progress_allowance` of simulated time without
   // moving `progress_radius` from where it was (turning on the spot is no progress, but the
   // allowance covers a half turn) backs up `backup_distance` at `backup_speed`, then hands back
-  // to the planner.
+  // to the planner. Where the way behind is blocked before that, it turns `escape_turn` radians
+  // in place (either way, as the outline clears) or, failing that, drives `backup_distance`
+  // forward, then hands back.
   double progress_radius{0.1};
   rclcpp::Duration progress_allowance{std::chrono::seconds(8)};
   double backup_distance{0.15};
   double backup_speed{0.1};
+  double escape_turn{0.5};
 };
 
 /**
@@ -45,8 +48,9 @@ struct ControllerParams {
  * local map along the motion that following would make over a short horizon before each command,
  * and slows, follows the path shifted a little aside or stops short rather than touching. A turn in
  * place that a result asks for is turned to the end, over as many control periods as it takes. A
- * robot that makes no progress backs up and lets the planner plan again. It keeps this state
- * between results; a new placement of the robot starts it afresh.
+ * robot that makes no progress backs up (or, blocked behind, turns a little or moves on a little)
+ * and lets the planner plan again. It keeps this state between results; a new placement of the
+ * robot starts it afresh.
  */
 class MotionController {
  public:
@@ -66,6 +70,13 @@ class MotionController {
 
  private:
   struct Rollout;
+  // A motion of recovery: `command` until the robot has made `amount` (metres, or radians of a
+  // turn in place) from `from`, or its next step would touch.
+  struct Recovery {
+    Command command;
+    geometry_msgs::msg::Pose2D from;
+    double amount{0.0};
+  };
 
   void startAfreshIfPlaced();
   std::optional<Command> nextCommand(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
@@ -78,7 +89,11 @@ class MotionController {
                                         const std::vector<geometry_msgs::msg::PoseStamped>& poses,
                                         size_t cursor, bool backward, double share) const;
   std::optional<Command> spinCommand();
-  std::optional<Command> backUpCommand();
+  std::optional<Command> recoveryCommand() const;
+  double recoveryMade() const;
+  // A turn in place either way, or else a move forward, whose motion stays clear; none when
+  // neither does.
+  std::optional<Recovery> escape() const;
   // A turn in place by `yaw_error` (the nominal command's), the other way round when the short
   // way is blocked; none when both are.
   std::optional<Command> clearTurn(const Command& nominal, double yaw_error) const;
@@ -92,8 +107,9 @@ class MotionController {
   ControllerParams params_;
   size_t placements_seen_{0};
   std::optional<double> spin_target_;
-  std::optional<geometry_msgs::msg::Pose2D> backing_from_;
-  double backing_sign_{-1.0};
+  std::optional<Recovery> recovery_;
+  // Whether the recovery under way is already an escape from a blocked back-up.
+  bool escaping_{false};
   double last_linear_{0.0};
   geometry_msgs::msg::Pose2D anchor_;
   // Simulated time commanded since the robot last made progress.
