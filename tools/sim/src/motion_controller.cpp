@@ -91,6 +91,7 @@ void MotionController::startAfreshIfPlaced() {
   placements_seen_ = robot_.placements();
   spin_target_.reset();
   recovery_.reset();
+  escape_origin_.reset();
   noteProgressAnchor();
 }
 
@@ -109,7 +110,7 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     }
     // The way behind is blocked short of the back-up: a standing robot would wait for the room
     // to stall, so it tries the other escapes before the planner plans again.
-    if (!escaping_ && recoveryMade() < recovery_->amount) {
+    if (!escaping_ && recoveryMade() < recovery_->amount && mayEscape()) {
       escaping_ = true;
       recovery_ = escape();
       if (recovery_) {
@@ -259,6 +260,17 @@ double MotionController::recoveryMade() const {
     return std::abs(normalised(now.theta - from.theta));
   }
   return std::hypot(now.x - from.x, now.y - from.y);
+}
+
+bool MotionController::mayEscape() {
+  const auto now = robot_.pose();
+  if (!escape_origin_ ||
+      std::hypot(now.x - escape_origin_->x, now.y - escape_origin_->y) >= params_.escape_range) {
+    escape_origin_ = now;
+    escapes_near_origin_ = 0;
+  }
+  // Escapes that keep the robot where it was only rock it to and fro over the same floor.
+  return escapes_near_origin_++ < params_.escapes_in_place;
 }
 
 std::optional<MotionController::Recovery> MotionController::escape() const {

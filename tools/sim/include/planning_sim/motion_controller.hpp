@@ -34,12 +34,15 @@ struct ControllerParams {
   // allowance covers a half turn) backs up `backup_distance` at `backup_speed`, then hands back
   // to the planner. Where the way behind is blocked before that, it turns `escape_turn` radians
   // in place (either way, as the outline clears) or, failing that, drives `backup_distance`
-  // forward, then hands back.
+  // forward, then hands back; at most `escapes_in_place` times until the robot has got
+  // `escape_range` from where the first of them was made.
   double progress_radius{0.1};
   rclcpp::Duration progress_allowance{std::chrono::seconds(8)};
   double backup_distance{0.15};
   double backup_speed{0.1};
   double escape_turn{0.5};
+  int escapes_in_place{2};
+  double escape_range{0.5};
 };
 
 /**
@@ -94,6 +97,8 @@ class MotionController {
   // A turn in place either way, or else a move forward, whose motion stays clear; none when
   // neither does.
   std::optional<Recovery> escape() const;
+  // Whether another escape may be tried here (and counts it).
+  bool mayEscape();
   // A turn in place by `yaw_error` (the nominal command's), the other way round when the short
   // way is blocked; none when both are.
   std::optional<Command> clearTurn(const Command& nominal, double yaw_error) const;
@@ -110,6 +115,8 @@ class MotionController {
   std::optional<Recovery> recovery_;
   // Whether the recovery under way is already an escape from a blocked back-up.
   bool escaping_{false};
+  std::optional<geometry_msgs::msg::Pose2D> escape_origin_;
+  int escapes_near_origin_{0};
   double last_linear_{0.0};
   geometry_msgs::msg::Pose2D anchor_;
   // Simulated time commanded since the robot last made progress.
