@@ -9,7 +9,6 @@
 #include <opencv2/imgcodecs.hpp>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
@@ -48,16 +47,6 @@ class DriveScenario : public ::testing::Test {
     return at == std::string::npos ? -1.0 : std::stod(report.substr(at + label.size()));
   }
 
-  // "N local cycles (F failed)" of the report.
-  static std::pair<int, int> localCycles(const std::string& report) {
-    const size_t label = report.find(" local cycles (");
-    if (label == std::string::npos) {
-      return {-1, -1};
-    }
-    const size_t start = report.rfind(' ', label - 1) + 1;
-    return {std::stoi(report.substr(start)), std::stoi(report.substr(label + 15))};
-  }
-
   std::filesystem::path dir_;
 };
 
@@ -71,11 +60,7 @@ TEST_F(DriveScenario, ReachesItsGoalWithAndWithoutAnObstacleInTheWay) {
     const std::string report = out.str();
     EXPECT_NE(report.find("reached after"), std::string::npos) << report;
     EXPECT_NE(report.find("1 of 1 legs reached their goal"), std::string::npos) << report;
-    // With the robot's configuration the padded outline leaves the local smoother a few cycles
-    // near the door in which it does not settle; the robot stands those out.
-    const auto [cycles, failed] = localCycles(report);
-    EXPECT_GT(cycles, 0) << report;
-    EXPECT_LT(failed * 20, cycles) << report;
+    EXPECT_NE(report.find("local cycles (0 failed)"), std::string::npos) << report;
     // The robot's outline kept off the walls and, once it stood there, off the obstacle.
     EXPECT_GT(smallestClearance(report), 0.05) << report;
     EXPECT_FALSE(cv::imread((dir_ / "drive.png").string()).empty());
