@@ -197,7 +197,7 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   const std::vector<NamedZone> zones = zonesOf(options);
   planning_sim::ZoneRunOptions run;
   run.planner = planner;
-  const planning_sim::FloorSpace space(map.grid, run.map_params);
+  const planning_sim::FloorSpace space(map.grid, run.map_params, configuration.footprint_padding);
   std::vector<planning_sim::ZoneArea> areas;
   try {
     for (const auto& zone : zones) {

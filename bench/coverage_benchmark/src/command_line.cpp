@@ -135,13 +135,13 @@ std::string usageText(const std::string& program) {
       "  --params-file FILE    the robot's parameter file (default: the project's\n"
       "                        config/robot.yaml)\n"
       "  --param NAME=VALUE    a parameter of the local planning node over the file's (repeat\n"
-      "                        for several); a name the node does not read is refused (status 2)\n"
+      "                        for several); a name the node does not read is refused (status 1)\n"
       "  --help                this text\n"
       "\n"
-      "Exit status: 0 every room finished, 1 the run could not start (arguments, map, rooms\n"
-      "file, a node that did not come up), 2 some rooms ended otherwise (time limit, stalled,\n"
-      "failed plans, a robot stuck, no answer, no place for the robot), a --param or the\n"
-      "parameter file was refused.\n",
+      "Exit status: 0 every room finished, 1 the run could not start (arguments, a --param\n"
+      "or parameter file that was refused, map, rooms file, a node that did not come up), 2\n"
+      "some rooms ended otherwise (time limit, stalled, failed plans, a robot stuck, no\n"
+      "answer, no place for the robot).\n",
       program, fmt::join(coveragePlanners(), " or "));
 }
 

@@ -63,7 +63,8 @@ ExitStatus CoverageRun::run() {
     return kCouldNotRun;
   }
   const RclcppSession session;
-  const planning_sim::FloorSpace space(map, gridMapParams());
+  const planning_sim::FloorSpace space(map, gridMapParams(),
+                                       options_.configuration.footprint_padding);
   for (const auto& room : rooms) {
     try {
       space.requireNearMap(room.polygon, "room " + room.id);

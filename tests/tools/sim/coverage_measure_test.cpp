@@ -58,16 +58,40 @@ TEST(CoverageMeasure, ReachableAreaIsThePartOfTheZoneConnectedToTheStart) {
   EXPECT_EQ(cv::countNonZero(reachableArea(free, zone, {18, 2})), 0) << "a start off the zone";
 }
 
-TEST(CoverageMeasure, TheStartLiesInTheLargestPartOfTheZoneWhereTheRobotCanTurn) {
-  // A ring of chairs round the zone's centre: turning room inside it, most of the floor outside.
-  cv::Mat free = freeFloor(40, 30);
-  cv::rectangle(free, {12, 7}, {28, 23}, cv::Scalar(0));
+TEST(CoverageMeasure,
+     TheStartLiesInTheLargestPartOfTheZoneWhereThePlannersReachAndTheRobotCanTurn) {
+  // A ring of table legs round the zone's centre: turning room inside it, most of the floor
+  // outside. Its gaps (3 cells) let the bare outline (radius 1) through but not the padded one.
+  cv::Mat legs = freeFloor(40, 30);
+  cv::rectangle(legs, {12, 7}, {28, 23}, cv::Scalar(0));
+  cv::Mat gaps = legs.clone();
+  gaps(cv::Rect(19, 7, 3, 1)).setTo(255);
+  gaps(cv::Rect(19, 23, 3, 1)).setTo(255);
+  gaps(cv::Rect(12, 14, 1, 3)).setTo(255);
+  gaps(cv::Rect(28, 14, 1, 3)).setTo(255);
+  const cv::Rect ring(12, 7, 17, 17);
   const std::vector<cv::Point> zone{{0, 0}, {39, 0}, {39, 29}, {0, 29}};
-  const cv::Mat space = centreSpace(free, 1.0);
-  const auto start = planning_sim::startCell(free, space, zone, 3.0);
-  ASSERT_TRUE(start);
-  EXPECT_FALSE(cv::Rect(12, 7, 17, 17).contains(*start)) << *start;
-  EXPECT_GT(cv::countNonZero(reachableArea(space, zone, *start)), 600);
+  struct Case {
+    const char* name;
+    cv::Mat free;
+    double planning_radius;
+    bool inside_ring;
+  };
+  const std::vector<Case> cases{
+      {"a closed ring", legs, 1.0, false},
+      {"gaps the bare outline passes, no padding", gaps, 1.0, true},
+      {"gaps the padded outline does not pass", gaps, 2.0, false},
+      {"nowhere for the padded outline: the bare one's part", gaps, 50.0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const cv::Mat space = centreSpace(c.free, 1.0);
+    const auto start =
+        planning_sim::startCell(c.free, space, centreSpace(c.free, c.planning_radius), zone, 3.0);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(ring.contains(*start), c.inside_ring) << *start;
+    EXPECT_GT(cv::countNonZero(reachableArea(space, zone, *start)), 600);
+  }
 }
 
 TEST(CoverageMeasure, SharesAndOverlapCountOnlyTheTarget) {

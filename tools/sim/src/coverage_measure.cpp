@@ -106,11 +106,18 @@ cv::Mat reachableArea(const cv::Mat& centre_space, const std::vector<cv::Point>&
 }
 
 std::optional<cv::Point> startCell(const cv::Mat& free, const cv::Mat& centre_space,
+                                   const cv::Mat& planning_space,
                                    const std::vector<cv::Point>& polygon, double turning_radius) {
   if (polygon.empty()) {
     return std::nullopt;
   }
-  const cv::Mat inside = largestPart(polygonMask(free.size(), polygon) & centre_space);
+  // The planners keep the padded outline off obstacles: gaps between table legs that the bare
+  // outline passes close for them, and a start inside such a ring leaves them the ring alone.
+  const cv::Mat zone = polygonMask(free.size(), polygon);
+  cv::Mat inside = largestPart(zone & planning_space & centre_space);
+  if (cv::countNonZero(inside) == 0) {
+    inside = largestPart(zone & centre_space);
+  }
   cv::Mat turnable;
   cv::compare(clearance(free), turning_radius, turnable, cv::CMP_GE);
   const cv::Point2d centroid = centroidOf(polygon);

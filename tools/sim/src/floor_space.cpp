@@ -1,5 +1,6 @@
 #include "planning_sim/floor_space.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <opencv2/core.hpp>
 #include <sstream>
@@ -25,7 +26,7 @@ int cellIndex(double cells) {
 int ZoneArea::targetCells() const { return target.empty() ? 0 : cv::countNonZero(target); }
 
 FloorSpace::FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
-                       const vantrell_nav2_gridmap::GridMapParams& params)
+                       const vantrell_nav2_gridmap::GridMapParams& params, double footprint_padding)
     : info_(floor.info),
       free_(static_cast<int>(floor.info.height), static_cast<int>(floor.info.width), CV_8UC1,
             cv::Scalar(0)) {
@@ -39,6 +40,8 @@ FloorSpace::FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
   nav2_costmap_2d::calculateMinAndMaxDistances(params.footprint, inscribed_radius_,
                                                circumscribed_radius_);
   centre_space_ = centreSpace(free_, inscribed_radius_ / info_.resolution);
+  planning_space_ =
+      centreSpace(free_, (inscribed_radius_ + std::max(footprint_padding, 0.0)) / info_.resolution);
 }
 
 ZoneArea FloorSpace::zone(const geometry_msgs::msg::Polygon& polygon) const {
@@ -49,8 +52,8 @@ ZoneArea FloorSpace::zone(const geometry_msgs::msg::Polygon& polygon) const {
   }
   // Distances run between cell centres: a cell more keeps the turning corners off the near edge of
   // an obstacle cell.
-  area.start =
-      startCell(free_, centre_space_, area.polygon, circumscribed_radius_ / info_.resolution + 1.0);
+  area.start = startCell(free_, centre_space_, planning_space_, area.polygon,
+                         circumscribed_radius_ / info_.resolution + 1.0);
   area.target = area.start ? reachableArea(centre_space_, area.polygon, *area.start)
                            : cv::Mat(free_.size(), CV_8UC1, cv::Scalar(0));
   return area;

@@ -26,11 +26,13 @@ cv::Mat reachableArea(const cv::Mat& centre_space, const std::vector<cv::Point>&
                       const cv::Point& start);
 
 // Where a robot is put down to clean the zone: in the largest connected part of the cells inside
-// `polygon` that lie in `centre_space` (so that it reaches most of the zone), of those at least
-// `turning_radius` from every cell that is not free (so that it can turn on the spot), the one
-// nearest the polygon's centroid; when there is none, the nearest cell of that part; nothing
-// when the zone has no such cell.
+// `polygon` that lie in `planning_space` (so that it reaches most of the zone as its planners see
+// the floor), or of those in `centre_space` when no cell of the zone lies in `planning_space`; of
+// that part's cells at least `turning_radius` from every cell that is not free (so that it can
+// turn on the spot), the one nearest the polygon's centroid; when there is none, the nearest cell
+// of that part; nothing when the zone has no cell in `centre_space`.
 std::optional<cv::Point> startCell(const cv::Mat& free, const cv::Mat& centre_space,
+                                   const cv::Mat& planning_space,
                                    const std::vector<cv::Point>& polygon, double turning_radius);
 
 struct CoverageFigures {

@@ -35,12 +35,14 @@ class ZoneError : public std::runtime_error {
  * The free floor of a map and where the robot's centre may stand on it, worked out once for the
  * zones of that floor: free cells are those the grid maps read as free (occupancy from 0 up to
  * the lethal threshold), the robot's radius is its footprint's inscribed radius, and a robot can
- * turn on the spot where its circumscribed radius fits.
+ * turn on the spot where its circumscribed radius fits. Starts are put where the padded outline
+ * reaches most of the zone.
  */
 class FloorSpace {
  public:
+  // `footprint_padding`: what the grid maps add round the outline for the planners (metres).
   FloorSpace(const nav_msgs::msg::OccupancyGrid& floor,
-             const vantrell_nav2_gridmap::GridMapParams& params);
+             const vantrell_nav2_gridmap::GridMapParams& params, double footprint_padding = 0.0);
 
   /// Throws ZoneError as requireNearMap does.
   ZoneArea zone(const geometry_msgs::msg::Polygon& polygon) const;
@@ -60,6 +62,8 @@ class FloorSpace {
   nav_msgs::msg::MapMetaData info_;
   cv::Mat free_;
   cv::Mat centre_space_;
+  // Where the centre of the padded outline may stand.
+  cv::Mat planning_space_;
   double inscribed_radius_{0.0};
   double circumscribed_radius_{0.0};
 };
