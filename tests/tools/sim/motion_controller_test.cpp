@@ -64,9 +64,14 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
   Result spin;
   spin.spin_required = 1;
   spin.spin_angle = M_PI / 2.0;
+  Result turn_in_pocket;
+  turn_in_pocket.spin_required = 1;
+  turn_in_pocket.spin_angle = M_PI;
   Result turn_out_of_pocket = pathResult(polyline({point(8.3, 0.9), point(5.0, 0.9)}));
   turn_out_of_pocket.spin_required = 1;
   turn_out_of_pocket.spin_angle = M_PI;
+  Result spin_right = spin;
+  spin_right.spin_angle = -M_PI / 2.0;
   const std::vector<Case> cases{
       {"stops short of a box on the path",
        {{3.0, 0.5, 3.5, 1.3}},
@@ -90,11 +95,30 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
       {"backs up out of a dead end too narrow to turn in",
        {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
        pose2(8.3, 0.9),
-       turn_out_of_pocket,
+       turn_in_pocket,
        0,
        [](const planning_sim::SimRobot& robot, const planning_sim::MotionController& controller) {
          EXPECT_GE(controller.recoveries(), 1u);
          EXPECT_LT(robot.pose().x, 8.3 - 0.1);
+       }},
+      {"drives the path of a spin it cannot turn tail first, then turns it",
+       {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
+       pose2(8.3, 0.9),
+       turn_out_of_pocket,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().x, 5.0, 0.1);
+         EXPECT_NEAR(std::abs(robot.pose().theta), M_PI, 0.05);
+       }},
+      {"starts no turn it cannot turn to its end",
+       {{2.0, 1.25, 2.05, 1.3}},
+       pose2(2.0, 0.9),
+       spin_right,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController& controller) {
+         // A post beside it leaves room to turn a little either way, not a quarter turn.
+         EXPECT_GT(controller.stops(), 0u);
+         EXPECT_NEAR(robot.pose().theta, 0.0, 0.02);
        }},
       {"moves on when backing up is blocked too",
        {{4.0, 0.0, 4.64, 1.8}},

@@ -125,15 +125,23 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     return std::nullopt;
   }
   std::optional<Command> command;
+  bool spin_blocked = false;
   if (spin_target_) {
-    command = spinCommand();
-    if (!command) {
+    command = spinCommand(spin_blocked);
+    if (!command && !spin_blocked) {
       spin_target_.reset();
     }
   }
+  // A spin blocked both ways round: the path is driven as the controller's own rules allow (tail
+  // first where the robot cannot face it), since standing would only wait for the room to stall;
+  // the spin is turned once it clears.
   if (!command && !path_done) {
     command = pathCommand(poses, cursor, backward);
     path_done = !command;
+  }
+  if (!command && spin_blocked) {
+    ++stops_;
+    command = Command();
   }
   if (command) {
     commanded_without_progress_ =
@@ -153,7 +161,8 @@ std::optional<MotionController::Command> MotionController::pathCommand(
     const double driving = robot_.pose().theta + (backward ? M_PI : 0.0);
     const auto& target = poses[cursor].pose.position;
     const double bearing = std::atan2(target.y - robot_.pose().y, target.x - robot_.pose().x);
-    if (auto turn = clearTurn(*nominal, normalised(bearing - driving))) {
+    if (auto turn = clearTurn(*nominal, normalised(bearing - driving),
+                              robot_.params().turn_in_place_above)) {
       return turn;
     }
     // No room to turn towards the path: drive it the other way round, as far as that is clear.
@@ -220,26 +229,31 @@ std::optional<MotionController::Command> MotionController::clearFollowing(
   return first;
 }
 
-std::optional<MotionController::Command> MotionController::spinCommand() {
+std::optional<MotionController::Command> MotionController::spinCommand(bool& blocked) const {
+  blocked = false;
   const auto nominal = robot_.turnTowards(*spin_target_);
   if (!nominal) {
     return std::nullopt;
   }
-  if (auto turn = clearTurn(*nominal, normalised(*spin_target_ - robot_.pose().theta))) {
-    return turn;
-  }
-  ++stops_;
-  return Command();
+  auto turn = clearTurn(*nominal, normalised(*spin_target_ - robot_.pose().theta), 0.0);
+  blocked = !turn;
+  return turn;
 }
 
 std::optional<MotionController::Command> MotionController::clearTurn(const Command& nominal,
-                                                                     double yaw_error) const {
-  if (clear(nominal, params_.horizon_s, kTurnMargin)) {
+                                                                     double yaw_error,
+                                                                     double ends_within) const {
+  // A turn is started only where it can be turned to its end: checked a fixed way ahead, a robot
+  // turning into a pocket would find each way clear from one step and blocked from the next, and
+  // rock at the pocket's edge.
+  const double short_way = std::max(0.0, std::abs(yaw_error) - ends_within);
+  if (clear(nominal, 0.0, short_way + kTurnMargin)) {
     return nominal;
   }
   // The long way round, when the short way is blocked.
   const Command other{0.0, std::copysign(robot_.params().max_angular_speed, -yaw_error)};
-  if (clear(other, params_.horizon_s, kTurnMargin)) {
+  const double long_way = std::max(0.0, 2.0 * M_PI - std::abs(yaw_error) - ends_within);
+  if (clear(other, 0.0, long_way + kTurnMargin)) {
     return other;
   }
   return std::nullopt;

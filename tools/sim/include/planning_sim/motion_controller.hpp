@@ -20,7 +20,8 @@ struct ControllerParams {
   // need the planner's path driven as it is.
   bool footprint_aware{true};
   // Motion checked ahead of each command: this long at the command's speed, and at least
-  // `stop_margin` of way (or 0.1 rad of turn) beyond it, so that the robot stops short.
+  // `stop_margin` of way beyond it, so that the robot stops short (a turn in place: to its end
+  // and 0.1 rad beyond).
   double horizon_s{1.0};
   double stop_margin{0.05};
   // Checked poses lie at most this far apart along the motion (metres; radians when turning).
@@ -91,7 +92,9 @@ class MotionController {
   std::optional<Command> clearFollowing(const Rollout& rollout,
                                         const std::vector<geometry_msgs::msg::PoseStamped>& poses,
                                         size_t cursor, bool backward, double share) const;
-  std::optional<Command> spinCommand();
+  // The turn towards the spin's target; none when it is reached or (`blocked`) when neither way
+  // round is clear.
+  std::optional<Command> spinCommand(bool& blocked) const;
   std::optional<Command> recoveryCommand() const;
   double recoveryMade() const;
   // A turn in place either way, or else a move forward, whose motion stays clear; none when
@@ -99,9 +102,10 @@ class MotionController {
   std::optional<Recovery> escape() const;
   // Whether another escape may be tried here (and counts it).
   bool mayEscape();
-  // A turn in place by `yaw_error` (the nominal command's), the other way round when the short
-  // way is blocked; none when both are.
-  std::optional<Command> clearTurn(const Command& nominal, double yaw_error) const;
+  // A turn in place by `yaw_error` (the nominal command's) until the heading is within
+  // `ends_within` of it, the other way round when the short way is blocked; none when both are.
+  std::optional<Command> clearTurn(const Command& nominal, double yaw_error,
+                                   double ends_within) const;
   bool clear(const Command& command, double horizon_s, double ahead) const;
   Rollout lookAtMap() const;
   bool noProgress();
