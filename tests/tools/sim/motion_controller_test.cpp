@@ -101,6 +101,16 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
          EXPECT_GE(controller.recoveries(), 1u);
          EXPECT_LT(robot.pose().x, 8.3 - 0.1);
        }},
+      {"stands its progress allowance in steps made, period after period",
+       {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
+       pose2(8.3, 0.9),
+       turn_in_pocket,
+       74,
+       [](const planning_sim::SimRobot&, const planning_sim::MotionController& controller) {
+         // 7.5 s of 8: the command each period ends on is never made, and counts for nothing.
+         EXPECT_EQ(controller.recoveries(), 0u);
+         EXPECT_EQ(controller.stops(), 150u);
+       }},
       {"drives the path of a spin it cannot turn tail first, then turns it",
        {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
        pose2(8.3, 0.9),

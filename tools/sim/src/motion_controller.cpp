@@ -81,6 +81,8 @@ FollowResult MotionController::follow(const SimRobot::LocalPlanningResult& resul
   const bool backward = result.local_path.move_backward;
   size_t cursor = 0;
   bool path_done = poses.empty();
+  // A command the last follow ended on (its budget spent) was never made.
+  last_command_.reset();
   return robot_.drive(budget, [&]() { return nextCommand(poses, cursor, backward, path_done); });
 }
 
@@ -98,6 +100,7 @@ void MotionController::startAfreshIfPlaced() {
 std::optional<MotionController::Command> MotionController::nextCommand(
     const std::vector<geometry_msgs::msg::PoseStamped>& poses, size_t& cursor, bool backward,
     bool& path_done) {
+  countMadeStep();
   if (!recovery_ && (spin_target_ || !path_done) && noProgress()) {
     const double sign = last_linear_ < 0.0 ? 1.0 : -1.0;
     recovery_ =
@@ -140,15 +143,26 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     path_done = !command;
   }
   if (!command && spin_blocked) {
-    ++stops_;
     command = Command();
   }
   if (command) {
-    commanded_without_progress_ =
-        commanded_without_progress_ + rclcpp::Duration::from_seconds(robot_.params().step);
+    last_command_ = command;
     last_linear_ = command->linear != 0.0 ? command->linear : last_linear_;
   }
   return command;
+}
+
+// The robot asks for the next command only once it has made the step of the last one; a
+// command counted when given would count the one the control period ends on, never made.
+void MotionController::countMadeStep() {
+  if (last_command_) {
+    commanded_without_progress_ =
+        commanded_without_progress_ + rclcpp::Duration::from_seconds(robot_.params().step);
+    if (last_command_->linear == 0.0 && last_command_->angular == 0.0) {
+      ++stops_;
+    }
+  }
+  last_command_.reset();
 }
 
 std::optional<MotionController::Command> MotionController::pathCommand(
@@ -169,7 +183,6 @@ std::optional<MotionController::Command> MotionController::pathCommand(
     if (auto reversed = clearFollowing(lookAtMap(), poses, cursor, !backward, 1.0)) {
       return reversed;
     }
-    ++stops_;
     return Command();
   }
   const Rollout rollout = lookAtMap();
@@ -185,7 +198,6 @@ std::optional<MotionController::Command> MotionController::pathCommand(
       }
     }
   }
-  ++stops_;
   return Command();
 }
 

@@ -108,6 +108,7 @@ class MotionController {
                                    double ends_within) const;
   bool clear(const Command& command, double horizon_s, double ahead) const;
   Rollout lookAtMap() const;
+  void countMadeStep();
   bool noProgress();
   void noteProgressAnchor();
 
@@ -122,6 +123,8 @@ class MotionController {
   std::optional<geometry_msgs::msg::Pose2D> escape_origin_;
   int escapes_near_origin_{0};
   double last_linear_{0.0};
+  // The command last given, until the robot has made its step (then counted) or the follow ends.
+  std::optional<Command> last_command_;
   geometry_msgs::msg::Pose2D anchor_;
   // Simulated time commanded since the robot last made progress.
   rclcpp::Duration commanded_without_progress_{0, 0};
