@@ -145,8 +145,8 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::approach(Path& global,
       return Step::kClose;
     }
   }
-  // Not a pose of the path can be reached: what is left of the paths goes.
-  if (dropAllPathsAndFinish(global, local, state)) {
+  // Not a pose of the path can be reached: the path goes.
+  if (dropPathAndFinishWhenNoneLeft(global, local, state)) {
     return Step::kDone;
   }
   return global.path_type == kRowFollow || global.path_type == kEdgeFollow ? Step::kFollow
@@ -196,7 +196,7 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::followPath(Path& global,
     local.poses = poses;
   } else if (!joinRobotToPath(global, local, !entry_is_last, offset)) {
     LOG_ERROR("StaticCoveragePlanning::makePlan Replan3 failed");
-    if (dropAllPathsAndFinish(global, local, state)) {
+    if (dropPathAndFinishWhenNoneLeft(global, local, state)) {
       return Step::kDone;
     }
     offset = 0;
@@ -239,9 +239,14 @@ bool StaticCoveragePlanning::joinRobotToPath(Path& global, nav_msgs::msg::Path& 
   return false;
 }
 
-bool StaticCoveragePlanning::dropAllPathsAndFinish(Path& global, nav_msgs::msg::Path& local,
-                                                   ControlState& state) {
-  global_paths_->paths.clear();
+// Only the path that cannot be reached goes: dropping the whole cache here ended a task as
+// finished with most of its zone not cleaned, for one row behind a table's legs.
+bool StaticCoveragePlanning::dropPathAndFinishWhenNoneLeft(Path& global, nav_msgs::msg::Path& local,
+                                                           ControlState& state) {
+  auto& paths = global_paths_->paths;
+  if (!paths.empty()) {
+    paths.erase(paths.begin());
+  }
   updateGlobalPaths(*global_paths_);
   if (getNextGlobalPath(global) > 0) {
     return false;

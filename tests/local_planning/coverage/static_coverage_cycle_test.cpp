@@ -160,6 +160,47 @@ TEST_F(CycleFixture, ApproachesUntilWithinReachThenFollows) {
   }
 }
 
+TEST_F(CycleFixture, APathThatCannotBeReachedIsDroppedAloneAndTheTaskGoesOn) {
+  // The robot in the left room; a row beyond the wall without a door, then one beside it.
+  const Piece beyond_wall = piece(line(4.0, 0.5, 4.0, 2.5), Kind::kRowFollow);
+  const Piece beside = piece(line(1.5, 0.5, 1.5, 2.5), Kind::kRowApproach);
+  struct Case {
+    const char* name;
+    int32_t unreachable_kind;
+    bool another_left;
+  };
+  const std::vector<Case> cases{{"followed row, another left", Kind::kRowFollow, true},
+                                {"approached row, another left", Kind::kRowApproach, true},
+                                {"followed row, the last", Kind::kRowFollow, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    build(twoRooms());
+    placeRobot(1.0, 1.5);
+    Piece unreachable = beyond_wall;
+    unreachable.path_type = c.unreachable_kind;
+    MultiPaths set;
+    set.paths = {unreachable};
+    if (c.another_left) {
+      set.paths.push_back(beside);
+    }
+    planner_->updateGlobalPaths(set);
+    NavPath local;
+    ControlState state;
+    ASSERT_TRUE(planner_->planLocalPathFromGlobal(unreachable, local, state));
+    EXPECT_EQ(state.finished, !c.another_left);
+    if (!c.another_left) {
+      continue;
+    }
+    Piece next;
+    ASSERT_EQ(planner_->getNextGlobalPath(next), 1);
+    EXPECT_NEAR(next.nav_path.poses.front().pose.position.x, 1.5, 1e-9);
+    ASSERT_TRUE(planner_->planLocalPathFromGlobal(next, local, state));
+    EXPECT_FALSE(state.finished);
+    ASSERT_FALSE(local.poses.empty());
+    EXPECT_LT(local.poses.back().pose.position.x, 2.9) << "the robot stays in its room";
+  }
+}
+
 TEST_F(CycleFixture, FollowClearsBlockedPosesNearTheRobotAndBridgesGaps) {
   cv::Mat floor = room(100, 40);
   wall(floor, 35, 0, 36, 21);   // Blocks the row 0.75 m ahead of the robot.

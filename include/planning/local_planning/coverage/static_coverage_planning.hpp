@@ -214,8 +214,9 @@ class StaticCoveragePlanning final : public NavLocalPlanning {
   // The first pose of `global` a search reaches from the robot starts it; the search's poses
   // lead the local path, `offset` of them.
   bool joinRobotToPath(Path& global, nav_msgs::msg::Path& local, bool with_global, int& offset);
-  // Empties the cache; true (the task's end handled) when nothing is left to follow.
-  bool dropAllPathsAndFinish(Path& global, nav_msgs::msg::Path& local, ControlState& state);
+  // Drops the front path of the cache, which cannot be reached; true (the task's end handled)
+  // when nothing is left to follow, else `global` becomes the next path.
+  bool dropPathAndFinishWhenNoneLeft(Path& global, nav_msgs::msg::Path& local, ControlState& state);
   // Obstacle distance of the pose on the zone map into `distance`; false off the map.
   bool zoneDistance(const PoseStamped& pose, double& distance) const;
   // Whether the pose keeps `clearance` off obstacles (its distance into `distance`); nothing
