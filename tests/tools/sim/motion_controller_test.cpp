@@ -92,6 +92,15 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
          EXPECT_NEAR(robot.pose().x, 7.5, 0.06);
          EXPECT_NEAR(robot.pose().y, 0.9, 0.06);
        }},
+      {"drives on straight where any turn would swing its tail into the sides of a slot",
+       {{0.0, 0.0, 1.9, 0.64}, {0.0, 1.21, 1.9, 1.8}},
+       pose2(2.0, 0.92),
+       pathResult(polyline({point(2.0, 0.92), point(2.3, 0.47), point(5.0, 0.47)})),
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().x, 5.0, 0.06);
+         EXPECT_NEAR(robot.pose().y, 0.47, 0.06);
+       }},
       {"backs up out of a dead end too narrow to turn in",
        {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
        pose2(8.3, 0.9),

@@ -175,13 +175,19 @@ std::optional<MotionController::Command> MotionController::pathCommand(
     const double driving = robot_.pose().theta + (backward ? M_PI : 0.0);
     const auto& target = poses[cursor].pose.position;
     const double bearing = std::atan2(target.y - robot_.pose().y, target.x - robot_.pose().x);
-    if (auto turn = clearTurn(*nominal, normalised(bearing - driving),
-                              robot_.params().turn_in_place_above)) {
+    const double error = normalised(bearing - driving);
+    if (auto turn = clearTurn(*nominal, error, robot_.params().turn_in_place_above)) {
       return turn;
     }
     // No room to turn towards the path: drive it the other way round, as far as that is clear.
     if (auto reversed = clearFollowing(lookAtMap(), poses, cursor, !backward, 1.0)) {
       return reversed;
+    }
+    // With the path ahead of its side, straight on brings the robot nearer it.
+    if (std::abs(error) < M_PI / 2.0) {
+      if (auto straight = clearStraight(backward)) {
+        return straight;
+      }
     }
     return Command();
   }
@@ -198,7 +204,20 @@ std::optional<MotionController::Command> MotionController::pathCommand(
       }
     }
   }
+  if (auto straight = clearStraight(backward)) {
+    return straight;
+  }
   return Command();
+}
+
+std::optional<MotionController::Command> MotionController::clearStraight(bool backward) const {
+  for (const double share : params_.speed_shares) {
+    const Command straight{(backward ? -share : share) * robot_.params().max_linear_speed, 0.0};
+    if (clear(straight, params_.horizon_s, params_.stop_margin)) {
+      return straight;
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<MotionController::Command> MotionController::clearFollowing(

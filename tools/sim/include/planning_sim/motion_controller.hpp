@@ -95,6 +95,10 @@ class MotionController {
   // The turn towards the spin's target; none when it is reached or (`blocked`) when neither way
   // round is clear.
   std::optional<Command> spinCommand(bool& blocked) const;
+  // Straight on in the driving direction, as fast as stays clear: where no turn towards the path
+  // is clear, a wall or a leg beside the robot's tail, which any turn would swing it into, falls
+  // behind as it drives on, as a controller sampling its motions would find.
+  std::optional<Command> clearStraight(bool backward) const;
   std::optional<Command> recoveryCommand() const;
   double recoveryMade() const;
   // A turn in place either way, or else a move forward, whose motion stays clear; none when
