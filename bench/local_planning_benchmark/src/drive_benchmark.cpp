@@ -164,13 +164,16 @@ bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
   return true;
 }
 
-// Start and goal where the robot's outline fits at any heading, so that it can turn there: its
+// Start and goal where the outline the local planning node keeps (the robot's, with the padding of
+// its local map) fits at any heading, so that the robot can turn there: that outline's
 // circumscribed radius from every obstacle cell centre, and a cell more for the cell's own half.
+// At a goal only the bare outline fits at, the node ends its path where the padded outline still
+// fits, short of the goal, and the robot never arrives.
 global_planning_benchmark::PairRules DriveBenchmark::pairRules() const {
   double inscribed = 0.0;
   double circumscribed = 0.0;
-  nav2_costmap_2d::calculateMinAndMaxDistances(sim_->robot().params().footprint, inscribed,
-                                               circumscribed);
+  nav2_costmap_2d::calculateMinAndMaxDistances(
+      sim_->maps().local->getCostmapROS()->getRobotFootprint(), inscribed, circumscribed);
   global_planning_benchmark::PairRules rules;
   rules.min_clearance_m =
       circumscribed + sim_->maps().global->getCostmapROS()->getCostmap()->getResolution();

@@ -2,6 +2,8 @@
 // through both planning nodes, one JSON line per pair and planner, a summary per planner.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "support/benchmark_program.hpp"
@@ -58,6 +60,40 @@ TEST(DriveBenchmarkProgram, DrivesEveryPairWithEachPlannerAndSumsUp) {
   EXPECT_EQ(bad_planner.status, 1);
   EXPECT_TRUE(bad_planner.lines.empty());
   EXPECT_NE(bad_planner.errors.find("'wap_points'"), std::string::npos) << bad_planner.errors;
+}
+
+// Pair ends lie where the outline the local node keeps, padded by 0.1 m, can turn: 0.58 m from the
+// walls of a 1.25 m corridor (rows 107 to 109), where the bare outline could turn 0.44 m from them.
+TEST(DriveBenchmarkProgram, DrawsEndsWhereThePaddedOutlineCanTurn) {
+  const test_support::ProgramWorkspace workspace(LOCAL_PLANNING_BENCHMARK_PROGRAM,
+                                                 "local_planning_benchmark_draw_test");
+  auto corridor = test_support::drawEmptyRoom(400, 220);
+  corridor.image.rowRange(0, 96).setTo(test_support::kWall);
+  corridor.image.rowRange(121, 220).setTo(test_support::kWall);
+  const auto map = workspace.saveMap(corridor, "corridor");
+  const auto params = workspace.saveText(
+      "robot.yaml", "grid_maps:\n  ros__parameters:\n    footprint_padding: 0.1\n");
+  const auto pairs = workspace.dir() / "pairs.txt";
+  const auto result =
+      workspace.run("--map '" + map.string() + "' --params-file '" + params.string() +
+                    "' --random 2 --seed 5 --write-pairs '" + pairs.string() + "'");
+
+  ASSERT_EQ(result.status, 0) << result.errors;
+  std::ifstream file(pairs);
+  std::string line;
+  int ends = 0;
+  while (std::getline(file, line)) {
+    int sx = 0, sy = 0, gx = 0, gy = 0;
+    if (line.empty() || line[0] == '#' || !(std::istringstream(line) >> sx >> sy >> gx >> gy)) {
+      continue;
+    }
+    for (const int row : {sy, gy}) {
+      EXPECT_GE(row, 107) << line;
+      EXPECT_LE(row, 109) << line;
+      ++ends;
+    }
+  }
+  EXPECT_EQ(ends, 4);
 }
 
 }  // namespace
