@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
@@ -53,6 +54,17 @@ Fault poseFault(const PoseStamped& pose, const std::string& field) {
     return std::nullopt;
   }
   return fmt::format("{} {} is not finite", field, poseText(pose));
+}
+
+// Only x and y: the planners read no height off a zone corner or a covered point.
+Fault pointsFault(const std::vector<geometry_msgs::msg::Point32>& points,
+                  const std::string& field) {
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (!std::isfinite(points[i].x) || !std::isfinite(points[i].y)) {
+      return fmt::format("{}[{}] ({}, {}) is not finite", field, i, points[i].x, points[i].y);
+    }
+  }
+  return std::nullopt;
 }
 
 Fault goalPoseFault(const Goal& goal) {
@@ -106,25 +118,15 @@ Fault zoneFault(const Goal& goal) {
     if (Fault fault = countFault(corners.size(), kMaxZoneCorners, zone, "corners")) {
       return fault;
     }
-    for (std::size_t j = 0; j < corners.size(); ++j) {
-      if (!std::isfinite(corners[j].x) || !std::isfinite(corners[j].y)) {
-        return fmt::format("{}.points[{}] ({}, {}) is not finite", zone, j, corners[j].x,
-                           corners[j].y);
-      }
+    if (Fault fault = pointsFault(corners, zone + ".points")) {
+      return fault;
     }
   }
   return std::nullopt;
 }
 
 Fault coveredPointFault(const Goal& goal) {
-  const auto& points = goal.covered_points_frm_taskcenter;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    if (!std::isfinite(points[i].x) || !std::isfinite(points[i].y)) {
-      return fmt::format("covered_points_frm_taskcenter[{}] ({}, {}) is not finite", i, points[i].x,
-                         points[i].y);
-    }
-  }
-  return std::nullopt;
+  return pointsFault(goal.covered_points_frm_taskcenter, "covered_points_frm_taskcenter");
 }
 
 bool isCoverageGoal(const Goal& goal) {
