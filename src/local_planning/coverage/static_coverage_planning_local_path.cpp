@@ -165,6 +165,7 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::followPath(Path& global,
   double entry_distance = std::numeric_limits<double>::infinity();
   bool entry_is_last = false;
   bool found_entry = false;
+  bool near_free_seen = false;
   for (std::size_t i = passed; i < poses.size() && !found_entry; ++i) {
     const double d = planarDistance(robot_pose_, poses[i]);
     double distance = 0.0;
@@ -183,10 +184,17 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::followPath(Path& global,
       found_entry = true;
     } else {
       near_free = i;
+      near_free_seen = true;
     }
   }
   if (!found_entry) {
     entry = near_free;
+    // The robot stands within its front of the last free pose, and every pose after it is
+    // blocked. Joined back to that pose, the robot turned round on the spot cycle after cycle,
+    // forward along the path and back to it; the blocked rest is joined instead.
+    if (near_free_seen && near_free + 1 < poses.size()) {
+      entry = near_free + 1;
+    }
   }
   poses.erase(poses.begin(), poses.begin() + static_cast<std::ptrdiff_t>(entry));
   clearPointsBlocked(global);

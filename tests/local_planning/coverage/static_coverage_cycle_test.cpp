@@ -201,6 +201,32 @@ TEST_F(CycleFixture, APathThatCannotBeReachedIsDroppedAloneAndTheTaskGoesOn) {
   }
 }
 
+TEST_F(CycleFixture, AFollowedRowIsNotJoinedBackToTheFreePoseTheRobotStandsOn) {
+  // The row's first pose is free, 0.15 m behind the robot; the rest runs 0.2 m from a wall, under
+  // a row's clearance. Joined back to that pose, the robot turned round on the spot every cycle.
+  cv::Mat floor = room(100, 60);
+  wall(floor, 34, 34, 90, 34);
+  build(floor);
+  placeRobot(1.0, 1.5);
+  Piece row = piece(line(1.85, 1.5, 4.0, 1.5), Kind::kRowFollow);
+  row.nav_path.poses.insert(row.nav_path.poses.begin(), pose(0.85, 1.5));
+  MultiPaths set;
+  set.paths = {row};
+  planner_->updateGlobalPaths(set);
+  NavPath local;
+  ControlState state;
+  ASSERT_TRUE(planner_->planLocalPathFromGlobal(row, local, state));
+  ASSERT_FALSE(local.poses.empty());
+  double rearmost = local.poses.front().pose.position.x;
+  for (const auto& p : local.poses) {
+    rearmost = std::min(rearmost, p.pose.position.x);
+  }
+  EXPECT_GT(rearmost, 0.95) << "the local path leads behind the robot";
+  Piece cached;
+  ASSERT_EQ(planner_->getNextGlobalPath(cached), 1);
+  EXPECT_GT(cached.nav_path.poses.front().pose.position.x, 1.0);
+}
+
 TEST_F(CycleFixture, FollowClearsBlockedPosesNearTheRobotAndBridgesGaps) {
   cv::Mat floor = room(100, 40);
   wall(floor, 35, 0, 36, 21);   // Blocks the row 0.75 m ahead of the robot.
