@@ -44,6 +44,15 @@ class CycleFixture : public PlannerFixture {
     state = ControlState();
     return planner_->makePlan(out, state, replan);
   }
+
+  // The local path from `row`, the only cached path.
+  bool planFromOnly(Piece& row, NavPath& local) {
+    MultiPaths set;
+    set.paths = {row};
+    planner_->updateGlobalPaths(set);
+    ControlState state;
+    return planner_->planLocalPathFromGlobal(row, local, state);
+  }
 };
 
 TEST_F(CycleFixture, RemovesOnlyRowsThatComeNearNoOutlineOfTheZone) {
@@ -148,12 +157,8 @@ TEST_F(CycleFixture, ApproachesUntilWithinReachThenFollows) {
     planner_->setLocalPlanner(engine);
     placeRobot(1.0, 1.5);
     Piece row = piece(line(c.first_x, 1.5, c.last_x, 1.5), c.kind);
-    MultiPaths set;
-    set.paths = {row};
-    planner_->updateGlobalPaths(set);
     NavPath local;
-    ControlState state;
-    ASSERT_TRUE(planner_->planLocalPathFromGlobal(row, local, state));
+    ASSERT_TRUE(planFromOnly(row, local));
     EXPECT_EQ(row.path_type, c.kind_after);
     EXPECT_EQ(EngineProbe::lastCall(*engine).calls > 0, c.searched);
     EXPECT_FALSE(local.poses.empty());
@@ -210,12 +215,8 @@ TEST_F(CycleFixture, AFollowedRowIsNotJoinedBackToTheFreePoseTheRobotStandsOn) {
   placeRobot(1.0, 1.5);
   Piece row = piece(line(1.85, 1.5, 4.0, 1.5), Kind::kRowFollow);
   row.nav_path.poses.insert(row.nav_path.poses.begin(), pose(0.85, 1.5));
-  MultiPaths set;
-  set.paths = {row};
-  planner_->updateGlobalPaths(set);
   NavPath local;
-  ControlState state;
-  ASSERT_TRUE(planner_->planLocalPathFromGlobal(row, local, state));
+  ASSERT_TRUE(planFromOnly(row, local));
   ASSERT_FALSE(local.poses.empty());
   double rearmost = local.poses.front().pose.position.x;
   for (const auto& p : local.poses) {
