@@ -337,6 +337,9 @@ std::optional<MotionController::Recovery> MotionController::backUpToTurn(const C
   const geometry_msgs::msg::Pose2D start = robot_.pose();
   // The way (from the robot, as a recovery measures it) after which `command` leaves room to turn.
   const auto roomToTurn = [&](const Command& command) -> std::optional<double> {
+    if (command.linear == 0.0) {
+      return std::nullopt;
+    }
     geometry_msgs::msg::Pose2D pose = start;
     for (double way = 0.0; way < kLongestBackUp; way += std::abs(command.linear) * kSearchStep) {
       pose = advanced(pose, command, kSearchStep);
