@@ -57,6 +57,9 @@ struct Case {
   // Then results with nothing to drive, one a control period, as a planner holding the robot.
   int empty_cycles;
   std::function<void(const planning_sim::SimRobot&, const planning_sim::MotionController&)> check;
+  // How often the result is followed (each to its end, a recovery's or the path's), as a planner
+  // handing out the same path again would.
+  int follows{1};
 };
 
 TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd) {
@@ -145,10 +148,12 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
        spin,
        0,
        [](const planning_sim::SimRobot& robot, const planning_sim::MotionController& controller) {
-         // A wall 5 cm behind: no room to turn or to back up far enough.
+         // A wall 5 cm behind: no room to turn or to back up; it moves away far enough to turn.
          EXPECT_GE(controller.recoveries(), 1u);
-         EXPECT_GT(robot.pose().x, 5.05);
-       }},
+         EXPECT_GT(robot.pose().x, 5.02);
+         EXPECT_NEAR(robot.pose().theta, M_PI / 2.0, 0.02);
+       },
+       2},
       {"drives a path behind it tail first where it cannot turn",
        {{6.0, 0.0, 9.0, 0.55}, {6.0, 1.25, 9.0, 1.8}},
        pose2(8.3, 0.9),
@@ -157,6 +162,26 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
        [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
          EXPECT_NEAR(robot.pose().x, 7.0, 0.06);
          EXPECT_NEAR(robot.pose().theta, 0.0, 0.05) << "still facing the dead end";
+       }},
+      {"backs up on an arc to where it can turn, in a corner of walls too near to turn in",
+       {{3.0, 0.0, 9.0, 1.8}},
+       pose2(2.53, 0.40, 0.22),
+       spin,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController& controller) {
+         // Straight back along the wall it never has room to turn.
+         EXPECT_GE(controller.recoveries(), 1u);
+         EXPECT_NEAR(robot.pose().theta, M_PI / 2.0, 0.02);
+       },
+       2},
+      {"turns towards the path on an arc where its tail has no room to turn on the spot",
+       {},
+       pose2(2.0, 0.38),
+       pathResult(polyline({point(2.0, 0.38), point(2.1, 0.9), point(2.1, 1.35)})),
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().x, 2.1, 0.06);
+         EXPECT_NEAR(robot.pose().y, 1.35, 0.06);
        }},
       {"turns a requested spin to the end",
        {},
@@ -174,7 +199,9 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
     planning_sim::MotionController controller(bench.robot, bench.maps.local);
     bench.robot.place(c.start);
     const rclcpp::Duration period = rclcpp::Duration::from_seconds(0.1);
-    controller.follow(c.result, c.empty_cycles > 0 ? period : rclcpp::Duration(30, 0));
+    for (int i = 0; i < c.follows; ++i) {
+      controller.follow(c.result, c.empty_cycles > 0 ? period : rclcpp::Duration(30, 0));
+    }
     for (int i = 0; i < c.empty_cycles; ++i) {
       controller.follow(Result(), period);
     }

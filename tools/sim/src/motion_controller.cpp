@@ -5,6 +5,7 @@
 #include <limits>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "planning_sim/sim_world.hpp"
@@ -15,6 +16,10 @@ namespace {
 
 // A turn in place is checked this far beyond what the horizon covers.
 constexpr double kTurnMargin = 0.1;
+// A back-up that looks for room to turn goes at most this far, and is looked along in steps of
+// this much simulated time.
+constexpr double kLongestBackUp = 0.6;
+constexpr double kSearchStep = 0.1;
 
 double normalised(double angle) { return std::atan2(std::sin(angle), std::cos(angle)); }
 
@@ -92,6 +97,7 @@ void MotionController::startAfreshIfPlaced() {
   }
   placements_seen_ = robot_.placements();
   spin_target_.reset();
+  blocked_heading_.reset();
   recovery_.reset();
   escape_origin_.reset();
   noteProgressAnchor();
@@ -105,6 +111,11 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     const double sign = last_linear_ < 0.0 ? 1.0 : -1.0;
     recovery_ =
         Recovery{Command{sign * params_.backup_speed, 0.0}, robot_.pose(), params_.backup_distance};
+    if (blocked_heading_) {
+      if (auto backup = backUpToTurn(recovery_->command, *blocked_heading_)) {
+        recovery_ = backup;
+      }
+    }
     escaping_ = false;
   }
   if (recovery_) {
@@ -144,6 +155,10 @@ std::optional<MotionController::Command> MotionController::nextCommand(
   }
   if (!command && spin_blocked) {
     command = Command();
+    blocked_heading_ = spin_target_;
+  }
+  if (command && (command->linear != 0.0 || command->angular != 0.0)) {
+    blocked_heading_.reset();
   }
   if (command) {
     last_command_ = command;
@@ -171,11 +186,8 @@ std::optional<MotionController::Command> MotionController::pathCommand(
   if (!nominal) {
     return std::nullopt;
   }
+  const double error = headingError(poses[cursor], backward);
   if (nominal->linear == 0.0) {
-    const double driving = robot_.pose().theta + (backward ? M_PI : 0.0);
-    const auto& target = poses[cursor].pose.position;
-    const double bearing = std::atan2(target.y - robot_.pose().y, target.x - robot_.pose().x);
-    const double error = normalised(bearing - driving);
     if (auto turn = clearTurn(*nominal, error, robot_.params().turn_in_place_above)) {
       return turn;
     }
@@ -183,12 +195,16 @@ std::optional<MotionController::Command> MotionController::pathCommand(
     if (auto reversed = clearFollowing(lookAtMap(), poses, cursor, !backward, 1.0)) {
       return reversed;
     }
+    if (auto arc = clearArc(backward, error)) {
+      return arc;
+    }
     // With the path ahead of its side, straight on brings the robot nearer it.
     if (std::abs(error) < M_PI / 2.0) {
       if (auto straight = clearStraight(backward)) {
         return straight;
       }
     }
+    blocked_heading_ = robot_.pose().theta + error;
     return Command();
   }
   const Rollout rollout = lookAtMap();
@@ -204,10 +220,35 @@ std::optional<MotionController::Command> MotionController::pathCommand(
       }
     }
   }
+  if (auto arc = clearArc(backward, error)) {
+    return arc;
+  }
   if (auto straight = clearStraight(backward)) {
     return straight;
   }
+  blocked_heading_ = robot_.pose().theta + error;
   return Command();
+}
+
+double MotionController::headingError(const geometry_msgs::msg::PoseStamped& target,
+                                      bool backward) const {
+  const auto& at = target.pose.position;
+  const double driving = robot_.pose().theta + (backward ? M_PI : 0.0);
+  return normalised(std::atan2(at.y - robot_.pose().y, at.x - robot_.pose().x) - driving);
+}
+
+std::optional<MotionController::Command> MotionController::clearArc(bool backward,
+                                                                    double error) const {
+  const SimRobotParams& robot = robot_.params();
+  const double turn = std::copysign(robot.max_angular_speed, error);
+  // Slowest first: the tightest arc comes nearest the turn on the spot that the path asked for.
+  for (auto share = params_.speed_shares.rbegin(); share != params_.speed_shares.rend(); ++share) {
+    const Command arc{(backward ? -*share : *share) * robot.max_linear_speed, turn};
+    if (clear(arc, params_.horizon_s, params_.stop_margin)) {
+      return arc;
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<MotionController::Command> MotionController::clearStraight(bool backward) const {
@@ -288,6 +329,79 @@ std::optional<MotionController::Command> MotionController::clearTurn(const Comma
     return other;
   }
   return std::nullopt;
+}
+
+std::optional<MotionController::Recovery> MotionController::backUpToTurn(const Command& straight,
+                                                                         double heading) const {
+  const Rollout rollout = lookAtMap();
+  const geometry_msgs::msg::Pose2D start = robot_.pose();
+  // The way (from the robot, as a recovery measures it) after which `command` leaves room to turn.
+  const auto roomToTurn = [&](const Command& command) -> std::optional<double> {
+    if (command.linear == 0.0) {
+      return std::nullopt;
+    }
+    geometry_msgs::msg::Pose2D pose = start;
+    for (double way = 0.0; way < kLongestBackUp; way += std::abs(command.linear) * kSearchStep) {
+      pose = advanced(pose, command, kSearchStep);
+      if (!rollout.fits(pose)) {
+        return std::nullopt;
+      }
+      if (turnClearFrom(rollout, pose, heading)) {
+        return std::hypot(pose.x - start.x, pose.y - start.y);
+      }
+    }
+    return std::nullopt;
+  };
+  // Where the plain back-up leaves room to turn, it is made as it always was.
+  const auto plain = roomToTurn(straight);
+  if (plain && *plain <= params_.backup_distance) {
+    return std::nullopt;
+  }
+  // The other way only where the back-up's first step is blocked (a robot that drove tail first
+  // into a pocket): elsewhere moving on forward brings it back to where it stood.
+  std::vector<double> linears{straight.linear};
+  if (!rollout.fits(advanced(start, straight, robot_.params().step))) {
+    linears.push_back(-straight.linear);
+  }
+  // Straight before any arc: an arc is needed only beside a wall, which straight moves keep the
+  // robot as near to as it was.
+  const double rate = robot_.params().max_angular_speed;
+  for (const std::vector<double>& turns :
+       {std::vector<double>{0.0}, std::vector<double>{rate / 2.0, -rate / 2.0, rate, -rate}}) {
+    std::optional<Recovery> best;
+    for (const double linear : linears) {
+      for (const double turn : turns) {
+        const Command command{linear, turn};
+        const auto way = roomToTurn(command);
+        if (way && (!best || *way < best->amount)) {
+          best = Recovery{command, start, *way};
+        }
+      }
+    }
+    if (best) {
+      return best;
+    }
+  }
+  return std::nullopt;
+}
+
+bool MotionController::turnClearFrom(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
+                                     double heading) const {
+  const double error = normalised(heading - from.theta);
+  for (const double way : {error, error - std::copysign(2.0 * M_PI, error)}) {
+    const double extent = std::abs(way) + kTurnMargin;
+    const int samples = static_cast<int>(std::ceil(extent / params_.check_step));
+    geometry_msgs::msg::Pose2D pose = from;
+    bool clear = true;
+    for (int i = 1; i <= samples && clear; ++i) {
+      pose.theta = normalised(from.theta + std::copysign(extent * i / samples, way));
+      clear = rollout.fits(pose);
+    }
+    if (clear) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::optional<MotionController::Command> MotionController::recoveryCommand() const {

@@ -33,10 +33,12 @@ struct ControllerParams {
   // Progress: a robot that is commanded for `progress_allowance` of simulated time without
   // moving `progress_radius` from where it was (turning on the spot is no progress, but the
   // allowance covers a half turn) backs up `backup_distance` at `backup_speed`, then hands back
-  // to the planner. Where the way behind is blocked before that, it turns `escape_turn` radians
-  // in place (either way, as the outline clears) or, failing that, drives `backup_distance`
-  // forward, then hands back; at most `escapes_in_place` times until the robot has got
-  // `escape_range` from where the first of them was made.
+  // to the planner. A robot standing before a turn it has no room for backs up (straight, or on
+  // an arc beside a wall, up to 0.6 m) to where it has, when the plain back-up does not get there.
+  // Where the way behind is blocked before that, it turns `escape_turn` radians in place (either
+  // way, as the outline clears) or, failing that, drives `backup_distance` forward, then hands
+  // back; at most `escapes_in_place` times until the robot has got `escape_range` from where the
+  // first of them was made.
   double progress_radius{0.1};
   rclcpp::Duration progress_allowance{std::chrono::seconds(8)};
   double backup_distance{0.15};
@@ -99,6 +101,18 @@ class MotionController {
   // is clear, a wall or a leg beside the robot's tail, which any turn would swing it into, falls
   // behind as it drives on, as a controller sampling its motions would find.
   std::optional<Command> clearStraight(bool backward) const;
+  // The turn that faces the driving direction (the tail, driving backward) towards `target`.
+  double headingError(const geometry_msgs::msg::PoseStamped& target, bool backward) const;
+  // Driving on while turning towards the path (`error`, radians, the side to turn to) as tightly
+  // as the robot turns, as fast as stays clear: where the outline cannot turn on the spot (in a
+  // corner of walls, beside chair legs) a turn made while driving may still be clear.
+  std::optional<Command> clearArc(bool backward, double error) const;
+  // The back-up, straight or on an arc, that reaches soonest a pose where the robot can turn to
+  // `heading`, a turn it stood before; none when the plain back-up `straight` (of
+  // `backup_distance`) does so or none within reach does.
+  std::optional<Recovery> backUpToTurn(const Command& straight, double heading) const;
+  bool turnClearFrom(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
+                     double heading) const;
   std::optional<Command> recoveryCommand() const;
   double recoveryMade() const;
   // A turn in place either way, or else a move forward, whose motion stays clear; none when
@@ -122,6 +136,8 @@ class MotionController {
   size_t placements_seen_{0};
   std::optional<double> spin_target_;
   std::optional<Recovery> recovery_;
+  // The heading of the turn the robot stands before, blocked both ways round.
+  std::optional<double> blocked_heading_;
   // Whether the recovery under way is already an escape from a blocked back-up.
   bool escaping_{false};
   std::optional<geometry_msgs::msg::Pose2D> escape_origin_;
