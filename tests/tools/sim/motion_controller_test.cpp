@@ -183,6 +183,16 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
          EXPECT_NEAR(robot.pose().x, 2.1, 0.06);
          EXPECT_NEAR(robot.pose().y, 1.35, 0.06);
        }},
+      {"turns creeping forward where legs at its tail and ahead leave no room to turn or back up",
+       {{1.65, 0.3, 1.85, 0.5}, {2.5, 0.3, 2.7, 0.5}, {1.45, 0.9, 1.7, 1.25}},
+       pose2(2.033, 0.885, -1.164),
+       pathResult(polyline({point(2.033, 0.885), point(2.6, 0.785), point(3.5, 0.785)})),
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_NEAR(robot.pose().x, 3.5, 0.06);
+         EXPECT_NEAR(robot.pose().y, 0.785, 0.06);
+       },
+       3},
       {"turns a requested spin to the end",
        {},
        pose2(2.0, 0.9),

@@ -114,6 +114,8 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     if (blocked_heading_) {
       if (auto backup = backUpToTurn(recovery_->command, *blocked_heading_)) {
         recovery_ = backup;
+      } else if (auto creep = creepToTurn(recovery_->command, *blocked_heading_)) {
+        recovery_ = creep;
       }
     }
     escaping_ = false;
@@ -385,6 +387,20 @@ std::optional<MotionController::Recovery> MotionController::backUpToTurn(const C
   return std::nullopt;
 }
 
+std::optional<MotionController::Recovery> MotionController::creepToTurn(const Command& straight,
+                                                                        double heading) const {
+  if (!(params_.creep_speed > 0.0) || clear(straight, 0.0, params_.backup_distance)) {
+    return std::nullopt;
+  }
+  const double rate = robot_.params().max_angular_speed;
+  const double error = normalised(heading - robot_.pose().theta);
+  const Command arc{params_.creep_speed, std::copysign(rate, error)};
+  if (!clear(arc, 0.0, (std::abs(error) + kTurnMargin) * params_.creep_speed / rate)) {
+    return std::nullopt;
+  }
+  return Recovery{arc, robot_.pose(), std::abs(error), true};
+}
+
 bool MotionController::turnClearFrom(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
                                      double heading) const {
   const double error = normalised(heading - from.theta);
@@ -415,7 +431,7 @@ std::optional<MotionController::Command> MotionController::recoveryCommand() con
 double MotionController::recoveryMade() const {
   const auto& from = recovery_->from;
   const auto now = robot_.pose();
-  if (recovery_->command.linear == 0.0) {
+  if (recovery_->command.linear == 0.0 || recovery_->by_heading) {
     return std::abs(normalised(now.theta - from.theta));
   }
   return std::hypot(now.x - from.x, now.y - from.y);

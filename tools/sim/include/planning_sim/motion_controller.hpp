@@ -46,6 +46,10 @@ struct ControllerParams {
   double escape_turn{0.5};
   int escapes_in_place{2};
   double escape_range{0.5};
+  // A robot standing before a turn that no back-up gives it room for, with the way behind blocked,
+  // turns creeping forward this fast (m/s; 0: never) on the tightest arc, where that is clear to
+  // the turn's end.
+  double creep_speed{0.02};
 };
 
 /**
@@ -77,11 +81,12 @@ class MotionController {
  private:
   struct Rollout;
   // A motion of recovery: `command` until the robot has made `amount` (metres, or radians of a
-  // turn in place) from `from`, or its next step would touch.
+  // turn in place or `by_heading`) from `from`, or its next step would touch.
   struct Recovery {
     Command command;
     geometry_msgs::msg::Pose2D from;
     double amount{0.0};
+    bool by_heading{false};
   };
 
   void startAfreshIfPlaced();
@@ -111,6 +116,10 @@ class MotionController {
   // `heading`, a turn it stood before; none when the plain back-up `straight` (of
   // `backup_distance`) does so or none within reach does.
   std::optional<Recovery> backUpToTurn(const Command& straight, double heading) const;
+  // The turn to `heading` made creeping forward on the tightest arc, which keeps the turning
+  // outline nearer its middle than a turn on the spot does; none when it is not clear to its end,
+  // or the plain back-up `straight` is clear.
+  std::optional<Recovery> creepToTurn(const Command& straight, double heading) const;
   bool turnClearFrom(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
                      double heading) const;
   std::optional<Command> recoveryCommand() const;
