@@ -161,11 +161,9 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::followPath(Path& global,
   // Poses the robot has already passed are no entry, however far behind a cut corner left them.
   const std::size_t passed = nearestAhead(poses);
   std::size_t entry = passed;
-  std::size_t near_free = passed;
   double entry_distance = std::numeric_limits<double>::infinity();
   bool entry_is_last = false;
   bool found_entry = false;
-  bool near_free_seen = false;
   for (std::size_t i = passed; i < poses.size() && !found_entry; ++i) {
     const double d = planarDistance(robot_pose_, poses[i]);
     double distance = 0.0;
@@ -183,17 +181,11 @@ StaticCoveragePlanning::Step StaticCoveragePlanning::followPath(Path& global,
       entry_is_last = last;
       found_entry = true;
     } else {
-      near_free = i;
-      near_free_seen = true;
-    }
-  }
-  if (!found_entry) {
-    entry = near_free;
-    // The robot stands within its front of the last free pose, and every pose after it is
-    // blocked. Joined back to that pose, the robot turned round on the spot cycle after cycle,
-    // forward along the path and back to it; the blocked rest is joined instead.
-    if (near_free_seen && near_free + 1 < poses.size()) {
-      entry = near_free + 1;
+      // A free pose within the robot's front, not the last: should no entry follow, the robot
+      // stands on it and every pose after it is blocked. Joined back to it, the robot turned
+      // round on the spot cycle after cycle, forward along the path and back to it; the blocked
+      // rest after it is joined instead.
+      entry = i + 1;
     }
   }
   poses.erase(poses.begin(), poses.begin() + static_cast<std::ptrdiff_t>(entry));

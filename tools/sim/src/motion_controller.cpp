@@ -23,6 +23,11 @@ constexpr double kSearchStep = 0.1;
 
 double normalised(double angle) { return std::atan2(std::sin(angle), std::cos(angle)); }
 
+// How fast a command makes its way: metres a second driving, radians a second on the spot.
+double motionRate(const SimRobot::Command& command) {
+  return command.linear != 0.0 ? std::abs(command.linear) : std::abs(command.angular);
+}
+
 // The path moved `offset` to its left (negative: right), each pose across its own stretch.
 std::vector<geometry_msgs::msg::PoseStamped> shifted(
     const std::vector<geometry_msgs::msg::PoseStamped>& poses, double offset) {
@@ -206,8 +211,7 @@ std::optional<MotionController::Command> MotionController::pathCommand(
         return straight;
       }
     }
-    blocked_heading_ = robot_.pose().theta + error;
-    return Command();
+    return standBefore(error);
   }
   const Rollout rollout = lookAtMap();
   for (const double share : params_.speed_shares) {
@@ -228,6 +232,10 @@ std::optional<MotionController::Command> MotionController::pathCommand(
   if (auto straight = clearStraight(backward)) {
     return straight;
   }
+  return standBefore(error);
+}
+
+MotionController::Command MotionController::standBefore(double error) {
   blocked_heading_ = robot_.pose().theta + error;
   return Command();
 }
@@ -403,17 +411,11 @@ std::optional<MotionController::Recovery> MotionController::creepToTurn(const Co
 
 bool MotionController::turnClearFrom(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
                                      double heading) const {
+  const double rate = robot_.params().max_angular_speed;
   const double error = normalised(heading - from.theta);
   for (const double way : {error, error - std::copysign(2.0 * M_PI, error)}) {
-    const double extent = std::abs(way) + kTurnMargin;
-    const int samples = static_cast<int>(std::ceil(extent / params_.check_step));
-    geometry_msgs::msg::Pose2D pose = from;
-    bool clear = true;
-    for (int i = 1; i <= samples && clear; ++i) {
-      pose.theta = normalised(from.theta + std::copysign(extent * i / samples, way));
-      clear = rollout.fits(pose);
-    }
-    if (clear) {
+    if (sweepFits(rollout, from, Command{0.0, std::copysign(rate, way)},
+                  std::abs(way) + kTurnMargin)) {
       return true;
     }
   }
@@ -470,16 +472,20 @@ bool MotionController::clear(const Command& command, double horizon_s, double ah
   if (!rollout.fits(robot_.moved(command))) {
     return false;
   }
-  const double speed = std::abs(command.linear);
-  const double turn = std::abs(command.angular);
-  const double rate = speed > 0.0 ? speed : turn;
-  const double extent = rate * horizon_s + ahead;
+  return sweepFits(rollout, robot_.pose(), command, motionRate(command) * horizon_s + ahead);
+}
+
+// Whether the outline fits at every `check_step` of the command's motion from `from` over
+// `extent` (metres driving, radians turning on the spot).
+bool MotionController::sweepFits(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
+                                 const Command& command, double extent) const {
+  const double rate = motionRate(command);
   if (!(rate > 0.0) || !(extent > 0.0)) {
     return true;
   }
   const int samples = static_cast<int>(std::ceil(extent / params_.check_step));
   const double dt = extent / samples / rate;
-  geometry_msgs::msg::Pose2D pose = robot_.pose();
+  geometry_msgs::msg::Pose2D pose = from;
   for (int i = 0; i < samples; ++i) {
     pose = advanced(pose, command, dt);
     if (!rollout.fits(pose)) {

@@ -120,8 +120,13 @@ class MotionController {
   // outline nearer its middle than a turn on the spot does; none when it is not clear to its end,
   // or the plain back-up `straight` is clear.
   std::optional<Recovery> creepToTurn(const Command& straight, double heading) const;
+  // Stands, remembering the turn towards the path (`error`) that it has no room for.
+  Command standBefore(double error);
+  // Whether the robot, from `from`, can turn on the spot to `heading`, either way round.
   bool turnClearFrom(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
                      double heading) const;
+  bool sweepFits(const Rollout& rollout, const geometry_msgs::msg::Pose2D& from,
+                 const Command& command, double extent) const;
   std::optional<Command> recoveryCommand() const;
   double recoveryMade() const;
   // A turn in place either way, or else a move forward, whose motion stays clear; none when
