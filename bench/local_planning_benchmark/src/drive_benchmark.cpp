@@ -11,6 +11,7 @@
 #include "global_planning_benchmark/pair_inputs.hpp"
 #include "nav2_costmap_2d/footprint.hpp"
 #include "planning/geometry.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "planning_sim/point_to_point_drive.hpp"
 #include "planning_sim/robot_configuration.hpp"
 #include "planning_sim/spread.hpp"
@@ -151,10 +152,13 @@ bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
   sim_options.footprint_padding = configuration.footprint_padding;
   try {
     sim_ = std::make_unique<planning_sim::LocalPlanningSim>(map, sim_options);
-    local_node_ =
-        sim_->startLocalNode(rclcpp::NodeOptions().parameter_overrides(configuration.local_node));
-    global_node_ =
-        sim_->startGlobalNode(rclcpp::NodeOptions().parameter_overrides(configuration.global_node));
+    using planning_sim::PlanningNode;
+    local_node_ = sim_->startLocalNode(planning_sim::nodeOptionsWith(
+        PlanningNode::kLocal,
+        configuration.parametersFor(PlanningNode::kLocal, options_.node_parameters)));
+    global_node_ = sim_->startGlobalNode(planning_sim::nodeOptionsWith(
+        PlanningNode::kGlobal,
+        configuration.parametersFor(PlanningNode::kGlobal, options_.node_parameters)));
   } catch (const std::exception& e) {
     err_("cannot set up the planning nodes on " + options_.inputs.map_file + ": " + e.what());
     return false;

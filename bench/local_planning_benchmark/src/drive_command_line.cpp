@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "planning/planner_keys.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "planning_sim/robot_configuration.hpp"
 
 namespace local_planning_benchmark {
@@ -56,6 +57,20 @@ DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args) {
       line.options.params_file = args[++i];
       continue;
     }
+    if (args[i] == "--param") {
+      if (i + 1 >= args.size()) {
+        line.error = "--param needs a value";
+        return line;
+      }
+      try {
+        line.options.node_parameters.push_back(planning_sim::nodeParameterFromText(
+            {planning_sim::PlanningNode::kGlobal, planning_sim::PlanningNode::kLocal}, args[++i]));
+      } catch (const planning_sim::NodeParameterError& e) {
+        line.error = std::string("--param: ") + e.what();
+        return line;
+      }
+      continue;
+    }
     if (args[i] != "--planner") {
       inputs.push_back(args[i]);
       continue;
@@ -78,6 +93,7 @@ std::string driveUsageText(const std::string& program) {
              "Usage: {0} --map FILE.yaml (--pairs FILE | --random N [--seed S] [--write-pairs "
              "FILE])\n"
              "       [--planner dijkstra[,local_wap_points]] [--params-file FILE]\n"
+             "       [--param NAME=VALUE ...]\n"
              "       [--inflation-radius M] [--cost-scaling-factor F] [--inflate-unknown]\n"
              "\n"
              "Drives a simulated robot from start to goal for every pair, as the task manager "
@@ -92,11 +108,14 @@ std::string driveUsageText(const std::string& program) {
          global_planning_benchmark::inputOptionsText(
              "  --planner LIST           local planners to drive with (default dijkstra)\n"
              "  --params-file FILE       the robot's parameter file (default: the project's\n"
-             "                           config/robot.yaml)\n") +
+             "                           config/robot.yaml)\n"
+             "  --param NAME=VALUE       a parameter of the planning nodes over the file's\n"
+             "                           (repeat for more; docs/parameters.md)\n") +
          "\n"
          "Exit status: 0 every pair driven (reached or not), 1 the run could not start or was\n"
-         "stopped (arguments, map, pairs file, a node that stopped answering), 2 some pairs lay\n"
-         "off the map and were reported as invalid.\n";
+         "stopped (arguments, a --param or parameter file that was refused, map, pairs file,\n"
+         "a node that stopped answering), 2 some pairs lay off the map and were reported as\n"
+         "invalid.\n";
 }
 
 }  // namespace local_planning_benchmark

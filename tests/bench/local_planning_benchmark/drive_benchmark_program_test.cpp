@@ -60,6 +60,16 @@ TEST(DriveBenchmarkProgram, DrivesEveryPairWithEachPlannerAndSumsUp) {
   EXPECT_EQ(bad_planner.status, 1);
   EXPECT_TRUE(bad_planner.lines.empty());
   EXPECT_NE(bad_planner.errors.find("'wap_points'"), std::string::npos) << bad_planner.errors;
+
+  // A --param is checked against what the hosted nodes read before anything is driven.
+  for (const std::string param : {"no_such_parameter=1", "fuzzy_range=wide"}) {
+    const auto refused = workspace.run("--map '" + map.string() + "' --pairs '" + pairs.string() +
+                                       "' --param " + param);
+    EXPECT_EQ(refused.status, 1) << param;
+    EXPECT_TRUE(refused.lines.empty()) << param;
+    EXPECT_NE(refused.errors.find(param.substr(0, param.find('='))), std::string::npos)
+        << refused.errors;
+  }
 }
 
 // Pair ends lie where the outline the local node keeps, padded by 0.1 m, can turn: 0.58 m from the

@@ -6,6 +6,7 @@
 
 #include "global_planning_benchmark/command_line.hpp"
 #include "planning/planner_keys.hpp"
+#include "rclcpp/parameter.hpp"
 
 namespace local_planning_benchmark {
 
@@ -17,11 +18,14 @@ struct DriveBenchmarkOptions {
   std::vector<std::string> planners{planning::local_keys::kDijkstra};
   /// The robot's parameter file; the project's shipped configuration by default.
   std::string params_file;
+  /// --param NAME=VALUE, over the file's: each goes to the planning nodes that read it.
+  std::vector<rclcpp::Parameter> node_parameters;
 };
 
 using DriveCommandLine = global_planning_benchmark::ParsedCommandLine<DriveBenchmarkOptions>;
 
-/// Reads the arguments after the program name: --planner LIST and --params-file FILE here,
+/// Reads the arguments after the program name: --planner LIST, --params-file FILE and --param
+/// NAME=VALUE here,
 /// everything else as the global planning benchmark reads it. Never throws.
 DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args);
 
