@@ -220,5 +220,31 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
   }
 }
 
+// A robot that crept a little tail first and stands facing a post 9 cm ahead, where it cannot turn:
+// backing up against its last motion would drive it into the post. With no escapes left to try,
+// only a back-up the other way gives it room to turn.
+TEST(MotionController, BacksUpAwayFromThePostAheadAfterCreepingTailFirst) {
+  Bench bench(corridorWith({{2.43, 0.8, 2.63, 1.0}}));
+  planning_sim::ControllerParams params;
+  params.escapes_in_place = 0;
+  planning_sim::MotionController controller(bench.robot, bench.maps.local, params);
+  bench.robot.place(pose2(2.10, 0.9));
+  Result creep = pathResult(polyline({point(2.10, 0.9), point(2.04, 0.9)}));
+  creep.local_path.move_backward = true;
+  controller.follow(creep, rclcpp::Duration(5, 0));
+  Result spin;
+  spin.spin_required = 1;
+  spin.spin_angle = M_PI / 2.0;
+  // The first follow ends with the back-up; the planner then asks again.
+  for (int i = 0; i < 2; ++i) {
+    controller.follow(spin, rclcpp::Duration(30, 0));
+  }
+
+  EXPECT_FALSE(bench.robot.collision());
+  EXPECT_GE(controller.recoveries(), 1u);
+  EXPECT_LT(bench.robot.pose().x, 1.95);
+  EXPECT_NEAR(bench.robot.pose().theta, M_PI / 2.0, 0.02);
+}
+
 }  // namespace
 }  // namespace sim_test

@@ -113,9 +113,7 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     bool& path_done) {
   countMadeStep();
   if (!recovery_ && (spin_target_ || !path_done) && noProgress()) {
-    const double sign = last_linear_ < 0.0 ? 1.0 : -1.0;
-    recovery_ =
-        Recovery{Command{sign * params_.backup_speed, 0.0}, robot_.pose(), params_.backup_distance};
+    recovery_ = Recovery{backUpCommand(), robot_.pose(), params_.backup_distance};
     if (blocked_heading_) {
       if (auto backup = backUpToTurn(recovery_->command, *blocked_heading_)) {
         recovery_ = backup;
@@ -339,6 +337,19 @@ std::optional<MotionController::Command> MotionController::clearTurn(const Comma
     return other;
   }
   return std::nullopt;
+}
+
+// Back up: against the last motion, unless that way is blocked short of the back-up and the
+// other is clear. A robot that crept tail first towards its path while facing an obstacle would
+// otherwise "back up" into that obstacle, a centimetre at a time, for good.
+MotionController::Command MotionController::backUpCommand() const {
+  const double sign = last_linear_ < 0.0 ? 1.0 : -1.0;
+  const Command backup{sign * params_.backup_speed, 0.0};
+  const Command other{-backup.linear, 0.0};
+  if (!clear(backup, 0.0, params_.backup_distance) && clear(other, 0.0, params_.backup_distance)) {
+    return other;
+  }
+  return backup;
 }
 
 std::optional<MotionController::Recovery> MotionController::backUpToTurn(const Command& straight,

@@ -139,6 +139,7 @@ class MotionController {
   std::optional<Command> clearTurn(const Command& nominal, double yaw_error,
                                    double ends_within) const;
   bool clear(const Command& command, double horizon_s, double ahead) const;
+  Command backUpCommand() const;
   Rollout lookAtMap() const;
   void countMadeStep();
   bool noProgress();
