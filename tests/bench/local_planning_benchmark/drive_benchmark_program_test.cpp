@@ -22,8 +22,10 @@ TEST(DriveBenchmarkProgram, DrivesEveryPairWithEachPlannerAndSumsUp) {
   const auto pairs = workspace.saveText("pairs.txt",
                                         "40 50 120 50  # room to room through the door\n"
                                         "10 40 500 40  # goal off the map\n");
-  const auto result = workspace.run("--map '" + map.string() + "' --pairs '" + pairs.string() +
-                                    "' --planner dijkstra,local_wap_points");
+  // A --param of the global node, at its default value, is taken and changes nothing.
+  const auto result =
+      workspace.run("--map '" + map.string() + "' --pairs '" + pairs.string() +
+                    "' --planner dijkstra,local_wap_points --param fuzzy_range=1.0");
 
   EXPECT_EQ(result.status, 2) << result.errors;
   ASSERT_EQ(result.lines.size(), 5U) << result.errors;

@@ -32,8 +32,9 @@ struct ControllerParams {
   std::vector<double> path_offsets{0.05, 0.1, 0.15};
   // Progress: a robot that is commanded for `progress_allowance` of simulated time without
   // moving `progress_radius` from where it was (turning on the spot is no progress, but the
-  // allowance covers a half turn) backs up `backup_distance` at `backup_speed`, then hands back
-  // to the planner. A robot standing before a turn it has no room for backs up (straight, or on
+  // allowance covers a half turn) backs up `backup_distance` at `backup_speed` (against its last
+  // motion, unless that way is blocked short of it and the other is clear), then hands back to the
+  // planner. A robot standing before a turn it has no room for backs up (straight, or on
   // an arc beside a wall, up to 0.6 m) to where it has, when the plain back-up does not get there.
   // Where the way behind is blocked before that, it turns `escape_turn` radians in place (either
   // way, as the outline clears) or, failing that, drives `backup_distance` forward, then hands
