@@ -25,8 +25,7 @@ struct DriveBenchmarkOptions {
 using DriveCommandLine = global_planning_benchmark::ParsedCommandLine<DriveBenchmarkOptions>;
 
 /// Reads the arguments after the program name: --planner LIST, --params-file FILE and --param
-/// NAME=VALUE here,
-/// everything else as the global planning benchmark reads it. Never throws.
+/// NAME=VALUE here, everything else as the global planning benchmark reads it. Never throws.
 DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args);
 
 /// The --help text.
