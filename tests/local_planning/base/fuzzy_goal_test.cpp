@@ -151,12 +151,19 @@ TEST_F(FuzzyGoalTest, CapsSpeedNearTheGoalAndNearObstacles) {
 
 // Smoothing must not hand the controller a path that turns back on itself or into obstacles: a
 // straight line stays as it is (a forward window stepped 0.30 m back where its untouched tail
-// began), back-and-forth rows keep running forward, and a corner 0.2 m outside the block's
-// corner, sampled every 0.1 m, keeps the poses a 1.4 m window would pull onto the block.
+// began), back-and-forth rows keep running forward, so do rows 0.2 m apart that turn half a
+// window from either end (where the window, shrunk towards the end, first reaches round the turn,
+// the mean stepped 0.025 m back), and a corner 0.2 m outside the block's corner, sampled every
+// 0.1 m, keeps the poses a 1.4 m window would pull onto the block.
 TEST_F(FuzzyGoalTest, MeanSmoothingIsCentredKeepsItsEndsAndNeverTurnsBackOrIntoObstacles) {
   NavPath rows = line(-0.5, 0.9, 1.0, 0.9, 31);
   rows = line(1.0, 0.9, 1.0, 1.25, 8, rows);
   rows = line(1.0, 1.25, -0.5, 1.25, 31, rows);
+  NavPath tight = line(3.0, 1.0, 3.7, 1.0, 8);
+  tight = line(3.7, 1.0, 3.7, 1.2, 3, tight);
+  tight = line(3.7, 1.2, 2.5, 1.2, 13, tight);
+  tight = line(2.5, 1.2, 2.5, 1.4, 3, tight);
+  tight = line(2.5, 1.4, 3.2, 1.4, 8, tight);
   const NavPath corner = line(2.66, 0.66, 2.66, -0.74, 15, line(0.96, 0.66, 2.66, 0.66, 18));
   const auto grid = maps_.local->getMultiGridMap();
   const auto inscribed = [&grid](const PoseStamped& p) {
@@ -169,8 +176,10 @@ TEST_F(FuzzyGoalTest, MeanSmoothingIsCentredKeepsItsEndsAndNeverTurnsBackOrIntoO
     const char* name;
     NavPath path;
     bool moves;
-  } cases[] = {
-      {"straight", line(0, 0, 1.95, 0, 40), false}, {"rows", rows, true}, {"corner", corner, true}};
+  } cases[] = {{"straight", line(0, 0, 1.95, 0, 40), false},
+               {"rows", rows, true},
+               {"tight rows", tight, true},
+               {"corner", corner, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     NavPath smoothed = c.path;
