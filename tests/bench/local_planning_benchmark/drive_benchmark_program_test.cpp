@@ -74,23 +74,31 @@ TEST(DriveBenchmarkProgram, DrivesEveryPairWithEachPlannerAndSumsUp) {
   }
 }
 
-// Pair ends lie where the outline the local node keeps, padded by 0.1 m, can turn: 0.58 m from the
-// walls of a 1.25 m corridor (rows 107 to 109), where the bare outline could turn 0.44 m from them.
-TEST(DriveBenchmarkProgram, DrawsEndsWhereThePaddedOutlineCanTurn) {
+// Pair ends lie where the robot's bare outline can turn: 0.44 m from the walls of a 0.95 m corridor
+// (rows 96 to 114), rows 104 to 106, where the outline padded by 0.1 m could turn nowhere. A pair
+// joined only through a 0.55 m gap, which the bare outline passes and the padded one does not, has
+// no global path: counted apart from the pairs driven.
+TEST(DriveBenchmarkProgram, DrawsEndsWhereTheBareOutlineCanTurnAndCountsPairsWithNoGlobalPath) {
   const test_support::ProgramWorkspace workspace(LOCAL_PLANNING_BENCHMARK_PROGRAM,
                                                  "local_planning_benchmark_draw_test");
   auto corridor = test_support::drawEmptyRoom(400, 220);
   corridor.image.rowRange(0, 96).setTo(test_support::kWall);
-  corridor.image.rowRange(121, 220).setTo(test_support::kWall);
+  corridor.image.rowRange(115, 220).setTo(test_support::kWall);
+  // Beyond the drawn ends, the corridor narrows to rows 100 to 110.
+  corridor.image(cv::Range(96, 115), cv::Range(340, 342)).setTo(test_support::kWall);
+  corridor.image(cv::Range(100, 111), cv::Range(340, 342)).setTo(test_support::kFree);
   const auto map = workspace.saveMap(corridor, "corridor");
   const auto params = workspace.saveText(
       "robot.yaml", "grid_maps:\n  ros__parameters:\n    footprint_padding: 0.1\n");
+  const std::string common =
+      "--map '" + map.string() + "' --params-file '" + params.string() + "' ";
   const auto pairs = workspace.dir() / "pairs.txt";
-  const auto result =
-      workspace.run("--map '" + map.string() + "' --params-file '" + params.string() +
-                    "' --random 2 --seed 5 --write-pairs '" + pairs.string() + "'");
+  const auto drawn =
+      workspace.run(common + "--random 2 --seed 5 --write-pairs '" + pairs.string() + "'");
 
-  ASSERT_EQ(result.status, 0) << result.errors;
+  ASSERT_EQ(drawn.status, 0) << drawn.errors;
+  ASSERT_FALSE(drawn.lines.empty());
+  EXPECT_EQ(jsonField(drawn.lines.back(), "no_global_path"), "0") << drawn.lines.back();
   std::ifstream file(pairs);
   std::string line;
   int ends = 0;
@@ -100,12 +108,23 @@ TEST(DriveBenchmarkProgram, DrawsEndsWhereThePaddedOutlineCanTurn) {
       continue;
     }
     for (const int row : {sy, gy}) {
-      EXPECT_GE(row, 107) << line;
-      EXPECT_LE(row, 109) << line;
+      EXPECT_GE(row, 104) << line;
+      EXPECT_LE(row, 106) << line;
       ++ends;
     }
   }
   EXPECT_EQ(ends, 4);
+
+  const auto through_gap = workspace.saveText("gap.txt", "150 105 370 105\n");
+  const auto refused = workspace.run(common + "--pairs '" + through_gap.string() + "'");
+  EXPECT_EQ(refused.status, 0) << refused.errors;
+  ASSERT_EQ(refused.lines.size(), 2U) << refused.errors;
+  EXPECT_EQ(jsonField(refused.lines[0], "end"), "\"no_global_path\"") << refused.lines[0];
+  const std::string& summary = refused.lines[1];
+  SCOPED_TRACE(summary);
+  EXPECT_EQ(jsonField(summary, "global_found"), "0");
+  EXPECT_EQ(jsonField(summary, "reached"), "0");
+  EXPECT_EQ(jsonField(summary, "no_global_path"), "1");
 }
 
 }  // namespace

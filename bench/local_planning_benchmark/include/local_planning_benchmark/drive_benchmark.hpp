@@ -42,6 +42,8 @@ class DriveBenchmark {
     size_t invalid{0};
     size_t global_found{0};
     size_t reached{0};
+    // Pairs the global node found no path for with the padded outline: never driven.
+    size_t no_global_path{0};
     size_t collisions{0};
     size_t failed_cycles{0};
     std::vector<double> cycle_ms;
