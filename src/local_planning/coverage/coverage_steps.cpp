@@ -1,5 +1,7 @@
 #include "planning/local_planning/coverage/coverage_steps.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <optional>
 #include <sstream>
@@ -64,13 +66,115 @@ std::optional<std::string> insideFault(const std::vector<cv::Point>& outline,
 }
 
 std::optional<std::string> floorFault(const geometry_msgs::msg::Polygon& zone,
-                                      const ZoneCells& cells,
+                                      const std::vector<cv::Point>& outline,
+                                      std::size_t corners_on_map,
                                       const nav2_costmap_2d::Costmap2D& costmap) {
-  if (cells.outline.size() < kLeastZoneCells) {
-    return std::to_string(cells.outline.size()) + " of its " + std::to_string(zone.points.size()) +
+  if (outline.size() < kLeastZoneCells) {
+    return std::to_string(corners_on_map) + " of its " + std::to_string(zone.points.size()) +
            " corners lie on the map";
   }
-  return insideFault(cells.outline, costmap);
+  return insideFault(outline, costmap);
+}
+
+// One edge of the map's rectangle and the side of it the map lies on.
+struct MapSide {
+  bool along_x;
+  double bound;
+  // +1: the map lies at and above the bound; -1: at and below it.
+  double sign;
+
+  double depth(const cv::Point2d& point) const {
+    return sign * ((along_x ? point.x : point.y) - bound);
+  }
+};
+
+// The part of `polygon` on the map's side of `side` (a Sutherland-Hodgman step). Where the
+// polygon leaves the map and comes back, the kept part runs along the edge between the two
+// crossings; such a run has no area.
+std::vector<cv::Point2d> clipToSide(const std::vector<cv::Point2d>& polygon, const MapSide& side) {
+  std::vector<cv::Point2d> kept;
+  for (std::size_t i = 0; i < polygon.size(); ++i) {
+    const cv::Point2d& from = polygon[(i + polygon.size() - 1) % polygon.size()];
+    const cv::Point2d& to = polygon[i];
+    const double from_depth = side.depth(from);
+    const double to_depth = side.depth(to);
+    if ((from_depth >= 0.0) != (to_depth >= 0.0)) {
+      cv::Point2d crossing = from + (to - from) * (from_depth / (from_depth - to_depth));
+      // On the edge exactly, whatever the rounding of the line above.
+      (side.along_x ? crossing.x : crossing.y) = side.bound;
+      kept.push_back(crossing);
+    }
+    if (to_depth >= 0.0) {
+      kept.push_back(to);
+    }
+  }
+  return kept;
+}
+
+// The cell of a point on the map or on its edge: the far edges of the map belong to no cell by
+// worldToMap, and are taken to the last row or column.
+cv::Point edgeCell(const cv::Point2d& point, const nav2_costmap_2d::Costmap2D& costmap) {
+  unsigned int mx = 0;
+  unsigned int my = 0;
+  if (costmap.worldToMap(point.x, point.y, mx, my)) {
+    return {static_cast<int>(mx), static_cast<int>(my)};
+  }
+  const double resolution = costmap.getResolution();
+  const auto clamped = [resolution](double offset, unsigned int cells) {
+    const double last = static_cast<double>(cells) - 1.0;
+    return static_cast<int>(std::clamp(std::floor(offset / resolution), 0.0, last));
+  };
+  return {clamped(point.x - costmap.getOriginX(), costmap.getSizeInCellsX()),
+          clamped(point.y - costmap.getOriginY(), costmap.getSizeInCellsY())};
+}
+
+// The zone is the part of its polygon that lies on the map: a task manager draws zones without
+// regard to where the map ends. Corners that are not finite numbers are left out: no edge runs to
+// them.
+std::vector<cv::Point> clippedOutline(const geometry_msgs::msg::Polygon& zone,
+                                      const nav2_costmap_2d::Costmap2D& costmap) {
+  if (costmap.getSizeInCellsX() == 0 || costmap.getSizeInCellsY() == 0) {
+    return {};
+  }
+  std::vector<cv::Point2d> polygon;
+  for (const auto& corner : zone.points) {
+    if (std::isfinite(corner.x) && std::isfinite(corner.y)) {
+      polygon.emplace_back(corner.x, corner.y);
+    }
+  }
+  const double resolution = costmap.getResolution();
+  const double x0 = costmap.getOriginX();
+  const double y0 = costmap.getOriginY();
+  const double x1 = x0 + static_cast<double>(costmap.getSizeInCellsX()) * resolution;
+  const double y1 = y0 + static_cast<double>(costmap.getSizeInCellsY()) * resolution;
+  for (const MapSide& side : {MapSide{true, x0, 1.0}, MapSide{true, x1, -1.0},
+                              MapSide{false, y0, 1.0}, MapSide{false, y1, -1.0}}) {
+    polygon = clipToSide(polygon, side);
+  }
+  std::vector<cv::Point> outline;
+  for (const auto& point : polygon) {
+    const cv::Point cell = edgeCell(point, costmap);
+    if (outline.empty() || outline.back() != cell) {
+      outline.push_back(cell);
+    }
+  }
+  while (outline.size() > 1 && outline.back() == outline.front()) {
+    outline.pop_back();
+  }
+  return outline;
+}
+
+void warnOffMap(const std::vector<geometry_msgs::msg::Point32>& corners, const std::string& owner) {
+  for (const auto& corner : corners) {
+    if (std::isfinite(corner.x) && std::isfinite(corner.y)) {
+      LOG_WARN(
+          "{}::updateGoal zone point ({}, {}) is off the map, the zone is cut at the map's edge",
+          owner, corner.x, corner.y);
+    } else {
+      LOG_WARN("{}::updateGoal zone point ({}, {}) is not a finite number, skipped", owner,
+               corner.x, corner.y);
+    }
+  }
 }
 
 }  // namespace
@@ -88,19 +192,20 @@ ZoneCellPolygons zoneCellPolygons(const std::vector<geometry_msgs::msg::Polygon>
     const auto& polygon = polygons[i];
     LOG_DEBUG("polygon points size is {}", polygon.points.size());
     ZoneCells cells = zoneCells(polygon, costmap);
+    const std::size_t corners_on_map = cells.outline.size();
+    if (!cells.off_map.empty()) {
+      cells.outline = clippedOutline(polygon, costmap);
+    }
     for (const auto& cell : cells.outline) {
       cells_text << cell.x << " " << cell.y << " ";
     }
     cells_text << "\n";
-    if (const auto fault = floorFault(polygon, cells, costmap)) {
+    if (const auto fault = floorFault(polygon, cells.outline, corners_on_map, costmap)) {
       LOG_WARN("{}::updateGoal zone {} {} has no cleanable floor: {}; dropped", owner, i + 1,
                zoneText(polygon), *fault);
       continue;
     }
-    for (const auto& corner : cells.off_map) {
-      LOG_WARN("{}::updateGoal zone point ({}, {}) is off the map, skipped", owner, corner.x,
-               corner.y);
-    }
+    warnOffMap(cells.off_map, owner);
     const double area = cv::contourArea(cells.outline) * resolution * resolution;
     LOG_DEBUG("polygon area is {}", area);
     taken.area += area;

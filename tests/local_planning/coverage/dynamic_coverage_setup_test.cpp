@@ -83,7 +83,9 @@ TEST_F(DynamicFixture, ANewUuidStartsATaskWithTheZonesInCells) {
   placeRobot(1.0, 1.0);
   planner_->updateGoal(dynamicGoal("", {box(0.0, 0.0, 2.0, 2.0)}));
   EXPECT_EQ(Probe::contours().count(), 0U);  // nothing cached yet: an empty uuid starts nothing
-  // Two zones, and one that keeps two cells on the map.
+  // Two zones, and one over the map's south-west corner that two of its corners leave: what lies
+  // on the map of it (the map starts half a cell below zero, where its edge from (-1, -1) to
+  // (1, 0) comes on the map in cell 19).
   geometry_msgs::msg::Polygon off_map = box(-1.0, -1.0, 1.0, 1.0);
   off_map.points[1].y = 0.0F;
   off_map.points.pop_back();
@@ -92,16 +94,15 @@ TEST_F(DynamicFixture, ANewUuidStartsATaskWithTheZonesInCells) {
   planner_->updateGoal(goal);
   EXPECT_EQ(Probe::contours().count(), 3U);
   const std::vector<DynamicCoveragePlanning::Cells> cells{{{0, 0}, {40, 0}, {40, 40}, {0, 40}},
-                                                          {{50, 10}, {70, 10}, {70, 30}, {50, 30}}};
+                                                          {{50, 10}, {70, 10}, {70, 30}, {50, 30}},
+                                                          {{0, 0}, {19, 0}, {20, 0}, {20, 20}}};
   EXPECT_EQ(Access::zones(*planner_), cells);
-  EXPECT_NEAR(Access::needCleanArea(*planner_), 5.0, 1e-6);
-  EXPECT_EQ(countLogged("zone point (-1, -1) is off the map, skipped"), 0);
-  EXPECT_EQ(countLogged("zone 3 [(-1, -1), (1, 0), (1, 1)] has no cleanable floor: 2 of its 3 "
-                        "corners lie on the map; dropped"),
+  EXPECT_NEAR(Access::needCleanArea(*planner_), 5.5, 1e-6);
+  EXPECT_EQ(countLogged("zone point (-1, -1) is off the map, the zone is cut at the map's edge"),
             1);
   EXPECT_EQ(countLogged("current_contours_ zone polygons size is 3"), 1);
   EXPECT_EQ(countLogged("current_contours_points_msg is 0 0 40 0 40 40 0 40 \n50 10 70 10 70 30 "
-                        "50 30 \n20 0 20 20 "),
+                        "50 30 \n0 0 19 0 20 0 20 20 "),
             1);
 
   // The same uuid goes on with the task; only the goal's action id and points are taken.

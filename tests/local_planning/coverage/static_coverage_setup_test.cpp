@@ -81,18 +81,13 @@ TEST_F(PlannerFixture, StartsATaskOnlyOnANewUuid) {
   EXPECT_EQ(Probe::contours().count(), 2U);
 }
 
-TEST_F(PlannerFixture, SkipsZonePointsOffTheMapAndDropsZonesLeftWithoutArea) {
+TEST_F(PlannerFixture, TakesThePartOfAZoneOnTheMapWhereTheZoneOverhangsIt) {
   build(room(40, 30));
-  auto partly_off = box(0.1, 0.1, 1.8, 1.3);
-  partly_off.points[1].x = -4.0F;
-  planner_->updateGoal(coverageGoal("off", {partly_off, box(-3.0, -3.0, 1.0, 1.0)}));
+  planner_->updateGoal(coverageGoal("off", {box(-3.0, -3.0, 1.0, 1.0)}));
   ASSERT_EQ(Access::zones(*planner_).size(), 1U);
-  EXPECT_EQ(Access::zones(*planner_)[0].points.size(), 3U);
-  EXPECT_EQ(countLogged("is off the map, skipped"), 1);
-  EXPECT_EQ(countLogged("StaticCoveragePlanning::updateGoal zone 2 [(-3, -3), (1, -3), (1, 1), "
-                        "(-3, 1)] has no cleanable floor: 1 of its 4 corners lie on the map; "
-                        "dropped"),
-            1);
+  EXPECT_EQ(Access::zones(*planner_)[0].rect, cv::Rect(0, 0, 21, 21));
+  EXPECT_NEAR(Access::needCleanArea(*planner_), 1.0, 1e-6);
+  EXPECT_EQ(countLogged("is off the map, the zone is cut at the map's edge"), 3);
 }
 
 // A task whose zones hold no floor fails every cycle, and says why once per zone; a zone with

@@ -21,7 +21,7 @@ inline constexpr int kMaxLineThickness = 32767;
 
 /// The zones of a coverage goal as polygons of cells of the zone map.
 struct ZoneCellPolygons {
-  /// The zones that keep at least three cells on the map, their corners in order.
+  /// The zones that keep floor on the map, their corners in order.
   std::vector<std::vector<cv::Point>> zones;
   /// Their area in square metres.
   double area{0.0};
@@ -30,12 +30,14 @@ struct ZoneCellPolygons {
 };
 
 /**
- * The goal's zone polygons in cells of `costmap`. A zone with no cleanable floor (fewer than
- * three corners on the map, no cell inside its outline, or none inside that is not an obstacle
- * or unknown) is dropped with one WARN "<owner>::updateGoal zone <n> [corners] has no cleanable
- * floor: <why>; dropped"; a goal without zones gets one WARN too. In a zone that is kept, a
- * corner off the map is skipped with a WARN "<owner>::updateGoal zone point (x, y) is off the
- * map, skipped". Each zone's corner count and area are DEBUG lines.
+ * The goal's zone polygons in cells of `costmap`. A zone that overhangs the map is the part of
+ * its polygon on the map, cut along the map's edges; corners that are not finite numbers are left
+ * out. A zone with no cleanable floor (none of it on the map, fewer than three corners, no cell
+ * inside its outline, or none inside that is not an obstacle or unknown) is dropped with one WARN
+ * "<owner>::updateGoal zone <n> [corners] has no cleanable floor: <why>; dropped"; a goal without
+ * zones gets one WARN too. In a zone that is kept, each corner off the map gives a WARN
+ * "<owner>::updateGoal zone point (x, y) is off the map, the zone is cut at the map's edge" (or
+ * "is not a finite number, skipped"). Each zone's corner count and area are DEBUG lines.
  */
 ZoneCellPolygons zoneCellPolygons(const std::vector<geometry_msgs::msg::Polygon>& polygons,
                                   const nav2_costmap_2d::Costmap2D& costmap,
