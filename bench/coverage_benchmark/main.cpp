@@ -37,6 +37,12 @@ int main(int argc, char** argv) {
       program, coverage_benchmark::kCouldNotRun,
       [&command](global_planning_benchmark::LineSink out, global_planning_benchmark::LineSink err) {
         coverage_benchmark::CoverageRun run(command.options, out, err);
-        return static_cast<int>(run.run());
+        try {
+          return static_cast<int>(run.run());
+        } catch (const planning_sim::NodeParameterError& e) {
+          // A value the node refused when the first room brought it up.
+          err(e.what());
+          return static_cast<int>(coverage_benchmark::kCouldNotRun);
+        }
       });
 }

@@ -60,4 +60,14 @@ std::optional<int> getNarrowedParameter(rclcpp_lifecycle::LifecycleNode& node,
                                         int lowest = std::numeric_limits<int>::min(),
                                         int highest = std::numeric_limits<int>::max());
 
+// `value` of the double parameter `name` when it is a number from `lowest` to `highest`; anything
+// else fails as narrowIntegerParameter says, in the same words.
+double checkDoubleParameter(const std::string& name, double value, double lowest, double highest);
+
+// `metres` of the length parameter `name`, which the planners measure in cells of `resolution`
+// metres: its cells must be a count an int holds, as every cell index and offset of a grid map
+// is. A longer length is longer than any grid map and would overflow the cell arithmetic it
+// feeds; it fails as checkDoubleParameter says.
+double checkLengthParameter(const std::string& name, double metres, double resolution);
+
 #endif  // VANTRELL_NAV2_BASE_CLASS__PARAMETER_HELPERS_HPP_

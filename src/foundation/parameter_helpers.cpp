@@ -1,6 +1,9 @@
 #include "vantrell_nav2_base_class/parameter_helpers.hpp"
 
+#include <fmt/format.h>
+
 #include <cstdint>
+#include <limits>
 
 #include "logger/logger.hpp"
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
@@ -18,6 +21,17 @@ ReadT declareIfMissingAndRead(const std::shared_ptr<rclcpp_lifecycle::LifecycleN
   ReadT value{};
   node->get_parameter(name, value);
   return value;
+}
+
+// The one refusal of a parameter value: an ERROR naming it, and the exception that fails the
+// configure reading it.
+template <typename ValueT>
+[[noreturn]] void refuseParameter(const std::string& name, ValueT value, ValueT lowest,
+                                  ValueT highest) {
+  const std::string text =
+      fmt::format("parameter \"{}\" is {}, outside {} to {}", name, value, lowest, highest);
+  LOG_ERROR("{}", text);
+  throw rclcpp::exceptions::InvalidParameterValueException(text);
 }
 
 }  // namespace
@@ -62,12 +76,22 @@ const rclcpp::ParameterValue& declareNodeParameter(rclcpp_lifecycle::LifecycleNo
 
 int narrowIntegerParameter(const std::string& name, std::int64_t value, int lowest, int highest) {
   if (value < lowest || value > highest) {
-    LOG_ERROR("parameter \"{}\" is {}, outside {} to {}", name, value, lowest, highest);
-    throw rclcpp::exceptions::InvalidParameterValueException(
-        "parameter \"" + name + "\" is " + std::to_string(value) + ", outside " +
-        std::to_string(lowest) + " to " + std::to_string(highest));
+    refuseParameter<std::int64_t>(name, value, lowest, highest);
   }
   return static_cast<int>(value);
+}
+
+double checkDoubleParameter(const std::string& name, double value, double lowest, double highest) {
+  // Written so that a NaN fails too.
+  if (!(value >= lowest && value <= highest)) {
+    refuseParameter(name, value, lowest, highest);
+  }
+  return value;
+}
+
+double checkLengthParameter(const std::string& name, double metres, double resolution) {
+  const double longest = std::numeric_limits<int>::max() * resolution;
+  return checkDoubleParameter(name, metres, -longest, longest);
 }
 
 std::optional<int> getNarrowedParameter(rclcpp_lifecycle::LifecycleNode& node,

@@ -13,6 +13,7 @@
 #include "logger/logger.hpp"
 #include "planning/codes.hpp"
 #include "planning/geometry.hpp"
+#include "planning/local_planning/coverage/coverage_steps.hpp"
 #include "planning/planner_keys.hpp"
 
 namespace planning {
@@ -143,8 +144,18 @@ Fault coverageFault(const Goal& goal) {
     return fmt::format("coverage_width {} is no width: a coverage goal needs at least one cell",
                        goal.coverage_width);
   }
+  // The planners draw what the robot cleaned as lines of this width.
+  if (goal.coverage_width > coverage::kMaxLineThickness) {
+    return fmt::format("coverage_width {} is wider than the {} cells a cleaned line may be",
+                       goal.coverage_width, coverage::kMaxLineThickness);
+  }
   if (goal.path_overlap_distance < 0) {
     return fmt::format("path_overlap_distance {} is negative", goal.path_overlap_distance);
+  }
+  // Each pass moves on by the width less the overlap: nothing would be left to move on by.
+  if (goal.path_overlap_distance >= goal.coverage_width) {
+    return fmt::format("path_overlap_distance {} is not less than coverage_width {}",
+                       goal.path_overlap_distance, goal.coverage_width);
   }
   return std::nullopt;
 }

@@ -123,6 +123,8 @@ void NavLocalPlanningServer::declareNodeParameters() {
   declareNodeParameter(*this, "enable_contour_dilation", true);
   declareNodeParameter(*this, "stop_wait_time", 20.0);
   declareNodeParameter(*this, "max_wait_times", 10);
+  // Read by nothing, yet an integer of the node like any other: one an int cannot hold is refused.
+  getNarrowedParameter(*this, "max_wait_times");
   declareNodeParameter(*this, "max_obstacle_checkout_count", 2);
   declareNodeParameter(*this, "dynamic_obstacle_checkout_range", 0.3);
   declareNodeParameter(*this, "avoid_obstacle_distance", 1.0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +102,28 @@ TEST(DeclareAndGetParameter, AnIntegerAnIntCannotHoldFailsNamingTheParameter) {
   EXPECT_EQ(narrowIntegerParameter("result_service_qos_depth", 0, 0), 0);
   EXPECT_THROW(narrowIntegerParameter("result_service_qos_depth", -1, 0),
                rclcpp::exceptions::InvalidParameterValueException);
+}
+
+// A length the planners count in cells must be a number whose cells an int can count, in the
+// words an integer out of its range gets.
+TEST(CheckLengthParameter, ALengthNoGridMapCanCountInCellsFailsNamingIt) {
+  const auto log = test_support::captureLog();
+  EXPECT_EQ(checkLengthParameter("robot_half_width_offset", -0.3, 0.05), -0.3);
+  EXPECT_EQ(checkLengthParameter("robot_half_width_offset", 1e8, 0.05), 1e8);
+  for (const double metres : {1.1e8, -1e300, std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()}) {
+    SCOPED_TRACE(metres);
+    log->clear();
+    EXPECT_THROW(checkLengthParameter("robot_half_width_offset", metres, 0.05),
+                 rclcpp::exceptions::InvalidParameterValueException);
+    const auto texts = log->texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].substr(4).rfind("[ERROR] parameter \"robot_half_width_offset\" is ", 0), 0u)
+        << texts[0];
+    EXPECT_NE(texts[0].find(", outside -107374182.35000001 to 107374182.35000001"),
+              std::string::npos)
+        << texts[0];
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "planning/geometry.hpp"
 #include "planning/planner_keys.hpp"
 #include "planning_sim/node_parameters.hpp"
+#include "planning_sim/robot_configuration.hpp"
 #include "scenarios.hpp"
 
 namespace demo {
@@ -145,13 +146,19 @@ ObstaclePlacement parseObstacle(const std::string& text, const std::string& what
 
 namespace {
 
+// The scenarios that host the robot's configuration (the grid maps' padding and the nodes'
+// parameters of a parameter file) and take --params-file.
+bool hostsRobotConfiguration(const std::string& scenario) {
+  return scenario == "drive" || scenario == "clean";
+}
+
 // The planning nodes each scenario hosts: a --param none of them reads is refused.
 std::vector<planning_sim::PlanningNode> hostedNodes(const std::string& scenario) {
   using planning_sim::PlanningNode;
   if (scenario == "water") {
     return {PlanningNode::kCustom};
   }
-  if (scenario == "drive" || scenario == "clean") {
+  if (hostsRobotConfiguration(scenario)) {
     return {PlanningNode::kGlobal, PlanningNode::kLocal};
   }
   return {PlanningNode::kGlobal};
@@ -162,7 +169,9 @@ std::vector<rclcpp::Parameter> nodeParameters(const std::vector<std::string>& te
   std::vector<rclcpp::Parameter> parameters;
   for (const auto& text : texts) {
     try {
-      parameters.push_back(planning_sim::nodeParameterFromText(hostedNodes(scenario), text));
+      parameters.push_back(hostsRobotConfiguration(scenario)
+                               ? planning_sim::robotParameterFromText(hostedNodes(scenario), text)
+                               : planning_sim::nodeParameterFromText(hostedNodes(scenario), text));
     } catch (const planning_sim::NodeParameterError& e) {
       throw UsageError(std::string("--param: ") + e.what());
     }
@@ -218,6 +227,10 @@ DemoOptions parseOptions(const std::vector<std::string>& args) {
   }
   if (options.scenario != "clean" && (!options.rooms_file.empty() || !options.rooms.empty())) {
     throw UsageError("--rooms and --room belong to the clean scenario (--scenario clean)");
+  }
+  // Elsewhere the file would be left unread, whatever it names or whether it exists at all.
+  if (!options.params_file.empty() && !hostsRobotConfiguration(options.scenario)) {
+    throw UsageError("--params-file belongs to the drive and clean scenarios");
   }
   options.node_parameters = nodeParameters(parameter_texts, options.scenario);
   if (options.scenario == "drive") {
@@ -311,7 +324,9 @@ std::string usage(const std::string& program) {
       << "                     config/robot.yaml)\n"
       << "  --output FILE.png  the picture (default global_plans.png)\n"
       << "  --param NAME=VALUE a parameter of the nodes the scenario hosts (docs/parameters.md);\n"
-      << "                     repeatable; a name none of them reads is refused\n"
+      << "                     drive, clean: also footprint_padding, as the parameter file;\n"
+      << "                     repeatable; a name none of them reads, or a value a node\n"
+      << "                     refuses, is bad input\n"
       << "  -h, --help         this text\n"
       << "\n"
       << "The library's own log stays off unless SPDLOG_STDOUT=true and SPDLOG_LEVEL are set.\n"

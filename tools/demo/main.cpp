@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "demo_options.hpp"
+#include "planning_sim/node_parameters.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "scenarios.hpp"
 
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
     std::cerr << kProgram << ": " << error.what() << "\n";
     status = demo::kBadInput;
   } catch (const demo::UsageError& error) {
+    std::cerr << kProgram << ": " << error.what() << "\n";
+    status = demo::kBadInput;
+  } catch (const planning_sim::NodeParameterError& error) {
+    // A value a node refused when it was brought up: the user's argument or parameter file.
     std::cerr << kProgram << ": " << error.what() << "\n";
     status = demo::kBadInput;
   } catch (const std::exception& error) {

@@ -24,9 +24,11 @@ const std::map<std::string, Scenario>& registry() {
 
 planning_sim::RobotConfiguration robotConfiguration(const DemoOptions& options) {
   try {
-    return planning_sim::loadRobotConfiguration(options.params_file.empty()
-                                                    ? planning_sim::shippedConfigurationFile()
-                                                    : options.params_file);
+    planning_sim::RobotConfiguration configuration = planning_sim::loadRobotConfiguration(
+        options.params_file.empty() ? planning_sim::shippedConfigurationFile()
+                                    : options.params_file);
+    configuration.applyOverrides(options.node_parameters);
+    return configuration;
   } catch (const planning_sim::ConfigurationError& error) {
     throw InputError(error.what());
   }

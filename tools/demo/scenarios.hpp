@@ -27,7 +27,8 @@ class InputError : public std::runtime_error {
 };
 
 // The configuration the drive and clean scenarios host the robot with: the parameter file that
-// --params-file names, or the project's. Throws InputError for a file that cannot be used.
+// --params-file names, or the project's, with --param over it. Throws InputError for a file that
+// cannot be used.
 planning_sim::RobotConfiguration robotConfiguration(const DemoOptions& options);
 
 bool isScenario(const std::string& name);

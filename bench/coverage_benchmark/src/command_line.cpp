@@ -111,8 +111,9 @@ void checkNodeParameters(BenchmarkOptions& options) {
   options.node_parameters.clear();
   for (const auto& text : options.parameter_texts) {
     options.node_parameters.push_back(
-        planning_sim::nodeParameterFromText({planning_sim::PlanningNode::kLocal}, text));
+        planning_sim::robotParameterFromText({planning_sim::PlanningNode::kLocal}, text));
   }
+  options.configuration.applyOverrides(options.node_parameters);
 }
 
 std::string usageText(const std::string& program) {
@@ -134,8 +135,9 @@ std::string usageText(const std::string& program) {
       "  --robot-radius M      a round robot of this radius (default: the 0.6 x 0.5 m outline)\n"
       "  --params-file FILE    the robot's parameter file (default: the project's\n"
       "                        config/robot.yaml)\n"
-      "  --param NAME=VALUE    a parameter of the local planning node over the file's (repeat\n"
-      "                        for several); a name the node does not read is refused (status 1)\n"
+      "  --param NAME=VALUE    a parameter of the local planning node, or footprint_padding,\n"
+      "                        over the file's (repeat for several); a name the node does not\n"
+      "                        read, or a value it refuses, is refused (status 1)\n"
       "  --help                this text\n"
       "\n"
       "Exit status: 0 every room finished, 1 the run could not start (arguments, a --param\n"

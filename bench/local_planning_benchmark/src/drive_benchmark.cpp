@@ -143,6 +143,7 @@ bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
   planning_sim::RobotConfiguration configuration;
   try {
     configuration = planning_sim::loadRobotConfiguration(options_.params_file);
+    configuration.applyOverrides(options_.node_parameters);
   } catch (const planning_sim::ConfigurationError& e) {
     err_(e.what());
     return false;

@@ -63,7 +63,7 @@ DriveCommandLine parseDriveCommandLine(const std::vector<std::string>& args) {
         return line;
       }
       try {
-        line.options.node_parameters.push_back(planning_sim::nodeParameterFromText(
+        line.options.node_parameters.push_back(planning_sim::robotParameterFromText(
             {planning_sim::PlanningNode::kGlobal, planning_sim::PlanningNode::kLocal}, args[++i]));
       } catch (const planning_sim::NodeParameterError& e) {
         line.error = std::string("--param: ") + e.what();
@@ -109,8 +109,9 @@ std::string driveUsageText(const std::string& program) {
              "  --planner LIST           local planners to drive with (default dijkstra)\n"
              "  --params-file FILE       the robot's parameter file (default: the project's\n"
              "                           config/robot.yaml)\n"
-             "  --param NAME=VALUE       a parameter of the planning nodes over the file's\n"
-             "                           (repeat for more; docs/parameters.md)\n") +
+             "  --param NAME=VALUE       a parameter of the planning nodes, or\n"
+             "                           footprint_padding, over the file's (repeat for more;\n"
+             "                           docs/parameters.md)\n") +
          "\n"
          "Exit status: 0 every pair driven (reached or not), 1 the run could not start or was\n"
          "stopped (arguments, a --param or parameter file that was refused, map, pairs file,\n"

@@ -26,7 +26,8 @@ inline constexpr std::size_t kMaxExtraGoals = 1000;
  * A goal it cannot plan gets one WARN naming the field and its value, and false: a goal pose,
  * extra goal, path pose, zone corner, speed or fuzzy distance that is not a finite number; more
  * zones, corners, path poses or extra goals than the bounds above; a coverage goal without a
- * coverage width (below one cell) or with a negative overlap.
+ * coverage width (below one cell), one wider than coverage::kMaxLineThickness cells, or with an
+ * overlap that is negative or not less than its width.
  *
  * A mode without a meaning keeps the meaning every other mode has, after one WARN naming it: a
  * planning mode other than none (0), backward (502) and coverage (601) is planned as an ordinary

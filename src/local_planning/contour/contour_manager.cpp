@@ -119,11 +119,14 @@ void ContourManager::readParameters(
   node.get_parameter("complex_contour_area", complex_contour_area_);
   node.get_parameter("epsilon", epsilon_);
   node.get_parameter("complex_density_width", complex_density_width_);
-  node.get_parameter("global_path_point_count", global_path_point_count_);
+  // A contour path of no pose would end its region as cleaned while nothing was.
+  global_path_point_count_ =
+      getNarrowedParameter(node, "global_path_point_count", 1).value_or(global_path_point_count_);
   node.get_parameter("judge_surround_area", judge_surround_area_);
   node.get_parameter("judge_surround_area_offset", judge_surround_area_offset_);
-  node.get_parameter("try_count", try_count_);
-  node.get_parameter("try_planner_points_count", try_planner_points_count_);
+  try_count_ = getNarrowedParameter(node, "try_count").value_or(try_count_);
+  try_planner_points_count_ =
+      getNarrowedParameter(node, "try_planner_points_count").value_or(try_planner_points_count_);
   // The approach search tries every (poses / count)-th pose: a count below 1 defines no step.
   if (try_planner_points_count_ < 1) {
     LOG_WARN("try_planner_points_count {} is below 1: 1 is used", try_planner_points_count_);

@@ -10,6 +10,7 @@
 #include "logger/logger.hpp"
 #include "planning/geometry.hpp"
 #include "vantrell_communicator/communicator_engine.hpp"
+#include "vantrell_nav2_base_class/parameter_helpers.hpp"
 #include "vantrell_nav2_base_class/publish_log_trace.hpp"
 
 namespace planning {
@@ -23,6 +24,8 @@ CoverageSmoothing::CoverageSmoothing(std::shared_ptr<GridMapROS> second_gridmap,
     throw std::invalid_argument(
         "CoverageSmoothing: a local grid map and a path toolbox are needed");
   }
+  checkLengthParameter("robot_half_width_offset", settings_.robot_half_width_offset,
+                       settings_.chord_step);
 }
 
 void CoverageSmoothing::setTraceLogger(std::shared_ptr<LogPublisher> trace_logger) {

@@ -57,6 +57,9 @@ DynamicCoveragePlanning::DynamicCoveragePlanning(
     LOG_WARN("morph_open_element_size {} makes no kernel: the opening uses one cell",
              morph_open_element_size_);
   }
+  // The contour paths keep this offset from their region's outline in cells of the zone map.
+  checkLengthParameter("plnning_offset_distance", plnning_offset_distance_,
+                       third_gridmap_->getMultiGridMap()->getCostmap()->getResolution());
   // Declares its names plainly too: it must come before any other component declares them.
   contour_manager_ = std::make_shared<ContourManager>(node_, global_gridmap_, local_gridmap_,
                                                       third_gridmap_, plnning_offset_distance_);

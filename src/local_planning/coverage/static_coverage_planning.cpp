@@ -179,7 +179,8 @@ void StaticCoveragePlanning::readParameters(rclcpp_lifecycle::LifecycleNode& nod
   node.get_parameter("plnning_offset_distance", plnning_offset_distance_);
   node.get_parameter("publish_morph_local_costmap_mat", publish_morph_local_costmap_mat_);
   node.get_parameter("distance_to_border", distance_to_border_);
-  node.get_parameter("path_overlap_width", path_overlap_width_);
+  path_overlap_width_ =
+      getNarrowedParameter(node, "path_overlap_width").value_or(path_overlap_width_);
   node.get_parameter("distance_btw_lines", distance_btw_lines_);
   node.get_parameter("smooth_window_size", smooth_window_size_);
   node.get_parameter("inside_corner_detection_distance", inside_corner_detection_distance_);

@@ -86,6 +86,20 @@ TEST_F(CoverageBenchmarkTest, RefusesBadCommandLinesAndInputsWithStatusOne) {
     EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
     EXPECT_TRUE(result.lines.empty());
   }
+  // The grid maps' padding is taken as the parameter file takes it.
+  const ProgramRun padding = run("--map hall.yaml --param footprint_padding=-1");
+  EXPECT_EQ(padding.status, 1);
+  EXPECT_NE(padding.errors.find("--param footprint_padding '-1' must be a finite number of metres"),
+            std::string::npos)
+      << padding.errors;
+  // A value the node refuses when the first room brings it up stops the run there, named.
+  const ProgramRun refused = run("--map hall.yaml --param robot_half_width_offset=1e300");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.errors.find(": parameter \"robot_half_width_offset\" is 1e+300, outside"),
+            std::string::npos)
+      << refused.errors;
+  EXPECT_EQ(refused.errors.find("Caught exception"), std::string::npos) << refused.errors;
+  EXPECT_TRUE(refused.lines.empty());
   // So is a parameter file that cannot be used.
   std::ofstream(dir_ / "robot.yaml") << "vantrell_nav2_local_planning: [\n";
   const ProgramRun damaged = run("--map hall.yaml --params-file robot.yaml");

@@ -151,10 +151,27 @@ TEST_F(NodeFailure, GoalsThatCannotBePlannedFailBeforeAnyPlannerNamingTheField) 
        [](Goal& g) { g.extra_goals.resize(1001); }},
       {"coverage_width 0 is no width: a coverage goal needs at least one cell",
        [](Goal& g) { g.current_planning_id = keys::kStaticCoverage; }},
-      {"path_overlap_distance -1 is negative", [](Goal& g) {
+      {"path_overlap_distance -1 is negative",
+       [](Goal& g) {
          g.current_planning_id = keys::kStaticCoverage;
          g.coverage_width = 12;
          g.path_overlap_distance = -1;
+       }},
+      {"path_overlap_distance 12 is not less than coverage_width 12",
+       [](Goal& g) {
+         g.current_planning_id = keys::kStaticCoverage;
+         g.coverage_width = 12;
+         g.path_overlap_distance = 12;
+       }},
+      {"path_overlap_distance 2147483647 is not less than coverage_width 12",
+       [](Goal& g) {
+         g.current_planning_id = keys::kStaticCoverage;
+         g.coverage_width = 12;
+         g.path_overlap_distance = std::numeric_limits<int32_t>::max();
+       }},
+      {"coverage_width 1000000 is wider than the 32767 cells a cleaned line may be", [](Goal& g) {
+         g.current_planning_id = keys::kStaticCoverage;
+         g.coverage_width = 1000000;
        }}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.refusal);

@@ -80,6 +80,10 @@ TEST(DemoOptions, ParametersAreCheckedAgainstTheNodesTheScenarioHosts) {
   ASSERT_EQ(clean.node_parameters.size(), 2U);
   EXPECT_DOUBLE_EQ(clean.node_parameters[0].as_double(), 0.41);
   EXPECT_EQ(clean.node_parameters[1].as_int(), 3);
+  // Where the robot's parameter file is read, --param takes every name the file does.
+  const DemoOptions padded =
+      parseOptions({"--scenario", "drive", "--param", "footprint_padding=0"});
+  EXPECT_EQ(robotConfiguration(padded).footprint_padding, 0.0);
   const struct {
     std::vector<std::string> args;
     const char* error;
@@ -88,6 +92,9 @@ TEST(DemoOptions, ParametersAreCheckedAgainstTheNodesTheScenarioHosts) {
       {{"--scenario", "clean", "--param", "half_width=0.3"}, "'half_width' is read by no part"},
       {{"--scenario", "drive", "--param", "clean_cost=0.5"}, "needs a value of type integer"},
       {{"--scenario", "water", "--param", "safe_cost"}, "NAME=VALUE"},
+      {{"--param", "footprint_padding=0.2"}, "'footprint_padding' is read by no part"},
+      {{"--scenario", "clean", "--param", "footprint_padding=-0.1"},
+       "footprint_padding '-0.1' must be a finite number of metres, 0 or more"},
   };
   for (const auto& c : refused) {
     SCOPED_TRACE(c.args.back());

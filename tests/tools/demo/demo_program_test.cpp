@@ -122,6 +122,17 @@ TEST(DemoProgram, BadInputIsOneLineAndStatusTwo) {
        "room far corner 2 (1e+30, 1) lies far off the map"},
       {"--scenario clean --params-file " + d + "robot.yaml", "robot.yaml is not YAML"},
       {"--scenario drive --params-file " + d + "none.yaml", "none.yaml does not exist"},
+      {"--params-file " + d + "none.yaml",
+       "--params-file belongs to the drive and clean scenarios"},
+      // Values a node refuses when the scenario brings it up.
+      {"--scenario clean --param global_path_point_count=4294967296",
+       "planning_demo: parameter \"global_path_point_count\" is 4294967296, outside 1 to"},
+      {"--scenario clean --param clean_cost=300",
+       "planning_demo: parameter \"clean_cost\" is 300, outside 0 to 255"},
+      {"--scenario clean --param distance_btw_lines=1e308",
+       "planning_demo: parameter \"distance_btw_lines\" is 1e+308 m"},
+      {"--scenario clean --param result_timeout_seconds=-1",
+       "planning_demo: parameter \"result_timeout_seconds\" is -1, outside 0 to"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);

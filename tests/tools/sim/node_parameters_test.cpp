@@ -8,9 +8,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "planning/custom_planning/custom_planning_server.hpp"
 #include "planning_sim/local_planning_sim.hpp"
+#include "planning_sim/node_host.hpp"
 #include "sim_fixtures.hpp"
 
 namespace sim_test {
@@ -60,6 +63,61 @@ TEST(NodeParameters, EveryNameANodeReadsReachesItFromTheOverrides) {
     for (const auto& parameter : given) {
       EXPECT_EQ(node->get_parameter(parameter.get_name()), parameter);
     }
+  }
+}
+
+// What bringing the node up with `parameter` throws: the node's refusal, or "" when it comes up.
+std::string refusalOf(PlanningNode kind, const rclcpp::Parameter& parameter) {
+  try {
+    if (kind == PlanningNode::kCustom) {
+      const auto node = std::make_shared<planning::custom_planning::CustomPlanningServer>(
+          planning_sim::nodeOptionsWith(kind, {parameter}));
+      planning_sim::bringUp(*node);
+    } else {
+      planning_sim::LocalPlanningSim sim(corridorFloor());
+      start(sim, kind, {parameter});
+    }
+  } catch (const planning_sim::NodeParameterError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// Every integer a node reads (the names its code reads, as docs/parameters.md lists them) is
+// range-checked at configure: 2^32 would wrap to 0 in an int. Lengths no grid map can measure
+// are refused the same way. The host learns which value it was, in the node's one line.
+TEST(NodeParameters, ValuesANodeCannotUseFailItsConfigureNamingThem) {
+  const planning_sim::NodeHost rclcpp_running;
+  struct Case {
+    PlanningNode node;
+    rclcpp::Parameter parameter;
+    std::string says;
+  };
+  std::vector<Case> cases{
+      {PlanningNode::kLocal, rclcpp::Parameter("robot_half_width_offset", 1e300),
+       "parameter \"robot_half_width_offset\" is 1e+300, outside -107374183.95 to 107374183.95"},
+      {PlanningNode::kLocal, rclcpp::Parameter("plnning_offset_distance", -1e300),
+       "parameter \"plnning_offset_distance\" is -1e+300, outside"},
+      {PlanningNode::kLocal, rclcpp::Parameter("distance_btw_lines", 1e308),
+       "parameter \"distance_btw_lines\" is 1e+308 m"},
+      {PlanningNode::kLocal, rclcpp::Parameter("global_path_point_count", 0),
+       "parameter \"global_path_point_count\" is 0, outside 1 to 2147483647"},
+  };
+  for (const PlanningNode kind :
+       {PlanningNode::kGlobal, PlanningNode::kLocal, PlanningNode::kCustom}) {
+    for (const auto& [name, type] : planning_sim::nodeParameterTypes(kind)) {
+      if (type == rclcpp::PARAMETER_INTEGER) {
+        cases.push_back({kind, rclcpp::Parameter(name, int64_t{1} << 32),
+                         "parameter \"" + name + "\" is 4294967296, outside "});
+      }
+    }
+  }
+  ASSERT_GT(cases.size(), 30U);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.parameter.get_name());
+    const std::string refusal = refusalOf(c.node, c.parameter);
+    EXPECT_EQ(refusal.rfind(c.says, 0), 0U) << refusal;
+    EXPECT_EQ(refusal.find('\n'), std::string::npos);
   }
 }
 

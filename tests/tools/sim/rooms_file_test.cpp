@@ -85,6 +85,7 @@ TEST_F(RoomsFileTest, RefusesWhatCannotBeAZoneNamingTheFault) {
       {"rooms:\n- area_m2: 1\n" + corners, "has no \"id\""},
       {"rooms:\n- id: a\n" + corners, "has no \"area_m2\""},
       {"rooms:\n- id: a\n  area_m2: many\n" + corners, "is not a number"},
+      {"rooms:\n- id: a\n  area_m2: -5\n" + corners, "room \"a\" area_m2 -5 is negative"},
       {"rooms:\n- id: a\n  area_m2: 1\n  polygon: [[0, 0], [1, 0]]\n", "at least three"},
       {"rooms:\n- id: a\n  area_m2: 1\n  polygon: [[0, 0], [1], [1, 1]]\n", "is not [x, y]"},
       {"rooms:\n- id: a\n  area_m2: 1\n  polygon: [[0, 0], [1e300, 0], [1, 1]]\n", "too far out"},

@@ -1,11 +1,14 @@
 #include "planning_sim/node_host.hpp"
 
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "lifecycle_msgs/msg/state.hpp"
+#include "planning_sim/node_parameters.hpp"
+#include "rclcpp/exceptions.hpp"
 
 namespace planning_sim {
 
@@ -37,7 +40,21 @@ void NodeHost::spin(const rclcpp::node_interfaces::NodeBaseInterface::SharedPtr&
 void bringUp(rclcpp_lifecycle::LifecycleNode& node) {
   using lifecycle_msgs::msg::State;
   const std::string name = node.get_name();
+  // The lifecycle turns an exception of configure into a bare failure; the node's refusal of a
+  // parameter value is kept on the way, so that the host can name the value rather than the node.
+  const auto refusal = std::make_shared<std::string>();
+  node.register_on_configure([&node, refusal](const rclcpp_lifecycle::State& previous) {
+    try {
+      return node.on_configure(previous);
+    } catch (const rclcpp::exceptions::InvalidParameterValueException& e) {
+      *refusal = e.what();
+      return rclcpp_lifecycle::node_interfaces::LifecycleNodeInterface::CallbackReturn::FAILURE;
+    }
+  });
   if (node.configure().id() != State::PRIMARY_STATE_INACTIVE) {
+    if (!refusal->empty()) {
+      throw NodeParameterError(*refusal);
+    }
     throw std::runtime_error("the node \"" + name + "\" failed to configure");
   }
   if (node.activate().id() != State::PRIMARY_STATE_ACTIVE) {

@@ -121,24 +121,29 @@ void readNodeParameters(const YAML::Node& node, PlanningNode planning_node,
   }
 }
 
+// The padding `parameter` gives; `name` is what the fault is told under.
+double paddingOf(const rclcpp::Parameter& parameter, const std::string& name) {
+  const auto type = parameter.get_type();
+  if (type != rclcpp::ParameterType::PARAMETER_DOUBLE &&
+      type != rclcpp::ParameterType::PARAMETER_INTEGER) {
+    throw ConfigurationError(name + " is not a number");
+  }
+  const double value = type == rclcpp::ParameterType::PARAMETER_DOUBLE
+                           ? parameter.as_double()
+                           : static_cast<double>(parameter.as_int());
+  if (!(value >= 0.0) || !std::isfinite(value)) {
+    throw ConfigurationError(name + " must be a finite number of metres, 0 or more");
+  }
+  return value;
+}
+
 void readGridMaps(const std::vector<rclcpp::Parameter>& parameters, double& padding) {
   for (const auto& parameter : parameters) {
     const std::string name = std::string(kGridMapsSection) + "." + parameter.get_name();
     if (parameter.get_name() != kPaddingName) {
       throw ConfigurationError("unknown parameter " + name);
     }
-    const auto type = parameter.get_type();
-    if (type != rclcpp::ParameterType::PARAMETER_DOUBLE &&
-        type != rclcpp::ParameterType::PARAMETER_INTEGER) {
-      throw ConfigurationError(name + " is not a number");
-    }
-    const double value = type == rclcpp::ParameterType::PARAMETER_DOUBLE
-                             ? parameter.as_double()
-                             : static_cast<double>(parameter.as_int());
-    if (!(value >= 0.0) || !std::isfinite(value)) {
-      throw ConfigurationError(name + " must be a finite number of metres, 0 or more");
-    }
-    padding = value;
+    padding = paddingOf(parameter, name);
   }
 }
 
@@ -186,6 +191,21 @@ void RobotConfiguration::read(const std::string& file) {
   }
 }
 
+void RobotConfiguration::applyOverrides(const std::vector<rclcpp::Parameter>& overrides) {
+  for (const auto& parameter : overrides) {
+    if (parameter.get_name() == kPaddingName) {
+      footprint_padding = paddingOf(parameter, kPaddingName);
+      continue;
+    }
+    if (nodeParameterTypes(PlanningNode::kLocal).count(parameter.get_name()) > 0) {
+      overrideParameter(local_node, parameter);
+    }
+    if (nodeParameterTypes(PlanningNode::kGlobal).count(parameter.get_name()) > 0) {
+      overrideParameter(global_node, parameter);
+    }
+  }
+}
+
 std::vector<rclcpp::Parameter> RobotConfiguration::parametersFor(
     PlanningNode node, const std::vector<rclcpp::Parameter>& overrides) const {
   std::vector<rclcpp::Parameter> parameters =
@@ -204,6 +224,30 @@ RobotConfiguration loadRobotConfiguration(const std::string& file) {
   RobotConfiguration configuration;
   configuration.read(file);
   return configuration;
+}
+
+rclcpp::Parameter robotParameterFromText(const std::vector<PlanningNode>& nodes,
+                                         const std::string& text) {
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos || text.substr(0, equals) != kPaddingName) {
+    return nodeParameterFromText(nodes, text);
+  }
+  const std::string value = text.substr(equals + 1);
+  const std::string named = std::string(kPaddingName) + " '" + value + "'";
+  try {
+    // The value typed as the file's: the same text means the same there and here.
+    const YAML::Node scalar = YAML::Load(value);
+    if (!scalar.IsScalar()) {
+      throw ConfigurationError(named + " is not a number");
+    }
+    const rclcpp::Parameter parameter(kPaddingName, scalarValue(scalar, named));
+    paddingOf(parameter, named);
+    return parameter;
+  } catch (const ConfigurationError& e) {
+    throw NodeParameterError(e.what());
+  } catch (const YAML::Exception&) {
+    throw NodeParameterError(named + " is not a number");
+  }
 }
 
 void overrideParameter(std::vector<rclcpp::Parameter>& parameters,

@@ -64,6 +64,9 @@ Room readRoom(const YAML::Node& node, size_t index) {
     throw RoomsFileError(named + " has no \"area_m2\"");
   }
   room.area_m2 = finiteNumber(node["area_m2"], named + " area_m2");
+  if (room.area_m2 < 0.0) {
+    throw RoomsFileError(named + " area_m2 " + node["area_m2"].Scalar() + " is negative");
+  }
   room.polygon = readPolygon(node["polygon"], named);
   return room;
 }

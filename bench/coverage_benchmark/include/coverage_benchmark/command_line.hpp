@@ -40,10 +40,10 @@ using CommandLine = global_planning_benchmark::ParsedCommandLine<BenchmarkOption
 /// Request::ERROR with a sentence naming the offending argument.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 
-/// Reads options.params_file into options.configuration and fills options.node_parameters from
-/// options.parameter_texts. Throws planning_sim::ConfigurationError for a file that cannot be
-/// used, planning_sim::NodeParameterError for a name the local planning node does not read or a
-/// value of another type; each one line.
+/// Reads options.params_file into options.configuration, fills options.node_parameters from
+/// options.parameter_texts and sets them over the file's. Throws planning_sim::ConfigurationError
+/// for a file that cannot be used, planning_sim::NodeParameterError for a name neither the local
+/// planning node nor the file's grid maps read, or a value of another type; each one line.
 void checkNodeParameters(BenchmarkOptions& options);
 
 /// The --help text.

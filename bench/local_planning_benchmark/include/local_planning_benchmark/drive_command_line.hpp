@@ -18,7 +18,8 @@ struct DriveBenchmarkOptions {
   std::vector<std::string> planners{planning::local_keys::kDijkstra};
   /// The robot's parameter file; the project's shipped configuration by default.
   std::string params_file;
-  /// --param NAME=VALUE, over the file's: each goes to the planning nodes that read it.
+  /// --param NAME=VALUE, over the file's: each goes to the planning nodes that read it, or to
+  /// the grid maps (footprint_padding).
   std::vector<rclcpp::Parameter> node_parameters;
 };
 

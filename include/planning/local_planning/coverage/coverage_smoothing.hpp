@@ -57,7 +57,8 @@ class CoverageSmoothing {
   /// obstacles around it.
   static constexpr double kCornerAngleLimit = geometry::kPi / 2.0;
 
-  /// Throws std::invalid_argument without a second grid map or path toolbox.
+  /// Throws std::invalid_argument without a second grid map or path toolbox, and fails as
+  /// checkLengthParameter says for a robot_half_width_offset no grid map can measure.
   CoverageSmoothing(std::shared_ptr<GridMapROS> second_gridmap,
                     std::shared_ptr<PathProduct> path_product, Settings settings);
 

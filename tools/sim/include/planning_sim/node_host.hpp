@@ -43,7 +43,9 @@ class NodeHost {
 };
 
 // Configures and activates a lifecycle node, as a hosting process does after constructing it.
-// Throws std::runtime_error naming the node and the transition that failed.
+// Throws NodeParameterError with the node's one line when configure refuses a parameter value
+// (rclcpp::exceptions::InvalidParameterValueException: what() names the parameter and the value),
+// std::runtime_error naming the node and the transition for any other failure.
 void bringUp(rclcpp_lifecycle::LifecycleNode& node);
 
 }  // namespace planning_sim

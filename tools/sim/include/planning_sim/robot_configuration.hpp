@@ -35,6 +35,9 @@ struct RobotConfiguration {
 
   // Reads a parameter file over this configuration: what it names replaces what is here.
   void read(const std::string& file);
+  // Sets `overrides` (robotParameterFromText's) over this configuration: footprint_padding here,
+  // each node's names in the list of every node that reads them.
+  void applyOverrides(const std::vector<rclcpp::Parameter>& overrides);
   // What `node` starts with: its section's parameters, `overrides` (--param) over them.
   std::vector<rclcpp::Parameter> parametersFor(
       PlanningNode node, const std::vector<rclcpp::Parameter>& overrides = {}) const;
@@ -52,6 +55,14 @@ std::string shippedConfigurationFile();
  * type, or a padding that is negative or not finite.
  */
 RobotConfiguration loadRobotConfiguration(const std::string& file);
+
+/**
+ * "NAME=VALUE" from a command line, any name a parameter file takes: a parameter of `nodes`, read
+ * as nodeParameterFromText reads it, or the grid maps' "footprint_padding", read and checked as
+ * the file's. Throws NodeParameterError.
+ */
+rclcpp::Parameter robotParameterFromText(const std::vector<PlanningNode>& nodes,
+                                         const std::string& text);
 
 // Sets `parameter` in `parameters`: replaces the one of its name, or adds it at the end.
 void overrideParameter(std::vector<rclcpp::Parameter>& parameters,

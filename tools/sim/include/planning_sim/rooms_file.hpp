@@ -36,8 +36,8 @@ inline constexpr std::size_t kMaxRooms = 1000;
  * room, an "id" (text or number), its "area_m2" and a "polygon" of at least three [x, y] corners
  * in metres in the map frame; an optional "map" names the map file it was made for. Throws
  * RoomsFileError for a file that cannot be read or parsed, one larger than the bounds above, a
- * room without one of the three, an id given twice, corners that are not finite numbers or that
- * single precision cannot carry.
+ * room without one of the three, an id given twice, an area that is negative or not a finite
+ * number, corners that are not finite numbers or that single precision cannot carry.
  */
 std::vector<Room> loadRooms(const std::string& file);
 
