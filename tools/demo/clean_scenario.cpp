@@ -150,7 +150,11 @@ void reportZone(std::ostream& out, const NamedZone& zone, const planning_sim::Zo
       << f.track.turns << " turns over 30 deg, estimated " << fixed(f.track.estimated_time_s, 0)
       << " s, " << f.cleaning.collisions << " collisions\n"
       << "  planner: cleaned " << fixed(f.cleaning.cleaned_area, 1) << " m2, efficiency "
-      << fixed(hours > 0.0 ? f.cleaning.cleaned_area / hours : 0.0, 1) << " m2/h\n"
+      << fixed(hours > 0.0 ? f.cleaning.cleaned_area / hours : 0.0, 1) << " m2/h"
+      << (f.cleaning.cleanedAreaMeasured()
+              ? ""
+              : std::string(" (") + planning_sim::kCleanedAreaNotMeasured + ")")
+      << "\n"
       << "  cycle ms: mean " << fixed(f.cycle_ms.mean, 2) << ", p99 " << fixed(f.cycle_ms.p99, 2)
       << ", max " << fixed(f.cycle_ms.max, 2) << "\n";
   if (f.cleaning.first_collision) {

@@ -159,8 +159,11 @@ bool CoverageRun::runRoom(const nav_msgs::msg::OccupancyGrid& map,
       .integer("collisions", static_cast<int64_t>(cleaning.collisions))
       .integer("cycles", static_cast<int64_t>(cleaning.cycles))
       .integer("failures", static_cast<int64_t>(cleaning.failures))
-      .number("cleaned_area_m2", cleaning.cleaned_area, 2)
-      .number("sim_time_s", cleaning.elapsed.seconds(), 1)
+      .number("cleaned_area_m2", cleaning.cleaned_area, 2);
+  if (!cleaning.cleanedAreaMeasured()) {
+    line.text("cleaned_area_note", planning_sim::kCleanedAreaNotMeasured);
+  }
+  line.number("sim_time_s", cleaning.elapsed.seconds(), 1)
       .number("wall_s", wall_s, 1)
       .integer("start_cell_x", area.start->x)
       .integer("start_cell_y", area.start->y);

@@ -146,4 +146,37 @@ TEST_F(CoverageBenchmarkTest, CleansEachRoomWithEachPlannerAndSumsUpPerPlanner) 
   }
 }
 
+// Small squares of the hall's open floor. In the 0.8 m one the static planner sweeps where the
+// robot stands and asks the task centre as it ends; in the 0.5 m one the dynamic planner finds
+// nothing to sweep and never asks: its cleaned area is no measure, and its line says so.
+TEST_F(CoverageBenchmarkTest, SaysBesideThePlannersCleanedAreaWhenItMeasuresNothing) {
+  std::ofstream(dir_ / "squares.rooms.yaml")
+      << "rooms:\n"
+         "- id: square\n  area_m2: 0.64\n"
+         "  polygon: [[1.0, 1.0], [1.8, 1.0], [1.8, 1.8], [1.0, 1.8]]\n"
+         "- id: nook\n  area_m2: 0.25\n"
+         "  polygon: [[3.5, 1.0], [4.0, 1.0], [4.0, 1.5], [3.5, 1.5]]\n";
+  struct Case {
+    const char* args;
+    bool measured;
+  } cases[] = {
+      {"--planner static_coverage_planning --room square", true},
+      {"--planner dynamic_coverage_planning --room nook", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const ProgramRun result =
+        run(std::string("--map hall.yaml --rooms squares.rooms.yaml ") + c.args);
+    ASSERT_EQ(result.lines.size(), 2U) << result.errors;
+    const std::string& room = result.lines[0];
+    EXPECT_EQ(field(room, "end"), "\"finished\"") << room;
+    EXPECT_EQ(number(room, "cleaned_area_m2") > 0.0, c.measured) << room;
+    EXPECT_EQ(field(room, "cleaned_area_note"),
+              c.measured ? ""
+                         : "\"not measured: the planner had no covered points of this task from "
+                           "the task centre\"")
+        << room;
+  }
+}
+
 }  // namespace

@@ -5,16 +5,21 @@
 // node's own static coverage planner.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "planning/local_planning/nav_local_planning.hpp"
 #include "planning/local_planning/nav_local_planning_server.hpp"
 #include "planning/planner_keys.hpp"
 #include "planning_sim/local_planning_sim.hpp"
+#include "planning_sim/task_centre.hpp"
 #include "planning_sim/zone_cleaner.hpp"
+#include "planning_sim/zone_run.hpp"
 #include "sim_fixtures.hpp"
 #include "support/shapes.hpp"
 
@@ -65,6 +70,22 @@ class TripNode : public planning::NavLocalPlanningServer {
     addPlanner<PathAheadPlanner>("path_ahead");
   }
 };
+
+// What the task centre answers a planner that asks for the covered poses now.
+std::vector<geometry_msgs::msg::PoseStamped> coveredPosesAnswered() {
+  using GetCoveredPoints = planning_sim::TaskCentre::GetCoveredPoints;
+  auto asker = std::make_shared<rclcpp::Node>("coverage_asker");
+  auto client = asker->create_client<GetCoveredPoints>("/get_coverage_point");
+  auto request = std::make_shared<GetCoveredPoints::Request>();
+  request->request_flag = 1;
+  auto pending = client->async_send_request(request);
+  if (rclcpp::spin_until_future_complete(asker, pending.future, std::chrono::seconds(10)) !=
+      rclcpp::FutureReturnCode::SUCCESS) {
+    ADD_FAILURE() << "the task centre did not answer";
+    return {};
+  }
+  return pending.future.get()->covered_poses;
+}
 
 planning_sim::LocalTrip::LocalPlanning::Goal corridorGoal() {
   planning_sim::LocalTrip::LocalPlanning::Goal goal;
@@ -152,6 +173,35 @@ TEST(LocalTrip, ACoverageTaskEndsWithTheTaskCentreAskedForTheCoveredPoses) {
   EXPECT_NEAR(report.cycles.back().reply.result.cleaned_area, sim.robot().coveredArea(),
               0.05 * sim.robot().coveredArea());
   EXPECT_GT(sim.robot().coveredArea(), 0.95 * 2.75 * 2.25) << "the zone and a little more";
+}
+
+// Two zones of a room cleaned in a row, as a task manager hands them out: the task centre answers
+// each task with what the robot covered after that task started (the static planner asks once,
+// as the task ends), not with the robot's whole run.
+TEST(LocalTrip, TheTaskCentreAnswersEachTaskWithItsOwnCoveredPoses) {
+  const test_support::DrawnMap room = test_support::drawEmptyRoom(60, 50, 0.05);
+  planning_sim::LocalPlanningSimOptions options;
+  options.map_params.footprint = planning_sim::roundFootprint(0.2);
+  planning_sim::LocalPlanningSim sim(
+      vantrell_nav2_gridmap::testing::occupancyGridFromDrawing(room.image, room.resolution),
+      options);
+  auto node = sim.startLocalNode();
+  sim.robot().place(pose2(0.6, 0.6));
+  planning_sim::ZoneCleaner cleaner(sim);
+  for (const auto& [task, zone] : {std::pair("west", test_support::box(0.1, 0.1, 1.4, 2.35)),
+                                   std::pair("east", test_support::box(1.6, 0.1, 2.85, 2.35))}) {
+    SCOPED_TRACE(task);
+    const auto report = cleaner.clean(
+        planning_sim::coverageGoal(planning::local_keys::kStaticCoverage, task, zone, 10, 3), 2.9);
+    ASSERT_TRUE(report.finished()) << planning_sim::cleaningEndName(report.end);
+    EXPECT_EQ(report.covered_points_answers, 1U);
+    // The robot has stood since: the task's track, but for the pose it started from.
+    const auto answered = coveredPosesAnswered();
+    EXPECT_EQ(answered.size() + 1, report.track.size());
+    ASSERT_FALSE(answered.empty());
+    EXPECT_EQ(answered.front().pose.position.x, report.track[1].x);
+    EXPECT_EQ(answered.front().pose.position.y, report.track[1].y);
+  }
 }
 
 // A zone drawn inside a wall holds no floor: either coverage planner fails the task's goals at

@@ -22,6 +22,11 @@ TaskCentre::TaskCentre(CoveredPoses covered_poses, const std::string& node_name)
       });
 }
 
+void TaskCentre::startTask(const rclcpp::Time& start) {
+  task_start_ns_ = start.nanoseconds();
+  task_answers_ = 0;
+}
+
 void TaskCentre::answer(const GetCoveredPoints::Request& request,
                         GetCoveredPoints::Response& response) {
   last_flag_ = request.request_flag;
@@ -30,8 +35,16 @@ void TaskCentre::answer(const GetCoveredPoints::Request& request,
     response.success = false;
     return;
   }
-  response.covered_poses = covered_poses_();
+  const int64_t since = task_start_ns_.load();
+  for (auto& pose : covered_poses_()) {
+    if (rclcpp::Time(pose.header.stamp).nanoseconds() > since) {
+      response.covered_poses.push_back(std::move(pose));
+    }
+  }
   response.success = true;
+  if (!response.covered_poses.empty()) {
+    ++task_answers_;
+  }
 }
 
 }  // namespace planning_sim

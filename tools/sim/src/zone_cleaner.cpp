@@ -101,6 +101,7 @@ CleaningReport ZoneCleaner::clean(const LocalPlanning::Goal& goal, double zone_a
   CleaningReport report;
   const size_t first_pose = sim_.robot().track().size() - 1;
   const rclcpp::Time start = sim_.clock().now();
+  sim_.taskCentre().startTask(start);
   const auto limit = rclcpp::Duration::from_seconds(
       options_.time_limit_s + options_.time_limit_per_square_metre_s * zone_area_m2);
   Progress progress;
@@ -119,6 +120,7 @@ CleaningReport ZoneCleaner::clean(const LocalPlanning::Goal& goal, double zone_a
     if (end) {
       sim_.cleaningUnit().switchOff();
       report.end = *end;
+      report.covered_points_answers = sim_.taskCentre().taskAnswers();
       report.elapsed = sim_.clock().now() - start;
       report.track = posesSince(sim_.robot().track(), first_pose);
       return report;

@@ -49,12 +49,22 @@ struct CleaningReport {
   std::vector<double> cycle_ms;
   // What the planner reported at the end (square metres; 0 when it reported none).
   double cleaned_area{0.0};
+  // The planner's requests that the task centre answered with covered poses of the task. With
+  // none, the planner drew `cleaned_area` from nothing the robot cleaned in the task: it is no
+  // measure of it (the dynamic planner asks at most every 3 s of wall time, and in simulation a
+  // task may be over sooner).
+  size_t covered_points_answers{0};
   rclcpp::Duration elapsed{0, 0};
   // The poses the robot drove through during the task, the first one where it started.
   std::vector<geometry_msgs::msg::Pose2D> track;
 
   bool finished() const { return end == CleaningEnd::kFinished; }
+  bool cleanedAreaMeasured() const { return covered_points_answers > 0; }
 };
+
+// What a report says beside the planner's cleaned area when it is no measure of the task.
+inline constexpr char kCleanedAreaNotMeasured[] =
+    "not measured: the planner had no covered points of this task from the task centre";
 
 // A coverage goal as a task manager sends it: the zone, the planner's key, the task's path-set
 // identifier, the cleaning width and the overlap between neighbouring passes, in cells.
@@ -74,8 +84,8 @@ class ZoneCleaner {
  public:
   explicit ZoneCleaner(LocalPlanningSim& sim, ZoneCleanerOptions options = ZoneCleanerOptions());
 
-  // Cleans from where the robot stands; its track and the cleaning unit's passes are not
-  // cleared (the caller decides what a run counts).
+  // Cleans from where the robot stands, a new task of the task centre from now on; the robot's
+  // track and the cleaning unit's passes are not cleared (the caller decides what a run counts).
   CleaningReport clean(const vantrell_nav2_protocol::action::LocalPlanning::Goal& goal,
                        double zone_area_m2);
 
