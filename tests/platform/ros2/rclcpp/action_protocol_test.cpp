@@ -580,4 +580,68 @@ TEST_F(ActionTimes, EveryResultOfABurstIsAnsweredWithinTheTimeout) {
   }
 }
 
+// An action whose results share one witness, so that its use count tells how many results are
+// still kept anywhere.
+struct Witnessed {
+  using Goal = Count::Goal;
+  using Feedback = Count::Feedback;
+  struct Result {
+    using SharedPtr = std::shared_ptr<Result>;
+    using ConstSharedPtr = std::shared_ptr<const Result>;
+    std::shared_ptr<const int> witness;
+  };
+};
+
+// A server left alone after a burst forgets each result as it expires, with no request to make it
+// look: the burst costs memory for the timeout at most. The goals end 2 ms apart, over 600 ms.
+TEST(ActionResultExpiry, ResultsOfABurstGoAsTheyExpireWithoutARequest) {
+  rclcpp_testing::ManualClock clock;
+  auto node = std::make_shared<rclcpp::Node>("quiet_server");
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node);
+  auto options = rcl_action_server_get_default_options();
+  options.result_timeout.nanoseconds = 2000000000;  // 2 s
+  std::vector<std::shared_ptr<rclcpp_action::ServerGoalHandle<Witnessed>>> accepted;
+  auto server = rclcpp_action::create_server<Witnessed>(
+      node, "quiet",
+      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Witnessed::Goal>) {
+        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
+      },
+      [](std::shared_ptr<rclcpp_action::ServerGoalHandle<Witnessed>>) {
+        return rclcpp_action::CancelResponse::ACCEPT;
+      },
+      [&accepted](std::shared_ptr<rclcpp_action::ServerGoalHandle<Witnessed>> handle) {
+        accepted.push_back(handle);
+      },
+      options);
+  auto client = rclcpp_action::create_client<Witnessed>(node, "quiet");
+  const int64_t count = 300;
+  const auto witness = std::make_shared<const int>(0);
+  for (int64_t i = 0; i < count; ++i) {
+    auto goal = client->async_send_goal(Witnessed::Goal());
+    ASSERT_EQ(executor.spin_until_future_complete(goal, 10s), rclcpp::FutureReturnCode::SUCCESS);
+    auto result = std::make_shared<Witnessed::Result>();
+    result->witness = witness;
+    accepted.back()->succeed(result);
+    clock.advance(2ms);
+  }
+
+  struct Step {
+    const char* what;
+    std::chrono::milliseconds later;
+    int64_t kept;
+  };
+  const Step steps[] = {
+      {"just before the first result expires", 1399ms, count},  // 1999 ms after the first end
+      {"once half of them expired", 300ms, count / 2},
+      {"once the last one expired", 300ms, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    clock.advance(step.later);
+    executor.spin_all(1s);
+    EXPECT_EQ(witness.use_count() - 1, step.kept);
+  }
+}
+
 }  // namespace

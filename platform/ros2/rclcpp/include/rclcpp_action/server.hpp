@@ -1,7 +1,11 @@
 #ifndef RCLCPP_ACTION__SERVER_HPP_
 #define RCLCPP_ACTION__SERVER_HPP_
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,6 +50,14 @@ class ServerBase : public ActionMailbox {
   const std::string& get_action_name() const;
   const rcl_action_server_options_t& get_options() const;
 
+  // Executor machinery: besides the requests in its mailbox, the server falls due when the
+  // earliest ended goal it keeps expires, as rcl_action's expire timer does, so that results
+  // go on time whether or not a request comes.
+  bool is_ready() override;
+  std::shared_ptr<void> take_data() override;
+  std::chrono::nanoseconds time_until_ready() const override;
+  bool is_timed() const override;
+
  protected:
   // Makes the server reachable by clients under its name; `self` is the
   // server as its full type.
@@ -60,6 +72,14 @@ class ServerBase : public ActionMailbox {
   // Posts `delivery` to every client of this action.
   void for_each_client(const std::function<void(const std::shared_ptr<void>&)>& deliver) const;
 
+  // When, on `clock_`, the next result falls due to expire: the first instant it is expired
+  // (kNoExpiry when none is kept). Wakes the executor to wait for the new time.
+  void set_next_expiry(int64_t at_ns);
+  // Forgets the results that expired; run on the executor when the next expiry falls due.
+  virtual void expire_results() = 0;
+
+  static constexpr int64_t kNoExpiry = std::numeric_limits<int64_t>::max();
+
   rclcpp::Clock::SharedPtr clock_;
   rclcpp::Logger logger_;
   const rcl_action_server_options_t options_;
@@ -69,6 +89,7 @@ class ServerBase : public ActionMailbox {
   const std::shared_ptr<rclcpp::detail::Graph> graph_;
   const std::string action_name_;
   const std::type_index action_type_;
+  std::atomic<int64_t> next_expiry_ns_{kNoExpiry};
 };
 
 // Serves goals of one action type: goal and cancel requests are handled on the
@@ -224,8 +245,8 @@ class Server : public ServerBase {
       respond(GoalStatus::STATUS_UNKNOWN, std::make_shared<typename ActionT::Result>());
       return;
     }
-    if (it->second.held_by_requests > 0) {
-      --it->second.held_by_requests;
+    if (it->second.held_by_requests > 0 && --it->second.held_by_requests == 0) {
+      set_next_expiry(next_expiry_locked());  // it may have been due meanwhile
     }
     if (it->second.running) {
       it->second.running->waiting.push_back(respond);
@@ -307,6 +328,7 @@ class Server : public ServerBase {
         waiting.swap(record.running->waiting);
         record.running.reset();
         ended_.emplace(clock_->now().nanoseconds(), uuid);
+        set_next_expiry(next_expiry_locked());
       }
     }
     on_status(uuid, status);
@@ -352,8 +374,9 @@ class Server : public ServerBase {
 
   // Forgets the goals that ended more than `result_timeout` ago and that no result request holds.
   // Time alone decides, as in rcl_action: a result asked for within the timeout is never lost to
-  // the goals that ended after it.
-  void expire_results() {
+  // the goals that ended after it. Runs when the next expiry falls due and, as that may not have
+  // come yet on the executor, before any request is looked at.
+  void expire_results() override {
     const int64_t now = clock_->now().nanoseconds();
     const int64_t timeout = options_.result_timeout.nanoseconds;
     std::lock_guard<std::mutex> lock(goals_mutex_);
@@ -369,6 +392,24 @@ class Server : public ServerBase {
       }
       it = ended_.erase(it);
     }
+    set_next_expiry(next_expiry_locked());
+  }
+
+  // The first instant at which a kept result that no request holds is expired (a held one goes
+  // once its requests are answered). Called with goals_mutex_ held.
+  int64_t next_expiry_locked() const {
+    const int64_t timeout = options_.result_timeout.nanoseconds;
+    for (const auto& entry : ended_) {
+      auto goal = goals_.find(entry.second);
+      if (goal != goals_.end() && goal->second.held_by_requests > 0) {
+        continue;
+      }
+      if (timeout >= 0 && entry.first > kNoExpiry - 1 - timeout) {
+        return kNoExpiry;  // beyond any time the clock reads
+      }
+      return entry.first + timeout + 1;
+    }
+    return kNoExpiry;
   }
 
   GoalCallback handle_goal_;
