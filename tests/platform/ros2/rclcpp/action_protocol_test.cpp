@@ -535,32 +535,113 @@ TEST(ActionResultRequests, AreAnsweredWhenTheyArrivedBeforeTheResultExpired) {
   }
 }
 
-// However fast goals come, a server keeps the results of a bounded number of ended goals: the
-// oldest beyond the bound are forgotten before the timeout. A result asked for in time still
-// arrives.
-TEST_F(ActionTimes, EndedGoalsKeptAreBoundedWhateverTheGoalRate) {
-  start("fast");  // time stands still: no result times out
+// A task manager that sends a burst of goals, each replacing the last, and is busy a while before
+// it asks for their results gets each goal's own result for as long as the timeout lasts, however
+// many goals ended within it. A client asks once per goal: half the burst is asked for within the
+// timeout (the last goal among them), the other half after it.
+TEST_F(ActionTimes, EveryResultOfABurstIsAnsweredWithinTheTimeout) {
+  auto options = rcl_action_server_get_default_options();
+  options.result_timeout.nanoseconds = 2000000000;  // 2 s
+  start("burst", options);
+  const int32_t count = 400;
   std::vector<ClientHandle::SharedPtr> goals;
-  std::shared_future<Client::WrappedResult> asked_in_time;
-  const size_t count = rclcpp_action::Server<Count>::kMaxEndedGoalsKept + 10;
-  for (size_t i = 0; i < count; ++i) {
+  for (int32_t i = 0; i < count; ++i) {
     goals.push_back(send());
-    if (i == 0) {
-      asked_in_time = client_->async_get_result(goals.front());
-      executor_.spin_all(1s);
+    if (i + 1 < count) {
+      accepted_.back()->abort(result_of({i}));  // replaced by the next goal
+    } else {
+      accepted_.back()->succeed(result_of({i}));
     }
-    accepted_.back()->succeed(result_of({static_cast<int32_t>(i)}));
   }
-  auto ask = [this](const ClientHandle::SharedPtr& goal) {
-    auto result = client_->async_get_result(goal);
-    EXPECT_EQ(executor_.spin_until_future_complete(result, 10s), rclcpp::FutureReturnCode::SUCCESS);
-    return result.get().code;
+  // Results of every other goal, all requests sent before the executor answers the first.
+  auto ask = [this, &goals](int32_t first) {
+    std::vector<std::shared_future<Client::WrappedResult>> results;
+    for (size_t i = static_cast<size_t>(first); i < goals.size(); i += 2) {
+      results.push_back(client_->async_get_result(goals[i]));
+    }
+    for (const auto& result : results) {
+      EXPECT_EQ(executor_.spin_until_future_complete(result, 10s),
+                rclcpp::FutureReturnCode::SUCCESS);
+    }
+    return results;
   };
-  EXPECT_EQ(ask(goals[1]), ResultCode::UNKNOWN);
-  EXPECT_EQ(ask(goals.back()), ResultCode::SUCCEEDED);
-  ASSERT_EQ(executor_.spin_until_future_complete(asked_in_time, 10s),
-            rclcpp::FutureReturnCode::SUCCESS);
-  EXPECT_EQ(asked_in_time.get().code, ResultCode::SUCCEEDED);
+
+  clock_.advance(500ms);  // busy
+  const auto in_time = ask(1);
+  for (size_t k = 0; k < in_time.size(); ++k) {
+    const int32_t i = static_cast<int32_t>(2 * k + 1);
+    SCOPED_TRACE(i);
+    EXPECT_EQ(in_time[k].get().code, i + 1 < count ? ResultCode::ABORTED : ResultCode::SUCCEEDED);
+    EXPECT_EQ(in_time[k].get().result->counted, (std::vector<int32_t>{i}));
+  }
+  clock_.advance(1600ms);  // 2.1 s after the burst ended
+  for (const auto& late : ask(0)) {
+    EXPECT_EQ(late.get().code, ResultCode::UNKNOWN);
+  }
+}
+
+// An action whose results share one witness, so that its use count tells how many results are
+// still kept anywhere.
+struct Witnessed {
+  using Goal = Count::Goal;
+  using Feedback = Count::Feedback;
+  struct Result {
+    using SharedPtr = std::shared_ptr<Result>;
+    using ConstSharedPtr = std::shared_ptr<const Result>;
+    std::shared_ptr<const int> witness;
+  };
+};
+
+// A server left alone after a burst forgets each result as it expires, with no request to make it
+// look: the burst costs memory for the timeout at most. The goals end 2 ms apart, over 600 ms.
+TEST(ActionResultExpiry, ResultsOfABurstGoAsTheyExpireWithoutARequest) {
+  rclcpp_testing::ManualClock clock;
+  auto node = std::make_shared<rclcpp::Node>("quiet_server");
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node);
+  auto options = rcl_action_server_get_default_options();
+  options.result_timeout.nanoseconds = 2000000000;  // 2 s
+  std::vector<std::shared_ptr<rclcpp_action::ServerGoalHandle<Witnessed>>> accepted;
+  auto server = rclcpp_action::create_server<Witnessed>(
+      node, "quiet",
+      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Witnessed::Goal>) {
+        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
+      },
+      [](std::shared_ptr<rclcpp_action::ServerGoalHandle<Witnessed>>) {
+        return rclcpp_action::CancelResponse::ACCEPT;
+      },
+      [&accepted](std::shared_ptr<rclcpp_action::ServerGoalHandle<Witnessed>> handle) {
+        accepted.push_back(handle);
+      },
+      options);
+  auto client = rclcpp_action::create_client<Witnessed>(node, "quiet");
+  const int64_t count = 300;
+  const auto witness = std::make_shared<const int>(0);
+  for (int64_t i = 0; i < count; ++i) {
+    auto goal = client->async_send_goal(Witnessed::Goal());
+    ASSERT_EQ(executor.spin_until_future_complete(goal, 10s), rclcpp::FutureReturnCode::SUCCESS);
+    auto result = std::make_shared<Witnessed::Result>();
+    result->witness = witness;
+    accepted.back()->succeed(result);
+    clock.advance(2ms);
+  }
+
+  struct Step {
+    const char* what;
+    std::chrono::milliseconds later;
+    int64_t kept;
+  };
+  const Step steps[] = {
+      {"just before the first result expires", 1399ms, count},  // 1999 ms after the first end
+      {"once half of them expired", 300ms, count / 2},
+      {"once the last one expired", 300ms, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    clock.advance(step.later);
+    executor.spin_all(1s);
+    EXPECT_EQ(witness.use_count() - 1, step.kept);
+  }
 }
 
 }  // namespace

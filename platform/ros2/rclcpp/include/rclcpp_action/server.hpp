@@ -1,8 +1,11 @@
 #ifndef RCLCPP_ACTION__SERVER_HPP_
 #define RCLCPP_ACTION__SERVER_HPP_
 
-#include <cstddef>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,6 +50,14 @@ class ServerBase : public ActionMailbox {
   const std::string& get_action_name() const;
   const rcl_action_server_options_t& get_options() const;
 
+  // Executor machinery: besides the requests in its mailbox, the server falls due when the
+  // earliest ended goal it keeps expires, as rcl_action's expire timer does, so that results
+  // go on time whether or not a request comes.
+  bool is_ready() override;
+  std::shared_ptr<void> take_data() override;
+  std::chrono::nanoseconds time_until_ready() const override;
+  bool is_timed() const override;
+
  protected:
   // Makes the server reachable by clients under its name; `self` is the
   // server as its full type.
@@ -61,6 +72,14 @@ class ServerBase : public ActionMailbox {
   // Posts `delivery` to every client of this action.
   void for_each_client(const std::function<void(const std::shared_ptr<void>&)>& deliver) const;
 
+  // When, on `clock_`, the next result falls due to expire: the first instant it is expired
+  // (kNoExpiry when none is kept). Wakes the executor to wait for the new time.
+  void set_next_expiry(int64_t at_ns);
+  // Forgets the results that expired; run on the executor when the next expiry falls due.
+  virtual void expire_results() = 0;
+
+  static constexpr int64_t kNoExpiry = std::numeric_limits<int64_t>::max();
+
   rclcpp::Clock::SharedPtr clock_;
   rclcpp::Logger logger_;
   const rcl_action_server_options_t options_;
@@ -70,22 +89,17 @@ class ServerBase : public ActionMailbox {
   const std::shared_ptr<rclcpp::detail::Graph> graph_;
   const std::string action_name_;
   const std::type_index action_type_;
+  std::atomic<int64_t> next_expiry_ns_{kNoExpiry};
 };
 
 // Serves goals of one action type: goal and cancel requests are handled on the
 // executor that spins the server's callback group; results and feedback go
 // out from whichever thread ends the goal or publishes. Results stay available
-// for `result_timeout` after their goal ends, at most kMaxEndedGoalsKept of them.
+// for `result_timeout` after their goal ends, however many goals ended meanwhile.
 template <typename ActionT>
 class Server : public ServerBase {
  public:
   RCLCPP_SMART_PTR_DEFINITIONS_NOT_COPYABLE(Server)
-
-  // Ended goals whose results are kept within the timeout; beyond it the oldest go sooner.
-  // A server answering at 10 Hz holds 20 within a 2 s timeout: the bound only bites under a
-  // load far above that, where what the server keeps would otherwise grow with the goal rate.
-  // A result request that has reached the server is answered whatever this bound.
-  static constexpr size_t kMaxEndedGoalsKept = 128;
 
   using GoalCallback =
       std::function<GoalResponse(const GoalUUID&, std::shared_ptr<const typename ActionT::Goal>)>;
@@ -152,16 +166,22 @@ class Server : public ServerBase {
  private:
   using GoalHandle = ServerGoalHandle<ActionT>;
 
-  struct GoalRecord {
+  // What only a running goal needs.
+  struct RunningGoal {
     std::weak_ptr<GoalHandle> handle;
-    int8_t status = GoalStatus::STATUS_ACCEPTED;
     rclcpp::Time accepted_at;
-    typename ActionT::Result::SharedPtr result;
-    int64_t ended_at_ns = -1;
     std::vector<ResultDelivery> waiting;
+  };
+
+  // An ended goal keeps its status and result alone (its end time is its place in `ended_`), so
+  // that a burst of goals costs little more than its results until they expire.
+  struct GoalRecord {
+    int8_t status = GoalStatus::STATUS_ACCEPTED;
+    typename ActionT::Result::SharedPtr result;
     // Result requests that reached the server while the goal was known and wait for its
     // executor: the record outlives the result timeout until they are answered.
     int held_by_requests = 0;
+    std::unique_ptr<RunningGoal> running;  // null once the goal ended
   };
 
   std::weak_ptr<Server<ActionT>> weak_self_typed() {
@@ -203,9 +223,10 @@ class Server : public ServerBase {
         }));
     {
       std::lock_guard<std::mutex> lock(goals_mutex_);
-      GoalRecord& record = goals_[uuid];
-      record.handle = handle;
-      record.accepted_at = stamp;
+      auto running = std::make_unique<RunningGoal>();
+      running->handle = handle;
+      running->accepted_at = stamp;
+      goals_[uuid].running = std::move(running);
     }
     respond(true, stamp);
     on_status(uuid, GoalStatus::STATUS_ACCEPTED);
@@ -224,11 +245,11 @@ class Server : public ServerBase {
       respond(GoalStatus::STATUS_UNKNOWN, std::make_shared<typename ActionT::Result>());
       return;
     }
-    if (it->second.held_by_requests > 0) {
-      --it->second.held_by_requests;
+    if (it->second.held_by_requests > 0 && --it->second.held_by_requests == 0) {
+      set_next_expiry(next_expiry_locked());  // it may have been due meanwhile
     }
-    if (it->second.ended_at_ns < 0) {
-      it->second.waiting.push_back(respond);
+    if (it->second.running) {
+      it->second.running->waiting.push_back(respond);
       return;
     }
     const int8_t status = it->second.status;
@@ -252,11 +273,14 @@ class Server : public ServerBase {
         const GoalRecord& record = entry.second;
         const bool named = entry.first == uuid;
         known = known || named;
-        const bool before = stamp.nanoseconds() != 0 && record.accepted_at <= stamp;
-        if (!(all || named || before) || record.ended_at_ns >= 0) {
+        if (!record.running) {
           continue;
         }
-        if (auto handle = record.handle.lock()) {
+        const bool before = stamp.nanoseconds() != 0 && record.running->accepted_at <= stamp;
+        if (!(all || named || before)) {
+          continue;
+        }
+        if (auto handle = record.running->handle.lock()) {
           candidates.emplace_back(entry.first, handle);
         }
       }
@@ -297,13 +321,15 @@ class Server : public ServerBase {
       if (it == goals_.end()) {
         return;
       }
-      it->second.status = status;
-      it->second.result = result;
-      if (it->second.ended_at_ns < 0) {
-        it->second.ended_at_ns = clock_->now().nanoseconds();
-        ended_.emplace(it->second.ended_at_ns, uuid);
+      GoalRecord& record = it->second;
+      record.status = status;
+      record.result = result;
+      if (record.running) {
+        waiting.swap(record.running->waiting);
+        record.running.reset();
+        ended_.emplace(clock_->now().nanoseconds(), uuid);
+        set_next_expiry(next_expiry_locked());
       }
-      waiting.swap(it->second.waiting);
     }
     on_status(uuid, status);
     for (const auto& respond : waiting) {
@@ -315,7 +341,7 @@ class Server : public ServerBase {
     {
       std::lock_guard<std::mutex> lock(goals_mutex_);
       auto it = goals_.find(uuid);
-      if (it != goals_.end() && it->second.ended_at_ns < 0) {
+      if (it != goals_.end() && it->second.running) {
         it->second.status = status;
       }
     }
@@ -346,15 +372,16 @@ class Server : public ServerBase {
     }
   }
 
-  // Forgets the goals that ended more than `result_timeout` ago, and the oldest beyond
-  // kMaxEndedGoalsKept, that no result request holds.
-  void expire_results() {
+  // Forgets the goals that ended more than `result_timeout` ago and that no result request holds.
+  // Time alone decides, as in rcl_action: a result asked for within the timeout is never lost to
+  // the goals that ended after it. Runs when the next expiry falls due and, as that may not have
+  // come yet on the executor, before any request is looked at.
+  void expire_results() override {
     const int64_t now = clock_->now().nanoseconds();
     const int64_t timeout = options_.result_timeout.nanoseconds;
     std::lock_guard<std::mutex> lock(goals_mutex_);
     auto it = ended_.begin();
-    while (it != ended_.end() &&
-           (now - it->first > timeout || ended_.size() > kMaxEndedGoalsKept)) {
+    while (it != ended_.end() && now - it->first > timeout) {
       auto goal = goals_.find(it->second);
       if (goal != goals_.end() && goal->second.held_by_requests > 0) {
         ++it;
@@ -365,6 +392,24 @@ class Server : public ServerBase {
       }
       it = ended_.erase(it);
     }
+    set_next_expiry(next_expiry_locked());
+  }
+
+  // The first instant at which a kept result that no request holds is expired (a held one goes
+  // once its requests are answered). Called with goals_mutex_ held.
+  int64_t next_expiry_locked() const {
+    const int64_t timeout = options_.result_timeout.nanoseconds;
+    for (const auto& entry : ended_) {
+      auto goal = goals_.find(entry.second);
+      if (goal != goals_.end() && goal->second.held_by_requests > 0) {
+        continue;
+      }
+      if (timeout >= 0 && entry.first > kNoExpiry - 1 - timeout) {
+        return kNoExpiry;  // beyond any time the clock reads
+      }
+      return entry.first + timeout + 1;
+    }
+    return kNoExpiry;
   }
 
   GoalCallback handle_goal_;
