@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -85,7 +86,7 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
   turn_out_of_pocket.spin_angle = M_PI;
   Result spin_right = spin;
   spin_right.spin_angle = -M_PI / 2.0;
-  // The same path each cycle, from the pocket's end and beginning with a spin to face along it.
+  // The same path each cycle, from where the robot stands, beginning with a spin to face along it.
   Result turn_in_wedge = pathResult(polyline({point(4.15, 0.94), point(4.373, 0.608)}));
   turn_in_wedge.spin_required = 1;
   turn_in_wedge.spin_angle = -0.98;
