@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "planning/geometry.hpp"
 #include "sim_fixtures.hpp"
 
 namespace sim_test {
@@ -49,6 +51,15 @@ double furthestX(const planning_sim::SimRobot& robot) {
   return furthest;
 }
 
+// Whether the robot faced `yaw` at some pose of its run.
+bool facedOnTheWay(const planning_sim::SimRobot& robot, double yaw) {
+  const auto track = robot.track();
+  return std::any_of(track.begin(), track.end(), [yaw](const auto& pose) {
+    return std::abs(planning::geometry::normalizeAngle(planning::geometry::yawOf(pose) - yaw)) <
+           0.02;
+  });
+}
+
 struct Case {
   std::string name;
   std::vector<std::vector<double>> boxes;
@@ -75,6 +86,10 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
   turn_out_of_pocket.spin_angle = M_PI;
   Result spin_right = spin;
   spin_right.spin_angle = -M_PI / 2.0;
+  // The same path each cycle, from where the robot stands, beginning with a spin to face along it.
+  Result turn_in_wedge = pathResult(polyline({point(4.15, 0.94), point(4.373, 0.608)}));
+  turn_in_wedge.spin_required = 1;
+  turn_in_wedge.spin_angle = -0.98;
   const std::vector<Case> cases{
       {"stops short of a box on the path",
        {{3.0, 0.5, 3.5, 1.3}},
@@ -191,6 +206,19 @@ TEST(MotionController, KeepsTheOutlineOffObstaclesAndTurnsRequestedSpinsToTheEnd
        [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
          EXPECT_NEAR(robot.pose().x, 3.5, 0.06);
          EXPECT_NEAR(robot.pose().y, 0.785, 0.06);
+       },
+       3},
+      {"backs up until the spin clears where the same back-up again would only rock it",
+       // A cabinet 3-9 cm off its left side, from 0.2 m behind its tail on; chair legs at its
+       // right side by the front and off its right rear corner. The spin swings its tail into the
+       // cabinet until a straight back-up of 0.55-0.6 m; a back-up of 0.15 m, then the path
+       // driven back into the pocket, and the same again rocked it for good.
+       {{3.6, 1.25, 5.0, 1.8}, {4.3, 0.65, 4.35, 0.7}, {3.7, 0.45, 3.75, 0.5}},
+       pose2(4.15, 0.94, 0.1),
+       turn_in_wedge,
+       0,
+       [](const planning_sim::SimRobot& robot, const planning_sim::MotionController&) {
+         EXPECT_TRUE(facedOnTheWay(robot, -0.98));
        },
        3},
       {"turns a requested spin to the end",

@@ -105,6 +105,7 @@ void MotionController::startAfreshIfPlaced() {
   blocked_heading_.reset();
   recovery_.reset();
   escape_origin_.reset();
+  recovery_origin_.reset();
   noteProgressAnchor();
 }
 
@@ -113,14 +114,7 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     bool& path_done) {
   countMadeStep();
   if (!recovery_ && (spin_target_ || !path_done) && noProgress()) {
-    recovery_ = Recovery{backUpCommand(), robot_.pose(), params_.backup_distance};
-    if (blocked_heading_) {
-      if (auto backup = backUpToTurn(recovery_->command, *blocked_heading_)) {
-        recovery_ = backup;
-      } else if (auto creep = creepToTurn(recovery_->command, *blocked_heading_)) {
-        recovery_ = creep;
-      }
-    }
+    recovery_ = recoveryFor(blocked_heading_);
     escaping_ = false;
   }
   if (recovery_) {
@@ -129,7 +123,7 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     }
     // The way behind is blocked short of the back-up: a standing robot would wait for the room
     // to stall, so it tries the other escapes before the planner plans again.
-    if (!escaping_ && recoveryMade() < recovery_->amount && mayEscape()) {
+    if (!escaping_ && !recoveryDone() && mayEscape()) {
       escaping_ = true;
       recovery_ = escape();
       if (recovery_) {
@@ -170,6 +164,40 @@ std::optional<MotionController::Command> MotionController::nextCommand(
     last_linear_ = command->linear != 0.0 ? command->linear : last_linear_;
   }
   return command;
+}
+
+MotionController::Recovery MotionController::recoveryFor(std::optional<double> blocked_heading) {
+  Recovery plain{backUpCommand(), robot_.pose(), params_.backup_distance};
+  const int here = recoveriesHere();
+  if (!blocked_heading) {
+    return plain;
+  }
+  // Back where the last recovery started, before the turn again: that recovery bought nothing, and
+  // the same again would only rock the robot to and fro until the room stalls. Farther back, the
+  // turn's sweep leaves the furniture beside the robot behind.
+  if (here > 1 && clear(plain.command, 0.0, params_.backup_distance)) {
+    plain.amount = here * kLongestBackUp;
+    plain.room_for = blocked_heading;
+    return plain;
+  }
+  if (auto backup = backUpToTurn(plain.command, *blocked_heading)) {
+    return *backup;
+  }
+  if (auto creep = creepToTurn(plain.command, *blocked_heading)) {
+    return *creep;
+  }
+  return plain;
+}
+
+int MotionController::recoveriesHere() {
+  const auto now = robot_.pose();
+  if (recovery_origin_ && std::hypot(now.x - recovery_origin_->x, now.y - recovery_origin_->y) <
+                              params_.progress_radius) {
+    return ++recoveries_at_origin_;
+  }
+  recovery_origin_ = now;
+  recoveries_at_origin_ = 1;
+  return recoveries_at_origin_;
 }
 
 // The robot asks for the next command only once it has made the step of the last one; a
@@ -435,10 +463,17 @@ bool MotionController::turnClearFrom(const Rollout& rollout, const geometry_msgs
 
 std::optional<MotionController::Command> MotionController::recoveryCommand() const {
   // Only the next step: a recovery goes as far as its way is clear.
-  if (recoveryMade() >= recovery_->amount || !clear(recovery_->command, 0.0, 0.0)) {
+  if (recoveryDone() || !clear(recovery_->command, 0.0, 0.0)) {
     return std::nullopt;
   }
   return recovery_->command;
+}
+
+bool MotionController::recoveryDone() const {
+  if (recoveryMade() >= recovery_->amount) {
+    return true;
+  }
+  return recovery_->room_for && turnClearFrom(lookAtMap(), robot_.pose(), *recovery_->room_for);
 }
 
 double MotionController::recoveryMade() const {

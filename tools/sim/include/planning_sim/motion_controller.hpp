@@ -36,6 +36,9 @@ struct ControllerParams {
   // motion, unless that way is blocked short of it and the other is clear), then hands back to the
   // planner. A robot standing before a turn it has no room for backs up (straight, or on
   // an arc beside a wall, up to 0.6 m) to where it has, when the plain back-up does not get there.
+  // Standing before a turn again where its last recovery started (which then bought nothing), it
+  // does not repeat that recovery: it backs up straight until the turn clears, up to 1.2 m, and
+  // 0.6 m more each time it is back.
   // Where the way behind is blocked before that, it turns `escape_turn` radians in place (either
   // way, as the outline clears) or, failing that, drives `backup_distance` forward, then hands
   // back; at most `escapes_in_place` times until the robot has got `escape_range` from where the
@@ -82,15 +85,22 @@ class MotionController {
  private:
   struct Rollout;
   // A motion of recovery: `command` until the robot has made `amount` (metres, or radians of a
-  // turn in place or `by_heading`) from `from`, or its next step would touch.
+  // turn in place or `by_heading`) from `from`, or its next step would touch; a back-up that makes
+  // room for a turn to `room_for` ends as soon as that turn clears.
   struct Recovery {
     Command command;
     geometry_msgs::msg::Pose2D from;
     double amount{0.0};
     bool by_heading{false};
+    std::optional<double> room_for{};
   };
 
   void startAfreshIfPlaced();
+  // The recovery of a robot that has made no progress, standing before a turn to
+  // `blocked_heading` (if any).
+  Recovery recoveryFor(std::optional<double> blocked_heading);
+  // Counts the recovery that starts now: how many in a row have started where the first did.
+  int recoveriesHere();
   std::optional<Command> nextCommand(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
                                      size_t& cursor, bool backward, bool& path_done);
   std::optional<Command> pathCommand(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
@@ -130,6 +140,8 @@ class MotionController {
                  const Command& command, double extent) const;
   std::optional<Command> recoveryCommand() const;
   double recoveryMade() const;
+  // Whether the recovery has gone as far as it was to.
+  bool recoveryDone() const;
   // A turn in place either way, or else a move forward, whose motion stays clear; none when
   // neither does.
   std::optional<Recovery> escape() const;
@@ -158,6 +170,9 @@ class MotionController {
   bool escaping_{false};
   std::optional<geometry_msgs::msg::Pose2D> escape_origin_;
   int escapes_near_origin_{0};
+  // Where the last recovery started, and how many in a row started there.
+  std::optional<geometry_msgs::msg::Pose2D> recovery_origin_;
+  int recoveries_at_origin_{0};
   double last_linear_{0.0};
   // The command last given, until the robot has made its step (then counted) or the follow ends.
   std::optional<Command> last_command_;
