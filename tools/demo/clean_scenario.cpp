@@ -219,11 +219,9 @@ int runCleanScenario(const DemoOptions& options, std::ostream& out) {
   planning_sim::LocalPlanningSim sim(map.grid, sim_options);
   using planning_sim::PlanningNode;
   auto local_node = sim.startLocalNode(planning_sim::nodeOptionsWith(
-      PlanningNode::kLocal,
-      configuration.parametersFor(PlanningNode::kLocal, options.node_parameters)));
+      PlanningNode::kLocal, configuration.parametersFor(PlanningNode::kLocal)));
   auto global_node = sim.startGlobalNode(planning_sim::nodeOptionsWith(
-      PlanningNode::kGlobal,
-      configuration.parametersFor(PlanningNode::kGlobal, options.node_parameters)));
+      PlanningNode::kGlobal, configuration.parametersFor(PlanningNode::kGlobal)));
   TransitPlanner transit(sim);
 
   Pose2 start = options.start ? *options.start : kBundledStart;

@@ -186,11 +186,9 @@ int runDriveScenario(const DemoOptions& options, std::ostream& out) {
   // Let go of before the simulation, which serves them.
   using planning_sim::PlanningNode;
   const auto local_node = sim->startLocalNode(planning_sim::nodeOptionsWith(
-      PlanningNode::kLocal,
-      configuration.parametersFor(PlanningNode::kLocal, options.node_parameters)));
+      PlanningNode::kLocal, configuration.parametersFor(PlanningNode::kLocal)));
   const auto global_node = sim->startGlobalNode(planning_sim::nodeOptionsWith(
-      PlanningNode::kGlobal,
-      configuration.parametersFor(PlanningNode::kGlobal, options.node_parameters)));
+      PlanningNode::kGlobal, configuration.parametersFor(PlanningNode::kGlobal)));
   sim->robot().place(toPose2D(robot));
   planning_sim::TrackClearance clearance(map.grid, sim->robot().params().footprint);
   const auto obstacles = placeObstacles(options.obstacles, *sim, clearance);

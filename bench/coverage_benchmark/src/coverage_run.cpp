@@ -138,8 +138,8 @@ bool CoverageRun::runRoom(const nav_msgs::msg::OccupancyGrid& map,
   options.cleaning_width = options_.cleaning_width;
   options.map_params = gridMapParams();
   options.footprint_padding = options_.configuration.footprint_padding;
-  options.node_parameters = options_.configuration.parametersFor(planning_sim::PlanningNode::kLocal,
-                                                                 options_.node_parameters);
+  options.node_parameters =
+      options_.configuration.parametersFor(planning_sim::PlanningNode::kLocal);
   const auto wall_start = std::chrono::steady_clock::now();
   const planning_sim::ZoneFigures figures =
       planning_sim::cleanZoneAlone(map, space, area, room.polygon, options);

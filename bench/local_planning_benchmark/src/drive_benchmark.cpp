@@ -155,11 +155,9 @@ bool DriveBenchmark::setUp(const nav_msgs::msg::OccupancyGrid& map) {
     sim_ = std::make_unique<planning_sim::LocalPlanningSim>(map, sim_options);
     using planning_sim::PlanningNode;
     local_node_ = sim_->startLocalNode(planning_sim::nodeOptionsWith(
-        PlanningNode::kLocal,
-        configuration.parametersFor(PlanningNode::kLocal, options_.node_parameters)));
+        PlanningNode::kLocal, configuration.parametersFor(PlanningNode::kLocal)));
     global_node_ = sim_->startGlobalNode(planning_sim::nodeOptionsWith(
-        PlanningNode::kGlobal,
-        configuration.parametersFor(PlanningNode::kGlobal, options_.node_parameters)));
+        PlanningNode::kGlobal, configuration.parametersFor(PlanningNode::kGlobal)));
   } catch (const std::exception& e) {
     err_("cannot set up the planning nodes on " + options_.inputs.map_file + ": " + e.what());
     return false;

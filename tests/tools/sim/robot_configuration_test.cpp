@@ -67,9 +67,9 @@ TEST_F(ParameterFiles, TheShippedFileIsReadAndALaterFileOverridesIt) {
   EXPECT_EQ(find(configuration.global_node, "lift_polygon")->as_double_array(),
             (std::vector<double>{0, 1, 2, 3}));
 
-  // --param over the file, for the node it is given to.
-  const auto local = configuration.parametersFor(planning_sim::PlanningNode::kLocal,
-                                                 {rclcpp::Parameter("distance_to_border", 0.4)});
+  // --param over the file, for the nodes that read it.
+  configuration.applyOverrides({rclcpp::Parameter("distance_to_border", 0.4)});
+  const auto local = configuration.parametersFor(planning_sim::PlanningNode::kLocal);
   EXPECT_EQ(find(local, "distance_to_border")->as_double(), 0.4);
   EXPECT_EQ(
       find(configuration.parametersFor(planning_sim::PlanningNode::kGlobal), "distance_to_border"),

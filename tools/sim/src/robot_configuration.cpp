@@ -206,16 +206,11 @@ void RobotConfiguration::applyOverrides(const std::vector<rclcpp::Parameter>& ov
   }
 }
 
-std::vector<rclcpp::Parameter> RobotConfiguration::parametersFor(
-    PlanningNode node, const std::vector<rclcpp::Parameter>& overrides) const {
-  std::vector<rclcpp::Parameter> parameters =
-      node == PlanningNode::kLocal
-          ? local_node
-          : (node == PlanningNode::kGlobal ? global_node : std::vector<rclcpp::Parameter>());
-  for (const auto& parameter : overrides) {
-    overrideParameter(parameters, parameter);
+std::vector<rclcpp::Parameter> RobotConfiguration::parametersFor(PlanningNode node) const {
+  if (node == PlanningNode::kLocal) {
+    return local_node;
   }
-  return parameters;
+  return node == PlanningNode::kGlobal ? global_node : std::vector<rclcpp::Parameter>();
 }
 
 std::string shippedConfigurationFile() { return PLANNING_SIM_CONFIG_DIR "/robot.yaml"; }

@@ -38,9 +38,8 @@ struct RobotConfiguration {
   // Sets `overrides` (robotParameterFromText's) over this configuration: footprint_padding here,
   // each node's names in the list of every node that reads them.
   void applyOverrides(const std::vector<rclcpp::Parameter>& overrides);
-  // What `node` starts with: its section's parameters, `overrides` (--param) over them.
-  std::vector<rclcpp::Parameter> parametersFor(
-      PlanningNode node, const std::vector<rclcpp::Parameter>& overrides = {}) const;
+  // What `node` starts with: its section's parameters, with the overrides applied.
+  std::vector<rclcpp::Parameter> parametersFor(PlanningNode node) const;
 };
 
 // The configuration the project ships for its 0.6 m x 0.5 m robot (config/robot.yaml).
